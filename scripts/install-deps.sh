@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building and testing Twinsift need, when they
+# are missing. Idempotent and quick when everything is there.
+#   scripts/install-deps.sh          build and test dependencies
+#   scripts/install-deps.sh --bench  also what the benchmarks need
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build pkg-config git
+  libssl-dev libxxhash-dev libplist-dev libexiv2-dev libglib2.0-dev
+  nlohmann-json3-dev libcli11-dev libgd-dev libpuzzle-dev
+  libgtest-dev libgmock-dev
+  dbus                       # tests start a private bus of their own
+)
+if [[ "${1:-}" == "--bench" ]]; then
+  packages+=(libbenchmark-dev)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+if ((${#missing[@]} == 0)); then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}" >&2
+SUDO=""
+if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

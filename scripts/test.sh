@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the whole test suite.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/install-deps.sh"
+BUILD_DIR=${BUILD_DIR:-$root/build} "$root/scripts/build.sh" -DTWINSIFT_BUILD_TESTS=ON "$@"
+cd "${BUILD_DIR:-$root/build}"
+ctest --output-on-failure -j"$(nproc)"

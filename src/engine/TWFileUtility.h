@@ -1,0 +1,170 @@
+#pragma once
+// The record of one item found by a scan: a file, a package directory
+// (TWApplicationUtility) or a media-library item (TWMediaObjectUtility).
+//
+// Attributes are read once, at creation; the content hash, the full-content digest,
+// the resolution and the icon are computed lazily on first use (they read the file:
+// see each accessor). Records are shared between groups, rows, views and removal.
+// Safe from any thread: the lazy values are computed at most once behind a guard of
+// the record; isChecked is atomic (groups change it under their own lock).
+
+#include <sys/types.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "TWCategoryManager.h"
+#include "TWImage.h"
+
+enum TWFileType : int64_t {
+    TWFileTypeRegular = 0,
+    TWFileTypePackage = 1,
+    TWFileTypeDirectory = 2,
+};
+
+using TWTime = std::chrono::system_clock::time_point;
+
+// The source identifier of every file-system record.
+inline constexpr const char* kTWFileSystemSourceIdentifier = "org.twinsift.source.filesystem";
+
+// A 128-bit digest of a file's whole content (XXH3-128).
+struct TWContentDigest {
+    uint64_t high = 0;
+    uint64_t low = 0;
+    bool operator==(const TWContentDigest&) const = default;
+};
+
+class TWFileUtility : public std::enable_shared_from_this<TWFileUtility> {
+public:
+    // A record with every field read at once. Never fails: for a path that cannot be
+    // read the sizes are 0, the type is 0, createTime is absent and it has no identity.
+    static std::shared_ptr<TWFileUtility> initWithPath(const std::string& path);
+    virtual ~TWFileUtility();
+
+    // The given path with its symbolic links resolved and a leading "~" expanded.
+    const std::string& filePath() const { return filePath_; }
+    uint64_t fileSize() const { return fileSize_; }
+    uint64_t fileSizeOnDisk() const { return fileSizeOnDisk_; }
+    TWFileType fileType() const { return fileType_; }
+    TWCategory category() const { return category_; }
+    // Birth time where the file system records one, else the modification time, of the
+    // path given at creation; absent when its attributes could not be read.
+    const std::optional<TWTime>& createTime() const { return createTime_; }
+
+    // The identity of the file at filePath (device, inode), taken at creation; absent
+    // when its attributes could not be read. Two records are the same file when their
+    // paths are equal or their identities are.
+    bool hasIdentity() const { return hasIdentity_; }
+    dev_t device() const { return device_; }
+    ino_t inode() const { return inode_; }
+    bool isSameFile(const TWFileUtility& other) const;
+    // Whether filePath named a regular file (S_ISREG) at creation.
+    bool isRegularFile() const { return isRegularFile_; }
+
+    // The content hash: MD5 of a sample of at most 2 KB (whole files up to 2047 bytes;
+    // first and last KB up to 6143; the KB at L/3 and 2L/3 beyond). A path that cannot
+    // be opened, is not a regular file, cannot be read, or is empty hashes by its own
+    // path. Reads the file on the first call only.
+    virtual std::optional<std::string> hashString();
+    // The stored hash without computing it.
+    std::optional<std::string> cachedHashString() const;
+    // Resource forks do not exist on Linux: always absent.
+    std::optional<std::vector<unsigned char>> getResourceForkData() const;
+
+    // The whole content's digest, streamed; computed on the first call and cached.
+    // Absent when the file cannot be opened or read (such a file never matches).
+    std::optional<TWContentDigest> contentDigest();
+
+    std::string fileName() const;  // last component without its extension
+    std::string formatSize() const;
+    std::string descriptionOfCreateTime() const;  // locale's short date, medium time
+    std::string descriptionOfCategory() const;
+
+    // For an Images record with a zero stored resolution, reads the image's size first
+    // (from its header; a decode only where the header cannot tell).
+    TWSize resolution();
+    TWSize storedResolution() const;
+    std::string formatResolution() const;  // "N/A" for a zero stored resolution
+    bool higherThanResolution(TWSize size);
+    // Runs getImageSizeAndThumbnail first when no icon is stored; absent without a
+    // thumbnail provider.
+    std::shared_ptr<TWImage> fileIcon();
+    void getImageSizeAndThumbnail();
+
+    bool isChecked() const { return isChecked_.load(std::memory_order_relaxed); }
+    void setIsChecked(bool checked) { isChecked_.store(checked, std::memory_order_relaxed); }
+
+    virtual std::string sourceType() const { return kTWFileSystemSourceIdentifier; }
+    // The privilege of the nearest granted ancestor folder, -1 when none; read each call.
+    virtual int64_t privilege() const;
+
+    // --- class operations: probes of a path ---
+    static uint64_t sizeOfPath(const std::string& path);  // lstat size; 0 when unreadable
+    static uint64_t sizeOfPathOnDisk(const std::string& path);  // st_blocks x 512
+    // False for extension "dylib"; false for files owned by root unless this process
+    // runs as root; otherwise whether the item itself is a regular file.
+    static bool fileIsRegular(const std::string& path);
+    static bool fileIsDirectory(const std::string& path);  // a link to one is not
+    static bool fileIsPackage(const std::string& path);
+    static TWFileType fileTypeOf(const std::string& path);
+    static std::string stringWithSize(uint64_t bytes);  // "%lu B", "%@ KB", "%@ MB", "%@ GB"
+    static std::shared_ptr<TWImage> createThumbnailForImage(const TWImage& image, int orientation);
+
+    // Path helpers shared by the model: the last component, its extension (text after
+    // the last "." of the last component, "" when none), and the resolved path.
+    static std::string lastPathComponent(const std::string& path);
+    static std::string pathExtension(const std::string& path);
+    static std::string resolvePath(const std::string& path);
+
+protected:
+    explicit TWFileUtility(const std::string& path);
+
+    mutable std::mutex lazyMutex_;  // guards the lazy values below
+    std::optional<std::string> hash_;
+
+private:
+    std::string filePath_;
+    uint64_t fileSize_ = 0;
+    uint64_t fileSizeOnDisk_ = 0;
+    TWFileType fileType_ = TWFileTypeRegular;
+    TWCategory category_ = TWCategory_others;
+    std::optional<TWTime> createTime_;
+    bool hasIdentity_ = false;
+    bool isRegularFile_ = false;
+    dev_t device_ = 0;
+    ino_t inode_ = 0;
+    std::atomic<bool> isChecked_{false};
+
+    bool digestDone_ = false;
+    std::optional<TWContentDigest> digest_;
+    TWSize resolution_;
+    std::shared_ptr<TWImage> icon_;
+};
+
+// The record of a package directory: hashes by bundle identity.
+class TWApplicationUtility : public TWFileUtility {
+public:
+    static std::shared_ptr<TWApplicationUtility> initWithPath(const std::string& path);
+
+    // Identifier + short version + bundle version, hashed; absent (and retried on the
+    // next call) when the bundle has no identifier.
+    std::optional<std::string> hashString() override;
+    // The value under `key` in the bundle's information dictionary
+    // (Contents/Info.plist, else Resources/Info.plist, else Info.plist; XML or binary),
+    // as text; absent when the key or the bundle is absent.
+    std::optional<std::string> applicationInfoForKey(const std::string& key) const;
+    std::optional<std::string> applicationIdentify() const { return applicationInfoForKey("CFBundleIdentifier"); }
+    std::optional<std::string> applicationVersion() const {
+        return applicationInfoForKey("CFBundleShortVersionString");
+    }
+    std::optional<std::string> applicationBundleVersion() const { return applicationInfoForKey("CFBundleVersion"); }
+
+protected:
+    explicit TWApplicationUtility(const std::string& path) : TWFileUtility(path) {}
+};

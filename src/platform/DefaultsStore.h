@@ -1,0 +1,84 @@
+#pragma once
+// The user's defaults: a typed key-value store in
+// $XDG_CONFIG_HOME/twinsift/defaults.json (~/.config when unset).
+//
+// Safe from any thread. One in-process copy is shared by all threads; reads are
+// cheap (no parsing, no file access on the hot path) and pick up another process's
+// changes: at most every `kReloadInterval` a read checks the file's identity and
+// reloads it when it changed. An absent key is told apart from a stored value.
+// Every write changes its one key under an advisory lock on the file (lock, re-read,
+// change, write a temporary file, fsync, rename, unlock), so that two processes
+// writing different keys never undo each other. A file that cannot be parsed is
+// moved aside (never overwritten), logged, and the store starts from the defaults.
+//
+// An argument layer overrides keys for this run only: overrides are read before the
+// stored values and are never written.
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+
+#include "Status.h"
+
+namespace tw {
+
+class DefaultsStore {
+public:
+    using Value = nlohmann::json;
+    static constexpr std::chrono::milliseconds kReloadInterval{200};
+
+    // The store the whole application uses. Its path is fixed by the environment at
+    // first use; resetStandard() re-reads the environment (tests point
+    // XDG_CONFIG_HOME at a temporary folder and then reset).
+    static DefaultsStore& standard();
+    static void resetStandard();
+    static std::string standardPath();
+
+    explicit DefaultsStore(std::string filePath);
+    ~DefaultsStore();
+    DefaultsStore(const DefaultsStore&) = delete;
+    DefaultsStore& operator=(const DefaultsStore&) = delete;
+
+    const std::string& path() const;
+
+    // The value of a key: the override when there is one, else the stored value,
+    // else nullopt.
+    std::optional<Value> value(const std::string& key) const;
+    bool hasValue(const std::string& key) const { return value(key).has_value(); }
+
+    // Typed reads: nullopt when absent or of another type (a wrong type is logged once
+    // per key and treated as absent, so a damaged value falls back to the default).
+    std::optional<bool> boolValue(const std::string& key) const;
+    std::optional<int64_t> intValue(const std::string& key) const;
+    std::optional<uint64_t> uintValue(const std::string& key) const;
+    std::optional<double> doubleValue(const std::string& key) const;
+    std::optional<std::string> stringValue(const std::string& key) const;
+    std::optional<std::vector<std::string>> stringArrayValue(const std::string& key) const;
+
+    // Durable writes of one key (flushed before they return). A failure leaves the
+    // file as it was and is returned with its reason.
+    Status setValue(const std::string& key, const Value& value);
+    Status removeValue(const std::string& key);
+
+    // The argument layer.
+    void setOverride(const std::string& key, const Value& value);
+    void clearOverride(const std::string& key);
+    void clearOverrides();
+    bool hasOverride(const std::string& key) const;
+
+    // Counts every change a reader could see (own writes, reloads, overrides); lets
+    // callers cache what they derive from the values.
+    uint64_t generation() const;
+
+    // Forces the next read to look at the file again (tests).
+    void reloadNow();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace tw

@@ -1,0 +1,59 @@
+#pragma once
+// The one way any part of Twinsift reads a file's content (hashes, digests, image
+// decoding, image headers, plists, thumbnails, previews).
+//
+// open() never blocks (a FIFO or a device is not waited on), never follows a symbolic
+// link in the last component, and hands on only a regular file (S_ISREG, checked on
+// the opened descriptor, so nothing can be swapped in between). Libraries are given
+// the opened descriptor or a FILE* made from a duplicate of it, never the path.
+// A SafeFile is owned by one thread at a time; distinct SafeFiles are independent.
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tw {
+
+class SafeFile {
+public:
+    // The opened file, or nullopt with errno-style `*error` set (ELOOP for a link,
+    // EINVAL for anything that is not a regular file, else the open's errno).
+    static std::optional<SafeFile> open(const std::string& path, int* error = nullptr);
+
+    SafeFile(SafeFile&& other) noexcept;
+    SafeFile& operator=(SafeFile&& other) noexcept;
+    SafeFile(const SafeFile&) = delete;
+    SafeFile& operator=(const SafeFile&) = delete;
+    ~SafeFile();
+
+    int fd() const { return fd_; }
+    const struct stat& status() const { return st_; }
+    uint64_t size() const { return static_cast<uint64_t>(st_.st_size); }
+
+    // Reads exactly `length` bytes at `offset` unless the file ends first; returns the
+    // number read, or -1 on a read error (errno kept).
+    long readAt(uint64_t offset, void* buffer, size_t length) const;
+    // The whole content, at most `limit` bytes; nullopt on a read error.
+    std::optional<std::vector<unsigned char>> readAll(size_t limit = SIZE_MAX) const;
+    // A stdio stream over a duplicate of the descriptor, positioned at the start; the
+    // caller closes it (FilePtr does). nullptr on failure.
+    struct FileCloser {
+        void operator()(FILE* f) const {
+            if (f) fclose(f);
+        }
+    };
+    using FilePtr = std::unique_ptr<FILE, FileCloser>;
+    FilePtr openStream() const;
+
+private:
+    SafeFile(int fd, const struct stat& st) : fd_(fd), st_(st) {}
+    int fd_ = -1;
+    struct stat st_ {};
+};
+
+}  // namespace tw
