@@ -21,6 +21,7 @@ int main(int argc, char** argv) {
         runners[app.get_subcommands({})[before]] = std::move(runner);
     };
     add(twcli::addScanCommand);
+    add(twcli::addRemoveCommand);
     add(twcli::addHashCommand);
     add(twcli::addPrefsCommand);
 
