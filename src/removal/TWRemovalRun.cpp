@@ -149,11 +149,13 @@ tw::Status TWRemovalRun::handOverLibraryItem(const TWFileUtility& file, bool* is
             TWAppleScript::shareAppleScript().removeDuplicateiTunes({item->identifier()}, kTWDuplicatePlaylistName);
         cleanItunes_.store(true);
     } else {
+        tw::log("Left library item(%s) in place: it belongs to an unknown library", file.filePath().c_str());
         return tw::Status::failure(file.filePath(), "it belongs to an unknown library");
     }
     // The library application is given a moment between items.
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
     if (gathered) return tw::Status::success();
+    tw::log("Library item(%s) was not gathered by its application", file.filePath().c_str());
     return tw::Status::failure(file.filePath(), "its library's application did not gather it (see the log)");
 }
 

@@ -36,7 +36,7 @@ protected:
     }
     FilePtr libraryItem(const std::string& id, const std::string& source) {
         auto object =
-            std::make_shared<twtest::InMemoryMediaObject>(id, dir.write("library/" + id + ".jpg", id), source);
+            std::make_shared<twtest::InMemoryMediaObject>(id, dir.write("library/" + id + ".jpg", "x"), source);
         return TWMediaObjectUtility::initWithMediaObject(object, source);
     }
 
