@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <random>
 #include <thread>
 
@@ -44,7 +45,15 @@ TEST(GroupsConcurrencyTest, BuildingWhileReadingViewsAndApplyingRules) {
     std::atomic<int> readerRounds{0};
 
     std::thread builder([&] {
+        // Each group is built while the readers work: the builder waits for a reader
+        // round to finish after every group (bounded; a stuck reader fails the test).
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+        auto awaitRound = [&](int after) {
+            while (readerRounds <= after && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+            EXPECT_GT(readerRounds.load(), after);
+        };
         for (int g = 0; g < kGroups; ++g) {
+            const int roundsBefore = readerRounds;
             auto group = groupOf({records[g][0], records[g][1]}, g % 2 == 0);
             images->addDuplicateFile(group);
             for (int i = 2; i < kFilesPerGroup; ++i) {
@@ -55,6 +64,7 @@ TEST(GroupsConcurrencyTest, BuildingWhileReadingViewsAndApplyingRules) {
                 EXPECT_EQ(found, group);
                 if (found && !found->fileIsExist(records[g][i])) found->addFile(records[g][i]);
             }
+            awaitRound(roundsBefore);
         }
         building = false;
     });
