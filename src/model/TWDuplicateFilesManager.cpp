@@ -18,46 +18,7 @@ std::unique_ptr<TWDuplicateFilesManager>& instance() {
     return manager;
 }
 
-// Counters of a running removal may meet a check changed by hand meanwhile; they never
-// wrap below zero.
-void subtractSaturating(std::atomic<uint64_t>& counter, uint64_t amount) {
-    uint64_t current = counter.load(std::memory_order_relaxed);
-    while (
-        !counter.compare_exchange_weak(current, current >= amount ? current - amount : 0, std::memory_order_relaxed)) {
-    }
-}
-
 }  // namespace
-
-// The totals of a removal in progress, one entry per container. The walk lowers the
-// checked counters as it hands each file over (before the per-file operation runs, as
-// the group itself does) and reads each container's own values again when it is done
-// with it, so the main thread reads the result's state without touching a container.
-struct TWDuplicateFilesManager::RemovalTotals {
-    struct Entry {
-        explicit Entry(ContainerPtr c) : container(std::move(c)) { refresh(); }
-        // Reads the container: call only when no walk holds it.
-        void refresh() {
-            groups.store(container->numberOfCategoryFiles(), std::memory_order_relaxed);
-            checkedCount.store(container->numberOfFilesCheckedToRemoved(), std::memory_order_relaxed);
-            checkedSize.store(container->sizeOfFilesCheckedToRemoved(), std::memory_order_relaxed);
-            duplicateSize.store(container->sizeOfDuplicateFiles(), std::memory_order_relaxed);
-        }
-        const ContainerPtr container;
-        std::atomic<uint64_t> groups{0};
-        std::atomic<uint64_t> checkedCount{0};
-        std::atomic<uint64_t> checkedSize{0};
-        std::atomic<uint64_t> duplicateSize{0};
-    };
-
-    uint64_t sum(std::atomic<uint64_t> Entry::*field) const {
-        uint64_t total = 0;
-        for (const auto& entry : entries) total += ((*entry).*field).load(std::memory_order_relaxed);
-        return total;
-    }
-
-    std::vector<std::unique_ptr<Entry>> entries;
-};
 
 // --- singleton ---
 
@@ -298,40 +259,25 @@ std::vector<TWDuplicateFilesManager::GroupPtr> TWDuplicateFilesManager::duplicat
 // --- totals ---
 
 uint64_t TWDuplicateFilesManager::numberOfDuplicateFiles() const {
-    std::lock_guard lock(resultMutex_);
-    if (removalTotals_) return removalTotals_->sum(&RemovalTotals::Entry::groups);
     uint64_t total = 0;
     for (const ContainerPtr& container : allDuplicateFiles_) total += container->numberOfCategoryFiles();
     return total;
 }
 
 uint64_t TWDuplicateFilesManager::numberOfFilesCheckedToRemoved() const {
-    std::lock_guard lock(resultMutex_);
-    if (removalTotals_) return removalTotals_->sum(&RemovalTotals::Entry::checkedCount);
     uint64_t total = 0;
     for (const ContainerPtr& container : allDuplicateFiles_) total += container->numberOfFilesCheckedToRemoved();
     return total;
 }
 
 uint64_t TWDuplicateFilesManager::sizeOfFilesCheckedToRemoved() const {
-    std::lock_guard lock(resultMutex_);
-    if (removalTotals_) return removalTotals_->sum(&RemovalTotals::Entry::checkedSize);
     uint64_t total = 0;
     for (const ContainerPtr& container : allDuplicateFiles_) total += container->sizeOfFilesCheckedToRemoved();
     return total;
 }
 
 uint64_t TWDuplicateFilesManager::duplicateSizeOfCategory(TWCategory category) const {
-    std::lock_guard lock(resultMutex_);
     uint64_t total = 0;
-    if (removalTotals_) {
-        for (const auto& entry : removalTotals_->entries) {
-            if (category != TWCategory_allFiles && entry->container->category() != category) continue;
-            total += entry->duplicateSize.load(std::memory_order_relaxed);
-            if (category != TWCategory_allFiles) break;
-        }
-        return total;
-    }
     for (const ContainerPtr& container : allDuplicateFiles_) {
         if (category != TWCategory_allFiles && container->category() != category) continue;
         total += container->sizeOfDuplicateFiles();
@@ -354,32 +300,29 @@ bool TWDuplicateFilesManager::similarFilesNeedDisplay() const {
 
 // --- edits ---
 
+// The walk of TWCategoryFiles::isCancelledRemoveCheckFilesUsingBlock, with one
+// difference: each file is handed over with no lock held. The container's own walk runs
+// the callback under the container's and the group's lock, and the callback is a file
+// operation (a copy to another file system may take minutes), during which the window
+// could not read a total or draw a group. Here each file leaves its group (counters
+// following) before the callback runs, exactly as in the group's walk; only the moment
+// of the callback differs.
 void TWDuplicateFilesManager::removeCheckedFilesUsingBlock(const TWDuplicateFile::RemoveCallback& callback) {
-    // Taking the containers and installing the counters under resultMutex_ means that a
-    // live read of the totals on the main thread either finished before the walk began
-    // or reads the counters: it never waits for a container held across a file operation.
-    auto totals = std::make_shared<RemovalTotals>();
+    std::vector<ContainerPtr> containers;
     {
         std::lock_guard lock(resultMutex_);
-        for (const ContainerPtr& container : allDuplicateFiles_) {
-            totals->entries.push_back(std::make_unique<RemovalTotals::Entry>(container));
-        }
-        removalTotals_ = totals;
+        containers = allDuplicateFiles_;
     }
-    for (const auto& entry : totals->entries) {
-        RemovalTotals::Entry& counters = *entry;
-        const bool stopped = counters.container->isCancelledRemoveCheckFilesUsingBlock(
-            [&](const std::shared_ptr<TWFileUtility>& file, bool& stop) {
-                subtractSaturating(counters.checkedCount, 1);
-                subtractSaturating(counters.checkedSize, file ? file->fileSize() : 0);
-                if (callback) callback(file, stop);
-            });
-        counters.refresh();
+    bool stopped = !callback;  // nothing to hand the files to: they stay
+    for (const ContainerPtr& container : containers) {
         if (stopped) break;
-    }
-    {
-        std::lock_guard lock(resultMutex_);
-        if (removalTotals_ == totals) removalTotals_.reset();
+        for (const GroupPtr& group : container->duplicateFilesIncludingSimilar()) {
+            stopped = handOverCheckedFiles(*group, callback);
+            if (stopped) break;
+        }
+        // Drops the groups left with fewer than two files, recomputes both totals and
+        // discards the exact-only view, as the container's walk ends.
+        container->removeNotDuplicateFileIncludingSimilar();
     }
 
     auto finish = [this, alive = std::weak_ptr<bool>(alive_)] {
@@ -393,6 +336,18 @@ void TWDuplicateFilesManager::removeCheckedFilesUsingBlock(const TWDuplicateFile
     } else {
         mainQueue.post(std::move(finish));
     }
+}
+
+bool TWDuplicateFilesManager::handOverCheckedFiles(TWDuplicateFile& group,
+                                                   const TWDuplicateFile::RemoveCallback& callback) {
+    for (const std::shared_ptr<TWFileUtility>& file : group.itemsOfFileUtility()) {
+        if (!file->isChecked()) continue;
+        group.removeFile(file);
+        bool stop = false;
+        callback(file, stop);
+        if (stop) return true;
+    }
+    return false;
 }
 
 bool TWDuplicateFilesManager::removeNotDuplicateFile() {

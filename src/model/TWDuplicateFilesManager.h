@@ -5,16 +5,15 @@
 // selection among them. It also totals the result and runs the removal walk.
 //
 // Threading: main thread only, except removeCheckedFilesUsingBlock, which the removal
-// run calls on its own thread, and the totals, which never wait for a removal: while a
-// removal walks the containers (holding a container's and a group's lock across the
-// file operations), the totals come from counters that the walk keeps current itself.
+// run calls on its own thread. That walk holds no lock of a container or a group while
+// a file is being disposed of, so the main thread may read the totals and draw the
+// groups meanwhile without waiting for a file operation.
 //
 // The displayed list is a cache: discarded by a change of category, filter method,
 // search text or result and by a removal, rebuilt on the next read. Every operation that
 // discards or replaces it clears or clamps the selection, so selected indexes always
 // refer to the current list.
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -130,10 +129,11 @@ public:
 
     // --- edits ---
     // Called on the removal thread: hands every checked file of every container, in
-    // order, to `callback` (see TWCategoryFiles); the containers after the one in which
-    // the callback asked to stop are not visited. Then, on the main thread (inline when
-    // called there, else queued without waiting), discards the displayed list and sets
-    // an empty selection.
+    // order, to `callback`, each after it left its group (whatever the callback then does
+    // on disk), with no model lock held; the walk ends after the file for which the
+    // callback set `stop`. Every visited container then drops its groups left with fewer
+    // than two files. Last, on the main thread (inline when called there, else queued
+    // without waiting), discards the displayed list and sets an empty selection.
     void removeCheckedFilesUsingBlock(const TWDuplicateFile::RemoveCallback& callback);
     // After a file was ignored: drops the groups left with fewer than two files from the
     // containers and from the displayed list, keeping its order, and clamps the
@@ -142,7 +142,6 @@ public:
 
 private:
     friend class TWFilesListManager;  // hands the default delegate on when it is replaced
-    struct RemovalTotals;
     // A delegate being destroyed: if the singleton names it, it falls back to the default.
     static void delegateWillGoAway(TWDuplicateFilesManagerDelegate* delegate);
     // The keys of one record that the search and the sort read, filled on first use.
@@ -153,6 +152,8 @@ private:
         const std::string* categoryCollation = nullptr;  // into categoryCollationKeys_
     };
 
+    // Hands the checked members over one at a time; answers whether the callback stopped.
+    static bool handOverCheckedFiles(TWDuplicateFile& group, const TWDuplicateFile::RemoveCallback& callback);
     void discardDisplay();
     void resetContainerCaches();
     std::vector<GroupPtr> groupsOfCategory() const;
@@ -162,13 +163,9 @@ private:
     const std::string& collationKeyOf(RecordKeys& keys, const TWFileUtility& record, bool category);
 
     // allDuplicateFiles_ is written on the main thread under resultMutex_ and read there
-    // without it; the removal thread reads it under the mutex. The mutex also orders the
-    // start of a removal against the main thread's live reads of the totals, so that
-    // those never meet a container that a removal walks. It is never held across a file
-    // operation.
+    // without it; the removal thread copies it under the mutex.
     mutable std::mutex resultMutex_;
     std::vector<ContainerPtr> allDuplicateFiles_;
-    std::shared_ptr<RemovalTotals> removalTotals_;
 
     TWCategory category_ = TWCategory_allFiles;
     TWFilterMethod filterMethod_ = TWFilterMethodExcludingSimilar;

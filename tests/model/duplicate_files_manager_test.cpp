@@ -241,6 +241,10 @@ TEST_F(DuplicateFilesManagerTest, RemovalHandsOverCheckedFilesInOrderAndResetsTh
 
     std::vector<FilePtr> handed;
     manager().removeCheckedFilesUsingBlock([&](const FilePtr& file, bool& stop) {
+        // The file has already left its group, counters included.
+        EXPECT_EQ(docs->indexOfFileUtility(file), TWDuplicateFile::kNotFound);
+        EXPECT_EQ(songs->indexOfFileUtility(file), TWDuplicateFile::kNotFound);
+        EXPECT_EQ(manager().numberOfFilesCheckedToRemoved(), 3u - handed.size() - 1);
         handed.push_back(file);
         stop = file == song0;
     });
@@ -253,6 +257,13 @@ TEST_F(DuplicateFilesManagerTest, RemovalHandsOverCheckedFilesInOrderAndResetsTh
     EXPECT_EQ(shownBefore.size(), 3u);
     EXPECT_EQ(manager().numberOfFilesCheckedToRemoved(), 1u);
     EXPECT_EQ(manager().allDuplicateFiles().size(), 3u);  // emptied containers stay
+    EXPECT_EQ(manager().numberOfDuplicateFiles(), 2u);
+    EXPECT_EQ(videos->numberOfFiles(), 2u);
+
+    // Without a per-file step nothing leaves the result.
+    manager().removeCheckedFilesUsingBlock(nullptr);
+    EXPECT_EQ(videos->numberOfFiles(), 2u);
+    EXPECT_EQ(manager().numberOfFilesCheckedToRemoved(), 1u);
 }
 
 }  // namespace

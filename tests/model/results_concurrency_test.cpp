@@ -31,14 +31,15 @@ private:
 };
 
 struct Totals {
-    uint64_t groups, checkedCount, checkedSize, duplicateSize;
+    uint64_t groups, checkedCount, checkedSize, duplicateSize, filesInGroup;
+    std::string groupName;
 };
 
 class ResultsConcurrencyTest : public ResultsTest {};
 
-// A removal holds a container's and a group's lock while its per-file step runs (a
-// slow copy, say); the totals that the window shows meanwhile must not wait for it.
-TEST_F(ResultsConcurrencyTest, TotalsDoNotWaitForAFileOperationInProgress) {
+// While the per-file step of a removal runs (a slow copy, say), the window still reads
+// the totals and draws the groups, also the group whose file is being processed.
+TEST_F(ResultsConcurrencyTest, TotalsAndGroupsDoNotWaitForAFileOperationInProgress) {
     const GroupPtr three = exactGroup("three", 3, 100);
     const GroupPtr two = exactGroup("two", 2, 40);
     three->setChecked(true, 2);
@@ -64,18 +65,21 @@ TEST_F(ResultsConcurrencyTest, TotalsDoNotWaitForAFileOperationInProgress) {
 
     auto read = std::async(std::launch::async, [&] {
         TWDuplicateFilesManager& m = TWDuplicateFilesManager::shared();
-        return Totals{m.numberOfDuplicateFiles(), m.numberOfFilesCheckedToRemoved(), m.sizeOfFilesCheckedToRemoved(),
-                      m.duplicateSizeOfCategory(TWCategory_allFiles)};
+        return Totals{m.numberOfDuplicateFiles(),      m.numberOfFilesCheckedToRemoved(),
+                      m.sizeOfFilesCheckedToRemoved(), m.duplicateSizeOfCategory(TWCategory_allFiles),
+                      three->numberOfFiles(),          three->filename()};
     });
     const bool answered = read.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
     release.open();
     removal.join();
-    ASSERT_TRUE(answered) << "reading the totals waited for the removal";
+    ASSERT_TRUE(answered) << "reading the results waited for the removal";
     const Totals during = read.get();
     EXPECT_EQ(during.groups, 2u);
     EXPECT_EQ(during.checkedCount, 1u);  // the file being removed has left
     EXPECT_EQ(during.checkedSize, 40u);
     EXPECT_EQ(during.duplicateSize, 240u);
+    EXPECT_EQ(during.filesInGroup, 2u);
+    EXPECT_EQ(during.groupName, "three");
 
     // The view is reset on the main thread once the walk is over.
     EXPECT_EQ(delegate.calls, 1);
