@@ -1,0 +1,41 @@
+// twinsift-cli: parses the command line and dispatches to one subcommand.
+
+#include <clocale>
+#include <cstdio>
+#include <map>
+
+#include "Commands.h"
+
+int main(int argc, char** argv) {
+    setlocale(LC_ALL, "");
+    CLI::App app{"Twinsift finds duplicate files, and visually similar images, in the folders you choose.",
+                 "twinsift-cli"};
+    app.set_version_flag("--version", std::string("twinsift-cli ") + TWINSIFT_VERSION);
+    app.require_subcommand(1);
+    app.footer("Run 'twinsift-cli COMMAND --help' for the options of one command.");
+
+    std::map<CLI::App*, twcli::Runner> runners;
+    auto add = [&](twcli::Runner (*adder)(CLI::App&)) {
+        size_t before = app.get_subcommands({}).size();
+        twcli::Runner runner = adder(app);
+        runners[app.get_subcommands({})[before]] = std::move(runner);
+    };
+    add(twcli::addHashCommand);
+    add(twcli::addPrefsCommand);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        fprintf(stderr, "twinsift-cli: %s\nRun 'twinsift-cli --help' for usage.\n", e.what());
+        return 2;
+    }
+    for (auto* sub : app.get_subcommands())
+        if (auto it = runners.find(sub); it != runners.end()) return it->second();
+    return 2;
+}
