@@ -106,7 +106,8 @@ void TWDuplicateFilesManager::sortDuplicateFilesWithMethod(TWSortType type, bool
     sortAsending_ = ascend;
     if (!displayDuplicateFiles_) return;
     displayDuplicateFiles_ = sorted(*displayDuplicateFiles_);
-    setSelection(displayDuplicateFiles_->empty() ? IndexSet{} : IndexSet{0});
+    selection_.clear();
+    if (!displayDuplicateFiles_->empty()) setSelection({0});
 }
 
 const std::vector<TWDuplicateFilesManager::GroupPtr>& TWDuplicateFilesManager::displayDuplicateFiles() {

@@ -93,7 +93,8 @@ public:
     TWSortType sortType() const { return sortType_; }
     bool sortAsending() const { return sortAsending_; }
     // When either value differs: stores both and, if a displayed list exists, sorts it
-    // anew and selects its first group (through setSelection) or nothing when empty.
+    // anew, clears the selection and, unless the list is empty, selects its first group
+    // through setSelection.
     void sortDuplicateFilesWithMethod(TWSortType type, bool ascend);
     void setSortType(TWSortType type) { sortDuplicateFilesWithMethod(type, sortAsending_); }
     void setSortAsending(bool ascend) { sortDuplicateFilesWithMethod(sortType_, ascend); }
