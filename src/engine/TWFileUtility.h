@@ -105,7 +105,7 @@ public:
     virtual int64_t privilege() const;
 
     // --- class operations: probes of a path ---
-    static uint64_t sizeOfPath(const std::string& path);  // lstat size; 0 when unreadable
+    static uint64_t sizeOfPath(const std::string& path);        // lstat size; 0 when unreadable
     static uint64_t sizeOfPathOnDisk(const std::string& path);  // st_blocks x 512
     // False for extension "dylib"; false for files owned by root unless this process
     // runs as root; otherwise whether the item itself is a regular file.
@@ -125,8 +125,11 @@ public:
 protected:
     explicit TWFileUtility(const std::string& path);
 
-    mutable std::mutex lazyMutex_;  // guards the lazy values below
+    mutable std::mutex lazyMutex_;  // guards the stored lazy values (held briefly, never across I/O)
     std::optional<std::string> hash_;
+    // Held while a hash is computed, so that concurrent askers wait for the one reader
+    // instead of reading the file again. Taken before lazyMutex_, never after it.
+    std::mutex hashMutex_;
 
 private:
     std::string filePath_;
@@ -140,6 +143,13 @@ private:
     dev_t device_ = 0;
     ino_t inode_ = 0;
     std::atomic<bool> isChecked_{false};
+
+    // Once-guards of the digest and of the image values (held across their I/O).
+    std::mutex digestMutex_;
+    std::mutex imageMutex_;
+    void readResolutionLocked();
+    void getImageSizeAndThumbnailLocked();
+    std::string computeContentHash() const;
 
     bool digestDone_ = false;
     std::optional<TWContentDigest> digest_;

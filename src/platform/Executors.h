@@ -3,6 +3,7 @@
 // on it, and task groups. All classes are safe from any thread.
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
@@ -14,23 +15,31 @@ namespace tw {
 enum class Priority { Default, Background };
 
 // A pool of worker threads that grows when every worker is busy (tasks may block,
-// for instance on the main thread) and lets idle workers go after a while.
-// Background workers run at nice 10 and, when `idleIO`, in the idle I/O class.
+// for instance on the main thread), up to maxThreads, and lets a worker go after it
+// has been idle for `idleTimeout`. Tasks start in the order submitted.
+// Background workers run at nice 10 and, when `idleIO`, in the idle I/O class; both
+// are best-effort (a refusal is ignored). Default workers take back the process's
+// own priority should they inherit a background one from the thread that made them.
+// A task that throws is logged; the exception goes no further.
 class WorkerPool {
 public:
-    explicit WorkerPool(Priority priority, size_t maxThreads = 256);
+    static constexpr std::chrono::milliseconds kIdleTimeout{5000};
+
+    explicit WorkerPool(Priority priority, size_t maxThreads = 256, bool idleIO = true,
+                        std::chrono::milliseconds idleTimeout = kIdleTimeout);
     ~WorkerPool();  // waits for queued tasks to finish
     WorkerPool(const WorkerPool&) = delete;
     WorkerPool& operator=(const WorkerPool&) = delete;
 
-    static WorkerPool& background();      // nice 10, idle I/O class: scanning
+    static WorkerPool& background();  // nice 10, idle I/O class: scanning
     static WorkerPool& defaultPriority();
 
     void submit(std::function<void()> task);
+    size_t threadCount() const;  // live workers, busy or idle
 
 private:
     struct Impl;
-    std::unique_ptr<Impl> impl_;
+    std::shared_ptr<Impl> impl_;  // shared with the workers, which may outlast ~WorkerPool by a few instructions
 };
 
 // Runs tasks one at a time, in the order given, on a pool; never a thread of its own.
@@ -42,8 +51,8 @@ public:
     SerialExecutor& operator=(const SerialExecutor&) = delete;
 
     void async(std::function<void()> task);
-    // Queues the task and waits until it has run. Must not be called from a task of
-    // this same executor (it would wait for itself).
+    // Queues the task and waits until it has run. Called from a task of this same
+    // executor it runs the task at once instead of waiting for itself.
     void sync(std::function<void()> task);
     bool isCurrent() const;  // the calling thread is running one of its tasks
 

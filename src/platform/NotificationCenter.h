@@ -2,6 +2,9 @@
 // Named notifications delivered synchronously on the posting thread to every
 // observer of that name, in the order the observers were added.
 // Safe from any thread; an observer may remove itself or others while being called.
+// Once an observer's removal returns, its handler is running on no other thread and
+// is never called again (removing it from inside its own call does not wait for that
+// call). The centre must outlive its observers; defaultCenter() is never destroyed.
 
 #include <any>
 #include <functional>
@@ -23,7 +26,11 @@ public:
     class Observer {
     public:
         Observer() = default;
-        Observer(Observer&&) noexcept = default;
+        // A moved-from token no longer owns the registration.
+        Observer(Observer&& other) noexcept : center_(other.center_), id_(other.id_) {
+            other.center_ = nullptr;
+            other.id_ = 0;
+        }
         Observer& operator=(Observer&&) noexcept;
         ~Observer();
         void reset();

@@ -1,0 +1,430 @@
+#include "TWFileUtility.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <xxhash.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <clocale>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "Log.h"
+#include "SafeFile.h"
+#include "TWHashUtility.h"
+#include "TWImageHeader.h"
+#include "TWPreference.h"
+
+namespace {
+
+constexpr uint64_t kSampleBlock = 1024;
+constexpr uint64_t kWholeFileLimit = 2047;   // files up to this size are hashed whole
+constexpr uint64_t kEdgeSampleLimit = 6143;  // up to this size: first and last kilobyte
+constexpr size_t kDigestChunk = 256u << 10;  // streaming block of the full-content digest
+constexpr double kThumbnailSide = 400;
+
+std::string homeOf(const std::string& user) {
+    if (user.empty()) {
+        if (const char* home = std::getenv("HOME"); home && *home) return home;
+    }
+    std::vector<char> buffer(16384);
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    int rc = user.empty() ? getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found)
+                          : getpwnam_r(user.c_str(), &entry, buffer.data(), buffer.size(), &found);
+    if (rc != 0 || !found || !found->pw_dir) return {};
+    return found->pw_dir;
+}
+
+// "~" and "~user" at the start become the home folder; anything else is unchanged.
+std::string expandTilde(const std::string& path) {
+    if (path.empty() || path[0] != '~') return path;
+    size_t slash = path.find('/');
+    std::string user = path.substr(1, slash == std::string::npos ? std::string::npos : slash - 1);
+    std::string home = homeOf(user);
+    if (home.empty()) return path;
+    return slash == std::string::npos ? home : home + path.substr(slash);
+}
+
+std::string absolute(const std::string& path) {
+    if (!path.empty() && path[0] == '/') return path;
+    char cwd[PATH_MAX];
+    if (!getcwd(cwd, sizeof cwd)) return path;
+    return path.empty() ? std::string(cwd) : std::string(cwd) + "/" + path;
+}
+
+std::optional<std::string> realPath(const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved) return std::nullopt;
+    std::string result(resolved);
+    std::free(resolved);
+    return result;
+}
+
+bool ownerIsRoot(uid_t uid) {
+    std::vector<char> buffer(16384);
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    if (getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) != 0 || !found) return false;
+    return std::strcmp(found->pw_name, "root") == 0;
+}
+
+std::string lowercasedAscii(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
+// Birth time where the file system records one, else the modification time; the
+// item itself is asked, a final symbolic link is not followed.
+std::optional<TWTime> creationTimeOf(const std::string& path) {
+    struct statx sx {};
+    if (statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BTIME | STATX_MTIME, &sx) != 0) return std::nullopt;
+    const struct statx_timestamp& ts = (sx.stx_mask & STATX_BTIME) ? sx.stx_btime : sx.stx_mtime;
+    return TWTime{} + std::chrono::duration_cast<TWTime::duration>(std::chrono::seconds(ts.tv_sec) +
+                                                                   std::chrono::nanoseconds(ts.tv_nsec));
+}
+
+std::string formatQuotient(float quotient, const char* unit) {
+    // "%.2f" takes the decimal separator of LC_NUMERIC and never groups; then trailing
+    // zeros and a bare separator go, as a number formatter with at most two fraction
+    // digits writes it.
+    char number[64];
+    std::snprintf(number, sizeof number, "%.2f", static_cast<double>(quotient));
+    std::string text(number);
+    const char* point = std::localeconv()->decimal_point;
+    std::string separator = point && *point ? point : ".";
+    size_t at = text.rfind(separator);
+    if (at != std::string::npos) {
+        size_t end = text.size();
+        while (end > at + separator.size() && text[end - 1] == '0') --end;
+        if (end == at + separator.size()) end = at;
+        text.resize(end);
+    }
+    return text + " " + unit;
+}
+
+}  // namespace
+
+// --- creation ---
+
+TWFileUtility::TWFileUtility(const std::string& path) : filePath_(resolvePath(path)) {
+    struct stat st {};
+    if (lstat(filePath_.c_str(), &st) == 0) {
+        fileSize_ = static_cast<uint64_t>(st.st_size);
+        fileSizeOnDisk_ = static_cast<uint64_t>(st.st_blocks) * 512;
+        hasIdentity_ = true;
+        device_ = st.st_dev;
+        inode_ = st.st_ino;
+        isRegularFile_ = S_ISREG(st.st_mode);
+    }
+    fileType_ = fileTypeOf(filePath_);
+    category_ = TWCategoryManager::categoryOfFileExtension(pathExtension(filePath_));
+    // The date belongs to the item as it was named (a link keeps its own), but a
+    // leading "~" still has to be expanded to name anything at all.
+    createTime_ = creationTimeOf(expandTilde(path));
+}
+
+std::shared_ptr<TWFileUtility> TWFileUtility::initWithPath(const std::string& path) {
+    return std::shared_ptr<TWFileUtility>(new TWFileUtility(path));
+}
+
+TWFileUtility::~TWFileUtility() = default;
+
+bool TWFileUtility::isSameFile(const TWFileUtility& other) const {
+    if (filePath_ == other.filePath_) return true;
+    return hasIdentity_ && other.hasIdentity_ && device_ == other.device_ && inode_ == other.inode_;
+}
+
+// --- content hash and digest ---
+
+std::optional<std::string> TWFileUtility::hashString() {
+    std::lock_guard once(hashMutex_);
+    if (auto stored = cachedHashString()) return stored;
+    std::string hash = computeContentHash();
+    std::lock_guard lock(lazyMutex_);
+    hash_ = hash;
+    return hash_;
+}
+
+std::optional<std::string> TWFileUtility::cachedHashString() const {
+    std::lock_guard lock(lazyMutex_);
+    return hash_;
+}
+
+std::string TWFileUtility::computeContentHash() const {
+    const std::string pathHash = TWHashUtility::hashStringWithString(filePath_);
+    int error = 0;
+    auto file = tw::SafeFile::open(filePath_, &error);
+    if (!file) {
+        // A FIFO, socket, device or folder is not content: it hashes by its path, quietly.
+        if (error != EINVAL) tw::log("No access right(%s).", filePath_.c_str());
+        return pathHash;
+    }
+    const uint64_t length = file->size();
+    if (length == 0) {
+        auto resource = getResourceForkData();
+        return resource && !resource->empty() ? TWHashUtility::hashStringWithData(resource->data(), resource->size())
+                                              : pathHash;
+    }
+    std::vector<std::pair<uint64_t, uint64_t>> ranges;  // offset, length
+    if (length <= kWholeFileLimit) {
+        ranges = {{0, length}};
+    } else if (length <= kEdgeSampleLimit) {
+        ranges = {{0, kSampleBlock}, {length - kSampleBlock, kSampleBlock}};
+    } else {
+        ranges = {{length / 3, kSampleBlock}, {2 * length / 3, kSampleBlock}};
+    }
+    std::vector<unsigned char> sample;
+    for (const auto& [offset, count] : ranges) {
+        size_t start = sample.size();
+        sample.resize(start + count);
+        long n = file->readAt(offset, sample.data() + start, count);
+        // A short read means the file shrank while it was read: its sample would not
+        // describe the size it was matched by, so it hashes by path like a read error.
+        if (n != static_cast<long>(count)) {
+            tw::log("Cannot read(%s): %s.", filePath_.c_str(), n < 0 ? std::strerror(errno) : "file changed");
+            return pathHash;
+        }
+    }
+    return TWHashUtility::hashStringWithData(sample.data(), sample.size());
+}
+
+std::optional<std::vector<unsigned char>> TWFileUtility::getResourceForkData() const {
+    return std::nullopt;
+}
+
+std::optional<TWContentDigest> TWFileUtility::contentDigest() {
+    std::lock_guard once(digestMutex_);
+    if (digestDone_) return digest_;
+    digestDone_ = true;
+    auto file = tw::SafeFile::open(filePath_);
+    if (!file) return digest_;
+    std::unique_ptr<XXH3_state_t, XXH_errorcode (*)(XXH3_state_t*)> state(XXH3_createState(), XXH3_freeState);
+    if (!state || XXH3_128bits_reset(state.get()) != XXH_OK) return digest_;
+    std::vector<unsigned char> chunk(kDigestChunk);
+    for (uint64_t offset = 0;;) {
+        long n = file->readAt(offset, chunk.data(), chunk.size());
+        if (n < 0) {
+            tw::log("Cannot read(%s): %s.", filePath_.c_str(), std::strerror(errno));
+            return digest_;
+        }
+        if (n == 0) break;
+        XXH3_128bits_update(state.get(), chunk.data(), static_cast<size_t>(n));
+        offset += static_cast<uint64_t>(n);
+    }
+    XXH128_hash_t value = XXH3_128bits_digest(state.get());
+    digest_ = TWContentDigest{value.high64, value.low64};
+    return digest_;
+}
+
+// --- texts ---
+
+std::string TWFileUtility::fileName() const {
+    std::string name = lastPathComponent(filePath_);
+    std::string extension = pathExtension(filePath_);
+    // A name that is all extension (".profile") keeps it: two such files must not share
+    // the empty name, which the name match would take for equal.
+    if (extension.empty() && (name.empty() || name.back() != '.')) return name;
+    size_t cut = name.size() - extension.size() - 1;
+    return cut == 0 ? name : name.substr(0, cut);
+}
+
+std::string TWFileUtility::formatSize() const {
+    return stringWithSize(fileSize_);
+}
+
+std::string TWFileUtility::descriptionOfCreateTime() const {
+    if (!createTime_) return {};
+    std::time_t seconds = std::chrono::system_clock::to_time_t(*createTime_);
+    struct tm local {};
+    if (!localtime_r(&seconds, &local)) return {};
+    char text[128];
+    size_t n = std::strftime(text, sizeof text, "%x %X", &local);
+    return std::string(text, n);
+}
+
+std::string TWFileUtility::descriptionOfCategory() const {
+    return TWCategoryManager::descriptionOf(category_);
+}
+
+std::string TWFileUtility::stringWithSize(uint64_t bytes) {
+    if (bytes < 1024) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%lu B", static_cast<unsigned long>(bytes));
+        return text;
+    }
+    if (bytes < (1ull << 20)) return formatQuotient(static_cast<float>(bytes) / 1024.0f, "KB");
+    if (bytes < (1ull << 30)) return formatQuotient(static_cast<float>(bytes) / 1048576.0f, "MB");
+    return formatQuotient(static_cast<float>(bytes) / 1073741824.0f, "GB");
+}
+
+// --- image values ---
+
+TWSize TWFileUtility::storedResolution() const {
+    std::lock_guard lock(lazyMutex_);
+    return resolution_;
+}
+
+std::string TWFileUtility::formatResolution() const {
+    TWSize size = storedResolution();
+    if (size.isZero()) return "N/A";
+    char text[64];
+    std::snprintf(text, sizeof text, "%.0fx%.0f", size.width, size.height);
+    return text;
+}
+
+TWSize TWFileUtility::resolution() {
+    if (category_ == TWCategory_images) {
+        std::lock_guard guard(imageMutex_);
+        if (storedResolution().isZero()) readResolutionLocked();
+    }
+    return storedResolution();
+}
+
+void TWFileUtility::readResolutionLocked() {
+    TWSize size = TWImageHeader::pixelSizeOfFile(filePath_);
+    std::lock_guard lock(lazyMutex_);
+    resolution_ = size;
+}
+
+bool TWFileUtility::higherThanResolution(TWSize size) {
+    const TWSize own = resolution();
+    if (own == size) return false;
+    if (own.isZero() || size.isZero()) return !own.isZero();
+    if (own.width > size.width) return true;
+    return std::abs(own.width - size.width) < 0.0001 && own.height > size.height;
+}
+
+std::shared_ptr<TWImage> TWFileUtility::fileIcon() {
+    std::lock_guard guard(imageMutex_);
+    {
+        std::lock_guard lock(lazyMutex_);
+        if (icon_) return icon_;
+    }
+    getImageSizeAndThumbnailLocked();
+    std::lock_guard lock(lazyMutex_);
+    return icon_;
+}
+
+void TWFileUtility::getImageSizeAndThumbnail() {
+    std::lock_guard guard(imageMutex_);
+    getImageSizeAndThumbnailLocked();
+}
+
+void TWFileUtility::getImageSizeAndThumbnailLocked() {
+    auto provider = TWThumbnailProvider::installed();
+    std::shared_ptr<TWImage> icon;
+    TWSize size;
+    if (category_ == TWCategory_images) {
+        size = TWImageHeader::pixelSizeOfFile(filePath_);
+        std::optional<TWThumbnailProvider::ImageSource> source;
+        if (provider) source = provider->imageSource(filePath_);
+        if (source) {
+            std::shared_ptr<TWImage> chosen = source->thumbnail;
+            int orientation = 1;
+            if (!chosen && source->full) {
+                chosen = source->full;
+                orientation = source->orientation;
+            }
+            if (chosen && (chosen->width() > kThumbnailSide || chosen->height() > kThumbnailSide)) {
+                chosen = provider->createThumbnailForImage(*chosen, orientation);
+            }
+            icon = chosen;
+        }
+    }
+    if (!icon && provider) icon = provider->iconForFile(filePath_);
+    std::lock_guard lock(lazyMutex_);
+    resolution_ = size;
+    icon_ = icon;
+}
+
+std::shared_ptr<TWImage> TWFileUtility::createThumbnailForImage(const TWImage& image, int orientation) {
+    auto provider = TWThumbnailProvider::installed();
+    return provider ? provider->createThumbnailForImage(image, orientation) : nullptr;
+}
+
+int64_t TWFileUtility::privilege() const {
+    return TWPreference::shared().privilegeAtPath(filePath_);
+}
+
+// --- probes of a path ---
+
+uint64_t TWFileUtility::sizeOfPath(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+}
+
+uint64_t TWFileUtility::sizeOfPathOnDisk(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_blocks) * 512 : sizeOfPath(path);
+}
+
+bool TWFileUtility::fileIsRegular(const std::string& path) {
+    if (pathExtension(path) == "dylib") return false;
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0) return false;
+    // System files are left alone, but a process running as root owns everything it
+    // (and its user) creates, so the owner test would then exclude every file.
+    if (geteuid() != 0 && ownerIsRoot(st.st_uid)) return false;
+    return S_ISREG(st.st_mode);
+}
+
+bool TWFileUtility::fileIsDirectory(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool TWFileUtility::fileIsPackage(const std::string& path) {
+    if (!fileIsDirectory(path)) return false;
+    std::string extension = lowercasedAscii(pathExtension(path));
+    if (extension.empty()) return false;
+    const auto& packages = TWCategoryManager::arrayOfPackageFileType();
+    return std::find(packages.begin(), packages.end(), extension) != packages.end();
+}
+
+TWFileType TWFileUtility::fileTypeOf(const std::string& path) {
+    if (fileIsRegular(path)) return TWFileTypeRegular;
+    if (fileIsPackage(path)) return TWFileTypePackage;
+    if (fileIsDirectory(path)) return TWFileTypeDirectory;
+    return TWFileTypeRegular;
+}
+
+// --- path helpers ---
+
+std::string TWFileUtility::lastPathComponent(const std::string& path) {
+    size_t end = path.find_last_not_of('/');
+    if (end == std::string::npos) return path.empty() ? std::string() : std::string("/");
+    size_t start = path.rfind('/', end);
+    return path.substr(start == std::string::npos ? 0 : start + 1,
+                       end - (start == std::string::npos ? 0 : start + 1) + 1);
+}
+
+std::string TWFileUtility::pathExtension(const std::string& path) {
+    std::string name = lastPathComponent(path);
+    size_t dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : name.substr(dot + 1);
+}
+
+std::string TWFileUtility::resolvePath(const std::string& path) {
+    const std::string expanded = absolute(expandTilde(path));
+    if (auto resolved = realPath(expanded)) return *resolved;
+    // The item itself cannot be resolved (it is gone, or a link that points nowhere):
+    // resolve the folder that holds it and keep its own name.
+    std::string name = lastPathComponent(expanded);
+    size_t slash = expanded.find_last_not_of('/');
+    slash = slash == std::string::npos ? std::string::npos : expanded.rfind('/', slash);
+    if (slash != std::string::npos && name != "/") {
+        std::string parent = slash == 0 ? "/" : expanded.substr(0, slash);
+        if (auto resolvedParent = realPath(parent)) {
+            return *resolvedParent == "/" ? "/" + name : *resolvedParent + "/" + name;
+        }
+    }
+    return expanded;
+}

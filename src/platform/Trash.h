@@ -1,0 +1,19 @@
+#pragma once
+// Moving items to the desktop's Trash (the freedesktop.org Trash: the home trash for
+// items on the home file system, a per-volume trash folder for others).
+// Safe from any thread.
+
+#include <string>
+
+#include "Status.h"
+
+namespace tw {
+
+class Trash {
+public:
+    // Moves the item at `path` to the Trash. A symbolic link is trashed itself, never
+    // the item it points to. On failure the status carries the path and GIO's message.
+    static Status moveToTrash(const std::string& path);
+};
+
+}  // namespace tw

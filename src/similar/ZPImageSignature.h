@@ -1,0 +1,87 @@
+#pragma once
+// What the similar-image search keeps of one image file: its path, file size,
+// resolution and colour histogram, a selection mark and the caller's object.
+//
+// A signature is complete once created; afterwards only flagSelected and userObject
+// change. Safe from any thread: both are read and written atomically.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "PuzzleHistogram.h"
+#include "TWImage.h"
+#include "ZPPuzzle.h"
+
+class ZPSimilarContext;
+
+class ZPImageSignature {
+public:
+    // The scan's form: the library context of `context`.
+    static std::shared_ptr<ZPImageSignature> initWithPathFile(const std::string& path, const ZPSimilarContext& context);
+    // The signature of the image file at `path`, or null: without a context (logs
+    // "Without MPS Support, context must be setted."), or when the file cannot be
+    // opened safely or decoded (logs "Unable to read [<path>], please check image").
+    // Decodes the whole image once; the file is opened through tw::SafeFile.
+    static std::shared_ptr<ZPImageSignature> initWithPathFile(const std::string& path, const PuzzleContext* context);
+    // Always null: a signature needs a context.
+    static std::shared_ptr<ZPImageSignature> initWithPathFile(const std::string& path);
+
+    // A signature of an already counted histogram (for records measured elsewhere,
+    // tests and benchmarks); nothing is read.
+    static std::shared_ptr<ZPImageSignature> withHistogram(const std::string& path, const PuzzleHistogram& histogram,
+                                                           TWSize resolution = {}, uint64_t size = 0);
+
+    // Signatures are always computed on the processor.
+    static bool supportMPS() { return false; }
+
+    ZPImageSignature(const ZPImageSignature&) = delete;
+    ZPImageSignature& operator=(const ZPImageSignature&) = delete;
+
+    const std::string& pathfile() const { return pathfile_; }
+    const PuzzleHistogram& histogram() const { return *histogram_; }
+    // Coarse views of the histogram, made with it (see PuzzleHistogramSummary).
+    const PuzzleHistogramSummary& histogramSummary() const { return summary_; }
+    // The library context the signature was made with; owned by the similarity context
+    // and valid only while that lives. Null for signatures made withHistogram.
+    const PuzzleContext* context() const { return context_; }
+    // Width and height of the decoded image, in pixels.
+    TWSize resolution() const { return resolution_; }
+    // File size in bytes.
+    uint64_t size() const { return size_; }
+
+    // The last component of pathfile.
+    std::string filename() const;
+    // "1023B", "1.00KiB", "1.00MiB", "1.00GiB" (units of 1024, two fraction digits).
+    std::string sizeText() const;
+    static std::string sizeText(uint64_t size);
+    // "640x480".
+    std::string resolutionText() const;
+
+    bool flagSelected() const { return flagSelected_.load(); }
+    void setFlagSelected(bool flag) { flagSelected_.store(flag); }
+
+    // The caller's object (the scan keeps its std::shared_ptr<TWFileUtility> here).
+    std::shared_ptr<void> userObject() const;
+    void setUserObject(std::shared_ptr<void> object);
+    template <typename T>
+    std::shared_ptr<T> userObjectAs() const {
+        return std::static_pointer_cast<T>(userObject());
+    }
+
+private:
+    ZPImageSignature(std::string path, std::unique_ptr<PuzzleHistogram> histogram, const PuzzleContext* context,
+                     TWSize resolution, uint64_t size);
+
+    const std::string pathfile_;
+    const std::unique_ptr<const PuzzleHistogram> histogram_;
+    const PuzzleHistogramSummary summary_;
+    const PuzzleContext* const context_;
+    const TWSize resolution_;
+    const uint64_t size_;
+    std::atomic<bool> flagSelected_{false};
+    mutable std::mutex userObjectMutex_;
+    std::shared_ptr<void> userObject_;
+};

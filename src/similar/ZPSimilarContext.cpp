@@ -1,0 +1,279 @@
+#include "ZPSimilarContext.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+
+#include "Log.h"
+#include "SafeFile.h"
+#include "ZPImageDecoder.h"
+
+namespace {
+
+// A libpuzzle vector, released with its owner.
+class Cvec {
+public:
+    explicit Cvec(PuzzleContext& context) : context_(&context) { puzzle_init_cvec(context_, &vector_); }
+    ~Cvec() { puzzle_free_cvec(context_, &vector_); }
+    Cvec(const Cvec&) = delete;
+    Cvec& operator=(const Cvec&) = delete;
+    PuzzleCvec* get() { return &vector_; }
+
+private:
+    PuzzleContext* context_;
+    PuzzleCvec vector_;
+};
+
+class FdCloser {
+public:
+    explicit FdCloser(int fd) : fd_(fd) {}
+    ~FdCloser() {
+        if (fd_ >= 0) close(fd_);
+    }
+    FdCloser(const FdCloser&) = delete;
+    FdCloser& operator=(const FdCloser&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// libpuzzle reads images only from a named file. It is handed a lossless PNG copy of
+// the pixels already decoded, in an anonymous memory file named through /proc, so it
+// never opens the image's own path and measures exactly the pixels that were counted.
+bool fillVectorFromImage(PuzzleContext& context, gdImagePtr image, PuzzleCvec* vector) {
+    int size = 0;
+    void* png = gdImagePngPtrEx(image, &size, 1);
+    if (!png) return false;
+    std::unique_ptr<void, void (*)(void*)> pngOwner(png, gdFree);
+    FdCloser memory(memfd_create("twinsift-puzzle", MFD_CLOEXEC));
+    if (memory.get() < 0) return false;
+    const auto* bytes = static_cast<const char*>(png);
+    for (int written = 0; written < size;) {
+        const ssize_t n = write(memory.get(), bytes + written, static_cast<size_t>(size - written));
+        if (n <= 0) return false;
+        written += static_cast<int>(n);
+    }
+    const std::string name = "/proc/self/fd/" + std::to_string(memory.get());
+    return puzzle_fill_cvec_from_file(&context, vector, name.c_str()) == 0;
+}
+
+// Decodes `path` as the signatures do, refuses images beyond the context's maximum
+// size, counts the histogram and computes the vector.
+bool measure(const std::string& path, PuzzleContext& context, PuzzleHistogram& histogram, PuzzleCvec* vector) {
+    std::optional<tw::SafeFile> file = tw::SafeFile::open(path);
+    if (!file) return false;
+    ZPGdImage image = zpDecodeImage(*file, path);
+    if (!image) return false;
+    if (static_cast<unsigned>(gdImageSX(image.get())) > context.puzzle_max_width ||
+        static_cast<unsigned>(gdImageSY(image.get())) > context.puzzle_max_height)
+        return false;
+    puzzleCountImage(*image, histogram);
+    return fillVectorFromImage(context, image.get(), vector);
+}
+
+}  // namespace
+
+ZPSimilarContext::ZPSimilarContext() {
+    puzzle_init_context(&puzzle_);
+    setContextOptions();
+}
+
+ZPSimilarContext::~ZPSimilarContext() {
+    puzzle_free_context(&puzzle_);
+}
+
+const std::vector<std::string>& ZPSimilarContext::supportImageFormats() {
+    static const std::vector<std::string> formats{"jpg", "jpeg", "png", "gif", "tif", "tiff", "bmp"};
+    return formats;
+}
+
+bool ZPSimilarContext::isSupportedImagePath(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0) return false;  // ".jpg" alone is a hidden name, not an extension
+    std::string extension = name.substr(dot + 1);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const auto& formats = supportImageFormats();
+    return std::find(formats.begin(), formats.end(), extension) != formats.end();
+}
+
+double ZPSimilarContext::threshold() {
+    double level = similarLevel_.load();
+    while (level < 0 || level > 1) {
+        const double clamped = level < 0 ? 0.0 : 1.0;
+        if (similarLevel_.compare_exchange_weak(level, clamped)) {
+            level = clamped;
+            break;
+        }
+    }
+    return 0.8 - 5.0 * level / 7.0;
+}
+
+template <typename T>
+T ZPSimilarContext::read(T Settings::*field) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return settings_.*field;
+}
+
+template <typename T>
+void ZPSimilarContext::write(T Settings::*field, T value) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    settings_.*field = value;
+}
+
+bool ZPSimilarContext::fixForTexts() const {
+    return read(&Settings::fixForTexts);
+}
+void ZPSimilarContext::setFixForTexts(bool fix) {
+    write(&Settings::fixForTexts, fix);
+}
+bool ZPSimilarContext::autoCrop() const {
+    return read(&Settings::autoCrop);
+}
+void ZPSimilarContext::setAutoCrop(bool autoCrop) {
+    write(&Settings::autoCrop, autoCrop);
+}
+double ZPSimilarContext::maxCroppingRatio() const {
+    return read(&Settings::maxCroppingRatio);
+}
+void ZPSimilarContext::setMaxCroppingRatio(double ratio) {
+    write(&Settings::maxCroppingRatio, ratio);
+}
+double ZPSimilarContext::contrastBarrierForCropping() const {
+    return read(&Settings::contrastBarrierForCropping);
+}
+void ZPSimilarContext::setContrastBarrierForCropping(double b) {
+    write(&Settings::contrastBarrierForCropping, b);
+}
+int64_t ZPSimilarContext::maxWidth() const {
+    return read(&Settings::maxWidth);
+}
+void ZPSimilarContext::setMaxWidth(int64_t width) {
+    write(&Settings::maxWidth, width);
+}
+int64_t ZPSimilarContext::maxHeight() const {
+    return read(&Settings::maxHeight);
+}
+void ZPSimilarContext::setMaxHeight(int64_t height) {
+    write(&Settings::maxHeight, height);
+}
+double ZPSimilarContext::P_Ratio() const {
+    return read(&Settings::pRatio);
+}
+void ZPSimilarContext::setP_Ratio(double ratio) {
+    write(&Settings::pRatio, ratio);
+}
+double ZPSimilarContext::noiseCutOff() const {
+    return read(&Settings::noiseCutOff);
+}
+void ZPSimilarContext::setNoiseCutOff(double cutOff) {
+    write(&Settings::noiseCutOff, cutOff);
+}
+int64_t ZPSimilarContext::lambdas() const {
+    return read(&Settings::lambdas);
+}
+void ZPSimilarContext::setLambdas(int64_t lambdas) {
+    write(&Settings::lambdas, lambdas);
+}
+
+std::shared_ptr<ZPSimilarContextDelegate> ZPSimilarContext::delegate() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return delegate_.lock();
+}
+
+void ZPSimilarContext::setDelegate(const std::shared_ptr<ZPSimilarContextDelegate>& delegate) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    delegate_ = delegate;
+}
+
+void ZPSimilarContext::setContextOptions() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    // The library's setters refuse what it cannot use and leave the field unchanged.
+    puzzle_set_autocrop(&puzzle_, settings_.autoCrop ? 1 : 0);
+    puzzle_set_max_cropping_ratio(&puzzle_, settings_.maxCroppingRatio);
+    puzzle_set_contrast_barrier_for_cropping(&puzzle_, settings_.contrastBarrierForCropping);
+    puzzle_set_max_width(&puzzle_, static_cast<uint32_t>(settings_.maxWidth));
+    puzzle_set_max_height(&puzzle_, static_cast<uint32_t>(settings_.maxHeight));
+    puzzle_set_lambdas(&puzzle_, static_cast<uint32_t>(settings_.lambdas));
+    puzzle_set_p_ratio(&puzzle_, settings_.pRatio);
+    puzzle_set_noise_cutoff(&puzzle_, settings_.noiseCutOff);
+}
+
+PuzzleContext ZPSimilarContext::puzzleContextCopy() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return puzzle_;
+}
+
+bool ZPSimilarContext::histogramsSimilar(const PuzzleHistogram& a, const PuzzleHistogram& b, double level) {
+    return puzzleHistogramsSimilar(a, b, level);
+}
+
+bool ZPSimilarContext::imageSignatureSimilarTo(const ZPImageSignature& image, const ZPSimilarImages& group) const {
+    return group.equalHistogramForImage(image, similarLevel(), puzzleContext());
+}
+
+void ZPSimilarContext::collectionSimilarImages(ZPSimilarImagesList& groups,
+                                               const std::shared_ptr<ZPImageSignature>& image) const {
+    if (!image) return;
+    for (const auto& group : groups) {
+        if (imageSignatureSimilarTo(*image, *group)) {
+            image->setFlagSelected(true);
+            group->addImageSignature(image);
+            return;
+        }
+    }
+    groups.push_back(ZPSimilarImages::initWithImage(image));
+}
+
+bool ZPSimilarContext::imageVecHisSimilarToVecHis(const PuzzleCvec& vectorA, const PuzzleHistogram& histogramA,
+                                                  const PuzzleCvec& vectorB, const PuzzleHistogram& histogramB) {
+    if (puzzleHistogramsSimilar(histogramA, histogramB, similarLevel())) {
+        tw::log("Histogram equal.");
+        return true;
+    }
+    PuzzleContext context = puzzleContextCopy();
+    const double distance = puzzle_vector_normalized_distance(&context, &vectorA, &vectorB, fixForTexts() ? 1 : 0);
+    const double limit = threshold();
+    tw::log("Distance: %.3f, threshold: %.3f", distance, limit);
+    return distance <= limit;
+}
+
+bool ZPSimilarContext::imageSimilarTo(const std::string& pathA, const std::string& pathB) {
+    if (pathA.size() < 4 || pathB.size() < 4) {
+        tw::log("Parameter error");
+        return false;
+    }
+    setContextOptions();
+    PuzzleContext context = puzzleContextCopy();
+    auto histogramA = std::make_unique<PuzzleHistogram>();
+    auto histogramB = std::make_unique<PuzzleHistogram>();
+    Cvec vectorA(context), vectorB(context);
+    for (const auto& [path, histogram, vector] :
+         {std::tuple{&pathA, histogramA.get(), vectorA.get()}, std::tuple{&pathB, histogramB.get(), vectorB.get()}}) {
+        if (!measure(*path, context, *histogram, vector)) {
+            tw::log("Unable to read [%s], please check image", path->c_str());
+            return false;
+        }
+    }
+    return imageVecHisSimilarToVecHis(*vectorA.get(), *histogramA, *vectorB.get(), *histogramB);
+}
+
+std::vector<std::string> ZPSimilarContext::filterSubfolders(const std::vector<std::string>& folders, bool recursive) {
+    if (folders.size() < 2) return folders;
+    std::vector<std::string> kept;
+    for (size_t i = 0; i < folders.size(); ++i) {
+        const std::string& entry = folders[i];
+        bool drop = std::find(folders.begin(), folders.begin() + static_cast<std::ptrdiff_t>(i), entry) !=
+                    folders.begin() + static_cast<std::ptrdiff_t>(i);
+        // The test is textual, as the preference store's folder test: "/a/bc" holds "/a/b".
+        for (size_t j = 0; recursive && !drop && j < folders.size(); ++j)
+            drop = folders[j] != entry && entry.find(folders[j]) != std::string::npos;
+        if (!drop) kept.push_back(entry);
+    }
+    return kept;
+}
