@@ -109,8 +109,36 @@ std::optional<TWDuplicateIndex::BucketKey> TWDuplicateIndex::bucketKeyLocked(con
     return BucketKey{record.fileSize(), tag};
 }
 
+namespace {
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// The first 15 bytes of a hexadecimal digest, short enough to live inside the
+// string itself; a full comparison follows every key match.
+std::string compactHash(const std::string& hash) {
+    if (hash.size() < 30) return hash;
+    std::string key(15, '\0');
+    for (size_t i = 0; i < 15; ++i) {
+        const int high = hexValue(hash[2 * i]), low = hexValue(hash[2 * i + 1]);
+        if (high < 0 || low < 0) return hash;
+        key[i] = static_cast<char>(high << 4 | low);
+    }
+    return key;
+}
+
+}  // namespace
+
 std::optional<std::string> TWDuplicateIndex::matchKey(TWFileUtility& record) const {
-    if (searchMode_ == TWSearchModeContent) return record.hashString();
+    if (searchMode_ == TWSearchModeContent) {
+        auto hash = record.hashString();
+        if (!hash) return std::nullopt;
+        return compactHash(*hash);
+    }
     if (searchMode_ == TWSearchModeName) return TWLowercasedName(record.fileName());
     return std::nullopt;  // another mode matches nothing
 }
@@ -119,7 +147,7 @@ bool TWDuplicateIndex::matches(TWFileUtility& first, TWFileUtility& record, Kind
     // The bucket already holds equal source, category, kind and size, and the key list
     // equal hash or equal name.
     if (searchMode_ == TWSearchModeName) return true;
-    if (kind == Kind::Package) return true;  // bundle identity and size
+    if (kind == Kind::Package) return first.hashString() == record.hashString();  // bundle identity and size
     return TWContentMatches(first, record, verifyFullContent_);
 }
 
@@ -139,8 +167,15 @@ TWDuplicateIndex::Category& TWDuplicateIndex::categoryLocked(TWCategory category
 }
 
 uint32_t TWDuplicateIndex::foundLocked(Category& category, const FilePtr& record) {
-    category.slots.push_back(Slot{record, nullptr});
+    category.slots.push_back(Slot{record, nullptr, kNone});
     return static_cast<uint32_t>(category.slots.size() - 1);
+}
+
+void TWDuplicateIndex::appendLocked(Category& category, Keyed& keyed, const std::string& key, uint32_t slot) {
+    auto [it, added] = keyed.try_emplace(key, Chain{slot, slot});
+    if (added) return;
+    category.slots[it->second.tail].nextSameKey = slot;
+    it->second.tail = slot;
 }
 
 void TWDuplicateIndex::prefetch(const FilePtr& record) {
@@ -172,8 +207,9 @@ void TWDuplicateIndex::prefetch(const FilePtr& record) {
         if (it->second.lone != kNone) candidates.push_back(category.slots[it->second.lone].first);
         if (it->second.keyed != kNone) {
             const Keyed& keyed = keyed_[it->second.keyed];
-            if (auto found = keyed.find(*hash); found != keyed.end())
-                for (uint32_t slot : found->second) candidates.push_back(category.slots[slot].first);
+            if (auto found = keyed.find(compactHash(*hash)); found != keyed.end())
+                for (uint32_t slot = found->second.head; slot != kNone; slot = category.slots[slot].nextSameKey)
+                    candidates.push_back(category.slots[slot].first);
         }
     }
     for (const auto& candidate : candidates)
@@ -212,14 +248,14 @@ TWPlacement TWDuplicateIndex::place(const FilePtr& record, const std::atomic<boo
         // A second file of this size: the lone founder gets its key now.
         const uint32_t lone = bucket.lone;
         bucket.lone = kNone;
-        if (auto loneKey = matchKey(*category.slots[lone].first)) keyed[*loneKey].push_back(lone);
+        if (auto loneKey = matchKey(*category.slots[lone].first)) appendLocked(category, keyed, *loneKey, lone);
     }
 
     const std::optional<std::string> recordKey = matchKey(*record);
     if (stop.load()) return TWPlacement::Dropped;
     if (recordKey) {
         if (auto found = keyed.find(*recordKey); found != keyed.end()) {
-            for (uint32_t index : found->second) {
+            for (uint32_t index = found->second.head; index != kNone; index = category.slots[index].nextSameKey) {
                 Slot& slot = category.slots[index];
                 if (!matches(*slot.first, *record, kind)) continue;
                 if (stop.load()) return TWPlacement::Dropped;
@@ -231,7 +267,7 @@ TWPlacement TWDuplicateIndex::place(const FilePtr& record, const std::atomic<boo
     }
     if (stop.load()) return TWPlacement::Dropped;
     const uint32_t slot = foundLocked(category, record);
-    if (recordKey) keyed[*recordKey].push_back(slot);
+    if (recordKey) appendLocked(category, keyed, *recordKey, slot);
     return finish(TWPlacement::Founded, 0);
 }
 

@@ -82,7 +82,8 @@ private:
 
     struct Slot {
         FilePtr first;
-        TWDuplicateFile::Ptr group;  // null while the first file is alone
+        TWDuplicateFile::Ptr group;    // null while the first file is alone
+        uint32_t nextSameKey = kNone;  // the next founder with the same key, in order
     };
     struct Category {
         TWCategory category;
@@ -103,7 +104,11 @@ private:
         uint32_t lone = kNone;
         uint32_t keyed = kNone;  // index into keyed_
     };
-    using Keyed = std::unordered_map<std::string, std::vector<uint32_t>>;
+    // Key -> the first and last founder of its chain (see Slot::nextSameKey).
+    struct Chain {
+        uint32_t head, tail;
+    };
+    using Keyed = std::unordered_map<std::string, Chain>;
 
     Kind kindOf(const TWFileUtility& record) const;
     std::optional<BucketKey> bucketKeyLocked(const TWFileUtility& record, Kind kind, bool create);
@@ -112,6 +117,7 @@ private:
     Category* findCategoryLocked(TWCategory category);
     Category& categoryLocked(TWCategory category);  // created and appended when missing
     uint32_t foundLocked(Category& category, const FilePtr& record);
+    static void appendLocked(Category& category, Keyed& keyed, const std::string& key, uint32_t slot);
 
     const int64_t searchMode_;
     const bool verifyFullContent_;

@@ -28,20 +28,34 @@ std::string joinPath(const std::string& folder, const char* name) {
     return folder + "/" + name;
 }
 
-// The names in one folder, hidden ones included, in the order the file system gives
+struct FolderEntry {
+    std::string name;
+    unsigned char type;  // d_type: DT_UNKNOWN when the file system does not say
+};
+
+// The entries of one folder, hidden ones included, in the order the file system gives
 // them; none when it cannot be listed. The folder is closed before any descent, so a
 // deep tree never holds one descriptor per level.
-std::vector<std::string> listFolder(const std::string& folder) {
-    std::vector<std::string> names;
+std::vector<FolderEntry> listFolder(const std::string& folder) {
+    std::vector<FolderEntry> entries;
     DIR* dir = opendir(folder.c_str());
-    if (!dir) return names;
+    if (!dir) return entries;
     while (const dirent* entry = readdir(dir)) {
         const char* name = entry->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
-        names.emplace_back(name);
+        entries.push_back({name, entry->d_type});
     }
     closedir(dir);
-    return names;
+    return entries;
+}
+
+// TWFileUtility::fileTypeOf, answered from the entry's type where the listing gave
+// one: it tells a directory (a package by its extension) from everything else, which
+// is TWFileTypeRegular, by the same lstat type the listing reports.
+TWFileType entryType(const std::string& path, unsigned char type) {
+    if (type == DT_UNKNOWN) return TWFileUtility::fileTypeOf(path);
+    if (type != DT_DIR) return TWFileTypeRegular;
+    return TWFileUtility::fileIsPackage(path) ? TWFileTypePackage : TWFileTypeDirectory;
 }
 
 // Library content is reached only through the media-library sources, never by a walk.
@@ -244,13 +258,13 @@ void TWSearchDuplicateFiles::run() {
 
 void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, tw::TaskGroup& group, bool needReleaseCPU) {
     const TWPreference& prefs = TWPreference::shared();
-    for (const auto& name : listFolder(path)) {
+    for (const auto& entry : listFolder(path)) {
         if (isBeStop()) break;
-        const std::string child = joinPath(path, name.c_str());
+        const std::string child = joinPath(path, entry.name.c_str());
         if (isLibraryLocation(prefs, child)) continue;
         passPauseGate();
         if (prefs.fileFolderIsIgnored(child)) continue;
-        const TWFileType type = TWFileUtility::fileTypeOf(child);
+        const TWFileType type = entryType(child, entry.type);
         if (type == TWFileTypeRegular) {
             collectFileUtility(TWFileUtility::initWithPath(child));
         } else if (type == TWFileTypePackage) {
@@ -312,24 +326,44 @@ void TWSearchDuplicateFiles::startSearchMediaLibrary() {
         });
 }
 
+void TWSearchDuplicateFiles::applyCount(bool duplicate, uint64_t size) {
+    if (duplicate) {
+        ++numberOfDuplicateFiles_;
+        sizeOfDuplicateFiles_ += size;
+    }
+    ++numberOfSearchFiles_;
+    tw::NotificationCenter::defaultCenter().post(TWSearchFilesProgressNotification, this);
+}
+
+void TWSearchDuplicateFiles::drainCounts() {
+    std::vector<PendingCount> counts;
+    {
+        std::lock_guard<std::mutex> lock(countMutex_);
+        counts.swap(pendingCounts_);
+    }
+    for (const PendingCount& count : counts) applyCount(count.duplicate, count.size);
+}
+
 void TWSearchDuplicateFiles::incrementCount(bool duplicate, uint64_t size) {
     // The engine outlives every count it queued: the run waits for the finished
     // notification, which the main queue delivers after them.
-    auto apply = [this, duplicate, size] {
-        if (duplicate) {
-            ++numberOfDuplicateFiles_;
-            sizeOfDuplicateFiles_ += size;
-        }
-        ++numberOfSearchFiles_;
-        tw::NotificationCenter::defaultCenter().post(TWSearchFilesProgressNotification, this);
-    };
     tw::MainQueue& main = tw::MainQueue::shared();
     if (main.isMainThread()) {
-        apply();
+        drainCounts();
+        applyCount(duplicate, size);
     } else if (options_.waitForCounts) {
-        main.postAndWait(apply);
+        main.postAndWait([this, duplicate, size] { applyCount(duplicate, size); });
     } else {
-        main.post(apply);
+        // Counts queue up in the order they were made; one task on the main queue
+        // applies every count waiting when it runs, each with its own notification.
+        // A count that finds the list empty queues the next such task.
+        bool first;
+        {
+            std::lock_guard<std::mutex> lock(countMutex_);
+            first = pendingCounts_.empty();
+            pendingCounts_.push_back({duplicate, size});
+        }
+        if (first) main.post([this] { drainCounts(); });
     }
 }
 

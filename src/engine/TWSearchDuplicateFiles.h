@@ -53,8 +53,9 @@ public:
         tw::SessionEvents::Options events;
         bool sessionEvents = true;
         // Whether a walker waits for the main thread to take each count. Without the
-        // wait the counts still arrive one per file, in decision order, before the
-        // finished notification; only the walkers no longer stall on the main thread.
+        // wait the counts still arrive one per file, each with its notification, in
+        // decision order and before the finished notification; the walkers no longer
+        // stall on the main thread, which takes the waiting counts in batches.
         bool waitForCounts = false;
     };
 
@@ -126,6 +127,8 @@ private:
     void startSearchMediaLibrary();
     void filterAndSortDulicateFiles();
     void incrementCount(bool duplicate, uint64_t size);
+    void applyCount(bool duplicate, uint64_t size);  // main thread
+    void drainCounts();                              // main thread
     void passPauseGate();
     bool isBeStop() const { return isBeStop_.load(std::memory_order_relaxed); }
     void subscribeSessionEvents();
@@ -153,6 +156,13 @@ private:
     bool waitForSleep_ = false;            // guarded by sleepMutex_
     std::atomic<bool> gateClosed_{false};  // mirrors waitForSleep_ for the walkers' fast path
     mutable std::mutex resultMutex_;       // guards categoryFiles_
+
+    struct PendingCount {
+        bool duplicate;
+        uint64_t size;
+    };
+    std::mutex countMutex_;
+    std::vector<PendingCount> pendingCounts_;  // guarded by countMutex_
 
     std::shared_ptr<tw::SessionEvents> sessionEvents_;
 };
