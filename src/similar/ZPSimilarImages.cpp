@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+
+#include "Trash.h"
 
 namespace {
 
@@ -185,4 +188,42 @@ uint64_t ZPSimilarImages::totalSize() const {
     uint64_t total = 0;
     for (const auto& image : members_) total += image->size();
     return total;
+}
+
+void ZPSimilarImages::removeFlagSelected(bool toTrash) {
+    Signatures flagged;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const auto& image : members_)
+            if (image->flagSelected()) flagged.push_back(image);
+    }
+    if (flagged.empty()) return;
+
+    // File I/O runs without the group's lock; each call returns once the file is gone
+    // or has failed, so the whole request is finished when the loop is.
+    for (const auto& image : flagged) {
+        if (toTrash) {
+            tw::Trash::moveToTrash(image->pathfile());
+        } else {
+            std::error_code ignored;
+            std::filesystem::remove(image->pathfile(), ignored);
+        }
+    }
+
+    std::lock_guard<std::mutex> lock(mutex_);
+    Signatures kept;
+    std::vector<double> keptCoarse;
+    std::vector<bool> keptValid;
+    constexpr size_t kCoarseValues = std::size(PuzzleHistogramSummary{}.coarse4);
+    for (size_t i = 0; i < members_.size(); ++i) {
+        if (std::find(flagged.begin(), flagged.end(), members_[i]) != flagged.end()) continue;
+        kept.push_back(members_[i]);
+        keptCoarse.insert(keptCoarse.end(), coarse4_.begin() + static_cast<std::ptrdiff_t>(i * kCoarseValues),
+                          coarse4_.begin() + static_cast<std::ptrdiff_t>((i + 1) * kCoarseValues));
+        keptValid.push_back(summaryValid_[i]);
+    }
+    members_ = std::move(kept);
+    coarse4_ = std::move(keptCoarse);
+    summaryValid_ = std::move(keptValid);
+    sorted_.reset();
 }

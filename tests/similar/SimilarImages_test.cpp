@@ -1,9 +1,28 @@
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include "HistogramFixtures.h"
+#include "TestSupport.h"
 #include "ZPSimilarImages.h"
 
 namespace {
+
+// GIO reads XDG_DATA_HOME once per process: trashed files go to this suite's own home
+// trash, on the same file system as the test trees.
+class DataHomeEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        dir_ = std::make_unique<twtest::TempDir>("twinsift-similar-data");
+        setenv("XDG_DATA_HOME", dir_->path().c_str(), 1);
+    }
+    void TearDown() override { dir_.reset(); }
+    std::string trashed(const std::string& name) const { return dir_->path() + "/Trash/files/" + name; }
+
+private:
+    std::unique_ptr<twtest::TempDir> dir_;
+};
+DataHomeEnvironment* const gDataHome =
+    static_cast<DataHomeEnvironment*>(::testing::AddGlobalTestEnvironment(new DataHomeEnvironment));
 
 using Signatures = ZPSimilarImages::Signatures;
 using twtest::histogramOf;
@@ -91,6 +110,56 @@ TEST(SimilarImagesGroup, SelectionIsACopy) {
     auto selection = group->selection();
     selection.insert(7);
     EXPECT_EQ(group->selection(), (std::set<size_t>{0, 3}));
+}
+
+class RemoveFlagSelected : public ::testing::Test {
+protected:
+    std::shared_ptr<ZPImageSignature> onDisk(const std::string& name) {
+        return image(dir_.write(name, "pixels of " + name), 10);
+    }
+    twtest::TempDir dir_;
+};
+
+TEST_F(RemoveFlagSelected, WithoutFlaggedMembersNothingHappens) {
+    auto a = onDisk("a.jpg"), b = onDisk("b.jpg");
+    auto group = ZPSimilarImages::initWithImage(a);
+    group->addImageSignature(b);
+    group->removeFlagSelected(false);
+    group->removeFlagSelected(true);
+    EXPECT_EQ(group->imageSignatures(), (Signatures{a, b}));
+    EXPECT_TRUE(twtest::exists(a->pathfile()));
+    EXPECT_TRUE(twtest::exists(b->pathfile()));
+}
+
+TEST_F(RemoveFlagSelected, DeletesFlaggedFilesAndDropsThemEvenWhenDeletionFails) {
+    auto a = onDisk("a.jpg"), b = onDisk("b.jpg"), c = onDisk("c.jpg"), gone = image(dir_ / "gone.jpg", 3);
+    auto group = ZPSimilarImages::initWithImage(a);
+    group->addImageSignatures({b, gone, c});
+    group->setSortType(ZPSimilarImages::SortByFileName);
+    EXPECT_EQ(group->imageSignatures(), (Signatures{a, b, c, gone}));
+    b->setFlagSelected(true);
+    gone->setFlagSelected(true);
+
+    group->removeFlagSelected(false);
+    EXPECT_EQ(group->imageSignatures(), (Signatures{a, c}));
+    EXPECT_EQ(group->imageAtIndex(1), c);
+    EXPECT_FALSE(twtest::exists(b->pathfile()));
+    EXPECT_TRUE(twtest::exists(a->pathfile()));
+    EXPECT_TRUE(twtest::exists(c->pathfile()));
+    // The remaining members are still tested, with their own summaries.
+    EXPECT_TRUE(group->equalHistogramForImage(*image("/new.jpg", 1), 1, nullptr));
+}
+
+TEST_F(RemoveFlagSelected, TrashesFlaggedFilesBeforeReturning) {
+    auto a = onDisk("keep.jpg"), b = onDisk("trash-me.jpg");
+    auto group = ZPSimilarImages::initWithImage(a);
+    group->addImageSignature(b);
+    b->setFlagSelected(true);
+    group->removeFlagSelected(true);
+    EXPECT_EQ(group->imageSignatures(), (Signatures{a}));
+    EXPECT_FALSE(twtest::exists(b->pathfile()));
+    EXPECT_EQ(twtest::readFile(gDataHome->trashed("trash-me.jpg")), "pixels of trash-me.jpg");
+    EXPECT_TRUE(twtest::exists(a->pathfile()));
 }
 
 }  // namespace

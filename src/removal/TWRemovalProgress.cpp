@@ -1,0 +1,29 @@
+#include "TWRemovalProgress.h"
+
+#include <cstdio>
+
+#include "TWFileUtility.h"
+
+std::string TWRemovalProgressTitle(uint64_t remainingCount, uint64_t remainingBytes) {
+    const std::string size = TWFileUtility::stringWithSize(remainingBytes);
+    char text[256];
+    std::snprintf(text, sizeof text, "%lu files for the total of %s bytes remaining...",
+                  static_cast<unsigned long>(remainingCount), size.c_str());
+    return text;
+}
+
+double TWRemovalProgressPercent(uint64_t total, uint64_t remainingCount) {
+    if (total == 0) return 0;
+    const uint64_t done = remainingCount > total ? 0 : total - remainingCount;
+    return static_cast<float>(done) * 100.0f / static_cast<float>(total);
+}
+
+TWCleanMediaLibraryGuide TWRemovalOutcome::guide() const {
+    TWCleanMediaLibraryGuide guide;
+    guide.cleanPhotos = cleanPhotos;
+    guide.cleanItunes = cleanItunes;
+    guide.albumNameInPhotos = kTWDuplicateAlbumName;
+    guide.groupNameInPhotos = kTWDuplicateFolderName;
+    guide.playlistNameInItunes = kTWDuplicatePlaylistName;
+    return guide;
+}
