@@ -52,11 +52,12 @@ public:
         // whether to watch volumes; `sessionEvents` false listens to nothing.
         tw::SessionEvents::Options events;
         bool sessionEvents = true;
-        // Whether a walker waits for the main thread to take each count. Without the
-        // wait the counts still arrive one per file, each with its notification, in
-        // decision order and before the finished notification; the walkers no longer
-        // stall on the main thread, which takes the waiting counts in batches.
-        bool waitForCounts = false;
+        // Whether a walker waits for the main thread to take each count (the deciding
+        // queue then stalls on the main thread once per file). Without the wait the
+        // counts still arrive one per file, each with its notification, in decision
+        // order and before the finished notification; the main thread takes the
+        // waiting counts in batches.
+        bool waitForCounts = true;
     };
 
     // Main thread. Subscribes to the session's events for the engine's lifetime.

@@ -64,6 +64,16 @@ TEST_F(SearchEngine, IgnoredRootsAndLibraryContentAreNotWalked) {
                 (std::vector<std::string>{"start", "finished"}));
 }
 
+TEST_F(SearchEngine, LibraryQuestionsAnswerByPath) {
+    TWPreference::shared().setPhotosLibraryLocation(dir / "pics/Photos Library.photoslibrary");
+    TWPreference::shared().setITunesMediaFolderLocation(dir / "music/Media");
+    EXPECT_TRUE(TWSearchDuplicateFiles::containPhotosLibrary({dir / "other", dir / "pics"}));
+    EXPECT_TRUE(TWSearchDuplicateFiles::containPhotosLibrary({dir / "pics/Photos Library.photoslibrary/x"}));
+    EXPECT_FALSE(TWSearchDuplicateFiles::containPhotosLibrary({dir / "music"}));
+    EXPECT_TRUE(TWSearchDuplicateFiles::containiTunesLibrary({dir / "music"}));
+    EXPECT_FALSE(TWSearchDuplicateFiles::containiTunesLibrary({dir / "pics", dir / "other"}));
+}
+
 TEST_F(SearchEngine, TheSameFileReachedTwiceIsCountedOnce) {
     dir.write("docs/a.txt", "twice reached");
     dir.symlink(dir / "docs/a.txt", "links/to-a.txt");
