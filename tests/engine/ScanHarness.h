@@ -123,3 +123,22 @@ inline std::string writeGradientPng(const TempDir& dir, const std::string& name,
 }
 
 }  // namespace twtest
+
+namespace twtest {
+
+// 8 folders x 8 folders x 6 files; every file has one copy elsewhere in the tree.
+inline void buildTree(const TempDir& dir, const std::string& top = "tree") {
+    for (int a = 0; a < 8; ++a)
+        for (int b = 0; b < 8; ++b)
+            for (int f = 0; f < 6; ++f) {
+                const std::string content = randomBytes(100 + 37 * (a * 48 + b * 6 + f) % 3000, a * 48 + b * 6 + f);
+                dir.write(top + "/" + std::to_string(a) + "/" + std::to_string(b) + "/f" + std::to_string(f) + ".txt",
+                          content);
+                dir.write(
+                    top + "/copies/" + std::to_string(a) + "-" + std::to_string(b) + "-" + std::to_string(f) + ".txt",
+                    content);
+            }
+}
+inline constexpr uint64_t kTreeFiles = 8 * 8 * 6 * 2;
+
+}  // namespace twtest

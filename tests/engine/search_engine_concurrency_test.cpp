@@ -1,14 +1,11 @@
-// Scans with many walkers: stop, pause and resume (directly and through the session's
-// sleep signal on a private bus), counting with and without the main thread's wait,
-// and library items arriving late from their own task.
+// Scans with many walkers: stop, pause and resume, counting with and without the main
+// thread's wait, and library items arriving late from their own task.
 
-#include <gio/gio.h>
 #include <gtest/gtest.h>
 
 #include "InMemoryMediaLibrary.h"
 #include "Log.h"
 #include "MainQueue.h"
-#include "PrivateBus.h"
 #include "ScanHarness.h"
 #include "TWPreference.h"
 
@@ -16,21 +13,6 @@ using namespace twtest;
 using namespace std::chrono_literals;
 
 namespace {
-
-// 8 folders x 8 folders x 6 files; every file has one copy elsewhere in the tree.
-void buildTree(const TempDir& dir, const std::string& top = "tree") {
-    for (int a = 0; a < 8; ++a)
-        for (int b = 0; b < 8; ++b)
-            for (int f = 0; f < 6; ++f) {
-                const std::string content = randomBytes(100 + 37 * (a * 48 + b * 6 + f) % 3000, a * 48 + b * 6 + f);
-                dir.write(top + "/" + std::to_string(a) + "/" + std::to_string(b) + "/f" + std::to_string(f) + ".txt",
-                          content);
-                dir.write(
-                    top + "/copies/" + std::to_string(a) + "-" + std::to_string(b) + "-" + std::to_string(f) + ".txt",
-                    content);
-            }
-}
-constexpr uint64_t kTreeFiles = 8 * 8 * 6 * 2;
 
 class SearchEngineThreads : public ::testing::Test {
 protected:
@@ -105,39 +87,6 @@ TEST_F(SearchEngineThreads, AStopReleasesAPausedScan) {
     engine->stopSearch();
     ASSERT_TRUE(observer.waitFinished());
     EXPECT_EQ(observer.report.scanned, 0u);
-}
-
-void emitLogind(GDBusConnection* peer, const char* signal, bool value) {
-    ASSERT_TRUE(g_dbus_connection_emit_signal(peer, nullptr, "/org/freedesktop/login1",
-                                              "org.freedesktop.login1.Manager", signal, g_variant_new("(b)", value),
-                                              nullptr));
-    ASSERT_TRUE(g_dbus_connection_flush_sync(peer, nullptr, nullptr));
-}
-
-TEST_F(SearchEngineThreads, LogindSleepPausesWakeResumesAndShutdownIsLogged) {
-    buildTree(dir);
-    PrivateBus bus;
-    auto logind = bus.connect();
-    ASSERT_TRUE(PrivateBus::ownName(logind.get(), "org.freedesktop.login1"));
-    TWSearchDuplicateFiles::Options options;
-    options.events.busAddress = bus.address();
-    options.events.watchVolumes = false;
-    auto engine = TWSearchDuplicateFiles::init(options);
-    ASSERT_TRUE(engine->waitUntilSessionEventsSubscribed(30s));
-    engine->searchRootPaths({dir / "tree"});
-    ScanObserver observer(engine);
-
-    emitLogind(logind.get(), "PrepareForSleep", true);
-    ASSERT_TRUE(runMainQueueUntil([&] { return engine->isPaused(); }));
-    engine->startSearch();
-    ASSERT_TRUE(runMainQueueUntil([&] { return !observer.report.events.empty(); }));
-    tw::LogCapture log;
-    emitLogind(logind.get(), "PrepareForShutdown", true);
-    emitLogind(logind.get(), "PrepareForSleep", false);
-    ASSERT_TRUE(runMainQueueUntil([&] { return !engine->isPaused(); }));
-    ASSERT_TRUE(observer.waitFinished());
-    EXPECT_EQ(observer.report.scanned, kTreeFiles);
-    EXPECT_EQ(log.count("poweroff"), 1u);
 }
 
 TEST_F(SearchEngineThreads, LibraryItemsTakeTheSameRoadsWithinTheirSource) {

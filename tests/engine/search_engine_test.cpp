@@ -1,12 +1,15 @@
 // Whole scans of small trees: what is walked, what is grouped, what is counted.
 
+#include <gio/gio.h>
 #include <gtest/gtest.h>
 
 #include "Log.h"
+#include "PrivateBus.h"
 #include "ScanHarness.h"
 #include "TWPreference.h"
 
 using namespace twtest;
+using namespace std::chrono_literals;
 using Groups = std::vector<Group>;
 
 namespace {
@@ -189,6 +192,41 @@ TEST_F(SearchEngine, UnmountOfAVolumeHoldingARootIsLogged) {
     engine->diskWillUnmount("/mnt");
     engine->computeWillPowerOff();
     EXPECT_EQ(log.lines(), (std::vector<std::string>{"disk: /media/usb, unmounted.", "poweroff"}));
+}
+
+void emitLogind(GDBusConnection* peer, const char* signal, bool value) {
+    ASSERT_TRUE(g_dbus_connection_emit_signal(peer, nullptr, "/org/freedesktop/login1",
+                                              "org.freedesktop.login1.Manager", signal, g_variant_new("(b)", value),
+                                              nullptr));
+    ASSERT_TRUE(g_dbus_connection_flush_sync(peer, nullptr, nullptr));
+}
+
+// Here rather than with the threaded cases: GLib is not built for ThreadSanitizer,
+// which reports inside it.
+TEST_F(SearchEngine, LogindSleepPausesWakeResumesAndShutdownIsLogged) {
+    buildTree(dir);
+    PrivateBus bus;
+    auto logind = bus.connect();
+    ASSERT_TRUE(PrivateBus::ownName(logind.get(), "org.freedesktop.login1"));
+    TWSearchDuplicateFiles::Options options;
+    options.events.busAddress = bus.address();
+    options.events.watchVolumes = false;
+    auto engine = TWSearchDuplicateFiles::init(options);
+    ASSERT_TRUE(engine->waitUntilSessionEventsSubscribed(30s));
+    engine->searchRootPaths({dir / "tree"});
+    ScanObserver observer(engine);
+
+    emitLogind(logind.get(), "PrepareForSleep", true);
+    ASSERT_TRUE(runMainQueueUntil([&] { return engine->isPaused(); }));
+    engine->startSearch();
+    ASSERT_TRUE(runMainQueueUntil([&] { return !observer.report.events.empty(); }));
+    tw::LogCapture log;
+    emitLogind(logind.get(), "PrepareForShutdown", true);
+    emitLogind(logind.get(), "PrepareForSleep", false);
+    ASSERT_TRUE(runMainQueueUntil([&] { return !engine->isPaused(); }));
+    ASSERT_TRUE(observer.waitFinished());
+    EXPECT_EQ(observer.report.scanned, kTreeFiles);
+    EXPECT_EQ(log.count("poweroff"), 1u);
 }
 
 }  // namespace
