@@ -1,8 +1,12 @@
 #include "TWPreference.h"
 
+#include <sys/stat.h>
+
 #include <atomic>
+#include <charconv>
 #include <chrono>
 #include <climits>
+#include <cmath>
 
 #include "HiddenList.h"
 #include "JsonBytes.h"
@@ -165,7 +169,12 @@ std::shared_ptr<const TWPreferenceDerived> TWPreference::Impl::build(const tw::D
     for (auto& folder : s.stringArrayValue(kIgnoredFileFolders).value_or(StringList{})) {
         // An empty entry would contain every path textually: it ignores nothing.
         if (folder.empty()) continue;
-        if (d->folderSet.insert(folder).second) d->ancestryFolders.push_back(folder);
+        if (!d->folderSet.insert(folder).second) continue;
+        // A single file hidden from the results contains nothing: the ancestry test
+        // would answer no after resolving the entry's path, for every folder scanned.
+        struct stat st {};
+        if (stat(folder.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) continue;
+        d->ancestryFolders.push_back(folder);
     }
     auto itunes = s.stringValue(kITunesMediaFolderLocation);
     d->iTunesMediaFolder = itunes ? *itunes : TWPreference::defaultItunesMediaFolderLocation();
@@ -212,7 +221,17 @@ float TWPreference::similarityLevel() const {
     return level ? static_cast<float>(*level) : kDefaultSimilarityLevel;
 }
 void TWPreference::setSimilarityLevel(float level) {
-    writeSetting(kSimilarityLevel, level);
+    if (!std::isfinite(level)) {
+        tw::log("similarity level %f is not a number, ignored", static_cast<double>(level));
+        return;
+    }
+    // Stored as the shortest decimal that reads back as the same float (0.85, not
+    // 0.8500000238418579), so that the file stays readable by a person.
+    char text[32];
+    auto end = std::to_chars(text, text + sizeof text, level).ptr;
+    double decimal = level;
+    std::from_chars(text, end, decimal);  // not strtod: the locale may use a decimal comma
+    writeSetting(kSimilarityLevel, decimal);
 }
 
 bool TWPreference::skipHiddenItems() const {

@@ -27,8 +27,9 @@ struct TWPreferenceDerived {
     uint64_t maxSize = UINT64_MAX;
     // Ignored extensions: lower-cased, one leading "." removed, never empty.
     std::unordered_set<std::string> types;
-    // The folder list as given (exact matches) and its non-empty entries in order,
-    // without repeats (ancestry).
+    // The folder list as given (exact matches) and, for the ancestry test, its
+    // non-empty entries in order without repeats, less those that were files when the
+    // list was derived.
     std::unordered_set<std::string> folderSet;
     std::vector<std::string> ancestryFolders;
     std::string iTunesMediaFolder;

@@ -85,6 +85,7 @@ TEST(Preference, ScalarSettingsAreStoredUnderTheirKeys) {
     EXPECT_FALSE(again.verifyFullContent());
 
     Json stored = storedSettings(defaults);
+    EXPECT_EQ(stored["kSimilarityLevel"].dump(), "0.85");
     for (const char* key : {"kSimilarityLevel", "kSkipHiddenItems", "isSkipPackages", "findModeMatrixSeletedRow",
                             "trashMatrixSelectRow", "kSmartCheckMethodForDuplicateFiles",
                             "kSmartCheckMethodForSimilarImages", "kUsingDupFileChkMthForSimImg", "kVerifyFullContent"})
