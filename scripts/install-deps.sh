@@ -11,6 +11,8 @@ packages=(
   nlohmann-json3-dev libcli11-dev libgd-dev libpuzzle-dev
   libgtest-dev libgmock-dev
   dbus                       # tests start a private bus of their own
+  qt6-base-dev qt6-svg-dev   # the desktop app
+  xvfb xauth                 # running the app without a display of one's own
 )
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(libbenchmark-dev)

@@ -3,7 +3,9 @@
 // folder-privilege selection rule; it has nothing to do with file permissions.
 //
 // Safe from any thread: folder() never changes, privilege is atomic. setPrivilege()
-// posts "TWPrivilegeChanged" (object: the grant) on the calling thread.
+// posts "TWPrivilegeChanged" on the calling thread; its object is the grant as a
+// std::shared_ptr<TWPrivilegeFolder> (a grant not owned by a shared_ptr posts a
+// const TWPrivilegeFolder* instead).
 
 #include <atomic>
 #include <cstdint>
@@ -14,10 +16,11 @@
 
 class TWPrivilegeFolder : public std::enable_shared_from_this<TWPrivilegeFolder> {
 public:
-    // There is no plain creation: a grant always has a folder.
+    // There is no plain creation: a grant always has a folder (null for an empty one).
     static std::shared_ptr<TWPrivilegeFolder> initWithFolder(const std::string& folder, int64_t privilege);
-    // Reads "folder" and "privilege"; null when the archive lacks a folder string.
-    // Posts nothing.
+    // Reads "folder" and "privilege" (a missing privilege reads as 0); null when the
+    // archive lacks a folder string or holds a privilege that is not a 64-bit integer.
+    // Posts nothing. Folder names that are not valid UTF-8 round-trip as bytes.
     static std::shared_ptr<TWPrivilegeFolder> initWithCoder(const nlohmann::json& archive);
     void encodeWithCoder(nlohmann::json& archive) const;
 

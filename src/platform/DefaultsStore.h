@@ -16,10 +16,12 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Status.h"
 
@@ -36,6 +38,8 @@ public:
     static DefaultsStore& standard();
     static void resetStandard();
     static std::string standardPath();
+    // $XDG_CONFIG_HOME when it is set to an absolute path, else ~/.config.
+    static std::string configHome();
 
     explicit DefaultsStore(std::string filePath);
     ~DefaultsStore();
@@ -59,9 +63,18 @@ public:
     std::optional<std::vector<std::string>> stringArrayValue(const std::string& key) const;
 
     // Durable writes of one key (flushed before they return). A failure leaves the
-    // file as it was and is returned with its reason.
+    // file and the values seen in this process as they were and is returned with its
+    // reason. Strings that are not valid UTF-8 are stored as {"base64": ...} and read
+    // back as the same bytes by stringValue() and stringArrayValue().
     Status setValue(const std::string& key, const Value& value);
     Status removeValue(const std::string& key);
+    // Read-modify-write of one key under the file lock, so that a change computed from
+    // the current value (appending to a list) loses no other thread's or process's
+    // change. `change` gets the stored value (overrides are not applied) and returns
+    // the new one, or nullopt to remove the key. It runs with the lock held: keep it
+    // short and never call back into the store.
+    using Change = std::function<std::optional<Value>(const std::optional<Value>& stored)>;
+    Status updateValue(const std::string& key, const Change& change);
 
     // The argument layer.
     void setOverride(const std::string& key, const Value& value);

@@ -160,8 +160,8 @@ TEST(NotificationCenterConcurrencyTest, AddAndRemoveWhilePostingFromManyThreads)
                 // The handler's state dies right after reset(): reset must not return
                 // while another thread is still inside the handler.
                 auto removed = std::make_shared<std::atomic<bool>>(false);
-                auto payload = std::make_unique<long>(0);
-                long* raw = payload.get();
+                auto payload = std::make_unique<std::atomic<long>>(0);
+                std::atomic<long>* raw = payload.get();
                 auto observer = center.addObserver("Tick", [&, removed, raw](const tw::Notification&) {
                     if (*removed) calledAfterRemoval = true;
                     ++*raw;

@@ -1,0 +1,284 @@
+#include "AppDelegate.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QScreen>
+#include <QUrl>
+
+#include "Log.h"
+#include "MainQueue.h"
+#include "TWAboutCtrl.h"
+#include "TWAppInfo.h"
+#include "TWArtwork.h"
+#include "TWBrowserResoultViewCtrl.h"
+#include "TWLoadFilesCtrl.h"
+#include "TWMainWindow.h"
+#include "TWPreferenceCtrl.h"
+#include "TWTitlebarViewCtrl.h"
+
+namespace {
+AppDelegate*& liveDelegate() {
+    static AppDelegate* delegate = nullptr;
+    return delegate;
+}
+}  // namespace
+
+AppDelegate::AppDelegate() {
+    liveDelegate() = this;
+    TWArtwork::ensureLoaded();
+    wndMain_ = new TWMainWindow();
+    configLoadView();
+    configMainView();
+    buildMenu();
+    wndMain_->setWindowTitle(TWAppInfo::displayName());
+    wndMain_->titleBar()->setTitle(TWAppInfo::displayName());
+    wndMain_->setWindowIcon(TWArtwork::icon(QStringLiteral("app_icon")));
+    connect(wndMain_, &TWMainWindow::fullScreenEntered, this, &AppDelegate::windowDidEnterFullScreen);
+    connect(wndMain_, &TWMainWindow::fullScreenExited, this, &AppDelegate::windowDidExitFullScreen);
+    connect(wndMain_->titleBar(), &TWTitlebarViewCtrl::settingsClicked, this, &AppDelegate::showPreferences);
+
+    // The scan view's window: not resizable.
+    wndMain_->setResizable(false);
+    wndMain_->animateToFrame(centredFrame(kScanWindowSize));
+    setCanSettings(true);
+    updateMenuItems();
+}
+
+AppDelegate::~AppDelegate() {
+    if (liveDelegate() == this) liveDelegate() = nullptr;
+    if (auto* ctrl = TWLoadFilesCtrl::shareLoadFilesCtrl(); ctrl->delegate() == this) ctrl->setDelegate(nullptr);
+    // The views go with their controllers, before the window that holds them.
+    TWLoadFilesCtrl::resetShared();
+    TWBrowserResoultViewCtrl::resetShared();
+    TWPreferenceCtrl::resetShared();
+    TWAboutCtrl::resetShared();
+    delete menu_;
+    delete wndMain_;
+}
+
+AppDelegate* AppDelegate::shared() {
+    return liveDelegate();
+}
+
+void AppDelegate::showMainWindow() {
+    wndMain_->show();
+    wndMain_->raise();
+    wndMain_->activateWindow();
+}
+
+void AppDelegate::configLoadView() {
+    TWLoadFilesCtrl* ctrl = TWLoadFilesCtrl::shareLoadFilesCtrl();
+    wndMain_->addContentView(ctrl->view());
+    ctrl->setDelegate(this);
+    connect(ctrl, &TWLoadFilesCtrl::faceChanged, this, &AppDelegate::updateMenuItems);
+    wndMain_->showContentView(ctrl->view());
+}
+
+void AppDelegate::configMainView() {
+    wndMain_->addContentView(TWBrowserResoultViewCtrl::shared()->view());
+    wndMain_->showContentView(TWLoadFilesCtrl::shareLoadFilesCtrl()->view());
+}
+
+void AppDelegate::buildMenu() {
+    const QString name = TWAppInfo::displayName();
+    menu_ = new QMenu(wndMain_);
+    menu_->setObjectName(QStringLiteral("mainMenu"));
+    auto add = [this](TWMenuAction action, const QString& title, const QKeySequence& shortcut, const char* id) {
+        auto* item = new QAction(title, wndMain_);
+        item->setObjectName(QString::fromLatin1(id));
+        item->setShortcut(shortcut);
+        item->setShortcutContext(Qt::WindowShortcut);
+        connect(item, &QAction::triggered, this, [this, action] { runMenuAction(action); });
+        // Added to the window as well, so that the shortcuts work with the menu closed.
+        wndMain_->addAction(item);
+        menu_->addAction(item);
+        menuItems_[action] = item;
+    };
+    add(TWMenuAction::openFolder, tr("Open Folder…"), QKeySequence(Qt::CTRL | Qt::Key_O), "openFolder");
+    add(TWMenuAction::clearAction, tr("Clear"), QKeySequence(), "clearAction");
+    add(TWMenuAction::selectAll, tr("Select All"), QKeySequence(Qt::CTRL | Qt::Key_A), "selectAll");
+    menu_->addSeparator();
+    add(TWMenuAction::showPreferences, tr("Preferences"), QKeySequence(Qt::CTRL | Qt::Key_Comma), "showPreferences");
+    menu_->addSeparator();
+    add(TWMenuAction::showHelp, tr("%1 Help").arg(name), QKeySequence(Qt::Key_F1), "showHelp");
+    add(TWMenuAction::aboutWindow, tr("About %1").arg(name), QKeySequence(), "aboutWindow");
+    menu_->addSeparator();
+    add(TWMenuAction::quit, tr("Quit %1").arg(name), QKeySequence(Qt::CTRL | Qt::Key_Q), "quit");
+    connect(menu_, &QMenu::aboutToShow, this, &AppDelegate::updateMenuItems);
+    wndMain_->titleBar()->setMenu(menu_);
+}
+
+QAction* AppDelegate::menuItem(TWMenuAction action) const {
+    auto it = menuItems_.find(action);
+    return it == menuItems_.end() ? nullptr : it->second;
+}
+
+bool AppDelegate::isResultShown() const {
+    return wndMain_ && wndMain_->currentContentView() == TWBrowserResoultViewCtrl::shared()->view();
+}
+
+bool AppDelegate::validateMenuItem(TWMenuAction action) const {
+    const TWLoadFilesCtrl* ctrl = TWLoadFilesCtrl::shareLoadFilesCtrl();
+    const bool scanViewShown = !isResultShown();
+    switch (action) {
+        case TWMenuAction::openFolder:
+            return scanViewShown && ctrl->canAddFolder();
+        case TWMenuAction::clearAction:
+            return scanViewShown && ctrl->canClearFolder();
+        case TWMenuAction::selectAll:
+            return !scanViewShown;
+        case TWMenuAction::showPreferences:
+            return ctrl->canShowPreferences();
+        default:
+            return true;
+    }
+}
+
+void AppDelegate::updateMenuItems() {
+    for (auto& [action, item] : menuItems_) item->setEnabled(validateMenuItem(action));
+}
+
+void AppDelegate::runMenuAction(TWMenuAction action) {
+    // A shortcut may fire between a state change and the next revalidation.
+    if (!validateMenuItem(action)) return;
+    switch (action) {
+        case TWMenuAction::openFolder:
+            return openFolder();
+        case TWMenuAction::clearAction:
+            return clearAction();
+        case TWMenuAction::selectAll:
+            return selectAll();
+        case TWMenuAction::showPreferences:
+            return showPreferences();
+        case TWMenuAction::aboutWindow:
+            return aboutWindow();
+        case TWMenuAction::showHelp:
+            return showHelp();
+        case TWMenuAction::quit:
+            if (wndMain_) wndMain_->close();
+            QApplication::quit();
+            return;
+    }
+}
+
+void AppDelegate::openFolder() {
+    TWLoadFilesCtrl::shareLoadFilesCtrl()->loadFilesFromOpenpanel();
+}
+
+void AppDelegate::clearAction() {
+    if (isResultShown()) return;
+    TWLoadFilesCtrl::shareLoadFilesCtrl()->clearFolders();
+    setCanSettings(true);
+}
+
+void AppDelegate::selectAll() {
+    if (isResultShown()) TWBrowserResoultViewCtrl::shared()->selectAll();
+}
+
+void AppDelegate::showPreferences() {
+    TWPreferenceCtrl::shared()->showWindow();
+}
+
+void AppDelegate::aboutWindow() {
+    TWAboutCtrl::shared(wndMain_)->showWindow();
+}
+
+void AppDelegate::showHelp() {
+    QString document = TWAppInfo::helpDocument();
+    if (document.isEmpty()) {
+        tw::log("no help document is installed");
+        return;
+    }
+    QDesktopServices::openUrl(QUrl::fromLocalFile(document));
+}
+
+void AppDelegate::supportMenu() {
+    QString page = TWAppInfo::productWebPage();
+    if (!page.isEmpty()) QDesktopServices::openUrl(QUrl(page));
+}
+
+void AppDelegate::setCanSettings(bool can) {
+    if (TWTitlebarViewCtrl* bar = wndMain_ ? wndMain_->titleBar() : nullptr) bar->setCanSettings(can);
+}
+
+// --- view switching ---
+
+QRect AppDelegate::centredFrame(const QSize& size) {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return QRect(QPoint(-size.width() / 2, -size.height() / 2), size);
+    QRect frame = screen->geometry();
+    return QRect(
+        QPoint(frame.x() + (frame.width() - size.width()) / 2, frame.y() + (frame.height() - size.height()) / 2), size);
+}
+
+void AppDelegate::showResult() {
+    if (!tw::MainQueue::shared().isMainThread()) {
+        QPointer<AppDelegate> self(this);
+        tw::MainQueue::shared().post([self] {
+            if (self) self->showResult();
+        });
+        return;
+    }
+    wndMain_->showContentView(TWBrowserResoultViewCtrl::shared()->view());
+    wndMain_->setResizable(true);
+    if (!wndMain_->isFullScreen()) wndMain_->animateToFrame(centredFrame(kResultWindowSize));
+    setCanSettings(false);
+    updateMenuItems();
+}
+
+void AppDelegate::BackToScan() {
+    if (isFullScreen_) {
+        isFullScreenBack_ = true;
+        wndMain_->showNormal();
+        return;
+    }
+    backAction();
+}
+
+void AppDelegate::backAction() {
+    if (!tw::MainQueue::shared().isMainThread()) {
+        QPointer<AppDelegate> self(this);
+        tw::MainQueue::shared().post([self] {
+            if (self) self->backAction();
+        });
+        return;
+    }
+    TWLoadFilesCtrl* ctrl = TWLoadFilesCtrl::shareLoadFilesCtrl();
+    wndMain_->showContentView(ctrl->view());
+    wndMain_->setResizable(false);
+    wndMain_->animateToFrame(centredFrame(kScanWindowSize));
+    setCanSettings(false);
+    ctrl->reloadData();
+    updateMenuItems();
+}
+
+void AppDelegate::windowDidEnterFullScreen() {
+    isFullScreen_ = true;
+}
+
+void AppDelegate::windowDidExitFullScreen() {
+    isFullScreen_ = false;
+    if (isFullScreenBack_) {
+        isFullScreenBack_ = false;
+        backAction();
+    }
+}
+
+// --- scan view messages ---
+
+void AppDelegate::TWLoadFileCtrlStartSearch(TWLoadFilesCtrl&) {
+    setCanSettings(false);
+    updateMenuItems();
+}
+
+void AppDelegate::TWLoadFileCtrlReset(TWLoadFilesCtrl&) {
+    setCanSettings(true);
+    updateMenuItems();
+}
+
+void AppDelegate::TWLoadFileCtrlShowResultAgain(TWLoadFilesCtrl&) {
+    showResult();
+}

@@ -1,0 +1,19 @@
+#pragma once
+// Fixed facts about the desktop application: its name, version, desktop id and the
+// documents its menus open. Safe from any thread.
+
+#include <QString>
+
+class TWAppInfo {
+public:
+    // The name the menus and the window title carry ("About %s", "Quit %s").
+    static QString displayName();
+    static QString version();
+    // The desktop entry's id (also the icon's name in the hicolor theme).
+    static QString desktopId();
+    // The product web page; empty when the build names none.
+    static QString productWebPage();
+    // The help document: the installed README, else the source tree's; empty when
+    // neither exists.
+    static QString helpDocument();
+};

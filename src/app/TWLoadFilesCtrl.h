@@ -1,0 +1,111 @@
+#pragma once
+// The scan view's controller: owns the chosen folders, the engine of the current scan,
+// the scan status and the faces of the view's buttons; it is the drop area's data
+// source and delegate, and tells the app delegate what happened. Main thread only.
+//
+// Status: 0 ready, 1 scanning, 2 finished. 0 -> 1 when the engine's start notification
+// arrives, 1 -> 2 on its finished notification (also after a stop), 2 -> 0 on New Scan;
+// a clear keeps 0.
+
+#include <QIcon>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <any>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "NotificationCenter.h"
+#include "TWLoadFileDragView.h"
+#include "TWLoadFilesCtrlDelegate.h"
+
+class QLabel;
+class QToolButton;
+class QWidget;
+class TWScanAnimationView;
+
+class TWLoadFilesCtrl : public QObject, public TWLoadFileDragViewDataSource, public TWLoadFileDragDelegate {
+    Q_OBJECT
+public:
+    // The one scan view controller, made (with its view) on first use.
+    static TWLoadFilesCtrl* shareLoadFilesCtrl();
+    // Deletes the controller and its view (the app delegate at its end; tests).
+    static void resetShared();
+
+    QWidget* view() const { return view_; }
+    TWLoadFileDragView* loadfileview() const { return loadfileview_; }
+    TWScanAnimationView* scanAnimationView() const { return scanAnimationView_; }
+    QToolButton* btnImportFolders() const { return btnImportFolders_; }
+    QToolButton* btnScan() const { return btnScan_; }
+
+    int64_t loadFilesStatus() const { return loadFilesStatus_; }
+    const std::vector<std::string>& saveFilesPathArray() const { return saveFilesPathArray_; }
+
+    // Not retained.
+    TWLoadFilesCtrlDelegate* delegate() const { return delegate_; }
+    void setDelegate(TWLoadFilesCtrlDelegate* delegate) { delegate_ = delegate; }
+
+    bool canAddFolder() const { return loadFilesStatus_ == 0; }
+    bool canClearFolder() const { return loadFilesStatus_ == 0 && !saveFilesPathArray_.empty(); }
+    bool canShowPreferences() const { return loadFilesStatus_ != 1; }
+
+    // The add button and the Open Folder item: New Scan when finished, else the
+    // folder chooser (window-modal).
+    void loadFilesFromOpenpanel();
+    // Appends each path not yet in the list (exact text), in the given order.
+    void addFolder(const std::vector<std::string>& paths);
+    void clearFolders();
+    void reloadData();
+    void updateFaceWithStatus();
+
+    // The pictures the two buttons show now.
+    QString scanButtonPicture() const { return scanButtonPicture_; }
+    QString addButtonPicture() const { return addButtonPicture_; }
+    // The line under the drop area (hints, and the notice about a skipped library).
+    QString noticeText() const;
+
+    // --- TWLoadFileDragViewDataSource ---
+    int64_t TWLoadFileStatus(TWLoadFileDragView& view) override { return loadFilesStatus_; }
+    int64_t TWLoadFileDragViewNumberOfFolder(TWLoadFileDragView& view) override;
+    QIcon TWLoadFileDragViewIconAtIndex(TWLoadFileDragView& view, int64_t index) override;
+    QString TWLoadFileDragViewLabelAtIndex(TWLoadFileDragView& view, int64_t index) override;
+
+    // --- TWLoadFileDragDelegate ---
+    void TWLoadFileDragViewDragFolders(TWLoadFileDragView& view, const std::vector<std::string>& paths) override;
+    void TWLoadFileDragViewRemoveFolderAtIndex(TWLoadFileDragView& view, int64_t index) override;
+    std::optional<bool> TWLoadFileDragViewCanRemove(TWLoadFileDragView& view) override { return true; }
+
+signals:
+    // After every face update (the app delegate revalidates its menu then).
+    void faceChanged();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    TWLoadFilesCtrl();
+    ~TWLoadFilesCtrl() override;
+    void buildView();
+    void layoutView();
+    void setButtonPicture(QToolButton* button, const QString& picture);
+    void openFolderChooser();
+    void newScan();
+
+    QPointer<QWidget> view_;
+    TWLoadFileDragView* loadfileview_ = nullptr;
+    TWScanAnimationView* scanAnimationView_ = nullptr;
+    QToolButton* btnImportFolders_ = nullptr;
+    QToolButton* btnScan_ = nullptr;
+    QLabel* importCaption_ = nullptr;
+    QLabel* scanCaption_ = nullptr;
+    QLabel* notice_ = nullptr;
+    QString scanButtonPicture_;
+    QString addButtonPicture_;
+
+    int64_t loadFilesStatus_ = 0;
+    std::vector<std::string> saveFilesPathArray_;
+    TWLoadFilesCtrlDelegate* delegate_ = nullptr;
+};

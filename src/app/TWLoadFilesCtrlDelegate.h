@@ -1,0 +1,16 @@
+#pragma once
+// What the scan view controller tells the application delegate. Every message is
+// optional: the defaults do nothing.
+
+class TWLoadFilesCtrl;
+
+class TWLoadFilesCtrlDelegate {
+public:
+    virtual ~TWLoadFilesCtrlDelegate() = default;
+    // A scan has started (the status became 1).
+    virtual void TWLoadFileCtrlStartSearch(TWLoadFilesCtrl& ctrl) {}
+    // The folder list was cleared or a new scan was begun.
+    virtual void TWLoadFileCtrlReset(TWLoadFilesCtrl& ctrl) {}
+    // The user pressed Show Results on a finished scan.
+    virtual void TWLoadFileCtrlShowResultAgain(TWLoadFilesCtrl& ctrl) {}
+};

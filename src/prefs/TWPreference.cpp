@@ -1,0 +1,561 @@
+#include "TWPreference.h"
+
+#include <sys/stat.h>
+
+#include <atomic>
+#include <charconv>
+#include <chrono>
+#include <climits>
+#include <cmath>
+
+#include "HiddenList.h"
+#include "JsonBytes.h"
+#include "Log.h"
+#include "PathText.h"
+#include "TWBaseFunction.h"
+#include "TWFileUtility.h"
+#include "TWPreferenceImpl.h"
+#include "TWPrivilegeFolder.h"
+#include "UserDirs.h"
+
+namespace pt = tw::pathtext;
+using Json = tw::DefaultsStore::Value;
+
+namespace {
+
+constexpr float kDefaultSimilarityLevel = 0.7f;
+constexpr uint64_t kDefaultMaxSize = UINT64_MAX;
+constexpr int32_t kDefaultCheckMethodForSimilarImages = TWCheckMethodLowResolution;
+// Library defaults follow the user-directories file at most this late.
+constexpr std::chrono::seconds kDerivedLifetime{1};
+
+std::mutex gSharedMutex;
+std::atomic<TWPreference*> gShared{nullptr};
+std::unique_ptr<TWPreference>& sharedOwner() {
+    static auto* owner = new std::unique_ptr<TWPreference>();
+    return *owner;
+}
+std::atomic<uint64_t> gNextSerial{1};
+
+tw::DefaultsStore& store() {
+    return tw::DefaultsStore::standard();
+}
+
+int64_t steadyNanos() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// A list setting as stored; an absent key reads as empty.
+using StringList = std::vector<std::string>;
+
+StringList readList(const char* key) {
+    return store().stringArrayValue(key).value_or(StringList{});
+}
+
+// Changes one list setting under the store's lock. `change` edits the list and
+// answers whether it changed; an emptied list removes the key when `emptyRemovesKey`.
+// A stored value that is not a list of strings is left alone (and logged) rather than
+// replaced.
+void updateList(std::mutex& listMutex, const char* key, bool emptyRemovesKey,
+                const std::function<bool(StringList&)>& change) {
+    std::lock_guard<std::mutex> lock(listMutex);
+    tw::Status status = store().updateValue(key, [&](const std::optional<Json>& stored) -> std::optional<Json> {
+        StringList list;
+        if (stored) {
+            if (!stored->is_array()) throw std::runtime_error("the stored value is not a list");
+            for (const auto& element : *stored) {
+                auto bytes = tw::bytesFromJson(element);
+                if (!bytes) throw std::runtime_error("the stored list holds something other than strings");
+                list.push_back(std::move(*bytes));
+            }
+        }
+        if (!change(list)) return stored;
+        if (list.empty() && emptyRemovesKey) return std::nullopt;
+        return Json(list);
+    });
+    if (!status) tw::log("cannot save setting %s: %s", key, status.message().c_str());
+}
+
+bool removeIndexes(StringList& list, const std::set<size_t>& indexes) {
+    bool removed = false;
+    for (auto it = indexes.rbegin(); it != indexes.rend(); ++it) {
+        if (*it < list.size()) {
+            list.erase(list.begin() + static_cast<std::ptrdiff_t>(*it));
+            removed = true;
+        }
+    }
+    return removed;
+}
+
+// The per-thread view of the derived settings: no lock and no shared counter on the
+// hot path while nothing changed.
+struct ThreadDerived {
+    uint64_t serial = 0;
+    std::shared_ptr<const TWPreferenceDerived> derived;
+};
+thread_local ThreadDerived tDerived;
+
+}  // namespace
+
+namespace twprefs {
+
+void writeSetting(const char* key, const Json& value) {
+    tw::Status status = store().setValue(key, value);
+    if (!status) tw::log("cannot save setting %s: %s", key, status.message().c_str());
+}
+
+void removeSetting(const char* key) {
+    tw::Status status = store().removeValue(key);
+    if (!status) tw::log("cannot save setting %s: %s", key, status.message().c_str());
+}
+
+}  // namespace twprefs
+
+using twprefs::removeSetting;
+using twprefs::writeSetting;
+
+// --- instance ---
+
+TWPreference& TWPreference::shared() {
+    if (TWPreference* instance = gShared.load(std::memory_order_acquire)) return *instance;
+    std::lock_guard<std::mutex> lock(gSharedMutex);
+    if (TWPreference* instance = gShared.load(std::memory_order_acquire)) return *instance;
+    sharedOwner().reset(new TWPreference());
+    gShared.store(sharedOwner().get(), std::memory_order_release);
+    return *sharedOwner();
+}
+
+void TWPreference::resetShared() {
+    std::unique_ptr<TWPreference> old;
+    {
+        std::lock_guard<std::mutex> lock(gSharedMutex);
+        gShared.store(nullptr, std::memory_order_release);
+        old = std::move(sharedOwner());
+    }
+    // Destroyed outside the lock: its observer may be waiting for a notification
+    // handler that calls shared().
+}
+
+TWPreference::TWPreference() : impl_(std::make_unique<Impl>()) {
+    impl_->serial = gNextSerial.fetch_add(1);
+    impl_->grants = restorePrivilegeFolders();
+    impl_->privilegeObserver = tw::NotificationCenter::defaultCenter().addObserver(
+        TWPrivilegeChanged, [this](const tw::Notification&) { privilegeChanged(); });
+}
+
+TWPreference::~TWPreference() {
+    impl_->privilegeObserver.reset();
+}
+
+// --- derived settings ---
+
+std::shared_ptr<const TWPreferenceDerived> TWPreference::Impl::build(const tw::DefaultsStore& s,
+                                                                     uint64_t generation) const {
+    auto d = std::make_shared<TWPreferenceDerived>();
+    d->store = &s;
+    d->generation = generation;
+    d->builtAt = steadyNanos();
+    d->skipHidden = s.boolValue(kSkipHiddenItems).value_or(true);
+    d->skipPackages = s.boolValue(kSkipPackages).value_or(false);
+    d->minSize = s.uintValue(kMinSizeIgnored).value_or(0);
+    d->maxSize = s.uintValue(kMaxSizeIgnored).value_or(kDefaultMaxSize);
+    for (const auto& type : s.stringArrayValue(kIgnoredFileTypes).value_or(StringList{})) {
+        std::string_view t = type;
+        if (!t.empty() && t.front() == '.') t.remove_prefix(1);
+        // An entry that is only "." would otherwise match every name without an extension.
+        if (!t.empty()) d->types.insert(pt::asciiLower(t));
+    }
+    for (auto& folder : s.stringArrayValue(kIgnoredFileFolders).value_or(StringList{})) {
+        // An empty entry would contain every path textually: it ignores nothing.
+        if (folder.empty()) continue;
+        if (!d->folderSet.insert(folder).second) continue;
+        // A single file hidden from the results contains nothing: the ancestry test
+        // would answer no after resolving the entry's path, for every folder scanned.
+        struct stat st {};
+        if (stat(folder.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) continue;
+        d->ancestryFolders.push_back(folder);
+    }
+    auto itunes = s.stringValue(kITunesMediaFolderLocation);
+    d->iTunesMediaFolder = itunes ? *itunes : TWPreference::defaultItunesMediaFolderLocation();
+    auto photos = s.stringValue(kPhotoLibraryLocation);
+    d->photosLibrary = photos ? *photos : TWPreference::defaultPhotoLibraryLocation();
+    d->iTunesMediaFolderLower = pt::asciiLower(d->iTunesMediaFolder);
+    d->photosLibraryLower = pt::asciiLower(d->photosLibrary);
+    return d;
+}
+
+const TWPreferenceDerived& TWPreference::Impl::current() const {
+    const tw::DefaultsStore& s = store();
+    uint64_t generation = s.generation();
+    int64_t now = steadyNanos();
+    auto fresh = [&](const std::shared_ptr<const TWPreferenceDerived>& d) {
+        return d && d->store == &s && d->generation == generation &&
+               now - d->builtAt < std::chrono::nanoseconds(kDerivedLifetime).count();
+    };
+    ThreadDerived& local = tDerived;
+    if (local.serial == serial && fresh(local.derived)) return *local.derived;
+    {
+        std::lock_guard<std::mutex> lock(derivedMutex);
+        if (!fresh(derived)) derived = nullptr;
+        if (derived) {
+            local.serial = serial;
+            local.derived = derived;
+            return *local.derived;
+        }
+    }
+    auto built = build(s, generation);
+    {
+        std::lock_guard<std::mutex> lock(derivedMutex);
+        derived = built;
+    }
+    local.serial = serial;
+    local.derived = std::move(built);
+    return *local.derived;
+}
+
+// --- scalar settings ---
+
+float TWPreference::similarityLevel() const {
+    auto level = store().doubleValue(kSimilarityLevel);
+    return level ? static_cast<float>(*level) : kDefaultSimilarityLevel;
+}
+void TWPreference::setSimilarityLevel(float level) {
+    if (!std::isfinite(level)) {
+        tw::log("similarity level %f is not a number, ignored", static_cast<double>(level));
+        return;
+    }
+    // Stored as the shortest decimal that reads back as the same float (0.85, not
+    // 0.8500000238418579), so that the file stays readable by a person.
+    char text[32];
+    auto end = std::to_chars(text, text + sizeof text, level).ptr;
+    double decimal = level;
+    std::from_chars(text, end, decimal);  // not strtod: the locale may use a decimal comma
+    writeSetting(kSimilarityLevel, decimal);
+}
+
+bool TWPreference::skipHiddenItems() const {
+    return store().boolValue(kSkipHiddenItems).value_or(true);
+}
+void TWPreference::setSkipHiddenItems(bool skip) {
+    writeSetting(kSkipHiddenItems, skip);
+}
+
+uint64_t TWPreference::filterMinSize() const {
+    return store().uintValue(kMinSizeIgnored).value_or(0);
+}
+
+void TWPreference::setFilterMinSize(uint64_t size) {
+    uint64_t maximum = filterMaxSize();
+    if (size >= maximum) {
+        tw::log("filter min size(%lu) over than max size(%lu), ignored", static_cast<unsigned long>(size),
+                static_cast<unsigned long>(maximum));
+        return;
+    }
+    writeSetting(kMinSizeIgnored, size);
+}
+
+uint64_t TWPreference::filterMaxSize() const {
+    return store().uintValue(kMaxSizeIgnored).value_or(kDefaultMaxSize);
+}
+
+void TWPreference::setFilterMaxSize(uint64_t size) {
+    uint64_t minimum = filterMinSize();
+    if (size <= minimum) {
+        tw::log("filter max size(%lu) low than min size(%lu), ignored", static_cast<unsigned long>(size),
+                static_cast<unsigned long>(minimum));
+        return;
+    }
+    writeSetting(kMaxSizeIgnored, size);
+}
+
+bool TWPreference::filterPackage() const {
+    return store().boolValue(kSkipPackages).value_or(false);
+}
+void TWPreference::setFilterPackage(bool skip) {
+    writeSetting(kSkipPackages, skip);
+}
+
+int64_t TWPreference::searchMode() const {
+    return store().intValue(kSearchMode).value_or(TWSearchModeContent);
+}
+void TWPreference::setSearchMode(int64_t mode) {
+    writeSetting(kSearchMode, mode);
+}
+
+int64_t TWPreference::destType() const {
+    return store().intValue(kDestType).value_or(TWDestTypeTrash);
+}
+void TWPreference::setDestType(int64_t type) {
+    writeSetting(kDestType, type);
+}
+
+namespace {
+int32_t int32Setting(const char* key, int32_t fallback) {
+    auto value = store().intValue(key);
+    if (!value) return fallback;
+    if (*value < INT32_MIN || *value > INT32_MAX) {
+        tw::log("setting %s holds %lld, out of range: using its default", key, static_cast<long long>(*value));
+        return fallback;
+    }
+    return static_cast<int32_t>(*value);
+}
+}  // namespace
+
+int32_t TWPreference::checkMethodForDuplicateFiles() const {
+    return int32Setting(kSmartCheckMethodForDuplicateFiles, TWCheckMethodSmartName);
+}
+void TWPreference::setCheckMethodForDuplicateFiles(int32_t method) {
+    writeSetting(kSmartCheckMethodForDuplicateFiles, method);
+}
+
+int32_t TWPreference::checkMethodForSimilarImages() const {
+    return int32Setting(kSmartCheckMethodForSimilarImages, kDefaultCheckMethodForSimilarImages);
+}
+void TWPreference::setCheckMethodForSimilarImages(int32_t method) {
+    writeSetting(kSmartCheckMethodForSimilarImages, method);
+}
+
+bool TWPreference::usingDupFilesChkMtdForSimImg() const {
+    return store().boolValue(kUsingDupFileChkMthForSimImg).value_or(true);
+}
+void TWPreference::setUsingDupFilesChkMtdForSimImg(bool use) {
+    writeSetting(kUsingDupFileChkMthForSimImg, use);
+}
+
+bool TWPreference::verifyFullContent() const {
+    return store().boolValue(kVerifyFullContent).value_or(true);
+}
+void TWPreference::setVerifyFullContent(bool verify) {
+    writeSetting(kVerifyFullContent, verify);
+}
+
+std::string TWPreference::iTunesMediaFolderLocation() const {
+    return impl_->current().iTunesMediaFolder;
+}
+
+void TWPreference::setITunesMediaFolderLocation(const std::string& path) {
+    if (pt::characterCount(path) < 3) return;
+    writeSetting(kITunesMediaFolderLocation, path);
+}
+
+std::string TWPreference::PhotosLibraryLocation() const {
+    return impl_->current().photosLibrary;
+}
+
+void TWPreference::setPhotosLibraryLocation(const std::string& path) {
+    if (pt::characterCount(path) < 2) return;
+    writeSetting(kPhotoLibraryLocation, path);
+}
+
+// --- library locations ---
+
+std::string TWPreference::defaultItunesMediaFolderLocation() {
+    std::string music = tw::userdirs::resolveSymlinks(tw::userdirs::userDirectory("MUSIC", "Music"));
+    return (music == "/" ? "" : music) + "/Music/Media";
+}
+
+std::string TWPreference::defaultPhotoLibraryLocation() {
+    std::string pictures = tw::userdirs::resolveSymlinks(tw::userdirs::userDirectory("PICTURES", "Pictures"));
+    return (pictures == "/" ? "" : pictures) + "/Photos Library.photoslibrary";
+}
+
+std::vector<std::string> TWPreference::defaultIgnoreTypes() {
+    return {".DS_Store"};
+}
+
+// --- path predicates ---
+
+bool TWPreference::folderIsParentOfFolder(const std::string& a, const std::string& b) {
+    std::string_view parent = pt::withoutTrailingSlashes(a);
+    if (parent.empty() || pt::componentCount(parent) >= pt::componentCount(b)) return false;
+    // Anywhere in b (a library on another volume keeps its path below the mount point),
+    // but only as whole components: /x/Music does not contain /x/Music2/a.
+    for (size_t pos = b.find(parent); pos != std::string::npos; pos = b.find(parent, pos + 1)) {
+        bool startsAtComponent = pos == 0 || parent.front() == '/' || b[pos - 1] == '/';
+        size_t end = pos + parent.size();
+        bool endsAtComponent = end == b.size() || b[end] == '/' || parent.back() == '/';
+        if (startsAtComponent && endsAtComponent) return true;
+    }
+    return false;
+}
+
+bool TWPreference::containedByItunesMediaFolder(const std::string& path) const {
+    return folderIsParentOfFolder(impl_->current().iTunesMediaFolder, path);
+}
+
+bool TWPreference::containedByPhotoLibraryPath(const std::string& path) const {
+    return folderIsParentOfFolder(impl_->current().photosLibrary, path);
+}
+
+bool TWPreference::containItunesMediaFolder(const std::string& path) const {
+    return folderIsParentOfFolder(path, impl_->current().iTunesMediaFolder);
+}
+
+bool TWPreference::containPhotoLibraryPath(const std::string& path) const {
+    return folderIsParentOfFolder(path, impl_->current().photosLibrary);
+}
+
+bool TWPreference::isPhotosLibraryPath(const std::string& path) const {
+    return pt::asciiLower(path) == impl_->current().photosLibraryLower;
+}
+
+bool TWPreference::isItuneMediaFolderLocation(const std::string& path) const {
+    return pt::asciiLower(path) == impl_->current().iTunesMediaFolderLower;
+}
+
+bool TWPreference::isiPhotoLibraryPath(const std::string& path) {
+    if (pt::extension(path) == "photolibrary") return true;
+    std::string_view rest = path;
+    while (!rest.empty()) {
+        size_t slash = rest.find('/');
+        std::string_view component = rest.substr(0, slash);
+        if (component == "iPhoto Library.photolibrary") return true;
+        rest = slash == std::string_view::npos ? std::string_view{} : rest.substr(slash + 1);
+    }
+    return false;
+}
+
+// --- ignore test ---
+
+bool TWPreference::isHiddenAtItem(const std::string& path) {
+    std::string_view name = pt::lastComponent(path);
+    if (name.empty()) return false;
+    if (name.front() == '.') return true;
+    std::string_view folder = pt::deletingLastComponent(path);
+    return tw::hiddenlist::lists(folder.empty() ? std::string(".") : std::string(folder), name);
+}
+
+bool TWPreference::fileFolderIsIgnored(const std::string& path) const {
+    const TWPreferenceDerived& d = impl_->current();
+    if (d.skipHidden && isHiddenAtItem(path)) return true;
+    if (!d.types.empty()) {
+        std::string_view ext = pt::extension(path);
+        if (!ext.empty() && d.types.count(pt::asciiLower(ext)) != 0) return true;
+    }
+    if (d.folderSet.count(path) != 0) return true;
+    switch (TWFileUtility::fileTypeOf(path)) {
+        case TWFileTypePackage:
+            return d.skipPackages;
+        case TWFileTypeDirectory:
+            for (const auto& folder : d.ancestryFolders)
+                if (TWBaseFunction::pathIsParentOfPath(folder, path)) return true;
+            return false;
+        default: {
+            uint64_t size = TWFileUtility::sizeOfPath(path);
+            return size < d.minSize || size >= d.maxSize;
+        }
+    }
+}
+
+// --- ignored file types ---
+
+std::vector<std::string> TWPreference::filterFileTypeArray() const {
+    return readList(kIgnoredFileTypes);
+}
+
+size_t TWPreference::numberOfFilterFileType() const {
+    return filterFileTypeArray().size();
+}
+
+std::optional<std::string> TWPreference::filterFileTypePathAt(int64_t index) const {
+    auto types = filterFileTypeArray();
+    if (index < 0 || static_cast<uint64_t>(index) >= types.size()) return std::nullopt;
+    return types[static_cast<size_t>(index)];
+}
+
+void TWPreference::addFilterFileType(const std::string& type) {
+    updateList(impl_->listMutex, kIgnoredFileTypes, false, [&](StringList& list) {
+        list.push_back(type);
+        return true;
+    });
+}
+
+void TWPreference::removeFilterFileTypeAtIndex(size_t index) {
+    updateList(impl_->listMutex, kIgnoredFileTypes, false, [&](StringList& list) {
+        if (index >= list.size()) return false;
+        list.erase(list.begin() + static_cast<std::ptrdiff_t>(index));
+        return true;
+    });
+}
+
+void TWPreference::updateFilterFileTypeAtIndex(size_t index, const std::string& type) {
+    if (type.empty()) {
+        removeFilterFileTypeAtIndex(index);
+        return;
+    }
+    updateList(impl_->listMutex, kIgnoredFileTypes, false, [&](StringList& list) {
+        if (index >= list.size()) return false;
+        list[index] = type;
+        return true;
+    });
+}
+
+void TWPreference::setFilterFileTypeArray(const std::optional<std::vector<std::string>>& types) {
+    std::lock_guard<std::mutex> lock(impl_->listMutex);
+    if (types)
+        writeSetting(kIgnoredFileTypes, *types);
+    else
+        removeSetting(kIgnoredFileTypes);
+}
+
+// --- ignored folders and files ---
+
+std::vector<std::string> TWPreference::filterFileFolders() const {
+    return readList(kIgnoredFileFolders);
+}
+
+size_t TWPreference::numberOfFilterFileFolders() const {
+    return filterFileFolders().size();
+}
+
+std::optional<std::string> TWPreference::filterFileFolderAtIndex(size_t index) const {
+    auto folders = filterFileFolders();
+    if (index >= folders.size()) return std::nullopt;
+    return folders[index];
+}
+
+void TWPreference::addFilterFileFolder(const std::string& path) {
+    if (path.empty()) return;
+    updateList(impl_->listMutex, kIgnoredFileFolders, true, [&](StringList& list) {
+        list.push_back(path);
+        return true;
+    });
+}
+
+void TWPreference::addFilterFileFolders(const std::vector<std::string>& paths) {
+    bool any = false;
+    for (const auto& p : paths) any = any || !p.empty();
+    if (!any) return;
+    updateList(impl_->listMutex, kIgnoredFileFolders, true, [&](StringList& list) {
+        for (const auto& p : paths)
+            if (!p.empty()) list.push_back(p);
+        return true;
+    });
+}
+
+void TWPreference::removeFilterFileFolder(const std::string& path) {
+    if (path.empty()) return;
+    updateList(impl_->listMutex, kIgnoredFileFolders, true, [&](StringList& list) {
+        std::erase(list, path);
+        return true;
+    });
+}
+
+void TWPreference::removeFilterFileFolderAtIndex(size_t index) {
+    removeFilterFileFoldersAtIndexes({index});
+}
+
+void TWPreference::removeFilterFileFoldersAtIndexes(const std::set<size_t>& indexes) {
+    if (indexes.empty()) return;
+    updateList(impl_->listMutex, kIgnoredFileFolders, true,
+               [&](StringList& list) { return removeIndexes(list, indexes); });
+}
+
+void TWPreference::setFilterFileFolders(const std::vector<std::string>& paths) {
+    std::lock_guard<std::mutex> lock(impl_->listMutex);
+    if (paths.empty())
+        removeSetting(kIgnoredFileFolders);
+    else
+        writeSetting(kIgnoredFileFolders, paths);
+}
