@@ -60,7 +60,8 @@ QFrame* TWPreferencePage::panel(QWidget* parent) {
 QString TWPreferencePage::tableStyle() {
     return QStringLiteral(
         "QTableView { background: #FFFFFF; border: 1px solid #D3D6DC; border-radius: 6px;"
-        " alternate-background-color: #F7F8FA; selection-background-color: #3A86DE; gridline-color: transparent; }"
+        " alternate-background-color: #F7F8FA; selection-background-color: #DCEAFB;"
+        " selection-color: #1F2A37; gridline-color: transparent; }"
         "QHeaderView::section { background: #F4F5F7; color: #5E6673; border: none;"
         " border-bottom: 1px solid #E1E4E8; padding: 3px 8px; font-weight: 600; }");
 }

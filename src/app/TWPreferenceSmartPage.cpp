@@ -170,6 +170,7 @@ TWPreferenceSmartPage::TWPreferenceSmartPage(QWidget* parent) : QWidget(parent) 
     privilegeFolderTableView_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Fixed);
     privilegeFolderTableView_->horizontalHeader()->resizeSection(1, 90);
     privilegeFolderTableView_->horizontalHeader()->setHighlightSections(false);
+    privilegeFolderTableView_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     privilegeFolderTableView_->setItemDelegateForColumn(1, new PrivilegeDelegate(privilegeFolderTableView_));
     layout->addWidget(privilegeFolderTableView_, 1);
 
