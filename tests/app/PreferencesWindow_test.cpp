@@ -16,6 +16,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <functional>
+#include <set>
 
 #include "AppDelegate.h"
 #include "AppTestSupport.h"
@@ -29,6 +30,7 @@
 #include "TWPreferenceSmartPage.h"
 #include "TWPreferencesWndTitleBarViewCtrl.h"
 #include "TWPrivilegeFolder.h"
+#include "TWSearchDuplicateFiles.h"
 
 namespace {
 
@@ -79,6 +81,7 @@ private slots:
     void privilegedFolderRemoveFollowsRuleAndSelection();
     void privilegeEditsAndEmptyValueKeepsIt();
     void settingsChangedInTheWindowReachTheNextScan();
+    void aScanStartedAfterwardsUsesTheWindowsSettings();
 };
 
 void PreferencesWindowTest::titleBarButtonsChoosePages() {
@@ -476,6 +479,58 @@ void PreferencesWindowTest::settingsChangedInTheWindowReachTheNextScan() {
     QVERIFY(!next.fileFolderIsIgnored(big));
     QVERIFY(!next.fileFolderIsIgnored(hidden));
     QCOMPARE(next.searchMode(), int64_t(TWSearchModeName));
+}
+
+void PreferencesWindowTest::aScanStartedAfterwardsUsesTheWindowsSettings() {
+    Window w;
+    twtest::TempDir tree;
+    tree.write("logs/a.log", "same log");
+    tree.write("logs/b.log", "same log");
+    tree.write("Build/p.txt", "same build");
+    tree.write("q.txt", "same build");
+    tree.write("x.txt", "same text");
+    tree.write("y.txt", "same text");
+    tree.write("d1/one.dat", "first!");
+    tree.write("d2/ONE.dat", "second");
+
+    // Through the window: ignore ".log" files and the Build folder, match by name.
+    TWPreferenceIgnorePage* page = w.ctrl->ignore();
+    w.ctrl->showPage(TWPreferenceCtrl::ignorePage);
+    page->addFilterFileType();
+    page->fileTypeView()->editor()->setText(QStringLiteral("log"));
+    QTest::keyClick(page->fileTypeView()->editor(), Qt::Key_Return);
+    page->didChooseFilterFileFolders({tree / "Build"});
+    w.ctrl->showPage(TWPreferenceCtrl::generalPage);
+    clickRadio(w.ctrl->general()->matrixSearchMethod(), TWSearchModeName);
+
+    TWSearchDuplicateFiles::Options options;
+    options.sessionEvents = false;
+    auto engine = TWSearchDuplicateFiles::init(options);
+    std::vector<std::shared_ptr<TWCategoryFiles>> result;
+    bool finished = false;
+    auto observer = tw::NotificationCenter::defaultCenter().addObserver(
+        TWSearchFilesFinishedNotification, [&](const tw::Notification& note) {
+            result = std::any_cast<std::vector<std::shared_ptr<TWCategoryFiles>>>(note.object);
+            finished = true;
+        });
+    engine->searchRootPaths({tree.path()});
+    engine->startSearch();
+    QVERIFY(apptest::waitFor([&] { return finished; }));
+
+    std::set<std::set<std::string>> groups;
+    for (const auto& container : result) {
+        for (const auto& group : container->duplicateFilesIncludingSimilar()) {
+            std::set<std::string> names;
+            for (const auto& file : group->itemsOfFileUtility()) {
+                names.insert(TWFileUtility::lastPathComponent(file->filePath()));
+            }
+            groups.insert(names);
+        }
+    }
+    // Only the two files of equal name and size form a group: the logs and the Build
+    // folder were skipped, and equal content under different names no longer matches.
+    QCOMPARE(groups, (std::set<std::set<std::string>>{{"one.dat", "ONE.dat"}}));
+    QCOMPARE(engine->numberOfSearchFiles(), uint64_t(5));  // q, x, y, one, ONE
 }
 
 QTEST_MAIN(PreferencesWindowTest)
