@@ -229,6 +229,16 @@ def check_groups(work, tree):
     print("  jdupes, after clearing and splitting: %d groups (cleared: %s)" %
           (len(theirs), ", ".join("%d %s" % (n, r) for r, n in sorted(dropped.items())) or "nothing"))
     print("  Twinsift exact groups: %d (set aside: %s)" % (len(ours), ", ".join("%d %s" % (n, k) for k, n in aside.items())))
+    # Files in Twinsift's groups that it means to leave out explain a difference at once.
+    stray = {}
+    for group in ours:
+        for path in group:
+            reason = rules.left_out(path)
+            if reason:
+                stray[reason] = stray.get(reason, 0) + 1
+    if stray:
+        print("  Twinsift's groups hold files it leaves out by design: %s" %
+              ", ".join("%d %s" % (n, r) for r, n in sorted(stray.items())))
     only_ours, only_theirs = ours - theirs, theirs - ours
     for label, extra in (("only Twinsift", only_ours), ("only jdupes", only_theirs)):
         for group in sorted(extra, key=sorted)[:5]:
