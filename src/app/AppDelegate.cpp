@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
+#include <QTimer>
 #include <QUrl>
 
 #include "Log.h"
@@ -263,7 +264,9 @@ void AppDelegate::windowDidExitFullScreen() {
     isFullScreen_ = false;
     if (isFullScreenBack_) {
         isFullScreenBack_ = false;
-        backAction();
+        // After the window got its normal frame back, or that restore would undo the
+        // switch's resize.
+        QTimer::singleShot(0, this, &AppDelegate::backAction);
     }
 }
 
