@@ -15,6 +15,7 @@
 #include "TWAppInfo.h"
 #include "TWArtwork.h"
 #include "TWBrowserResoultViewCtrl.h"
+#include "TWDuplicateFilesManager.h"
 #include "TWLoadFilesCtrl.h"
 #include "TWMainWindow.h"
 #include "TWPreferenceCtrl.h"
@@ -275,6 +276,19 @@ void AppDelegate::windowDidExitFullScreen() {
 void AppDelegate::TWLoadFileCtrlStartSearch(TWLoadFilesCtrl&) {
     setCanSettings(false);
     updateMenuItems();
+}
+
+void AppDelegate::TWLoadFileCtrlCompleteSearchWithResult(TWLoadFilesCtrl&,
+                                                         const std::vector<std::shared_ptr<TWCategoryFiles>>& result) {
+    TWDuplicateFilesManager& manager = TWDuplicateFilesManager::shared();
+    manager.updateDuplicateFiles(result);
+    // Only similar images found: open on the images with their similar groups whole.
+    if (manager.numberOfDisplayDuplicateFiles() == 0) {
+        manager.setCategory(TWCategory_images);
+        manager.setFilterMethod(TWFilterMethodIncludingSimilar);
+    }
+    TWBrowserResoultViewCtrl::shared()->reloadData();
+    showResult();
 }
 
 void AppDelegate::TWLoadFileCtrlReset(TWLoadFilesCtrl&) {
