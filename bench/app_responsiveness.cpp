@@ -8,6 +8,8 @@
 // FOLDER (default: a fresh folder under $TMPDIR) receives the tree and is removed
 // afterwards unless it was given.
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -19,8 +21,6 @@
 #include <fstream>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "AppDelegate.h"
 #include "TWLoadFilesCtrl.h"

@@ -172,6 +172,29 @@ QString TWLoadFilesCtrl::noticeText() const {
     return notice_->text();
 }
 
+void TWLoadFilesCtrl::updateNotice() {
+    QString line;
+    switch (loadFilesStatus_) {
+        case 0:
+            line = saveFilesPathArray_.empty() ? tr("Drop folders on the circle, or press + to choose them.")
+                                               : tr("Press Scan to look for duplicates, or add more folders.");
+            break;
+        case 1:
+            line = tr("Scanning… Press Stop to end the scan early.");
+            break;
+        default:
+            line = duplicatesFound() > 0 ? tr("Scan complete. Press Show Results to review the duplicates.")
+                                         : tr("No duplicates were found. Press New Scan to start over.");
+            break;
+    }
+    if (loadFilesStatus_ != 0 && !libraryNotices_.isEmpty()) line = libraryNotices_.join(QLatin1Char('\n'));
+    notice_->setText(line);
+}
+
+uint64_t TWLoadFilesCtrl::duplicatesFound() const {
+    return searchDuplicateFiles_ ? searchDuplicateFiles_->numberOfDuplicateFiles() : 0;
+}
+
 void TWLoadFilesCtrl::updateFaceWithStatus() {
     const bool hasFolders = !saveFilesPathArray_.empty();
     switch (loadFilesStatus_) {
@@ -376,7 +399,9 @@ void TWLoadFilesCtrl::searchDuplicateStart() {
     if (delegate_) delegate_->TWLoadFileCtrlStartSearch(*this);
 }
 
-void TWLoadFilesCtrl::searchDuplicateFileProcess() { loadfileview_->update(); }
+void TWLoadFilesCtrl::searchDuplicateFileProcess() {
+    loadfileview_->update();
+}
 
 void TWLoadFilesCtrl::searchDuplicateFileFinished(const std::any& object) {
     if (!searchDuplicateFiles_ || loadFilesStatus_ != 1) return;

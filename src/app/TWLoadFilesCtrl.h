@@ -21,8 +21,8 @@
 
 #include "NotificationCenter.h"
 #include "TWLoadFileDragView.h"
-#include "TWSearchDuplicateFiles.h"
 #include "TWLoadFilesCtrlDelegate.h"
+#include "TWSearchDuplicateFiles.h"
 
 class QLabel;
 class QToolButton;

@@ -24,7 +24,9 @@ using apptest::LiveApp;
 
 namespace {
 
-TWLoadFilesCtrl* ctrl() { return TWLoadFilesCtrl::shareLoadFilesCtrl(); }
+TWLoadFilesCtrl* ctrl() {
+    return TWLoadFilesCtrl::shareLoadFilesCtrl();
+}
 
 // Two folders: one pair of equal files across them, and unique files.
 std::vector<std::string> treeWithDuplicates(const twtest::TempDir& tree) {
@@ -41,13 +43,17 @@ std::vector<std::string> treeWithoutDuplicates(const twtest::TempDir& tree) {
     return {tree / "u"};
 }
 
-void pressScan() { QTest::mouseClick(ctrl()->btnScan(), Qt::LeftButton); }
+void pressScan() {
+    QTest::mouseClick(ctrl()->btnScan(), Qt::LeftButton);
+}
 
 bool finished() {
     return apptest::waitFor([] { return ctrl()->loadFilesStatus() == 2; }, 60000);
 }
 
-bool enabled(AppDelegate& app, TWMenuAction action) { return app.menuItem(action)->isEnabled(); }
+bool enabled(AppDelegate& app, TWMenuAction action) {
+    return app.menuItem(action)->isEnabled();
+}
 
 }  // namespace
 
@@ -234,10 +240,10 @@ void ScanFlowTest::libraryQuestionSkipKeepsTheSwitchOff() {
     });
     pressScan();
     QVERIFY(finished());
-    QCOMPARE(text, QString::fromStdString("Twinsift will now open Photos to detect duplicates in your \"" + library +
-                                          "\""));
-    QCOMPARE(informative, QStringLiteral(
-                              "It is required to keep Photos open until you finish locating and removing duplicates."));
+    QCOMPARE(text,
+             QString::fromStdString("Twinsift will now open Photos to detect duplicates in your \"" + library + "\""));
+    QCOMPARE(informative,
+             QStringLiteral("It is required to keep Photos open until you finish locating and removing duplicates."));
     QVERIFY(buttons.contains(QStringLiteral("Skip This Library")));
     QVERIFY(buttons.contains(QStringLiteral("Open")));
     QVERIFY(!ctrl()->searchDuplicateFiles()->searchPhotosLibrary());
