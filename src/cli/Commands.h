@@ -16,5 +16,6 @@ Runner addPrefsCommand(CLI::App& app);
 // Writes a path so that one line is one file: control characters and backslashes are
 // escaped (\n, \t, \xNN, \\); bytes that are not valid UTF-8 are shown as \xNN.
 std::string printablePath(const std::string& path);
+bool isValidUtf8(const std::string& text);
 
 }  // namespace twcli

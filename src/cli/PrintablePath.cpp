@@ -21,6 +21,15 @@ size_t utf8Length(const std::string& s, size_t i) {
 }
 }  // namespace
 
+bool isValidUtf8(const std::string& text) {
+    for (size_t i = 0; i < text.size();) {
+        size_t n = utf8Length(text, i);
+        if (n == 0) return false;
+        i += n;
+    }
+    return true;
+}
+
 std::string printablePath(const std::string& path) {
     std::string out;
     out.reserve(path.size());
