@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 
+#include <cstdlib>
 #include <thread>
 
 #include "Log.h"
@@ -56,6 +57,16 @@ TWFileType entryType(const std::string& path, unsigned char type) {
     if (type == DT_UNKNOWN) return TWFileUtility::fileTypeOf(path);
     if (type != DT_DIR) return TWFileTypeRegular;
     return TWFileUtility::fileIsPackage(path) ? TWFileTypePackage : TWFileTypeDirectory;
+}
+
+// The folder's path with every symbolic link resolved; empty when it cannot be
+// resolved (its entries then take the full resolution one by one).
+std::string resolvedFolder(const std::string& path) {
+    char* resolved = ::realpath(TWFileUtility::resolvePath(path).c_str(), nullptr);
+    if (!resolved) return {};
+    std::string result(resolved);
+    std::free(resolved);
+    return result;
 }
 
 // Library content is reached only through the media-library sources, never by a walk.
@@ -242,7 +253,8 @@ void TWSearchDuplicateFiles::run() {
                 curSearchSema_.release();
                 break;
             }
-            group.run(tw::WorkerPool::background(), [this, root, &group] { startSearchAtPath(root, group, true); });
+            group.run(tw::WorkerPool::background(),
+                      [this, root, &group] { startSearchAtPath(root, resolvedFolder(root), group, true); });
         }
         if (searchPhotosLibrary_ || searchiTunesLibrary_)
             group.run(tw::WorkerPool::background(), [this] { startSearchMediaLibrary(); });
@@ -256,26 +268,43 @@ void TWSearchDuplicateFiles::run() {
     });
 }
 
-void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, tw::TaskGroup& group, bool needReleaseCPU) {
+void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const std::string& resolved,
+                                               tw::TaskGroup& group, bool needReleaseCPU) {
     const TWPreference& prefs = TWPreference::shared();
+    struct statx attributes {};
     for (const auto& entry : listFolder(path)) {
         if (isBeStop()) break;
         const std::string child = joinPath(path, entry.name.c_str());
         if (isLibraryLocation(prefs, child)) continue;
         passPauseGate();
+        const std::string resolvedChild = resolved.empty() ? std::string() : joinPath(resolved, entry.name.c_str());
+        // An entry that is neither a folder nor a link (the common case): the one statx
+        // of its record answers the ignore test too.
+        if (!resolved.empty() && entry.type != DT_DIR && entry.type != DT_LNK &&
+            TWFileUtility::readEntryAttributes(resolvedChild, attributes) && !S_ISDIR(attributes.stx_mode)) {
+            if (prefs.fileFolderIsIgnored(child, TWFileTypeRegular, attributes.stx_size)) continue;
+            collectFileUtility(TWFileUtility::initWithEntryOfResolvedFolder(resolvedChild, attributes));
+            continue;
+        }
         if (prefs.fileFolderIsIgnored(child)) continue;
         const TWFileType type = entryType(child, entry.type);
         if (type == TWFileTypeRegular) {
-            collectFileUtility(TWFileUtility::initWithPath(child));
+            collectFileUtility(resolved.empty() ? TWFileUtility::initWithPath(child)
+                                                : TWFileUtility::initWithEntryOfResolvedFolder(resolvedChild));
         } else if (type == TWFileTypePackage) {
             collectFileUtility(TWApplicationUtility::initWithPath(child));  // not entered
-        } else if (curSearchSema_.try_acquire_for(std::chrono::milliseconds(1))) {
-            group.run(tw::WorkerPool::background(), [this, child, &group] { startSearchAtPath(child, group, true); });
-        } else if (isBeStop()) {
-            break;
         } else {
-            // No free slot: descend depth-first on this thread instead of waiting.
-            startSearchAtPath(child, group, false);
+            // A folder that is not a link: its resolved path is its folder's plus its name.
+            if (curSearchSema_.try_acquire_for(std::chrono::milliseconds(1))) {
+                group.run(tw::WorkerPool::background(), [this, child, resolvedChild, &group] {
+                    startSearchAtPath(child, resolvedChild, group, true);
+                });
+            } else if (isBeStop()) {
+                break;
+            } else {
+                // No free slot: descend depth-first on this thread instead of waiting.
+                startSearchAtPath(child, resolvedChild, group, false);
+            }
         }
     }
     if (needReleaseCPU) curSearchSema_.release();

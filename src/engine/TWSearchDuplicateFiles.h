@@ -121,7 +121,9 @@ public:
 
 private:
     void run();
-    void startSearchAtPath(const std::string& path, tw::TaskGroup& group, bool needReleaseCPU);
+    // `resolved` is the folder's path with its links resolved, empty when unknown.
+    void startSearchAtPath(const std::string& path, const std::string& resolved, tw::TaskGroup& group,
+                           bool needReleaseCPU);
     void collectFileUtility(const std::shared_ptr<TWFileUtility>& record);
     void collectionFile(const std::shared_ptr<TWFileUtility>& record);
     void collectSimilarFile(const std::shared_ptr<TWFileUtility>& record);
