@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "AppDelegate.h"
+#include "TWDuplicateFilesManager.h"
 
 namespace {
 TWBrowserResoultViewCtrl*& sharedBrowser() {
@@ -43,7 +44,8 @@ TWBrowserResoultViewCtrl::~TWBrowserResoultViewCtrl() {
 }
 
 void TWBrowserResoultViewCtrl::reloadData() {
-    summary_->setText(tr("Scan results"));
+    summary_->setText(
+        tr("%n duplicate group(s) found", nullptr, int(TWDuplicateFilesManager::shared().numberOfDuplicateFiles())));
 }
 
 void TWBrowserResoultViewCtrl::selectAll() {}
