@@ -1,0 +1,193 @@
+#include "TWRemovalRun.h"
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <thread>
+#include <unordered_set>
+#include <vector>
+
+#include "Executors.h"
+#include "Log.h"
+#include "MainQueue.h"
+#include "MediaLibraryService.h"
+#include "TWAppleScript.h"
+#include "TWCleanMediaLibraryGuide.h"
+#include "TWFileRemoval.h"
+#include "TWMediaObjectUtility.h"
+#include "TWPreference.h"
+#include "TWPreferenceTypes.h"
+
+namespace {
+
+void subtractSaturating(std::atomic<uint64_t>& counter, uint64_t amount) {
+    uint64_t current = counter.load();
+    while (!counter.compare_exchange_weak(current, current > amount ? current - amount : 0)) {
+    }
+}
+
+}  // namespace
+
+TWRemovalRun::Options TWRemovalRun::optionsFromPreferences(const std::string& folder) {
+    Options options;
+    options.destType = TWPreference::shared().destType();
+    options.searchMode = TWPreference::shared().searchMode();
+    options.folder = folder;
+    return options;
+}
+
+std::shared_ptr<TWRemovalRun> TWRemovalRun::create(std::shared_ptr<TWRemovalSource> source,
+                                                   std::shared_ptr<TWRemovalProgress> progress, Options options) {
+    if (!source) return nullptr;
+    if (!progress) progress = std::make_shared<TWRemovalProgress>();
+    return std::make_shared<TWRemovalRun>(PrivateTag{}, std::move(source), std::move(progress), std::move(options));
+}
+
+TWRemovalRun::TWRemovalRun(PrivateTag, std::shared_ptr<TWRemovalSource> source,
+                           std::shared_ptr<TWRemovalProgress> progress, Options options)
+    : source_(std::move(source)), progress_(std::move(progress)), options_(std::move(options)) {}
+
+void TWRemovalRun::start() {
+    if (started_.exchange(true)) return;  // a run runs once
+    auto self = shared_from_this();
+    tw::WorkerPool::background().submit([self] { self->work(); });
+}
+
+void TWRemovalRun::work() {
+    std::vector<std::shared_ptr<TWCategoryFiles>> containers;
+    tw::MainQueue::shared().postAndWait([&] {
+        isCancelled_.store(false);
+        progress_->removalDidStart();
+        total_.store(source_->numberOfFilesCheckedToRemoved());
+        remainingCount_.store(total_.load());
+        remainingBytes_.store(source_->sizeOfFilesCheckedToRemoved());
+        containers = source_->allDuplicateFiles();
+    });
+    outcome_.total = total_.load();
+
+    if (outcome_.total > 0) {
+        // The files that stay, and the checked files in the order of the walk.
+        std::vector<TWDuplicateFile::Ptr> groups;
+        for (const auto& container : containers)
+            if (container)
+                for (auto& group : container->duplicateFilesIncludingSimilar()) groups.push_back(std::move(group));
+        keptCopies_ = TWKeptCopies::snapshotOfGroups(groups, options_.searchMode);
+        std::vector<TWKeptCopies::FilePtr> checked;
+        std::unordered_set<const TWFileUtility*> listed;
+        for (const auto& group : groups)
+            for (const auto& file : group->itemsOfFileUtility())
+                if (file && file->isChecked() && listed.insert(file.get()).second) checked.push_back(file);
+
+        // The disk work, with no lock of the results held.
+        std::unordered_set<const TWFileUtility*> handled;
+        for (const auto& file : checked) {
+            const bool stop = isCancelled_.load();
+            disposeOf(file);
+            handled.insert(file.get());
+            if (stop) {
+                outcome_.cancelled = true;
+                break;
+            }
+        }
+
+        // The results drop what was handled, and only that: after a cancel the walk
+        // stops at the last handled file. A file that became checked since the listing
+        // (the results were edited meanwhile) is taken in hand here; it was not in the
+        // snapshot, so it stays on disk and counts as failed.
+        const bool cancelled = outcome_.cancelled;
+        source_->removeCheckedFilesUsingBlock([&](const TWKeptCopies::FilePtr& file, bool& stop) {
+            if (!file) return;
+            if (handled.erase(file.get()) == 0) disposeOf(file);
+            if (cancelled && handled.empty()) stop = true;
+        });
+    }
+
+    outcome_.cleanPhotos = cleanPhotos_.load();
+    outcome_.cleanItunes = cleanItunes_.load();
+    outcome_.failed = failed_.load();
+    if (outcome_.failed > 0)
+        tw::log("Removal finished: %lu of %lu files could not be removed", static_cast<unsigned long>(outcome_.failed),
+                static_cast<unsigned long>(outcome_.handled));
+    tw::MainQueue::shared().postAndWait([&] {
+        progress_->removalDidFinish(outcome_);
+        finished_.store(true);
+    });
+}
+
+void TWRemovalRun::disposeOf(const TWKeptCopies::FilePtr& file) {
+    subtractSaturating(remainingCount_, 1);
+    subtractSaturating(remainingBytes_, file->fileSize());
+
+    bool isLibraryItem = false;
+    tw::Status status = handOverLibraryItem(*file, &isLibraryItem);
+    if (!isLibraryItem) status = disposeOfPlainFile(*file);
+
+    ++outcome_.handled;
+    if (status) {
+        ++outcome_.disposed;
+    } else {
+        outcome_.failures.push_back({status.path.empty() ? file->filePath() : status.path, status.reason});
+        failed_.fetch_add(1);
+    }
+    postProgress();
+}
+
+tw::Status TWRemovalRun::handOverLibraryItem(const TWFileUtility& file, bool* isLibraryItem) {
+    auto item = dynamic_cast<const TWMediaObjectUtility*>(&file);
+    *isLibraryItem = item != nullptr;
+    if (!item) return tw::Status::success();
+    // A library item never leaves the disk here, whatever the destination: its own
+    // application gathers it for the user to delete there.
+    bool gathered = false;
+    const std::string source = item->sourceType();
+    if (source == MLMediaSourcePhotosIdentifier) {
+        gathered = TWAppleScript::shareAppleScript().removeDuplicatePhotos({item->identifier()}, kTWDuplicateAlbumName,
+                                                                           kTWDuplicateFolderName);
+        cleanPhotos_.store(true);
+    } else if (source == MLMediaSourceiTunesIdentifier) {
+        gathered =
+            TWAppleScript::shareAppleScript().removeDuplicateiTunes({item->identifier()}, kTWDuplicatePlaylistName);
+        cleanItunes_.store(true);
+    } else {
+        tw::log("Left library item(%s) in place: it belongs to an unknown library", file.filePath().c_str());
+        return tw::Status::failure(file.filePath(), "it belongs to an unknown library");
+    }
+    // The library application is given a moment between items.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (gathered) return tw::Status::success();
+    tw::log("Library item(%s) was not gathered by its application", file.filePath().c_str());
+    return tw::Status::failure(file.filePath(), "its library's application did not gather it (see the log)");
+}
+
+tw::Status TWRemovalRun::disposeOfPlainFile(const TWFileUtility& file) {
+    std::optional<TWKeptCopies::Identity> verified;
+    tw::Status status = keptCopies_.mayDispose(file, &verified);
+    if (status && verified) {
+        struct stat now {};
+        if (::lstat(file.filePath().c_str(), &now) != 0 || now.st_dev != verified->device ||
+            now.st_ino != verified->inode)
+            status = tw::Status::failure(file.filePath(), "it was replaced while it was checked");
+    }
+    if (!status) {
+        tw::log("Left file(%s) in place: %s", file.filePath().c_str(), status.reason.c_str());
+        return status;
+    }
+    switch (options_.destType) {
+        case TWDestTypeMoveToFolder:
+            return TWFileRemoval::moveFile(file, options_.folder, options_.move);
+        case TWDestTypeDeletePermanently:
+            return TWFileRemoval::removedFileDirect(file);
+        case TWDestTypeTrash:
+            return TWFileRemoval::removedFileToTrash(file);
+        default:
+            tw::log("Left file(%s) in place: unknown removal destination %ld", file.filePath().c_str(),
+                    static_cast<long>(options_.destType));
+            return tw::Status::failure(file.filePath(), "unknown removal destination");
+    }
+}
+
+void TWRemovalRun::postProgress() {
+    // Reads the counters when it runs, so it shows the newest values.
+    auto self = shared_from_this();
+    tw::MainQueue::shared().post([self] { self->progress_->removalDidProgress(self->percent(), self->title()); });
+}

@@ -1,0 +1,91 @@
+#pragma once
+// One removal of the checked files. Started from the main thread, it works on one
+// background thread: it tells its TWRemovalProgress (on the main thread) that it starts,
+// how far it is after every file, and how it ended.
+//
+// Every file is first checked against a snapshot of the files that stay (TWKeptCopies:
+// the last copy is never removed), then trashed, deleted or moved into a folder by
+// TWFileRemoval, or, for a library item, handed to its library's application by script.
+// All disk work happens with no lock of the results held: the run lists the checked
+// files first, disposes of them, and only then lets the results drop them through the
+// source's walk, so that the views never wait for a copy or a Trash.
+//
+// Cancel: the step that starts after cancel() still disposes of its own file; the walk
+// ends after it, and files not reached keep their checks.
+//
+// Threading: start() and the progress calls on the main thread; cancel() and every
+// counter from any thread (single atomic words, no lock).
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "TWFolderMove.h"
+#include "TWKeptCopies.h"
+#include "TWRemovalProgress.h"
+#include "TWRemovalSource.h"
+
+class TWRemovalRun : public std::enable_shared_from_this<TWRemovalRun> {
+public:
+    struct Options {
+        int64_t destType = 0;    // TWDestType
+        std::string folder;      // the destination of TWDestTypeMoveToFolder
+        int64_t searchMode = 0;  // TWSearchMode the results were found with
+        TWFolderMove::Options move;
+    };
+    // destType and searchMode from the preference store; main thread.
+    static Options optionsFromPreferences(const std::string& folder);
+
+    static std::shared_ptr<TWRemovalRun> create(std::shared_ptr<TWRemovalSource> source,
+                                                std::shared_ptr<TWRemovalProgress> progress, Options options);
+
+    // Starts the run in the background and returns at once (removedCheckedFilesWithFolder).
+    void start();
+    // The progress window's Cancel (cancelClick).
+    void cancel() { isCancelled_.store(true); }
+    bool isCancelled() const { return isCancelled_.load(); }
+    // Set once the finish has been shown on the main thread.
+    bool isFinished() const { return finished_.load(); }
+
+    // The run's counters, readable at any time from any thread.
+    uint64_t total() const { return total_.load(); }
+    uint64_t remainingCount() const { return remainingCount_.load(); }
+    uint64_t remainingBytes() const { return remainingBytes_.load(); }
+    bool cleanPhotos() const { return cleanPhotos_.load(); }
+    bool cleanItunes() const { return cleanItunes_.load(); }
+    uint64_t failedCount() const { return failed_.load(); }
+    double percent() const { return TWRemovalProgressPercent(total(), remainingCount()); }
+    std::string title() const { return TWRemovalProgressTitle(remainingCount(), remainingBytes()); }
+
+    struct PrivateTag {};
+    TWRemovalRun(PrivateTag, std::shared_ptr<TWRemovalSource> source, std::shared_ptr<TWRemovalProgress> progress,
+                 Options options);
+
+private:
+    void work();
+    // The per-file step: counters, the disposal, the progress report.
+    void disposeOf(const TWKeptCopies::FilePtr& file);
+    tw::Status disposeOfPlainFile(const TWFileUtility& file);
+    tw::Status handOverLibraryItem(const TWFileUtility& file, bool* isLibraryItem);
+    void postProgress();
+
+    std::shared_ptr<TWRemovalSource> source_;
+    std::shared_ptr<TWRemovalProgress> progress_;
+    const Options options_;
+    TWKeptCopies keptCopies_;  // worker thread only
+
+    std::atomic<bool> isCancelled_{false};
+    std::atomic<bool> started_{false};
+    std::atomic<bool> finished_{false};
+    std::atomic<uint64_t> total_{0};
+    std::atomic<uint64_t> remainingCount_{0};
+    std::atomic<uint64_t> remainingBytes_{0};
+    std::atomic<bool> cleanPhotos_{false};
+    std::atomic<bool> cleanItunes_{false};
+    std::atomic<uint64_t> failed_{0};
+    // Worker thread while running; handed to the main thread by the finish.
+    TWRemovalOutcome outcome_;
+};

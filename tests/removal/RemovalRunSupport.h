@@ -1,0 +1,127 @@
+#pragma once
+// Header-only helpers of the removal-run suites (the concurrency suite links no helper
+// sources): groups made from paths, a source over a list of containers, a progress that
+// records what it was shown, and a script executor that can hold a step.
+
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "ScriptExecutor.h"
+#include "TWCategoryFiles.h"
+#include "TWDuplicateFile.h"
+#include "TWFileUtility.h"
+#include "TWRemovalProgress.h"
+#include "TWRemovalSource.h"
+
+namespace removaltest {
+
+using FilePtr = std::shared_ptr<TWFileUtility>;
+
+// A group of the given records, each checked as flagged.
+inline TWDuplicateFile::Ptr groupOf(const std::vector<std::pair<FilePtr, bool>>& members, bool similar = false) {
+    members.front().first->setIsChecked(members.front().second);
+    auto group = similar ? TWDuplicateFile::initWithSimilarFile(members.front().first)
+                         : TWDuplicateFile::initWithFile(members.front().first);
+    for (size_t i = 1; i < members.size(); ++i) {
+        members[i].first->setIsChecked(members[i].second);
+        group->addFile(members[i].first);
+    }
+    return group;
+}
+
+inline FilePtr recordOf(const std::string& path) {
+    return TWFileUtility::initWithPath(path);
+}
+
+// The walk of the results manager over a plain list of containers.
+class ContainerSource : public TWRemovalSource {
+public:
+    std::vector<TWCategoryFiles::Ptr> containers;
+
+    explicit ContainerSource(std::vector<TWCategoryFiles::Ptr> list) : containers(std::move(list)) {}
+    uint64_t numberOfFilesCheckedToRemoved() override {
+        uint64_t n = 0;
+        for (auto& c : containers) n += c->numberOfFilesCheckedToRemoved();
+        return n;
+    }
+    uint64_t sizeOfFilesCheckedToRemoved() override {
+        uint64_t n = 0;
+        for (auto& c : containers) n += c->sizeOfFilesCheckedToRemoved();
+        return n;
+    }
+    std::vector<TWCategoryFiles::Ptr> allDuplicateFiles() override { return containers; }
+    void removeCheckedFilesUsingBlock(const TWDuplicateFile::RemoveCallback& callback) override {
+        for (auto& c : containers)
+            if (c->isCancelledRemoveCheckFilesUsingBlock(callback)) break;
+    }
+};
+
+inline TWCategoryFiles::Ptr containerOf(TWCategory category, const std::vector<TWDuplicateFile::Ptr>& groups) {
+    auto container = TWCategoryFiles::initWithCategory(category);
+    for (auto& g : groups) container->addDuplicateFile(g);
+    return container;
+}
+
+// Main thread only, as the run calls it.
+class RecordingProgress : public TWRemovalProgress {
+public:
+    bool started = false;
+    bool finished = false;
+    size_t updates = 0;
+    double percent = -1;
+    std::string title;
+    TWRemovalOutcome outcome;
+
+    void removalDidStart() override { started = true; }
+    void removalDidProgress(double p, const std::string& t) override {
+        ++updates;
+        percent = p;
+        title = t;
+    }
+    void removalDidFinish(const TWRemovalOutcome& o) override {
+        finished = true;
+        outcome = o;
+    }
+};
+
+// Answers every script with success; the call numbered `holdAt` (1-based) waits until
+// release() after telling waitUntilHeld() that it is there.
+class HoldingExecutor : public tw::ScriptExecutor {
+public:
+    explicit HoldingExecutor(size_t holdAt = 0) : holdAt_(holdAt) {}
+    Result run(const std::string& text) override {
+        std::unique_lock lock(mutex_);
+        scripts_.push_back(text);
+        if (scripts_.size() == holdAt_) {
+            held_ = true;
+            changed_.notify_all();
+            changed_.wait(lock, [&] { return released_; });
+        }
+        return Result{true, "", "ok", std::nullopt};
+    }
+    bool isHeld() {
+        std::lock_guard lock(mutex_);
+        return held_;
+    }
+    void release() {
+        std::lock_guard lock(mutex_);
+        released_ = true;
+        changed_.notify_all();
+    }
+    std::vector<std::string> scripts() {
+        std::lock_guard lock(mutex_);
+        return scripts_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::string> scripts_;
+    size_t holdAt_;
+    bool held_ = false;
+    bool released_ = false;
+};
+
+}  // namespace removaltest

@@ -1,0 +1,164 @@
+// A whole removal run over real groups and containers: what it does on disk, what it
+// reports, what the results hold afterwards, and how Cancel ends it.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "InMemoryMediaLibrary.h"
+#include "MediaLibraryService.h"
+#include "RemovalRunSupport.h"
+#include "RemovalTestSupport.h"
+#include "TWMediaObjectUtility.h"
+#include "TWRemovalRun.h"
+#include "TestSupport.h"
+
+namespace {
+
+using namespace removaltest;
+using twtest::exists;
+using twtest::readFile;
+
+class RemovalRunTest : public ::testing::Test {
+protected:
+    void TearDown() override { tw::ScriptExecutor::install(nullptr); }
+
+    // Runs to the end on this (main) thread; the outcome is in `progress`.
+    void runToEnd(const std::vector<TWCategoryFiles::Ptr>& containers, TWRemovalRun::Options options) {
+        run = TWRemovalRun::create(std::make_shared<ContainerSource>(containers), progress, options);
+        run->start();
+        ASSERT_TRUE(twtest::runMainQueueUntil([&] { return progress->finished; }));
+    }
+    static TWRemovalRun::Options options(int64_t destType, const std::string& folder = "") {
+        TWRemovalRun::Options o;
+        o.destType = destType;
+        o.folder = folder;
+        return o;
+    }
+    FilePtr libraryItem(const std::string& id, const std::string& source) {
+        auto object =
+            std::make_shared<twtest::InMemoryMediaObject>(id, dir.write("library/" + id + ".jpg", "x"), source);
+        return TWMediaObjectUtility::initWithMediaObject(object, source);
+    }
+
+    twtest::TempDir dir;
+    std::shared_ptr<RecordingProgress> progress = std::make_shared<RecordingProgress>();
+    std::shared_ptr<TWRemovalRun> run;
+};
+
+TEST_F(RemovalRunTest, NothingCheckedOpensAndClosesAtOnce) {
+    auto group = groupOf({{recordOf(dir.write("a.txt", "x")), false}, {recordOf(dir.write("b.txt", "x")), false}});
+    runToEnd({containerOf(TWCategory_documents, {group})}, options(TWDestTypeDeletePermanently));
+    EXPECT_TRUE(progress->started);
+    EXPECT_EQ(progress->updates, 0u);
+    EXPECT_EQ(progress->outcome.total, 0u);
+    EXPECT_EQ(progress->outcome.handled, 0u);
+    EXPECT_FALSE(progress->outcome.touchedLibrary());
+    EXPECT_EQ(group->numberOfFiles(), 2u);
+    EXPECT_TRUE(exists(dir / "a.txt") && exists(dir / "b.txt"));
+}
+
+TEST_F(RemovalRunTest, MovesTwoNamesakesIntoAnEmptyFolderAndEndsAtAHundred) {
+    auto first =
+        groupOf({{recordOf(dir.write("one/a.jpg", "A")), false}, {recordOf(dir.write("two/a.jpg", "A")), true}});
+    auto second =
+        groupOf({{recordOf(dir.write("three/a.jpg", "B")), false}, {recordOf(dir.write("four/a.jpg", "B")), true}});
+    auto container = containerOf(TWCategory_images, {first, second});
+    const std::string target = dir.mkdir("target");
+    runToEnd({container}, options(TWDestTypeMoveToFolder, target));
+
+    EXPECT_EQ(readFile(target + "/a.jpg"), "A");
+    EXPECT_EQ(readFile(target + "/a 1.jpg"), "B");
+    EXPECT_FALSE(exists(dir / "two/a.jpg") || exists(dir / "four/a.jpg"));
+    EXPECT_TRUE(exists(dir / "one/a.jpg") && exists(dir / "three/a.jpg"));
+    EXPECT_EQ(progress->percent, 100.0);
+    EXPECT_EQ(progress->title, "0 files for the total of 0 B bytes remaining...");
+    EXPECT_EQ(progress->outcome.disposed, 2u);
+    EXPECT_EQ(progress->outcome.failed, 0u);
+    EXPECT_EQ(container->numberOfCategoryFiles(), 0u);  // groups of one file are dropped
+}
+
+TEST_F(RemovalRunTest, FilesThatMayNotGoStayOnDiskAreCountedAndLeaveTheResults) {
+    auto keptGone = recordOf(dir.write("gone/kept.txt", "1"));
+    auto orphan = recordOf(dir.write("gone/copy.txt", "1"));
+    auto all1 = recordOf(dir.write("all/1.txt", "22"));
+    auto all2 = recordOf(dir.write("all/2.txt", "22"));
+    auto link1 = recordOf(dir.write("links/1.txt", "333"));
+    auto link2 = recordOf(dir.hardlink("links/1.txt", "links/2.txt"));
+    auto original = recordOf(dir.write("edit/kept.txt", "4444"));
+    auto edited = recordOf(dir.write("edit/copy.txt", "4444"));
+    auto container = containerOf(
+        TWCategory_documents, {groupOf({{keptGone, false}, {orphan, true}}), groupOf({{all1, true}, {all2, true}}),
+                               groupOf({{link1, false}, {link2, true}}), groupOf({{original, false}, {edited, true}})});
+    ASSERT_EQ(unlink(keptGone->filePath().c_str()), 0);
+    dir.write("edit/copy.txt", "4445");
+    runToEnd({container}, options(TWDestTypeDeletePermanently));
+
+    EXPECT_EQ(progress->outcome.handled, 5u);
+    EXPECT_EQ(progress->outcome.failed, 5u);
+    EXPECT_EQ(run->failedCount(), 5u);
+    std::vector<std::string> failedPaths;
+    for (const auto& f : progress->outcome.failures) failedPaths.push_back(f.path);
+    EXPECT_EQ(failedPaths, (std::vector<std::string>{orphan->filePath(), all1->filePath(), all2->filePath(),
+                                                     link2->filePath(), edited->filePath()}));
+    for (const auto& file : {orphan, all1, all2, link1, link2, edited}) EXPECT_TRUE(exists(file->filePath()));
+    EXPECT_EQ(container->numberOfCategoryFiles(), 0u);
+}
+
+TEST_F(RemovalRunTest, ADiskFailureIsCountedAndTheRunGoesOn) {
+    auto bad = groupOf({{recordOf(dir.write("x/a.txt", "a")), false}, {recordOf(dir.write("y/a.txt", "a")), true}});
+    auto good = groupOf({{recordOf(dir.write("x/b.txt", "b")), false}, {recordOf(dir.write("y/b.txt", "b")), true}});
+    // The destination is a plain file: the move of every file fails.
+    const std::string notAFolder = dir.write("dest", "plain");
+    runToEnd({containerOf(TWCategory_documents, {bad, good})}, options(TWDestTypeMoveToFolder, notAFolder));
+    EXPECT_EQ(progress->outcome.failed, 2u);
+    EXPECT_EQ(progress->outcome.handled, 2u);
+    EXPECT_TRUE(exists(dir / "y/a.txt") && exists(dir / "y/b.txt"));
+}
+
+TEST_F(RemovalRunTest, TrashRunLeavesLibraryItemsOnDiskAndFlagsTheGuide) {
+    auto executor = std::make_shared<HoldingExecutor>();
+    tw::ScriptExecutor::install(executor);
+    auto plain = groupOf({{recordOf(dir.write("k/t.txt", "t")), false}, {recordOf(dir.write("c/t.txt", "t")), true}});
+    auto song1 = libraryItem("11AA", MLMediaSourceiTunesIdentifier);
+    auto song2 = libraryItem("22BB", MLMediaSourceiTunesIdentifier);
+    ASSERT_TRUE(song1 && song2);
+    auto songs = groupOf({{song1, false}, {song2, true}});
+    runToEnd({containerOf(TWCategory_documents, {plain}), containerOf(TWCategory_music, {songs})},
+             options(TWDestTypeTrash));
+
+    EXPECT_EQ(readFile(removaltest::dataHome() + "/Trash/files/t.txt"), "t");
+    EXPECT_TRUE(exists(song2->filePath()));
+    ASSERT_EQ(executor->scripts().size(), 1u);
+    EXPECT_NE(executor->scripts()[0].find("set the end of myPersistenIDs to \"22BB\"\n"), std::string::npos);
+    EXPECT_TRUE(progress->outcome.cleanItunes);
+    EXPECT_FALSE(progress->outcome.cleanPhotos);
+    EXPECT_EQ(progress->outcome.disposed, 2u);
+}
+
+TEST_F(RemovalRunTest, CancelDuringTheFifthOfTenDisposesOfSixAndKeepsFourChecked) {
+    auto executor = std::make_shared<HoldingExecutor>(5);
+    tw::ScriptExecutor::install(executor);
+    std::vector<std::pair<FilePtr, bool>> members{{recordOf(dir.write("kept.jpg", "k")), false}};
+    for (int i = 1; i <= 10; ++i)
+        members.push_back({libraryItem("ID-" + std::to_string(i), MLMediaSourcePhotosIdentifier), true});
+    auto group = groupOf(members);
+    run = TWRemovalRun::create(std::make_shared<ContainerSource>(std::vector{containerOf(TWCategory_images, {group})}),
+                               progress, options(TWDestTypeDeletePermanently));
+    run->start();
+    ASSERT_TRUE(twtest::runMainQueueUntil([&] { return executor->isHeld(); }));
+    run->cancel();
+    executor->release();
+    ASSERT_TRUE(twtest::runMainQueueUntil([&] { return progress->finished; }));
+
+    ASSERT_EQ(executor->scripts().size(), 6u);
+    EXPECT_NE(executor->scripts()[5].find("whose id is \"ID-6\""), std::string::npos);
+    EXPECT_TRUE(progress->outcome.cancelled);
+    EXPECT_EQ(progress->outcome.handled, 6u);
+    EXPECT_EQ(group->numberOfFiles(), 5u);
+    EXPECT_EQ(group->numberOfChecked(), 4u);
+    for (size_t i = 1; i <= 10; ++i) EXPECT_TRUE(exists(members[i].first->filePath()));
+    EXPECT_TRUE(progress->outcome.cleanPhotos);
+    EXPECT_EQ(progress->title, "4 files for the total of 4 B bytes remaining...");
+}
+
+}  // namespace
