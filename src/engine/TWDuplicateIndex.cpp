@@ -1,0 +1,308 @@
+#include "TWDuplicateIndex.h"
+
+#include <locale.h>
+#include <wctype.h>
+
+#include "TWMatching.h"
+#include "TWPreferenceTypes.h"
+
+namespace {
+
+// Decodes one UTF-8 sequence at text[i]; returns its length, 0 when invalid.
+size_t decodeUtf8(const std::string& text, size_t i, char32_t& out) {
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+    if (length == 0 || i + length > text.size()) return 0;
+    char32_t cp = length == 1 ? lead : lead & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (byte(i + k) & 0x3F);
+    }
+    static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < kMin[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    out = cp;
+    return length;
+}
+
+void encodeUtf8(char32_t cp, std::string& out) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// The case mapping of a UTF-8 locale, whatever the process's own locale is.
+locale_t utf8Locale() {
+    static const locale_t locale = [] {
+        locale_t l = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+        return l ? l : newlocale(LC_CTYPE_MASK, "C", static_cast<locale_t>(0));
+    }();
+    return locale;
+}
+
+}  // namespace
+
+std::string TWLowercasedName(const std::string& name) {
+    std::string out;
+    out.reserve(name.size());
+    for (size_t i = 0; i < name.size();) {
+        const unsigned char c = static_cast<unsigned char>(name[i]);
+        if (c < 0x80) {
+            out += static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+            ++i;
+            continue;
+        }
+        char32_t cp = 0;
+        const size_t length = decodeUtf8(name, i, cp);
+        if (length == 0) {
+            out += name[i++];
+            continue;
+        }
+        encodeUtf8(static_cast<char32_t>(towlower_l(static_cast<wint_t>(cp), utf8Locale())), out);
+        i += length;
+    }
+    return out;
+}
+
+size_t TWDuplicateIndex::BucketKeyHash::operator()(const BucketKey& key) const noexcept {
+    uint64_t h = key.size * 0x9E3779B97F4A7C15ull;
+    h ^= (static_cast<uint64_t>(key.tag) + 0x632BE59BD9B4E019ull) + (h << 6) + (h >> 2);
+    return static_cast<size_t>(h);
+}
+
+TWDuplicateIndex::TWDuplicateIndex(int64_t searchMode, bool verifyFullContent, TWPlacedItems& placed)
+    : searchMode_(searchMode), verifyFullContent_(verifyFullContent), placed_(placed) {}
+
+TWDuplicateIndex::Kind TWDuplicateIndex::kindOf(const TWFileUtility& record) const {
+    if (record.fileType() == TWFileTypePackage) return Kind::Package;
+    if (record.fileType() == TWFileTypeRegular && record.isRegularFile()) return Kind::Regular;
+    // A folder reached through a link, a FIFO, a device: removal must never take one of
+    // these for a copy, so it never joins a group.
+    return Kind::Unmatchable;
+}
+
+std::optional<TWDuplicateIndex::BucketKey> TWDuplicateIndex::bucketKeyLocked(const TWFileUtility& record, Kind kind,
+                                                                             bool create) {
+    uint32_t sourceId;
+    const std::string source = record.sourceType();
+    if (create) {
+        sourceId = sourceIds_.emplace(source, static_cast<uint32_t>(sourceIds_.size())).first->second;
+    } else {
+        auto it = sourceIds_.find(source);
+        if (it == sourceIds_.end()) return std::nullopt;
+        sourceId = it->second;
+    }
+    const uint32_t tag =
+        (sourceId << 8) | (static_cast<uint32_t>(kind) << 4) | static_cast<uint32_t>(record.category());
+    return BucketKey{record.fileSize(), tag};
+}
+
+namespace {
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// The first 15 bytes of a hexadecimal digest, short enough to live inside the
+// string itself; a full comparison follows every key match.
+std::string compactHash(const std::string& hash) {
+    if (hash.size() < 30) return hash;
+    std::string key(15, '\0');
+    for (size_t i = 0; i < 15; ++i) {
+        const int high = hexValue(hash[2 * i]), low = hexValue(hash[2 * i + 1]);
+        if (high < 0 || low < 0) return hash;
+        key[i] = static_cast<char>(high << 4 | low);
+    }
+    return key;
+}
+
+}  // namespace
+
+std::optional<std::string> TWDuplicateIndex::matchKey(TWFileUtility& record) const {
+    if (searchMode_ == TWSearchModeContent) {
+        auto hash = record.hashString();
+        if (!hash) return std::nullopt;
+        return compactHash(*hash);
+    }
+    if (searchMode_ == TWSearchModeName) return TWLowercasedName(record.fileName());
+    return std::nullopt;  // another mode matches nothing
+}
+
+bool TWDuplicateIndex::matches(TWFileUtility& first, TWFileUtility& record, Kind kind) const {
+    // The bucket already holds equal source, category, kind and size, and the key list
+    // equal hash or equal name.
+    if (searchMode_ == TWSearchModeName) return true;
+    if (kind == Kind::Package) return first.hashString() == record.hashString();  // bundle identity and size
+    return TWContentMatches(first, record, verifyFullContent_);
+}
+
+TWDuplicateIndex::Category* TWDuplicateIndex::findCategoryLocked(TWCategory category) {
+    for (auto& c : categories_)
+        if (c->category == category) return c.get();
+    return nullptr;
+}
+
+TWDuplicateIndex::Category& TWDuplicateIndex::categoryLocked(TWCategory category) {
+    if (Category* found = findCategoryLocked(category)) return *found;
+    auto created = std::make_unique<Category>();
+    created->category = category;
+    created->container = TWCategoryFiles::initWithCategory(category);
+    categories_.push_back(std::move(created));
+    return *categories_.back();
+}
+
+uint32_t TWDuplicateIndex::foundLocked(Category& category, const FilePtr& record) {
+    category.slots.push_back(Slot{record, nullptr, kNone});
+    return static_cast<uint32_t>(category.slots.size() - 1);
+}
+
+void TWDuplicateIndex::appendLocked(Category& category, Keyed& keyed, const std::string& key, uint32_t slot) {
+    auto [it, added] = keyed.try_emplace(key, Chain{slot, slot});
+    if (added) return;
+    category.slots[it->second.tail].nextSameKey = slot;
+    it->second.tail = slot;
+}
+
+void TWDuplicateIndex::prefetch(const FilePtr& record) {
+    if (!record || searchMode_ != TWSearchModeContent) return;
+    const Kind kind = kindOf(*record);
+    if (kind == Kind::Unmatchable) return;
+    FilePtr lone;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto key = bucketKeyLocked(*record, kind, false);
+        if (!key) return;
+        auto it = buckets_.find(*key);
+        if (it == buckets_.end()) return;  // alone in its size so far: never read
+        if (it->second.lone != kNone) lone = findCategoryLocked(record->category())->slots[it->second.lone].first;
+    }
+    if (lone) lone->hashString();
+    const std::optional<std::string> hash = record->hashString();
+    if (!hash || kind != Kind::Regular || !verifyFullContent_) return;
+
+    // Candidates with the same hash: compare now, so that the decision finds both
+    // digests cached. The decision repeats the test in order.
+    std::vector<FilePtr> candidates;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto key = bucketKeyLocked(*record, kind, false);
+        auto it = key ? buckets_.find(*key) : buckets_.end();
+        if (it == buckets_.end()) return;
+        Category& category = *findCategoryLocked(record->category());
+        if (it->second.lone != kNone) candidates.push_back(category.slots[it->second.lone].first);
+        if (it->second.keyed != kNone) {
+            const Keyed& keyed = keyed_[it->second.keyed];
+            if (auto found = keyed.find(compactHash(*hash)); found != keyed.end())
+                for (uint32_t slot = found->second.head; slot != kNone; slot = category.slots[slot].nextSameKey)
+                    candidates.push_back(category.slots[slot].first);
+        }
+    }
+    for (const auto& candidate : candidates)
+        if (candidate->cachedHashString() == hash && TWContentMatches(*candidate, *record, true)) break;
+}
+
+TWPlacement TWDuplicateIndex::place(const FilePtr& record, const std::atomic<bool>& stop, const Counted& counted) {
+    if (!record) return TWPlacement::Dropped;
+    std::lock_guard<std::mutex> lock(mutex_);
+    Category& category = categoryLocked(record->category());
+    if (stop.load()) return TWPlacement::Dropped;
+    if (!placed_.claim(*record)) return TWPlacement::Dropped;
+
+    const auto finish = [&](TWPlacement placement, uint64_t size) {
+        if (counted) counted(placement, size);
+        return placement;
+    };
+    const Kind kind = kindOf(*record);
+    if (kind == Kind::Unmatchable) {
+        foundLocked(category, record);
+        return finish(TWPlacement::Founded, 0);
+    }
+
+    const BucketKey key = *bucketKeyLocked(*record, kind, true);
+    Bucket& bucket = buckets_[key];
+    if (bucket.lone == kNone && bucket.keyed == kNone) {
+        bucket.lone = foundLocked(category, record);
+        return finish(TWPlacement::Founded, 0);
+    }
+    if (bucket.keyed == kNone) {
+        bucket.keyed = static_cast<uint32_t>(keyed_.size());
+        keyed_.emplace_back();
+    }
+    Keyed& keyed = keyed_[bucket.keyed];
+    if (bucket.lone != kNone) {
+        // A second file of this size: the lone founder gets its key now.
+        const uint32_t lone = bucket.lone;
+        bucket.lone = kNone;
+        if (auto loneKey = matchKey(*category.slots[lone].first)) appendLocked(category, keyed, *loneKey, lone);
+    }
+
+    const std::optional<std::string> recordKey = matchKey(*record);
+    if (stop.load()) return TWPlacement::Dropped;
+    if (recordKey) {
+        if (auto found = keyed.find(*recordKey); found != keyed.end()) {
+            for (uint32_t index = found->second.head; index != kNone; index = category.slots[index].nextSameKey) {
+                Slot& slot = category.slots[index];
+                if (!matches(*slot.first, *record, kind)) continue;
+                if (stop.load()) return TWPlacement::Dropped;
+                if (!slot.group) slot.group = TWDuplicateFile::initWithFile(slot.first);
+                slot.group->addFile(record);
+                return finish(TWPlacement::Joined, record->fileSize());
+            }
+        }
+    }
+    if (stop.load()) return TWPlacement::Dropped;
+    const uint32_t slot = foundLocked(category, record);
+    if (recordKey) appendLocked(category, keyed, *recordKey, slot);
+    return finish(TWPlacement::Founded, 0);
+}
+
+std::vector<TWCategoryFiles::Ptr> TWDuplicateIndex::categoryFiles() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<TWCategoryFiles::Ptr> list;
+    for (const auto& c : categories_)
+        if (c->container) list.push_back(c->container);
+    return list;
+}
+
+TWCategoryFiles::Ptr TWDuplicateIndex::containerFor(TWCategory category, bool create) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (Category* found = findCategoryLocked(category)) return found->container;
+    return create ? categoryLocked(category).container : nullptr;
+}
+
+void TWDuplicateIndex::addGroupsToContainers() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto& c : categories_)
+        for (const Slot& slot : c->slots)
+            if (slot.group && c->container) c->container->addDuplicateFile(slot.group);
+}
+
+void TWDuplicateIndex::releaseRecords() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto& c : categories_) c->slots = {};
+    buckets_ = {};
+    keyed_ = {};
+}
+
+size_t TWDuplicateIndex::numberOfGroupsOfOne() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    size_t count = 0;
+    for (const auto& c : categories_)
+        for (const Slot& slot : c->slots) count += slot.group ? 0 : 1;
+    return count;
+}

@@ -1,0 +1,135 @@
+#pragma once
+// The duplicate decisions of one scan. For every category it keeps the groups in the
+// order they were founded and an index of their first files by (source, kind, size)
+// and then by content hash (content mode) or lower-cased name (name mode), so that a
+// new record finds the first group in founding order that accepts it without being
+// compared with every group: the index yields exactly the group that a walk over the
+// container in order would find.
+//
+// A record is hashed only once a second record of its category, source and size is
+// known; the first one is hashed then too. A record of a lone size is never read.
+// A path that is not a regular file (a FIFO, a device, a symbolic link to a folder)
+// founds a group of its own that nothing joins; packages match by bundle identity and
+// size, never by content digest.
+//
+// Groups are handed to their category containers only by addGroupsToContainers(),
+// after the walks: groups of one file never reach a container, and
+// releaseRecords() lets their records go.
+//
+// Safe from any thread. place() is serialised by the index's own lock (the engine's
+// duplicate queue); prefetch() reads files with no lock held.
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "TWCategoryFiles.h"
+#include "TWDuplicateFile.h"
+#include "TWFileUtility.h"
+#include "TWPlacedItems.h"
+
+enum class TWPlacement {
+    Dropped,  // not placed: a stop, or the same item placed before
+    Founded,  // the first file of a new group
+    Joined,   // a copy added to an existing group
+};
+
+class TWDuplicateIndex {
+public:
+    using FilePtr = std::shared_ptr<TWFileUtility>;
+    // Called under the index's lock right after a record was placed, so that counts
+    // reach the caller in decision order.
+    using Counted = std::function<void(TWPlacement placement, uint64_t size)>;
+
+    // `placed` is shared with the similar road; it must outlive the index.
+    TWDuplicateIndex(int64_t searchMode, bool verifyFullContent, TWPlacedItems& placed);
+    TWDuplicateIndex(const TWDuplicateIndex&) = delete;
+    TWDuplicateIndex& operator=(const TWDuplicateIndex&) = delete;
+
+    // Optional, on the walker's thread before place(): computes the hashes (and, with
+    // the full-content check, the digests) that place() will ask for, so that the
+    // serial decision finds them cached. Reads only what place() would read.
+    void prefetch(const FilePtr& record);
+
+    // The decision: the first group in founding order whose first file matches gets
+    // the record; otherwise it founds a group. Creates the category's container
+    // first (even on a stop). Nothing is placed once `stop` is set.
+    TWPlacement place(const FilePtr& record, const std::atomic<bool>& stop, const Counted& counted);
+
+    // The category containers in the order categories first appeared; `create` adds
+    // a missing one at the end (the similar post-pass).
+    std::vector<TWCategoryFiles::Ptr> categoryFiles() const;
+    TWCategoryFiles::Ptr containerFor(TWCategory category, bool create);
+
+    // Hands every group of two files or more to its container, in founding order.
+    void addGroupsToContainers();
+    // Drops the per-scan state and with it every record kept only here.
+    void releaseRecords();
+
+    // For tests: records that were founders of a group of one when asked.
+    size_t numberOfGroupsOfOne() const;
+
+private:
+    enum class Kind : uint8_t { Regular, Package, Unmatchable };
+    static constexpr uint32_t kNone = UINT32_MAX;
+
+    struct Slot {
+        FilePtr first;
+        TWDuplicateFile::Ptr group;    // null while the first file is alone
+        uint32_t nextSameKey = kNone;  // the next founder with the same key, in order
+    };
+    struct Category {
+        TWCategory category;
+        TWCategoryFiles::Ptr container;  // null only for a category no file can have
+        std::deque<Slot> slots;
+    };
+    struct BucketKey {
+        uint64_t size;
+        uint32_t tag;  // category, kind and source id
+        bool operator==(const BucketKey&) const = default;
+    };
+    struct BucketKeyHash {
+        size_t operator()(const BucketKey& key) const noexcept;
+    };
+    // The founders of one (category, source, kind, size): a lone founder not yet
+    // hashed, or founders keyed by hash or name (each list in founding order).
+    struct Bucket {
+        uint32_t lone = kNone;
+        uint32_t keyed = kNone;  // index into keyed_
+    };
+    // Key -> the first and last founder of its chain (see Slot::nextSameKey).
+    struct Chain {
+        uint32_t head, tail;
+    };
+    using Keyed = std::unordered_map<std::string, Chain>;
+
+    Kind kindOf(const TWFileUtility& record) const;
+    std::optional<BucketKey> bucketKeyLocked(const TWFileUtility& record, Kind kind, bool create);
+    std::optional<std::string> matchKey(TWFileUtility& record) const;
+    bool matches(TWFileUtility& first, TWFileUtility& record, Kind kind) const;
+    Category* findCategoryLocked(TWCategory category);
+    Category& categoryLocked(TWCategory category);  // created and appended when missing
+    uint32_t foundLocked(Category& category, const FilePtr& record);
+    static void appendLocked(Category& category, Keyed& keyed, const std::string& key, uint32_t slot);
+
+    const int64_t searchMode_;
+    const bool verifyFullContent_;
+    TWPlacedItems& placed_;
+
+    mutable std::mutex mutex_;
+    std::vector<std::unique_ptr<Category>> categories_;  // in order of appearance
+    std::unordered_map<std::string, uint32_t> sourceIds_;
+    std::unordered_map<BucketKey, Bucket, BucketKeyHash> buckets_;
+    std::vector<Keyed> keyed_;
+};
+
+// A file name lower-cased for the name match: UTF-8 letters by their Unicode case
+// mapping, bytes that are not valid UTF-8 as they stand.
+std::string TWLowercasedName(const std::string& name);

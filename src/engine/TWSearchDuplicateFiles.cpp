@@ -1,0 +1,389 @@
+#include "TWSearchDuplicateFiles.h"
+
+#include <dirent.h>
+
+#include <thread>
+
+#include "Log.h"
+#include "MainQueue.h"
+#include "NotificationCenter.h"
+#include "TWBaseFunction.h"
+#include "TWDuplicateIndex.h"
+#include "TWMediaObjectUtility.h"
+#include "TWPlacedItems.h"
+#include "TWPreference.h"
+#include "TWSearchMediaLibrary.h"
+#include "TWSimilarRoad.h"
+#include "ZPSimilarContext.h"
+
+namespace {
+
+ptrdiff_t walkSlots() {
+    const unsigned processors = std::thread::hardware_concurrency();
+    return processors == 0 ? 8 : static_cast<ptrdiff_t>(processors) + 4;
+}
+
+std::string joinPath(const std::string& folder, const char* name) {
+    if (!folder.empty() && folder.back() == '/') return folder + name;
+    return folder + "/" + name;
+}
+
+struct FolderEntry {
+    std::string name;
+    unsigned char type;  // d_type: DT_UNKNOWN when the file system does not say
+};
+
+// The entries of one folder, hidden ones included, in the order the file system gives
+// them; none when it cannot be listed. The folder is closed before any descent, so a
+// deep tree never holds one descriptor per level.
+std::vector<FolderEntry> listFolder(const std::string& folder) {
+    std::vector<FolderEntry> entries;
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return entries;
+    while (const dirent* entry = readdir(dir)) {
+        const char* name = entry->d_name;
+        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+        entries.push_back({name, entry->d_type});
+    }
+    closedir(dir);
+    return entries;
+}
+
+// TWFileUtility::fileTypeOf, answered from the entry's type where the listing gave
+// one: it tells a directory (a package by its extension) from everything else, which
+// is TWFileTypeRegular, by the same lstat type the listing reports.
+TWFileType entryType(const std::string& path, unsigned char type) {
+    if (type == DT_UNKNOWN) return TWFileUtility::fileTypeOf(path);
+    if (type != DT_DIR) return TWFileTypeRegular;
+    return TWFileUtility::fileIsPackage(path) ? TWFileTypePackage : TWFileTypeDirectory;
+}
+
+// Library content is reached only through the media-library sources, never by a walk.
+bool isLibraryLocation(const TWPreference& prefs, const std::string& path) {
+    return TWPreference::isiPhotoLibraryPath(path) || prefs.isPhotosLibraryPath(path) ||
+           prefs.containedByPhotoLibraryPath(path) || prefs.isItuneMediaFolderLocation(path) ||
+           prefs.containedByItunesMediaFolder(path);
+}
+
+}  // namespace
+
+TWSearchDuplicateFiles::Ptr TWSearchDuplicateFiles::init() {
+    return init(Options{});
+}
+
+TWSearchDuplicateFiles::Ptr TWSearchDuplicateFiles::init(Options options) {
+    auto engine = std::make_shared<TWSearchDuplicateFiles>(PrivateTag{}, std::move(options));
+    if (engine->options_.sessionEvents) engine->subscribeSessionEvents();
+    return engine;
+}
+
+TWSearchDuplicateFiles::TWSearchDuplicateFiles(PrivateTag, Options options)
+    : options_(std::move(options)),
+      similarContext_(std::make_shared<ZPSimilarContext>()),
+      placed_(std::make_unique<TWPlacedItems>()),
+      curSearchSema_(walkSlots()) {}
+
+TWSearchDuplicateFiles::~TWSearchDuplicateFiles() {
+    // The session's events are unsubscribed on the main thread; the last owner may be
+    // the run task, on a worker.
+    if (sessionEvents_ && !tw::MainQueue::shared().isMainThread())
+        tw::MainQueue::shared().post([events = std::move(sessionEvents_)] {});
+}
+
+void TWSearchDuplicateFiles::subscribeSessionEvents() {
+    std::weak_ptr<TWSearchDuplicateFiles> weak = weak_from_this();
+    tw::SessionEvents::Callbacks callbacks;
+    callbacks.sleep = [weak](bool start) {
+        if (auto engine = weak.lock()) start ? engine->computeWillSleep() : engine->computeDidWake();
+    };
+    callbacks.powerOff = [weak] {
+        if (auto engine = weak.lock()) engine->computeWillPowerOff();
+    };
+    callbacks.willUnmount = [weak](const std::string& mountPath) {
+        if (auto engine = weak.lock()) engine->diskWillUnmount(mountPath);
+    };
+    sessionEvents_ = std::make_shared<tw::SessionEvents>(std::move(callbacks), options_.events);
+}
+
+bool TWSearchDuplicateFiles::waitUntilSessionEventsSubscribed(std::chrono::milliseconds timeout) const {
+    return sessionEvents_ && sessionEvents_->waitUntilSubscribed(timeout);
+}
+
+// --- library questions ---
+
+bool TWSearchDuplicateFiles::containPhotosLibrary(const std::vector<std::string>& paths) {
+    const TWPreference& prefs = TWPreference::shared();
+    for (const auto& path : paths)
+        if (prefs.containPhotoLibraryPath(path) || prefs.isPhotosLibraryPath(path) ||
+            prefs.containedByPhotoLibraryPath(path))
+            return true;
+    return false;
+}
+
+bool TWSearchDuplicateFiles::containiTunesLibrary(const std::vector<std::string>& paths) {
+    const TWPreference& prefs = TWPreference::shared();
+    for (const auto& path : paths)
+        if (prefs.containItunesMediaFolder(path) || prefs.isItuneMediaFolderLocation(path) ||
+            prefs.containedByItunesMediaFolder(path))
+            return true;
+    return false;
+}
+
+// --- control (main thread) ---
+
+void TWSearchDuplicateFiles::startSearch() {
+    if (running_.exchange(true)) {
+        tw::log("A scan is already running; start ignored.");
+        return;
+    }
+    isBeStop_.store(false);
+    numberOfSearchFiles_ = 0;
+    numberOfDuplicateFiles_ = 0;
+    sizeOfDuplicateFiles_ = 0;
+    similarContext_->setSimilarLevel(TWPreference::shared().similarityLevel());
+    tw::WorkerPool::background().submit([self = shared_from_this()] { self->run(); });
+}
+
+void TWSearchDuplicateFiles::stopSearch() {
+    isBeStop_.store(true);
+    std::lock_guard<std::mutex> lock(sleepMutex_);
+    waitForSleep_ = false;
+    gateClosed_.store(false);
+    sleepCondition_.notify_all();
+}
+
+void TWSearchDuplicateFiles::pauseSearch() {
+    std::lock_guard<std::mutex> lock(sleepMutex_);
+    waitForSleep_ = true;
+    gateClosed_.store(true);
+}
+
+void TWSearchDuplicateFiles::resumeSearch() {
+    std::lock_guard<std::mutex> lock(sleepMutex_);
+    waitForSleep_ = false;
+    gateClosed_.store(false);
+    sleepCondition_.notify_all();
+}
+
+void TWSearchDuplicateFiles::passPauseGate() {
+    // The flag is written under the mutex; a walker that misses a pause by a hair
+    // would have passed just before it anyway.
+    if (!gateClosed_.load()) return;
+    std::unique_lock<std::mutex> lock(sleepMutex_);
+    sleepCondition_.wait(lock, [this] { return !waitForSleep_; });
+}
+
+std::vector<TWCategoryFiles::Ptr> TWSearchDuplicateFiles::categoryFiles() const {
+    std::lock_guard<std::mutex> lock(resultMutex_);
+    return categoryFiles_;
+}
+
+// --- roots and session events ---
+
+std::vector<std::string> TWSearchDuplicateFiles::filterPathsWithoutRepetion() const {
+    const TWPreference& prefs = TWPreference::shared();
+    std::vector<std::string> kept;
+    for (const auto& root : rootPaths_)
+        if (!prefs.fileFolderIsIgnored(root)) kept.push_back(root);
+    std::vector<std::string> roots;
+    for (size_t b = 0; b < kept.size(); ++b) {
+        bool inner = false;
+        for (size_t a = 0; a < kept.size() && !inner; ++a)
+            inner = a != b && TWBaseFunction::pathIsParentOfPath(kept[a], kept[b]);
+        if (!inner) roots.push_back(kept[b]);
+    }
+    return roots;
+}
+
+bool TWSearchDuplicateFiles::isDevicePathInRootPath(const std::string& devicePath) const {
+    if (devicePath.empty()) return false;
+    std::string prefix = devicePath;
+    while (prefix.size() > 1 && prefix.back() == '/') prefix.pop_back();
+    for (const auto& root : rootPaths_) {
+        if (root == prefix) return true;
+        // At a component boundary: /media/usb holds /media/usb/x, not /media/usb2.
+        if (root.size() > prefix.size() && root.compare(0, prefix.size(), prefix) == 0 &&
+            (prefix == "/" || root[prefix.size()] == '/'))
+            return true;
+    }
+    return false;
+}
+
+void TWSearchDuplicateFiles::computeWillPowerOff() {
+    tw::log("poweroff");
+}
+
+void TWSearchDuplicateFiles::diskWillUnmount(const std::string& devicePath) {
+    if (isDevicePathInRootPath(devicePath)) tw::log("disk: %s, unmounted.", devicePath.c_str());
+}
+
+// --- the run (one background task per scan) ---
+
+void TWSearchDuplicateFiles::run() {
+    tw::MainQueue::shared().post(
+        [] { tw::NotificationCenter::defaultCenter().post(TWSearchFilesWillStartNotification); });
+
+    // The mode is fixed for the whole scan: the index keys every group by it.
+    const TWPreference& prefs = TWPreference::shared();
+    searchMode_ = prefs.searchMode();
+    placed_->clear();
+    duplicates_ = std::make_unique<TWDuplicateIndex>(searchMode_, prefs.verifyFullContent(), *placed_);
+    similar_ = std::make_unique<TWSimilarRoad>(*similarContext_, *placed_);
+    {
+        std::lock_guard<std::mutex> lock(resultMutex_);
+        categoryFiles_.clear();
+    }
+
+    {
+        tw::TaskGroup group;
+        for (const auto& root : filterPathsWithoutRepetion()) {
+            curSearchSema_.acquire();
+            if (isBeStop()) {
+                curSearchSema_.release();
+                break;
+            }
+            group.run(tw::WorkerPool::background(), [this, root, &group] { startSearchAtPath(root, group, true); });
+        }
+        if (searchPhotosLibrary_ || searchiTunesLibrary_)
+            group.run(tw::WorkerPool::background(), [this] { startSearchMediaLibrary(); });
+        group.wait();
+    }
+
+    filterAndSortDulicateFiles();
+    tw::MainQueue::shared().postAndWait([this, result = categoryFiles()] {
+        running_.store(false);
+        tw::NotificationCenter::defaultCenter().post(TWSearchFilesFinishedNotification, result);
+    });
+}
+
+void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, tw::TaskGroup& group, bool needReleaseCPU) {
+    const TWPreference& prefs = TWPreference::shared();
+    for (const auto& entry : listFolder(path)) {
+        if (isBeStop()) break;
+        const std::string child = joinPath(path, entry.name.c_str());
+        if (isLibraryLocation(prefs, child)) continue;
+        passPauseGate();
+        if (prefs.fileFolderIsIgnored(child)) continue;
+        const TWFileType type = entryType(child, entry.type);
+        if (type == TWFileTypeRegular) {
+            collectFileUtility(TWFileUtility::initWithPath(child));
+        } else if (type == TWFileTypePackage) {
+            collectFileUtility(TWApplicationUtility::initWithPath(child));  // not entered
+        } else if (curSearchSema_.try_acquire_for(std::chrono::milliseconds(1))) {
+            group.run(tw::WorkerPool::background(), [this, child, &group] { startSearchAtPath(child, group, true); });
+        } else if (isBeStop()) {
+            break;
+        } else {
+            // No free slot: descend depth-first on this thread instead of waiting.
+            startSearchAtPath(child, group, false);
+        }
+    }
+    if (needReleaseCPU) curSearchSema_.release();
+}
+
+void TWSearchDuplicateFiles::collectFileUtility(const std::shared_ptr<TWFileUtility>& record) {
+    if (!record || isBeStop()) return;
+    passPauseGate();
+    // Images of the common formats are compared by their look in both modes, never by
+    // hash or name.
+    if (ZPSimilarContext::isSupportedImagePath(record->filePath())) {
+        collectSimilarFile(record);
+    } else {
+        collectionFile(record);
+    }
+}
+
+void TWSearchDuplicateFiles::collectionFile(const std::shared_ptr<TWFileUtility>& record) {
+    duplicates_->prefetch(record);
+    duplicates_->place(record, isBeStop_, [this](TWPlacement placement, uint64_t size) {
+        incrementCount(placement == TWPlacement::Joined, size);
+    });
+}
+
+void TWSearchDuplicateFiles::collectSimilarFile(const std::shared_ptr<TWFileUtility>& record) {
+    // A FIFO or a device named like an image is never opened; like an unreadable image
+    // it is dropped uncounted.
+    if (!record->isRegularFile()) return;
+    auto signature = ZPImageSignature::initWithPathFile(record->filePath(), *similarContext_);
+    if (!signature) return;
+    signature->setUserObject(record);
+    similar_->place(signature, isBeStop_, [this](TWPlacement placement, uint64_t size) {
+        incrementCount(placement == TWPlacement::Joined, size);
+    });
+}
+
+void TWSearchDuplicateFiles::startSearchMediaLibrary() {
+    std::vector<std::string> sources;
+    if (searchPhotosLibrary_) sources.emplace_back(MLMediaSourcePhotosIdentifier);
+    if (searchiTunesLibrary_) sources.emplace_back(MLMediaSourceiTunesIdentifier);
+    auto library = TWSearchMediaLibrary::initWithSourceTypes(sources);
+    if (!library) return;
+    library->enumMediaObjectsWithBlock(
+        [this](const std::string& sourceType, const std::shared_ptr<tw::MediaObject>& object) {
+            if (isBeStop()) return true;
+            collectFileUtility(TWMediaObjectUtility::initWithMediaObject(object, sourceType));
+            return isBeStop();
+        });
+}
+
+void TWSearchDuplicateFiles::applyCount(bool duplicate, uint64_t size) {
+    if (duplicate) {
+        ++numberOfDuplicateFiles_;
+        sizeOfDuplicateFiles_ += size;
+    }
+    ++numberOfSearchFiles_;
+    tw::NotificationCenter::defaultCenter().post(TWSearchFilesProgressNotification, this);
+}
+
+void TWSearchDuplicateFiles::drainCounts() {
+    std::vector<PendingCount> counts;
+    {
+        std::lock_guard<std::mutex> lock(countMutex_);
+        counts.swap(pendingCounts_);
+    }
+    for (const PendingCount& count : counts) applyCount(count.duplicate, count.size);
+}
+
+void TWSearchDuplicateFiles::incrementCount(bool duplicate, uint64_t size) {
+    // The engine outlives every count it queued: the run waits for the finished
+    // notification, which the main queue delivers after them.
+    tw::MainQueue& main = tw::MainQueue::shared();
+    if (main.isMainThread()) {
+        drainCounts();
+        applyCount(duplicate, size);
+    } else if (options_.waitForCounts) {
+        main.postAndWait([this, duplicate, size] { applyCount(duplicate, size); });
+    } else {
+        // Counts queue up in the order they were made; one task on the main queue
+        // applies every count waiting when it runs, each with its own notification.
+        // A count that finds the list empty queues the next such task.
+        bool first;
+        {
+            std::lock_guard<std::mutex> lock(countMutex_);
+            first = pendingCounts_.empty();
+            pendingCounts_.push_back({duplicate, size});
+        }
+        if (first) main.post([this] { drainCounts(); });
+    }
+}
+
+void TWSearchDuplicateFiles::filterAndSortDulicateFiles() {
+    duplicates_->addGroupsToContainers();
+    similar_->moveGroupsTo(*duplicates_);
+    std::vector<TWCategoryFiles::Ptr> containers = duplicates_->categoryFiles();
+    // Groups of one file never reached a container; their records go now.
+    duplicates_->releaseRecords();
+    placed_->clear();
+
+    const TWPreference& prefs = TWPreference::shared();
+    const int32_t forFiles = prefs.checkMethodForDuplicateFiles();
+    const int32_t forImages = prefs.usingDupFilesChkMtdForSimImg() ? forFiles : prefs.checkMethodForSimilarImages();
+    for (const auto& container : containers) {
+        container->removeNotDuplicateFileIncludingSimilar();
+        container->smartCheckDuplicateFilesWithMethod(container->category() == TWCategory_images ? forImages
+                                                                                                 : forFiles);
+        container->sortDuplicateFilesWithCreateTime(true);
+    }
+    std::lock_guard<std::mutex> lock(resultMutex_);
+    categoryFiles_ = std::move(containers);
+}

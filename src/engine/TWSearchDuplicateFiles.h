@@ -1,0 +1,169 @@
+#pragma once
+// One scan: walks the root folders (and, when asked, the photo and music libraries),
+// makes a record of every entry the preferences let through, and places it at once:
+// non-image files into duplicate groups inside per-category containers, images of the
+// common formats into groups of similar images. At the end similar groups become
+// duplicate groups, single-file groups are dropped, the preferred selection rule is
+// applied and every group is sorted newest first.
+//
+// Notifications on tw::NotificationCenter::defaultCenter(), all on the main thread:
+//   "TWSearchFilesWillStartNotification"  no object; before any progress.
+//   "TWSearchFilesProgressNotification"   object TWSearchDuplicateFiles* (this engine);
+//                                         once per counted file, after the counters changed.
+//   "TWSearchFilesFinishedNotification"   object std::vector<std::shared_ptr<TWCategoryFiles>>;
+//                                         once per scan, also after a stop.
+//
+// Threading: create, start, stop, pause, resume and read the counters on the main
+// thread; the scan runs on background workers and hands counts to the main queue, so
+// the main queue must keep running while a scan runs. The engine keeps itself alive
+// until its finished notification has been delivered. Session events (sleep, wake,
+// power-off, unmount) reach it through tw::SessionEvents.
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <semaphore>
+#include <string>
+#include <vector>
+
+#include "Executors.h"
+#include "SessionEvents.h"
+#include "TWCategoryFiles.h"
+#include "TWFileUtility.h"
+
+class TWDuplicateIndex;
+class TWPlacedItems;
+class TWSimilarRoad;
+class ZPSimilarContext;
+
+inline constexpr const char* TWSearchFilesWillStartNotification = "TWSearchFilesWillStartNotification";
+inline constexpr const char* TWSearchFilesProgressNotification = "TWSearchFilesProgressNotification";
+inline constexpr const char* TWSearchFilesFinishedNotification = "TWSearchFilesFinishedNotification";
+
+class TWSearchDuplicateFiles : public std::enable_shared_from_this<TWSearchDuplicateFiles> {
+public:
+    using Ptr = std::shared_ptr<TWSearchDuplicateFiles>;
+
+    struct Options {
+        // Where sleep, wake and power-off come from (empty: the system bus), and
+        // whether to watch volumes; `sessionEvents` false listens to nothing.
+        tw::SessionEvents::Options events;
+        bool sessionEvents = true;
+        // Whether a walker waits for the main thread to take each count (the deciding
+        // queue then stalls on the main thread once per file). Without the wait the
+        // counts still arrive one per file, each with its notification, in decision
+        // order and before the finished notification; the main thread takes the
+        // waiting counts in batches.
+        bool waitForCounts = true;
+    };
+
+    // Main thread. Subscribes to the session's events for the engine's lifetime.
+    static Ptr init();
+    static Ptr init(Options options);
+    ~TWSearchDuplicateFiles();
+    TWSearchDuplicateFiles(const TWSearchDuplicateFiles&) = delete;
+    TWSearchDuplicateFiles& operator=(const TWSearchDuplicateFiles&) = delete;
+
+    const std::vector<std::string>& rootPaths() const { return rootPaths_; }
+    void setRootPaths(std::vector<std::string> paths) { rootPaths_ = std::move(paths); }
+    void searchRootPaths(std::vector<std::string> paths) { setRootPaths(std::move(paths)); }
+    bool searchPhotosLibrary() const { return searchPhotosLibrary_; }
+    void setSearchPhotosLibrary(bool search) { searchPhotosLibrary_ = search; }
+    bool searchiTunesLibrary() const { return searchiTunesLibrary_; }
+    void setSearchiTunesLibrary(bool search) { searchiTunesLibrary_ = search; }
+
+    // Whether one of the paths is, contains or lies in the Photos library (the music
+    // library's media folder); asked of the preference store's library tests.
+    static bool containPhotosLibrary(const std::vector<std::string>& paths);
+    static bool containiTunesLibrary(const std::vector<std::string>& paths);
+
+    // Starts a scan in the background and returns at once. Ignored (and logged) while
+    // a scan of this engine runs: two runs would share one set of results.
+    void startSearch();
+    // Asks the walks to end at their next test; the run still sorts and reports what
+    // it collected. Returns at once; releases a paused scan.
+    void stopSearch();
+    void pauseSearch();
+    void resumeSearch();
+    bool isSearching() const { return running_.load(); }
+    bool isPaused() const { return gateClosed_.load(); }
+    // Whether the session's sleep and power-off events are subscribed; waits at most
+    // `timeout` for the attempt (which runs on the GLib thread).
+    bool waitUntilSessionEventsSubscribed(std::chrono::milliseconds timeout) const;
+
+    // Main thread only.
+    uint64_t numberOfSearchFiles() const { return numberOfSearchFiles_; }
+    uint64_t numberOfDuplicateFiles() const { return numberOfDuplicateFiles_; }
+    uint64_t sizeOfDuplicateFiles() const { return sizeOfDuplicateFiles_; }
+
+    // The containers, in the order categories first appeared; complete once the
+    // finished notification was posted.
+    std::vector<TWCategoryFiles::Ptr> categoryFiles() const;
+
+    // The roots that are walked: ignored roots removed, and every root that lies
+    // inside another root removed; the order of rootPaths kept.
+    std::vector<std::string> filterPathsWithoutRepetion() const;
+    // Whether some root lies on the volume mounted at `devicePath` (the root is that
+    // folder or inside it).
+    bool isDevicePathInRootPath(const std::string& devicePath) const;
+
+    // Session events (main thread).
+    void computeWillSleep() { pauseSearch(); }
+    void computeDidWake() { resumeSearch(); }
+    void computeWillPowerOff();
+    void diskWillUnmount(const std::string& devicePath);
+
+    struct PrivateTag {};
+    TWSearchDuplicateFiles(PrivateTag, Options options);
+
+private:
+    void run();
+    void startSearchAtPath(const std::string& path, tw::TaskGroup& group, bool needReleaseCPU);
+    void collectFileUtility(const std::shared_ptr<TWFileUtility>& record);
+    void collectionFile(const std::shared_ptr<TWFileUtility>& record);
+    void collectSimilarFile(const std::shared_ptr<TWFileUtility>& record);
+    void startSearchMediaLibrary();
+    void filterAndSortDulicateFiles();
+    void incrementCount(bool duplicate, uint64_t size);
+    void applyCount(bool duplicate, uint64_t size);  // main thread
+    void drainCounts();                              // main thread
+    void passPauseGate();
+    bool isBeStop() const { return isBeStop_.load(std::memory_order_relaxed); }
+    void subscribeSessionEvents();
+
+    const Options options_;
+    std::vector<std::string> rootPaths_;
+    bool searchPhotosLibrary_ = false;
+    bool searchiTunesLibrary_ = false;
+    uint64_t numberOfSearchFiles_ = 0;
+    uint64_t numberOfDuplicateFiles_ = 0;
+    uint64_t sizeOfDuplicateFiles_ = 0;
+
+    std::shared_ptr<ZPSimilarContext> similarContext_;
+    std::unique_ptr<TWPlacedItems> placed_;
+    std::unique_ptr<TWDuplicateIndex> duplicates_;
+    std::unique_ptr<TWSimilarRoad> similar_;
+    std::vector<TWCategoryFiles::Ptr> categoryFiles_;  // the result, after the post-pass
+    int64_t searchMode_ = 0;
+
+    std::counting_semaphore<> curSearchSema_;
+    std::atomic<bool> isBeStop_{false};
+    std::atomic<bool> running_{false};
+    std::mutex sleepMutex_;
+    std::condition_variable sleepCondition_;
+    bool waitForSleep_ = false;            // guarded by sleepMutex_
+    std::atomic<bool> gateClosed_{false};  // mirrors waitForSleep_ for the walkers' fast path
+    mutable std::mutex resultMutex_;       // guards categoryFiles_
+
+    struct PendingCount {
+        bool duplicate;
+        uint64_t size;
+    };
+    std::mutex countMutex_;
+    std::vector<PendingCount> pendingCounts_;  // guarded by countMutex_
+
+    std::shared_ptr<tw::SessionEvents> sessionEvents_;
+};

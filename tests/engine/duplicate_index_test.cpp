@@ -1,0 +1,198 @@
+// The index of the duplicate decisions against the plain walk over the groups in
+// order, and when it reads files.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <random>
+
+#include "TWDuplicateIndex.h"
+#include "TWMatching.h"
+#include "TWMediaObjectUtility.h"
+#include "TWPreference.h"
+#include "TestSupport.h"
+
+using namespace twtest;
+
+namespace {
+
+using FilePtr = std::shared_ptr<TWFileUtility>;
+
+// The decision as a walk over every group in founding order.
+std::vector<std::vector<FilePtr>> inOrderWalk(const std::vector<FilePtr>& records, int64_t mode, bool verify) {
+    std::vector<std::vector<FilePtr>> groups;
+    for (const auto& record : records) {
+        bool placed = false;
+        for (auto& group : groups) {
+            TWFileUtility& first = *group.front();
+            if (first.category() != record->category() || first.sourceType() != record->sourceType()) continue;
+            if (!first.isRegularFile() || !record->isRegularFile()) continue;
+            const bool match = mode == TWSearchModeName
+                                   ? TWLowercasedName(first.fileName()) == TWLowercasedName(record->fileName()) &&
+                                         first.fileSize() == record->fileSize()
+                                   : TWContentMatches(first, *record, verify);
+            if (match) {
+                group.push_back(record);
+                placed = true;
+                break;
+            }
+        }
+        if (!placed) groups.push_back({record});
+    }
+    return groups;
+}
+
+std::vector<std::vector<FilePtr>> indexed(const std::vector<FilePtr>& records, int64_t mode, bool verify) {
+    TWPlacedItems placed;
+    TWDuplicateIndex index(mode, verify, placed);
+    std::atomic<bool> stop{false};
+    for (const auto& record : records) index.place(record, stop, {});
+    index.addGroupsToContainers();
+    std::vector<std::vector<FilePtr>> groups;
+    for (const auto& container : index.categoryFiles())
+        for (const auto& group : container->duplicateFilesIncludingSimilar())
+            groups.push_back(group->itemsOfFileUtility());
+    return groups;
+}
+
+std::vector<std::vector<FilePtr>> withoutSingles(std::vector<std::vector<FilePtr>> groups) {
+    std::erase_if(groups, [](const auto& g) { return g.size() < 2; });
+    std::sort(groups.begin(), groups.end());
+    return groups;
+}
+
+class DuplicateIndex : public ::testing::Test {
+protected:
+    ScopedDefaults defaults;
+    TempDir dir;
+};
+
+// Many files over few sizes, few contents and near-collisions (equal samples, other
+// bytes differ), in three categories and under case-varied names.
+TEST_F(DuplicateIndex, YieldsExactlyTheGroupsOfTheInOrderWalk) {
+    std::mt19937 random(42);
+    std::vector<std::string> contents;
+    for (int i = 0; i < 6; ++i) contents.push_back(randomBytes(7000 + (i % 2) * 10, i));
+    std::string near = contents[0];
+    near[200] ^= 1;  // outside every sampled kilobyte of a 7000-byte file
+    contents.push_back(near);
+    const char* names[] = {"a.txt", "A.TXT", "b.txt", "a.mp3", "c.zip"};
+    std::vector<FilePtr> records;
+    for (int i = 0; i < 120; ++i) {
+        const std::string path =
+            dir.write(std::to_string(i) + "/" + names[random() % 5], contents[random() % contents.size()]);
+        records.push_back(TWFileUtility::initWithPath(path));
+    }
+    for (bool verify : {true, false})
+        for (int64_t mode : {int64_t(TWSearchModeContent), int64_t(TWSearchModeName)})
+            EXPECT_EQ(withoutSingles(indexed(records, mode, verify)),
+                      withoutSingles(inOrderWalk(records, mode, verify)))
+                << "mode " << mode << " verify " << verify;
+}
+
+TEST_F(DuplicateIndex, HashesAFileOnlyWhenASecondFileOfItsSizeArrives) {
+    TWPlacedItems placed;
+    TWDuplicateIndex index(TWSearchModeContent, true, placed);
+    std::atomic<bool> stop{false};
+    auto lone = TWFileUtility::initWithPath(dir.write("lone.txt", "twelve bytes"));
+    auto first = TWFileUtility::initWithPath(dir.write("first.txt", "eleven byte"));
+    auto second = TWFileUtility::initWithPath(dir.write("second.txt", "other bytes"));
+    auto music = TWFileUtility::initWithPath(dir.write("other.mp3", "eleven byte"));  // another category
+
+    EXPECT_EQ(index.place(lone, stop, {}), TWPlacement::Founded);
+    EXPECT_EQ(index.place(first, stop, {}), TWPlacement::Founded);
+    index.prefetch(music);
+    EXPECT_EQ(index.place(music, stop, {}), TWPlacement::Founded);
+    EXPECT_FALSE(lone->cachedHashString());
+    EXPECT_FALSE(first->cachedHashString());
+    EXPECT_FALSE(music->cachedHashString());
+
+    index.prefetch(second);  // the walker's side reads both before the decision
+    EXPECT_TRUE(first->cachedHashString());
+    EXPECT_TRUE(second->cachedHashString());
+    EXPECT_EQ(index.place(second, stop, {}), TWPlacement::Founded);
+    EXPECT_FALSE(lone->cachedHashString());
+}
+
+TEST_F(DuplicateIndex, CountsEachPlacementInDecisionOrderAndNothingAfterAStop) {
+    TWPlacedItems placed;
+    TWDuplicateIndex index(TWSearchModeContent, true, placed);
+    std::atomic<bool> stop{false};
+    std::vector<std::pair<TWPlacement, uint64_t>> counted;
+    auto count = [&](TWPlacement p, uint64_t size) { counted.emplace_back(p, size); };
+    const std::string a = dir.write("a.txt", "copy!");
+    dir.hardlink("a.txt", "hard.txt");
+    index.place(TWFileUtility::initWithPath(a), stop, count);
+    index.place(TWFileUtility::initWithPath(dir.write("b.txt", "copy!")), stop, count);
+    index.place(TWFileUtility::initWithPath(dir / "hard.txt"), stop, count);  // the same file
+    stop = true;
+    EXPECT_EQ(index.place(TWFileUtility::initWithPath(dir.write("c.txt", "copy!")), stop, count), TWPlacement::Dropped);
+    EXPECT_EQ(counted,
+              (std::vector<std::pair<TWPlacement, uint64_t>>{{TWPlacement::Founded, 0}, {TWPlacement::Joined, 5}}));
+}
+
+TEST_F(DuplicateIndex, UnreadableFilesGroupByNameButNeverByContent) {
+    for (const char* file : {"1/secret.txt", "2/secret.txt"})
+        ASSERT_EQ(chmod(dir.write(file, "same secret").c_str(), 0600), 0);
+    for (const char* folder : {"", "1", "2"}) ASSERT_EQ(chmod((dir / folder).c_str(), 0755), 0);
+    const int status = runAsUnprivileged([&] {
+        // As nobody neither file can be read (both belong to root, mode 0600).
+        auto groupsIn = [&](int64_t mode) {
+            TWPlacedItems placed;
+            TWDuplicateIndex index(mode, true, placed);
+            std::atomic<bool> stop{false};
+            index.place(TWFileUtility::initWithPath(dir / "1/secret.txt"), stop, {});
+            return index.place(TWFileUtility::initWithPath(dir / "2/secret.txt"), stop, {});
+        };
+        if (groupsIn(TWSearchModeContent) != TWPlacement::Founded) return 1;
+        if (groupsIn(TWSearchModeName) != TWPlacement::Joined) return 2;
+        return 0;
+    });
+    ASSERT_NE(status, -1) << "could not drop privileges";
+    EXPECT_EQ(status, 0);
+}
+
+TEST_F(DuplicateIndex, PackagesMatchByBundleIdentityAndSizeAlone) {
+    const std::string plist =
+        "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>CFBundleIdentifier</key><string>org.x.tool</string>"
+        "<key>CFBundleShortVersionString</key><string>1.0</string></dict></plist>";
+    dir.write("one/Tool.app/Contents/Info.plist", plist);
+    dir.write("one/Tool.app/Contents/binary", "build A");
+    dir.write("two/Tool.app/Contents/Info.plist", plist);
+    dir.write("two/Tool.app/Contents/binary", "build B, other content");
+    TWPlacedItems placed;
+    TWDuplicateIndex index(TWSearchModeContent, true, placed);
+    std::atomic<bool> stop{false};
+    auto a = TWApplicationUtility::initWithPath(dir / "one/Tool.app");
+    auto b = TWApplicationUtility::initWithPath(dir / "two/Tool.app");
+    ASSERT_EQ(a->fileType(), TWFileTypePackage);
+    ASSERT_EQ(a->fileSize(), b->fileSize());
+    index.place(a, stop, {});
+    EXPECT_EQ(index.place(b, stop, {}), TWPlacement::Joined);
+}
+
+TEST_F(DuplicateIndex, ReleasesTheRecordsOfSingleFileGroups) {
+    TWPlacedItems placed;
+    TWDuplicateIndex index(TWSearchModeContent, true, placed);
+    std::atomic<bool> stop{false};
+    auto single = TWFileUtility::initWithPath(dir.write("single.txt", "alone"));
+    auto copyA = TWFileUtility::initWithPath(dir.write("a.txt", "pair"));
+    auto copyB = TWFileUtility::initWithPath(dir.write("b.txt", "pair"));
+    std::weak_ptr<TWFileUtility> watch = single;
+    for (auto* r : {&single, &copyA, &copyB}) index.place(*r, stop, {});
+    single.reset();
+    index.addGroupsToContainers();
+    EXPECT_FALSE(watch.expired());
+    index.releaseRecords();
+    EXPECT_TRUE(watch.expired());
+    ASSERT_EQ(index.categoryFiles().size(), 1u);
+    EXPECT_EQ(index.categoryFiles()[0]->numberOfCategoryFiles(), 1u);  // the pair's group stays
+}
+
+TEST(LowercasedName, FoldsUnicodeLettersAndKeepsInvalidBytes) {
+    EXPECT_EQ(TWLowercasedName("\xC3\x84RGER Report"), "\xC3\xA4rger report");
+    EXPECT_EQ(TWLowercasedName("\xCE\xA3\xCE\xA9"), "\xCF\x83\xCF\x89");  // Greek capitals
+    EXPECT_EQ(TWLowercasedName("A\xFF\xC3"), "a\xFF\xC3");
+}
+
+}  // namespace
