@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
+#include <QTimer>
 #include <QUrl>
 
 #include "Log.h"
@@ -14,6 +15,7 @@
 #include "TWAppInfo.h"
 #include "TWArtwork.h"
 #include "TWBrowserResoultViewCtrl.h"
+#include "TWDuplicateFilesManager.h"
 #include "TWLoadFilesCtrl.h"
 #include "TWMainWindow.h"
 #include "TWPreferenceCtrl.h"
@@ -263,7 +265,9 @@ void AppDelegate::windowDidExitFullScreen() {
     isFullScreen_ = false;
     if (isFullScreenBack_) {
         isFullScreenBack_ = false;
-        backAction();
+        // After the window got its normal frame back, or that restore would undo the
+        // switch's resize.
+        QTimer::singleShot(0, this, &AppDelegate::backAction);
     }
 }
 
@@ -272,6 +276,19 @@ void AppDelegate::windowDidExitFullScreen() {
 void AppDelegate::TWLoadFileCtrlStartSearch(TWLoadFilesCtrl&) {
     setCanSettings(false);
     updateMenuItems();
+}
+
+void AppDelegate::TWLoadFileCtrlCompleteSearchWithResult(TWLoadFilesCtrl&,
+                                                         const std::vector<std::shared_ptr<TWCategoryFiles>>& result) {
+    TWDuplicateFilesManager& manager = TWDuplicateFilesManager::shared();
+    manager.updateDuplicateFiles(result);
+    // Only similar images found: open on the images with their similar groups whole.
+    if (manager.numberOfDisplayDuplicateFiles() == 0) {
+        manager.setCategory(TWCategory_images);
+        manager.setFilterMethod(TWFilterMethodIncludingSimilar);
+    }
+    TWBrowserResoultViewCtrl::shared()->reloadData();
+    showResult();
 }
 
 void AppDelegate::TWLoadFileCtrlReset(TWLoadFilesCtrl&) {

@@ -76,6 +76,8 @@ public:
 
     // --- TWLoadFilesCtrlDelegate ---
     void TWLoadFileCtrlStartSearch(TWLoadFilesCtrl& ctrl) override;
+    void TWLoadFileCtrlCompleteSearchWithResult(TWLoadFilesCtrl& ctrl,
+                                                const std::vector<std::shared_ptr<TWCategoryFiles>>& result) override;
     void TWLoadFileCtrlReset(TWLoadFilesCtrl& ctrl) override;
     void TWLoadFileCtrlShowResultAgain(TWLoadFilesCtrl& ctrl) override;
 

@@ -3,14 +3,22 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QToolButton>
 #include <QWidget>
 #include <algorithm>
 
+#include "AppLauncher.h"
+#include "Log.h"
+#include "MainQueue.h"
+#include "MediaLibraryService.h"
+#include "TWAppInfo.h"
 #include "TWAppStyle.h"
 #include "TWArtwork.h"
 #include "TWFileUtility.h"
 #include "TWFolderChooser.h"
+#include "TWPreference.h"
 #include "TWQtThumbnailProvider.h"
 #include "TWScanAnimationView.h"
 
@@ -44,10 +52,42 @@ TWLoadFilesCtrl::TWLoadFilesCtrl() {
     loadfileview_->setDataSource(this);
     loadfileview_->setDelegate(this);
     saveFilesPathArray_.clear();
+    subscribeToEngine();
     updateFaceWithStatus();
 }
 
+void TWLoadFilesCtrl::subscribeToEngine() {
+    // The engine posts on the main thread; a post from elsewhere is moved there.
+    auto onMain = [this](std::function<void()> body) {
+        if (tw::MainQueue::shared().isMainThread()) return body();
+        QPointer<TWLoadFilesCtrl> self(this);
+        tw::MainQueue::shared().post([self, body] {
+            if (self) body();
+        });
+    };
+    auto& center = tw::NotificationCenter::defaultCenter();
+    startObserver_ = center.addObserver(TWSearchFilesWillStartNotification, [this, onMain](const tw::Notification&) {
+        onMain([this] { searchDuplicateStart(); });
+    });
+    progressObserver_ =
+        center.addObserver(TWSearchFilesProgressNotification, [this, onMain](const tw::Notification& note) {
+            // Only this controller's engine moves its counters.
+            auto* poster = std::any_cast<TWSearchDuplicateFiles*>(&note.object);
+            onMain([this, engine = poster ? *poster : nullptr] {
+                if (engine && engine == searchDuplicateFiles_.get()) searchDuplicateFileProcess();
+            });
+        });
+    finishedObserver_ =
+        center.addObserver(TWSearchFilesFinishedNotification, [this, onMain](const tw::Notification& note) {
+            onMain([this, object = note.object] { searchDuplicateFileFinished(object); });
+        });
+}
+
 TWLoadFilesCtrl::~TWLoadFilesCtrl() {
+    startObserver_.reset();
+    progressObserver_.reset();
+    finishedObserver_.reset();
+    if (searchDuplicateFiles_ && searchDuplicateFiles_->isSearching()) searchDuplicateFiles_->stopSearch();
     if (loadfileview_) {
         loadfileview_->setDataSource(nullptr);
         loadfileview_->setDelegate(nullptr);
@@ -75,6 +115,7 @@ void TWLoadFilesCtrl::buildView() {
     btnImportFolders_ = makeButton(QStringLiteral("btnImportFolders"));
     btnScan_ = makeButton(QStringLiteral("btnScan"));
     connect(btnImportFolders_, &QToolButton::clicked, this, &TWLoadFilesCtrl::loadFilesFromOpenpanel);
+    connect(btnScan_, &QToolButton::clicked, this, &TWLoadFilesCtrl::startOrStopSearch);
 
     auto makeCaption = [this] {
         auto* label = new QLabel(view_);
@@ -131,6 +172,29 @@ QString TWLoadFilesCtrl::noticeText() const {
     return notice_->text();
 }
 
+void TWLoadFilesCtrl::updateNotice() {
+    QString line;
+    switch (loadFilesStatus_) {
+        case 0:
+            line = saveFilesPathArray_.empty() ? tr("Drop folders on the circle, or press + to choose them.")
+                                               : tr("Press Scan to look for duplicates, or add more folders.");
+            break;
+        case 1:
+            line = tr("Scanning… Press Stop to end the scan early.");
+            break;
+        default:
+            line = duplicatesFound() > 0 ? tr("Scan complete. Press Show Results to review the duplicates.")
+                                         : tr("No duplicates were found. Press New Scan to start over.");
+            break;
+    }
+    if (loadFilesStatus_ != 0 && !libraryNotices_.isEmpty()) line = libraryNotices_.join(QLatin1Char('\n'));
+    notice_->setText(line);
+}
+
+uint64_t TWLoadFilesCtrl::duplicatesFound() const {
+    return searchDuplicateFiles_ ? searchDuplicateFiles_->numberOfDuplicateFiles() : 0;
+}
+
 void TWLoadFilesCtrl::updateFaceWithStatus() {
     const bool hasFolders = !saveFilesPathArray_.empty();
     switch (loadFilesStatus_) {
@@ -143,8 +207,6 @@ void TWLoadFilesCtrl::updateFaceWithStatus() {
             btnImportFolders_->setEnabled(true);
             importCaption_->setText(tr("Add Folders"));
             scanCaption_->setText(tr("Scan"));
-            notice_->setText(hasFolders ? tr("Press Scan to look for duplicates, or add more folders.")
-                                        : tr("Drop folders on the circle, or press + to choose them."));
             break;
         case 1:
             scanAnimationView_->setWaringStatus(false);
@@ -155,18 +217,19 @@ void TWLoadFilesCtrl::updateFaceWithStatus() {
             btnImportFolders_->setEnabled(false);
             importCaption_->setText(tr("Add Folders"));
             scanCaption_->setText(tr("Stop"));
-            notice_->setText(tr("Scanning…"));
             break;
         default:
+            scanAnimationView_->setWaringStatus(duplicatesFound() == 0);
             scanAnimationView_->stopAnimation();
             setButtonPicture(btnScan_, QStringLiteral("btn_showresults"));
-            btnScan_->setEnabled(false);
+            btnScan_->setEnabled(duplicatesFound() > 0);
             setButtonPicture(btnImportFolders_, QStringLiteral("btn_newScan"));
             btnImportFolders_->setEnabled(true);
             importCaption_->setText(tr("New Scan"));
             scanCaption_->setText(tr("Show Results"));
             break;
     }
+    updateNotice();
     btnScan_->setToolTip(scanCaption_->text());
     btnScan_->setAccessibleName(scanCaption_->text());
     btnImportFolders_->setToolTip(importCaption_->text());
@@ -197,6 +260,8 @@ void TWLoadFilesCtrl::openFolderChooser() {
 
 void TWLoadFilesCtrl::newScan() {
     loadFilesStatus_ = 0;
+    searchDuplicateFiles_.reset();
+    libraryNotices_.clear();
     saveFilesPathArray_.clear();
     updateFaceWithStatus();
     if (delegate_) delegate_->TWLoadFileCtrlReset(*this);
@@ -213,6 +278,8 @@ void TWLoadFilesCtrl::addFolder(const std::vector<std::string>& paths) {
 void TWLoadFilesCtrl::clearFolders() {
     if (!canClearFolder()) return;
     loadFilesStatus_ = 0;
+    searchDuplicateFiles_.reset();
+    libraryNotices_.clear();
     saveFilesPathArray_.clear();
     if (delegate_) delegate_->TWLoadFileCtrlReset(*this);
     updateFaceWithStatus();
@@ -244,4 +311,104 @@ void TWLoadFilesCtrl::TWLoadFileDragViewRemoveFolderAtIndex(TWLoadFileDragView&,
         saveFilesPathArray_.erase(saveFilesPathArray_.begin() + index);
     }
     updateFaceWithStatus();
+}
+
+int64_t TWLoadFilesCtrl::TWLoadFileDragViewNumberOfDupcaliteFiles(TWLoadFileDragView&) {
+    return searchDuplicateFiles_ ? int64_t(searchDuplicateFiles_->numberOfDuplicateFiles()) : 0;
+}
+
+int64_t TWLoadFilesCtrl::TWLoadFileDragViewNumberOfScanFiles(TWLoadFileDragView&) {
+    return searchDuplicateFiles_ ? int64_t(searchDuplicateFiles_->numberOfSearchFiles()) : 0;
+}
+
+uint64_t TWLoadFilesCtrl::TWLoadFileDragViewNumberOfScanSize(TWLoadFileDragView&) {
+    return searchDuplicateFiles_ ? searchDuplicateFiles_->sizeOfDuplicateFiles() : 0;
+}
+
+// --- scanning ---
+
+void TWLoadFilesCtrl::startOrStopSearch() {
+    switch (loadFilesStatus_) {
+        case 0: {
+            if (saveFilesPathArray_.empty()) return;
+            if (!searchDuplicateFiles_) {
+                searchDuplicateFiles_ = engineFactory_ ? engineFactory_() : TWSearchDuplicateFiles::init();
+            }
+            auto& engine = *searchDuplicateFiles_;
+            libraryNotices_.clear();
+            const auto& paths = saveFilesPathArray_;
+            bool photos = false;
+            if (TWSearchDuplicateFiles::containPhotosLibrary(paths)) {
+                photos = askAboutLibrary("Photos", TWPreference::shared().PhotosLibraryLocation(), tr("photo"));
+            }
+            engine.setSearchPhotosLibrary(photos);
+            bool music = false;
+            if (TWSearchDuplicateFiles::containiTunesLibrary(paths)) {
+                // Linux takes the newer branch: the music library's application is "Music".
+                music = askAboutLibrary("Music", TWPreference::shared().iTunesMediaFolderLocation(), tr("music"));
+            }
+            engine.setSearchiTunesLibrary(music);
+            engine.searchRootPaths(paths);
+            // The status changes when the engine's start notification arrives.
+            engine.startSearch();
+            return;
+        }
+        case 1:
+            if (searchDuplicateFiles_) searchDuplicateFiles_->stopSearch();
+            return;
+        default:
+            if (duplicatesFound() > 0 && delegate_) delegate_->TWLoadFileCtrlShowResultAgain(*this);
+            return;
+    }
+}
+
+bool TWLoadFilesCtrl::askAboutLibrary(const std::string& appName, const std::string& location, const QString& kind) {
+    if (!tw::MediaLibraryService::installed()) {
+        libraryNotices_ << tr("Skipped the %1 library in “%2”: %3 cannot read %1 libraries on this system yet.")
+                               .arg(kind, QString::fromStdString(location), TWAppInfo::displayName());
+        tw::log("no media library backend: the %s library at %s is skipped", appName.c_str(), location.c_str());
+        return false;
+    }
+    bool open = alertApp(appName, location) == TWAlertSecondButtonReturn;
+    if (open) tw::AppLauncher::launchByName(appName);
+    return open;
+}
+
+int TWLoadFilesCtrl::alertApp(const std::string& appName, const std::string& library) {
+    QMessageBox alert(view_ ? view_->window() : nullptr);
+    alert.setObjectName(QStringLiteral("libraryAlert"));
+    alert.setIcon(QMessageBox::Warning);
+    alert.setWindowModality(Qt::ApplicationModal);
+    alert.setText(QString::asprintf("%s will now open %s to detect duplicates in your \"%s\"",
+                                    TWAppInfo::displayName().toUtf8().constData(), appName.c_str(), library.c_str()));
+    alert.setInformativeText(QString::asprintf(
+        "It is required to keep %s open until you finish locating and removing duplicates.", appName.c_str()));
+    QPushButton* skip = alert.addButton(QStringLiteral("Skip This Library"), QMessageBox::RejectRole);
+    QPushButton* open = alert.addButton(QStringLiteral("Open"), QMessageBox::AcceptRole);
+    alert.setDefaultButton(open);
+    alert.setEscapeButton(skip);
+    alert.exec();
+    return alert.clickedButton() == open ? TWAlertSecondButtonReturn : TWAlertFirstButtonReturn;
+}
+
+void TWLoadFilesCtrl::searchDuplicateStart() {
+    // Another engine's scan (none of this controller's) is not this view's business.
+    if (!searchDuplicateFiles_ || loadFilesStatus_ != 0) return;
+    loadFilesStatus_ = 1;
+    updateFaceWithStatus();
+    if (delegate_) delegate_->TWLoadFileCtrlStartSearch(*this);
+}
+
+void TWLoadFilesCtrl::searchDuplicateFileProcess() {
+    loadfileview_->update();
+}
+
+void TWLoadFilesCtrl::searchDuplicateFileFinished(const std::any& object) {
+    if (!searchDuplicateFiles_ || loadFilesStatus_ != 1) return;
+    loadFilesStatus_ = 2;
+    updateFaceWithStatus();
+    if (duplicatesFound() == 0 || !delegate_) return;
+    using Result = std::vector<std::shared_ptr<TWCategoryFiles>>;
+    const Result* result = std::any_cast<Result>(&object);
+    delegate_->TWLoadFileCtrlCompleteSearchWithResult(*this, result ? *result : Result());
 }

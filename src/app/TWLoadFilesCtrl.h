@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <any>
 #include <cstdint>
 #include <functional>
@@ -21,15 +22,24 @@
 #include "NotificationCenter.h"
 #include "TWLoadFileDragView.h"
 #include "TWLoadFilesCtrlDelegate.h"
+#include "TWSearchDuplicateFiles.h"
 
 class QLabel;
 class QToolButton;
 class QWidget;
 class TWScanAnimationView;
 
+// Answers of the library question, by button.
+enum TWAlertAnswer : int {
+    TWAlertFirstButtonReturn = 1000,   // "Skip This Library"
+    TWAlertSecondButtonReturn = 1001,  // "Open"
+};
+
 class TWLoadFilesCtrl : public QObject, public TWLoadFileDragViewDataSource, public TWLoadFileDragDelegate {
     Q_OBJECT
 public:
+    using EngineFactory = std::function<TWSearchDuplicateFiles::Ptr()>;
+
     // The one scan view controller, made (with its view) on first use.
     static TWLoadFilesCtrl* shareLoadFilesCtrl();
     // Deletes the controller and its view (the app delegate at its end; tests).
@@ -42,6 +52,11 @@ public:
     QToolButton* btnScan() const { return btnScan_; }
 
     int64_t loadFilesStatus() const { return loadFilesStatus_; }
+    // The engine of the current scan: made at the first start, kept through status 2,
+    // dropped by a clear and by New Scan.
+    const TWSearchDuplicateFiles::Ptr& searchDuplicateFiles() const { return searchDuplicateFiles_; }
+    // How engines are made (default: TWSearchDuplicateFiles::init()).
+    void setEngineFactory(EngineFactory factory) { engineFactory_ = std::move(factory); }
     const std::vector<std::string>& saveFilesPathArray() const { return saveFilesPathArray_; }
 
     // Not retained.
@@ -52,6 +67,9 @@ public:
     bool canClearFolder() const { return loadFilesStatus_ == 0 && !saveFilesPathArray_.empty(); }
     bool canShowPreferences() const { return loadFilesStatus_ != 1; }
 
+    // The scan button: start with folders in status 0, stop in status 1, show the
+    // results again in status 2 when there are any.
+    void startOrStopSearch();
     // The add button and the Open Folder item: New Scan when finished, else the
     // folder chooser (window-modal).
     void loadFilesFromOpenpanel();
@@ -60,6 +78,15 @@ public:
     void clearFolders();
     void reloadData();
     void updateFaceWithStatus();
+
+    // Observers of the engine's three notifications.
+    void searchDuplicateStart();
+    void searchDuplicateFileProcess();
+    void searchDuplicateFileFinished(const std::any& object);
+
+    // Asks whether to include a media library (application-modal warning); answers
+    // TWAlertFirstButtonReturn ("Skip This Library") or TWAlertSecondButtonReturn ("Open").
+    int alertApp(const std::string& appName, const std::string& library);
 
     // The pictures the two buttons show now.
     QString scanButtonPicture() const { return scanButtonPicture_; }
@@ -72,6 +99,9 @@ public:
     int64_t TWLoadFileDragViewNumberOfFolder(TWLoadFileDragView& view) override;
     QIcon TWLoadFileDragViewIconAtIndex(TWLoadFileDragView& view, int64_t index) override;
     QString TWLoadFileDragViewLabelAtIndex(TWLoadFileDragView& view, int64_t index) override;
+    int64_t TWLoadFileDragViewNumberOfDupcaliteFiles(TWLoadFileDragView& view) override;
+    int64_t TWLoadFileDragViewNumberOfScanFiles(TWLoadFileDragView& view) override;
+    uint64_t TWLoadFileDragViewNumberOfScanSize(TWLoadFileDragView& view) override;
 
     // --- TWLoadFileDragDelegate ---
     void TWLoadFileDragViewDragFolders(TWLoadFileDragView& view, const std::vector<std::string>& paths) override;
@@ -93,6 +123,12 @@ private:
     void setButtonPicture(QToolButton* button, const QString& picture);
     void openFolderChooser();
     void newScan();
+    void subscribeToEngine();
+    // Asks about one library the folders contain; answers whether to scan it. Without
+    // a library backend the question is not asked and the notice says why.
+    bool askAboutLibrary(const std::string& appName, const std::string& location, const QString& kind);
+    void updateNotice();
+    uint64_t duplicatesFound() const;
 
     QPointer<QWidget> view_;
     TWLoadFileDragView* loadfileview_ = nullptr;
@@ -105,6 +141,12 @@ private:
     QString scanButtonPicture_;
     QString addButtonPicture_;
 
+    TWSearchDuplicateFiles::Ptr searchDuplicateFiles_;
+    EngineFactory engineFactory_;
+    tw::NotificationCenter::Observer startObserver_;
+    tw::NotificationCenter::Observer progressObserver_;
+    tw::NotificationCenter::Observer finishedObserver_;
+    QStringList libraryNotices_;  // the libraries skipped by the current scan, and why
     int64_t loadFilesStatus_ = 0;
     std::vector<std::string> saveFilesPathArray_;
     TWLoadFilesCtrlDelegate* delegate_ = nullptr;

@@ -9,6 +9,8 @@
 #include <QWidget>
 
 #include "TWAppStyle.h"
+#include "TWDuplicateFilesManager.h"
+#include "TWLoadFilesCtrl.h"
 #include "TWQtMainQueue.h"
 #include "TWQtThumbnailProvider.h"
 
@@ -26,6 +28,12 @@ void setUpApplication() {
 LiveApp::LiveApp() {
     setUpApplication();
     delegate_ = std::make_unique<AppDelegate>();
+    // Scans in tests listen to no session bus.
+    TWLoadFilesCtrl::shareLoadFilesCtrl()->setEngineFactory([] {
+        TWSearchDuplicateFiles::Options options;
+        options.sessionEvents = false;
+        return TWSearchDuplicateFiles::init(options);
+    });
     delegate_->showMainWindow();
     if (!QTest::qWaitForWindowExposed(delegate_->wndMain())) qWarning("main window not exposed");
 }

@@ -1,0 +1,274 @@
+// Scans through the real scan view: the status moves 0, 1, 2 and the result reaches
+// the results manager; a scan without duplicates stays with the warning face; stop;
+// the menu rules while scanning; New Scan; Show Results again; the library question.
+
+#include <QAction>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include "AppTestSupport.h"
+#include "InMemoryMediaLibrary.h"
+#include "TWDuplicateFilesManager.h"
+#include "TWLoadFilesCtrl.h"
+#include "TWMainWindow.h"
+#include "TWPreference.h"
+#include "TWScanAnimationView.h"
+#include "TWTitlebarViewCtrl.h"
+
+using apptest::LiveApp;
+
+namespace {
+
+TWLoadFilesCtrl* ctrl() {
+    return TWLoadFilesCtrl::shareLoadFilesCtrl();
+}
+
+// Two folders: one pair of equal files across them, and unique files.
+std::vector<std::string> treeWithDuplicates(const twtest::TempDir& tree) {
+    std::string same = twtest::randomBytes(6000, 7);
+    tree.write("a/report.txt", same);
+    tree.write("b/report copy.txt", same);
+    tree.write("a/unique-1.txt", twtest::randomBytes(5000, 1));
+    tree.write("b/unique-2.txt", twtest::randomBytes(5001, 2));
+    return {tree / "a", tree / "b"};
+}
+
+std::vector<std::string> treeWithoutDuplicates(const twtest::TempDir& tree) {
+    for (int i = 0; i < 4; ++i) tree.write("u/file-" + std::to_string(i) + ".txt", twtest::randomBytes(3000 + i, i));
+    return {tree / "u"};
+}
+
+void pressScan() {
+    QTest::mouseClick(ctrl()->btnScan(), Qt::LeftButton);
+}
+
+bool finished() {
+    return apptest::waitFor([] { return ctrl()->loadFilesStatus() == 2; }, 60000);
+}
+
+bool enabled(AppDelegate& app, TWMenuAction action) {
+    return app.menuItem(action)->isEnabled();
+}
+
+}  // namespace
+
+class ScanFlowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void scanMovesTheStatusAndHandsTheResultOver();
+    void scanWithoutDuplicatesShowsTheWarningAndStays();
+    void stopMidScanEndsFinished();
+    void menuRulesWhileScanning();
+    void newScanStartsOver();
+    void showResultsAgainAfterBackDoesNotRescan();
+    void libraryQuestionSkipKeepsTheSwitchOff();
+    void withoutLibraryBackendTheFolderIsSkippedWithANotice();
+};
+
+void ScanFlowTest::scanMovesTheStatusAndHandsTheResultOver() {
+    LiveApp app;
+    twtest::TempDir tree;
+    QVERIFY(apptest::dragAndDrop(ctrl()->loadfileview(), treeWithDuplicates(tree)));
+    std::vector<int64_t> statuses{ctrl()->loadFilesStatus()};
+    connect(ctrl(), &TWLoadFilesCtrl::faceChanged, this, [&] {
+        if (statuses.back() != ctrl()->loadFilesStatus()) statuses.push_back(ctrl()->loadFilesStatus());
+    });
+
+    pressScan();
+    QVERIFY(finished());
+    QCOMPARE(statuses, (std::vector<int64_t>{0, 1, 2}));
+    QCOMPARE(ctrl()->searchDuplicateFiles()->numberOfSearchFiles(), uint64_t(4));
+    QCOMPARE(ctrl()->TWLoadFileDragViewNumberOfDupcaliteFiles(*ctrl()->loadfileview()), int64_t(1));
+
+    // The manager now holds the pair, and the browser shows.
+    auto& manager = TWDuplicateFilesManager::shared();
+    QCOMPARE(manager.numberOfDuplicateFiles(), uint64_t(1));
+    auto group = manager.duplicateFileForDisplayAtIndex(0);
+    QVERIFY(group);
+    QVERIFY(apptest::waitFor([&] { return app.delegate().isResultShown(); }, 5000));
+    QVERIFY(!TWTitlebarViewCtrl::titleBarViewCtrl()->canSettings());
+    QCOMPARE(ctrl()->scanButtonPicture(), QStringLiteral("btn_showresults"));
+    QVERIFY(ctrl()->btnScan()->isEnabled());
+    QVERIFY(!ctrl()->scanAnimationView()->waringStatus());
+}
+
+void ScanFlowTest::scanWithoutDuplicatesShowsTheWarningAndStays() {
+    LiveApp app;
+    twtest::TempDir tree;
+    QVERIFY(apptest::dragAndDrop(ctrl()->loadfileview(), treeWithoutDuplicates(tree)));
+    pressScan();
+    QVERIFY(finished());
+
+    QVERIFY(!app.delegate().isResultShown());
+    QVERIFY(ctrl()->scanAnimationView()->waringStatus());
+    QCOMPARE(ctrl()->scanAnimationView()->ringPicture(), QStringLiteral("noduplicatesfound_ring_bg"));
+    QVERIFY(!ctrl()->scanAnimationView()->isAnimating());
+    QCOMPARE(ctrl()->scanButtonPicture(), QStringLiteral("btn_showresults"));
+    QVERIFY(!ctrl()->btnScan()->isEnabled());
+    QCOMPARE(ctrl()->addButtonPicture(), QStringLiteral("btn_newScan"));
+    // Show Results with nothing found does nothing.
+    ctrl()->startOrStopSearch();
+    QTest::qWait(50);
+    QVERIFY(!app.delegate().isResultShown());
+    QCOMPARE(ctrl()->loadFilesStatus(), int64_t(2));
+}
+
+void ScanFlowTest::stopMidScanEndsFinished() {
+    LiveApp app;
+    twtest::TempDir tree;
+    const int files = 3000;
+    for (int i = 0; i < files; ++i) tree.write("many/f" + std::to_string(i), std::to_string(i));
+    QVERIFY(apptest::dragAndDrop(ctrl()->loadfileview(), {tree / "many"}));
+    // Stop as soon as the scan has started, through the scan button (then "btn_stop").
+    connect(ctrl(), &TWLoadFilesCtrl::faceChanged, this, [&] {
+        if (ctrl()->loadFilesStatus() == 1) {
+            QCOMPARE(ctrl()->scanButtonPicture(), QStringLiteral("btn_stop"));
+            QVERIFY(ctrl()->scanAnimationView()->isAnimating());
+            QTimer::singleShot(0, ctrl(), [] { pressScan(); });
+        }
+    });
+    pressScan();
+    QVERIFY(finished());
+    QVERIFY(!ctrl()->searchDuplicateFiles()->isSearching());
+    QVERIFY(ctrl()->searchDuplicateFiles()->numberOfSearchFiles() < uint64_t(files));
+    QVERIFY(!ctrl()->scanAnimationView()->isAnimating());
+    QVERIFY(!app.delegate().isResultShown());
+}
+
+void ScanFlowTest::menuRulesWhileScanning() {
+    LiveApp app;
+    twtest::TempDir tree;
+    for (int i = 0; i < 200; ++i) tree.write("m/f" + std::to_string(i), std::to_string(i));
+    QVERIFY(apptest::dragAndDrop(ctrl()->loadfileview(), {tree / "m"}));
+    bool checked = false;
+    // Hold the scan at its start so that its state can be looked at.
+    connect(ctrl(), &TWLoadFilesCtrl::faceChanged, this, [&] {
+        if (ctrl()->loadFilesStatus() == 1 && !checked) {
+            checked = true;
+            ctrl()->searchDuplicateFiles()->pauseSearch();
+        }
+    });
+    pressScan();
+    QVERIFY(apptest::waitFor([&] { return checked; }, 30000));
+    QTest::qWait(20);
+    AppDelegate& d = app.delegate();
+    QCOMPARE(ctrl()->loadFilesStatus(), int64_t(1));
+    QVERIFY(!enabled(d, TWMenuAction::openFolder));
+    QVERIFY(!enabled(d, TWMenuAction::clearAction));
+    QVERIFY(!enabled(d, TWMenuAction::showPreferences));
+    QVERIFY(!enabled(d, TWMenuAction::selectAll));
+    QVERIFY(enabled(d, TWMenuAction::aboutWindow));
+    QVERIFY(!TWTitlebarViewCtrl::titleBarViewCtrl()->canSettings());
+    QVERIFY(!ctrl()->btnImportFolders()->isEnabled());
+    QCOMPARE(ctrl()->addButtonPicture(), QStringLiteral("btn_plus_disabled"));
+    // A drop while scanning is refused.
+    QVERIFY(!apptest::dragEnter(ctrl()->loadfileview(), {tree.mkdir("late")}));
+
+    ctrl()->searchDuplicateFiles()->resumeSearch();
+    QVERIFY(finished());
+    QVERIFY(enabled(d, TWMenuAction::showPreferences));
+}
+
+void ScanFlowTest::newScanStartsOver() {
+    LiveApp app;
+    twtest::TempDir tree;
+    QVERIFY(apptest::dragAndDrop(ctrl()->loadfileview(), treeWithoutDuplicates(tree)));
+    pressScan();
+    QVERIFY(finished());
+    QVERIFY(!TWTitlebarViewCtrl::titleBarViewCtrl()->canSettings());
+
+    QTest::mouseClick(ctrl()->btnImportFolders(), Qt::LeftButton);  // "btn_newScan": no chooser
+    QCOMPARE(ctrl()->loadFilesStatus(), int64_t(0));
+    QVERIFY(ctrl()->saveFilesPathArray().empty());
+    QVERIFY(!ctrl()->searchDuplicateFiles());
+    QVERIFY(!QApplication::activeModalWidget());
+    QVERIFY(TWTitlebarViewCtrl::titleBarViewCtrl()->canSettings());
+    QCOMPARE(ctrl()->scanButtonPicture(), QStringLiteral("btn_scan"));
+    QCOMPARE(ctrl()->addButtonPicture(), QStringLiteral("button_plus"));
+    QVERIFY(!ctrl()->scanAnimationView()->waringStatus());
+    QCOMPARE(ctrl()->TWLoadFileDragViewNumberOfScanFiles(*ctrl()->loadfileview()), int64_t(0));
+}
+
+void ScanFlowTest::showResultsAgainAfterBackDoesNotRescan() {
+    LiveApp app;
+    twtest::TempDir tree;
+    QVERIFY(apptest::dragAndDrop(ctrl()->loadfileview(), treeWithDuplicates(tree)));
+    pressScan();
+    QVERIFY(finished());
+    QVERIFY(apptest::waitFor([&] { return app.delegate().isResultShown(); }, 5000));
+    auto engine = ctrl()->searchDuplicateFiles();
+
+    app.delegate().BackToScan();
+    QVERIFY(!app.delegate().isResultShown());
+    QCOMPARE(ctrl()->loadFilesStatus(), int64_t(2));
+    QCOMPARE(ctrl()->scanButtonPicture(), QStringLiteral("btn_showresults"));
+    pressScan();
+    QVERIFY(apptest::waitFor([&] { return app.delegate().isResultShown(); }, 5000));
+    QCOMPARE(ctrl()->searchDuplicateFiles(), engine);
+    QCOMPARE(TWDuplicateFilesManager::shared().numberOfDuplicateFiles(), uint64_t(1));
+}
+
+void ScanFlowTest::libraryQuestionSkipKeepsTheSwitchOff() {
+    LiveApp app;
+    twtest::ScopedMediaLibraryService service(std::make_shared<twtest::InMemoryMediaLibraryService>());
+    twtest::TempDir tree;
+    std::string library = tree.mkdir("Pictures/Photos Library.photoslibrary");
+    TWPreference::shared().setPhotosLibraryLocation(library);
+    tree.write("Pictures/a.txt", twtest::randomBytes(4000, 3));
+    QVERIFY(apptest::dragAndDrop(ctrl()->loadfileview(), {tree / "Pictures"}));
+
+    QString text, informative;
+    QStringList buttons;
+    QTimer::singleShot(0, this, [&] {
+        QVERIFY(apptest::waitFor([] { return QApplication::activeModalWidget() != nullptr; }, 10000));
+        auto* alert = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(alert);
+        text = alert->text();
+        informative = alert->informativeText();
+        QPushButton* skip = nullptr;
+        for (QAbstractButton* button : alert->buttons()) {
+            buttons << button->text();
+            if (button->text() == QStringLiteral("Skip This Library")) skip = qobject_cast<QPushButton*>(button);
+        }
+        QVERIFY(skip);
+        skip->click();
+    });
+    pressScan();
+    QVERIFY(finished());
+    QCOMPARE(text,
+             QString::fromStdString("Twinsift will now open Photos to detect duplicates in your \"" + library + "\""));
+    QCOMPARE(informative,
+             QStringLiteral("It is required to keep Photos open until you finish locating and removing duplicates."));
+    QVERIFY(buttons.contains(QStringLiteral("Skip This Library")));
+    QVERIFY(buttons.contains(QStringLiteral("Open")));
+    QVERIFY(!ctrl()->searchDuplicateFiles()->searchPhotosLibrary());
+    QCOMPARE(ctrl()->searchDuplicateFiles()->numberOfSearchFiles(), uint64_t(1));
+}
+
+void ScanFlowTest::withoutLibraryBackendTheFolderIsSkippedWithANotice() {
+    LiveApp app;
+    QVERIFY(!tw::MediaLibraryService::installed());
+    twtest::TempDir tree;
+    std::string library = tree.mkdir("Pictures/Photos Library.photoslibrary");
+    tree.write("Pictures/Photos Library.photoslibrary/originals/p.txt", twtest::randomBytes(4000, 4));
+    tree.write("Pictures/a.txt", twtest::randomBytes(4000, 4));
+    TWPreference::shared().setPhotosLibraryLocation(library);
+    QVERIFY(apptest::dragAndDrop(ctrl()->loadfileview(), {tree / "Pictures"}));
+
+    pressScan();
+    QVERIFY(finished());
+    QVERIFY(!QApplication::activeModalWidget());
+    QVERIFY(!ctrl()->searchDuplicateFiles()->searchPhotosLibrary());
+    // The copy inside the library was not walked, so nothing matched.
+    QCOMPARE(ctrl()->searchDuplicateFiles()->numberOfSearchFiles(), uint64_t(1));
+    QVERIFY(ctrl()->noticeText().contains(QStringLiteral("Skipped the photo library")));
+    QVERIFY(ctrl()->noticeText().contains(QString::fromStdString(library)));
+}
+
+QTEST_MAIN(ScanFlowTest)
+#include "ScanFlow_test.moc"
