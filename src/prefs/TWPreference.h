@@ -72,6 +72,8 @@ public:
     // Whether a content match also compares the whole content (default true).
     bool verifyFullContent() const;
     void setVerifyFullContent(bool verify);
+    // The stored location, else the default below (which follows a change of the
+    // user-directories file within a second).
     std::string iTunesMediaFolderLocation() const;
     void setITunesMediaFolderLocation(const std::string& path);  // ignored below 3 characters
     std::string PhotosLibraryLocation() const;
@@ -83,6 +85,8 @@ public:
     static std::vector<std::string> defaultIgnoreTypes();   // {".DS_Store"}
 
     // --- path predicates (textual; none touches the file system) ---
+    // True when a has fewer components than b and a's text occurs in b as whole
+    // components, anywhere (a library keeps its path below another volume's mount point).
     static bool folderIsParentOfFolder(const std::string& a, const std::string& b);
     bool containedByItunesMediaFolder(const std::string& path) const;
     bool containedByPhotoLibraryPath(const std::string& path) const;
@@ -95,8 +99,12 @@ public:
     // --- ignore test ---
     // A name that begins with "." or that the folder's .hidden file lists.
     static bool isHiddenAtItem(const std::string& path);
-    // The test the scan applies to every entry it meets (reads the settings each time,
-    // without parsing or copying lists).
+    // The test the scan applies to every entry it meets, first rule that applies:
+    // hidden (when skipped), an ignored type (extension, any case, one leading "."
+    // optional), an exact entry of the folder list, then by kind: a package by
+    // filterPackage, a folder below an entry of the folder list, a file outside
+    // [filterMinSize, filterMaxSize). Reads the settings each time without parsing or
+    // copying lists.
     bool fileFolderIsIgnored(const std::string& path) const;
 
     // --- ignored file types ("sortArray") ---

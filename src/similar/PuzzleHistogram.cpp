@@ -3,6 +3,7 @@
 #include <gd.h>
 
 #include <atomic>
+#include <bit>
 #include <cmath>
 #include <limits>
 
@@ -20,17 +21,49 @@ constexpr double kNegligibleBin = 1e-10;
 // kNegligibleBin), and the two sums round differently (far below 1e-12).
 constexpr double kBoundMargin = 1e-7;
 
+// A true-colour pixel is an int 0xAARRGGBB; on a little-endian machine its bytes lie in
+// memory as blue, green, red, alpha, and reading them as bytes spares the shifts and
+// masks (the pass is bound by instructions, not by memory). Alternate pixels go to
+// separate tables, so that runs of one value do not chain their increments.
 void countTrueColor(const gdImageStruct& image, uint32_t (&red)[256], uint32_t (&green)[256], uint32_t (&blue)[256]) {
+    struct Lane {
+        uint32_t red[256], green[256], blue[256];
+    };
+    Lane lanes[2] = {};
     const int width = image.sx;
     for (int y = 0; y < image.sy; ++y) {
-        const int* row = image.tpixels[y];
-        for (int x = 0; x < width; ++x) {
-            const auto pixel = static_cast<uint32_t>(row[x]);
-            ++red[(pixel >> 16) & 0xff];
-            ++green[(pixel >> 8) & 0xff];
-            ++blue[pixel & 0xff];
+        if constexpr (std::endian::native == std::endian::little) {
+            const auto* bytes = reinterpret_cast<const unsigned char*>(image.tpixels[y]);
+            int x = 0;
+            for (; x + 2 <= width; x += 2, bytes += 8) {
+                ++lanes[0].blue[bytes[0]];
+                ++lanes[0].green[bytes[1]];
+                ++lanes[0].red[bytes[2]];
+                ++lanes[1].blue[bytes[4]];
+                ++lanes[1].green[bytes[5]];
+                ++lanes[1].red[bytes[6]];
+            }
+            if (x < width) {
+                ++lanes[0].blue[bytes[0]];
+                ++lanes[0].green[bytes[1]];
+                ++lanes[0].red[bytes[2]];
+            }
+        } else {
+            const int* row = image.tpixels[y];
+            for (int x = 0; x < width; ++x) {
+                const auto pixel = static_cast<uint32_t>(row[x]);
+                ++lanes[0].red[(pixel >> 16) & 0xff];
+                ++lanes[0].green[(pixel >> 8) & 0xff];
+                ++lanes[0].blue[pixel & 0xff];
+            }
         }
     }
+    for (const Lane& lane : lanes)
+        for (int v = 0; v < 256; ++v) {
+            red[v] += lane.red[v];
+            green[v] += lane.green[v];
+            blue[v] += lane.blue[v];
+        }
 }
 
 void countPalette(const gdImageStruct& image, uint32_t (&red)[256], uint32_t (&green)[256], uint32_t (&blue)[256]) {

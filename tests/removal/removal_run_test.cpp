@@ -8,6 +8,7 @@
 #include "MediaLibraryService.h"
 #include "RemovalRunSupport.h"
 #include "RemovalTestSupport.h"
+#include "TWManagerRemovalSource.h"
 #include "TWMediaObjectUtility.h"
 #include "TWRemovalRun.h"
 #include "TestSupport.h"
@@ -159,6 +160,33 @@ TEST_F(RemovalRunTest, CancelDuringTheFifthOfTenDisposesOfSixAndKeepsFourChecked
     for (size_t i = 1; i <= 10; ++i) EXPECT_TRUE(exists(members[i].first->filePath()));
     EXPECT_TRUE(progress->outcome.cleanPhotos);
     EXPECT_EQ(progress->title, "4 files for the total of 4 B bytes remaining...");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RemovalOverTheResultsManager, TheManagerDropsWhatTheRunDisposedOf) {
+    twtest::ScopedDefaults defaults;
+    twtest::TempDir dir;
+    auto& manager = TWDuplicateFilesManager::shared();
+    auto kept = removaltest::recordOf(dir.write("a/r.txt", "r"));
+    auto copy = removaltest::recordOf(dir.write("b/r.txt", "r"));
+    ASSERT_TRUE(twtest::runMainQueueUntil([] { return true; }));  // this thread is the main thread
+    manager.updateDuplicateFiles(
+        {removaltest::containerOf(TWCategory_documents, {removaltest::groupOf({{kept, false}, {copy, true}})})});
+    auto progress = std::make_shared<removaltest::RecordingProgress>();
+    TWRemovalRun::Options options;
+    options.destType = TWDestTypeDeletePermanently;
+    auto run = TWRemovalRun::create(std::make_shared<TWManagerRemovalSource>(), progress, options);
+    run->start();
+    ASSERT_TRUE(twtest::runMainQueueUntil([&] { return progress->finished; }));
+    EXPECT_FALSE(twtest::exists(copy->filePath()));
+    EXPECT_TRUE(twtest::exists(kept->filePath()));
+    EXPECT_EQ(manager.numberOfFilesCheckedToRemoved(), 0u);
+    EXPECT_EQ(manager.numberOfDuplicateFiles(), 0u);
+    EXPECT_EQ(manager.numberOfDisplayDuplicateFiles(), 0u);
+    manager.updateDuplicateFiles({});
 }
 
 }  // namespace

@@ -1,0 +1,118 @@
+// Single-linkage grouping of many signatures, in arrival order, as the scan does it.
+//
+//   BM_GroupPlain   every newcomer against every member of every group with the full
+//                   768-bin test, until one passes
+//   BM_GroupBounded ZPSimilarContext::collectionSimilarImages, whose groups try the
+//                   coarse 4- and 16-bin bounds before a full pass
+// Both build the same groups (checked: the bounded run fails if they differ). Counters:
+// full_passes (full 768-bin passes), groups. The corpus (fixed seed) is photo-like
+// histograms: scenes with a varying number of close variants, shuffled, plus loners.
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <map>
+#include <random>
+#include <vector>
+
+#include "../tests/similar/HistogramFixtures.h"
+#include "ZPSimilarContext.h"
+
+namespace {
+
+using Partition = std::vector<std::vector<size_t>>;
+
+const std::vector<std::shared_ptr<ZPImageSignature>>& corpus(size_t count) {
+    static std::map<size_t, std::vector<std::shared_ptr<ZPImageSignature>>> cache;
+    auto& images = cache[count];
+    if (!images.empty()) return images;
+    std::mt19937 random(7);
+    std::vector<PuzzleHistogram> histograms;
+    while (histograms.size() < count) {
+        const PuzzleHistogram base = twtest::randomHistogram(random, 200000 + random() % 12000000);
+        const int variants = random() % 3 == 0 ? 1 : 1 + static_cast<int>(random() % 12);
+        histograms.push_back(base);
+        for (int v = 1; v < variants && histograms.size() < count; ++v)
+            histograms.push_back(twtest::perturbed(random, base, (random() % 40) / 1000.0));
+    }
+    std::shuffle(histograms.begin(), histograms.end(), random);
+    for (size_t i = 0; i < histograms.size(); ++i)
+        images.push_back(ZPImageSignature::withHistogram("/corpus/" + std::to_string(i) + ".jpg", histograms[i]));
+    return images;
+}
+
+const double kLevel = static_cast<double>(0.7f);
+
+Partition plainGrouping(const std::vector<std::shared_ptr<ZPImageSignature>>& images) {
+    Partition groups;
+    for (size_t i = 0; i < images.size(); ++i) {
+        bool placed = false;
+        for (auto& group : groups) {
+            for (size_t member : group)
+                if (puzzleHistogramsSimilar(images[member]->histogram(), images[i]->histogram(), kLevel)) {
+                    placed = true;
+                    break;
+                }
+            if (placed) {
+                group.push_back(i);
+                break;
+            }
+        }
+        if (!placed) groups.push_back({i});
+    }
+    return groups;
+}
+
+Partition boundedGrouping(const std::vector<std::shared_ptr<ZPImageSignature>>& images) {
+    ZPSimilarContext context;
+    ZPSimilarImagesList groups;
+    for (const auto& image : images) context.collectionSimilarImages(groups, image);
+    std::map<const ZPImageSignature*, size_t> index;
+    for (size_t i = 0; i < images.size(); ++i) index[images[i].get()] = i;
+    Partition result;
+    for (const auto& group : groups) {
+        result.emplace_back();
+        for (const auto& member : group->imageSignatures()) result.back().push_back(index[member.get()]);
+    }
+    return result;
+}
+
+Partition& plainResult(size_t count) {
+    static std::map<size_t, Partition> results;
+    return results[count];
+}
+
+void BM_GroupPlain(benchmark::State& state) {
+    const auto& images = corpus(static_cast<size_t>(state.range(0)));
+    uint64_t passes = 0;
+    for (auto _ : state) {
+        const uint64_t before = puzzleHistogramFullPasses();
+        plainResult(images.size()) = plainGrouping(images);
+        passes = puzzleHistogramFullPasses() - before;
+    }
+    state.counters["full_passes"] = static_cast<double>(passes);
+    state.counters["groups"] = static_cast<double>(plainResult(images.size()).size());
+}
+
+void BM_GroupBounded(benchmark::State& state) {
+    const auto& images = corpus(static_cast<size_t>(state.range(0)));
+    uint64_t passes = 0;
+    Partition result;
+    for (auto _ : state) {
+        for (const auto& image : images) image->setFlagSelected(false);
+        const uint64_t before = puzzleHistogramFullPasses();
+        result = boundedGrouping(images);
+        passes = puzzleHistogramFullPasses() - before;
+    }
+    const Partition& plain = plainResult(images.size());
+    if (!plain.empty() && plain != result) state.SkipWithError("groups differ from the plain loop's");
+    state.counters["full_passes"] = static_cast<double>(passes);
+    state.counters["groups"] = static_cast<double>(result.size());
+    state.counters["same_as_plain"] = plain.empty() ? -1 : plain == result ? 1 : 0;
+}
+
+// The plain loop runs first so that the bounded run can compare its groups.
+BENCHMARK(BM_GroupPlain)->Arg(200)->Arg(2000)->Arg(20000)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_GroupBounded)->Arg(200)->Arg(2000)->Arg(20000)->Iterations(1)->Unit(benchmark::kSecond);
+
+}  // namespace
