@@ -9,28 +9,11 @@
 #include "TWBrowserResoultViewCtrl.h"
 #include "TWCleanMediaLibraryWndCtrl.h"
 #include "TWDuplicateFilesManager.h"
+#include "TWManagerRemovalSource.h"
 #include "TWPreference.h"
 #include "TWPreferenceTypes.h"
 #include "TWProgressWndCtrl.h"
 #include "TWRemovalRun.h"
-
-// The results manager as the source a run walks. Built on the main thread; the run
-// calls the walk on its own thread, which the manager allows.
-class TWResultsRemovalSource : public TWRemovalSource {
-public:
-    explicit TWResultsRemovalSource(TWDuplicateFilesManager& manager) : manager_(manager) {}
-    uint64_t numberOfFilesCheckedToRemoved() override { return manager_.numberOfFilesCheckedToRemoved(); }
-    uint64_t sizeOfFilesCheckedToRemoved() override { return manager_.sizeOfFilesCheckedToRemoved(); }
-    std::vector<std::shared_ptr<TWCategoryFiles>> allDuplicateFiles() override {
-        return manager_.allDuplicateFiles();
-    }
-    void removeCheckedFilesUsingBlock(const TWDuplicateFile::RemoveCallback& callback) override {
-        manager_.removeCheckedFilesUsingBlock(callback);
-    }
-
-private:
-    TWDuplicateFilesManager& manager_;
-};
 
 // Hands the run's reports to the browser, if it is still there.
 class TWBrowserRemovalProgress : public TWRemovalProgress {
@@ -111,7 +94,7 @@ bool TWBrowserResoultViewCtrl::isRemoving() const {
 
 void TWBrowserResoultViewCtrl::removedCheckedFilesWithFolder(const std::optional<std::string>& folder) {
     if (isRemoving()) return;
-    auto source = std::make_shared<TWResultsRemovalSource>(TWDuplicateFilesManager::shared());
+    auto source = std::make_shared<TWManagerRemovalSource>(TWDuplicateFilesManager::shared());
     auto progress = std::make_shared<TWBrowserRemovalProgress>(this);
     removal_ = TWRemovalRun::create(source, progress, TWRemovalRun::optionsFromPreferences(folder.value_or("")));
     std::weak_ptr<TWRemovalRun> run = removal_;

@@ -148,7 +148,7 @@ QWidget* TWBrowserResoultViewCtrl::buildBottomBar() {
     bar->setStyleSheet(QStringLiteral(
         "#bottomBar { background: #F4F5F7; border-top: 1px solid #DADDE2; }"
         "QToolButton#btnSmartChecked { border: 1px solid #C9CDD4; border-radius: 6px; background: white;"
-        " padding: 3px 10px; color: #24292F; }"
+        " padding: 3px 6px; color: #24292F; }"
         "QToolButton#btnSmartChecked:hover { background: #F0F2F5; }"
         "QToolButton#btnSmartChecked::menu-indicator { image: none; }"
         "QPushButton#btnDelete { border: none; border-radius: 6px; background: #E5484D; color: white;"
@@ -194,7 +194,7 @@ QWidget* TWBrowserResoultViewCtrl::buildBottomBar() {
     lblStatusInfo_ = new QLabel(bar);
     lblStatusInfo_->setObjectName(QStringLiteral("lblStatusInfo"));
     lblStatusInfo_->setTextFormat(Qt::RichText);
-    lblStatusInfo_->setFont(TWAppStyle::systemFont(9.5));
+    lblStatusInfo_->setFont(TWAppStyle::systemFont(9));
     lblStatusInfo_->setMinimumWidth(1);
     layout->addWidget(lblStatusInfo_, 1);
 
@@ -221,12 +221,12 @@ QWidget* TWBrowserResoultViewCtrl::buildBottomBar() {
     sldIconSize_->setObjectName(QStringLiteral("sldIconSize"));
     sldIconSize_->setRange(0, 100);
     sldIconSize_->setValue(int(TWIconViewController::shared()->scalePercent() * 100 + 0.5));
-    sldIconSize_->setFixedWidth(96);
+    sldIconSize_->setFixedWidth(80);
     sldIconSize_->setToolTip(tr("Icon size"));
     connect(sldIconSize_, &QSlider::valueChanged, this, &TWBrowserResoultViewCtrl::scaleIconSize);
-    layout->addSpacing(10);
+    layout->addSpacing(8);
     layout->addWidget(sldIconSize_);
-    layout->addSpacing(14);
+    layout->addSpacing(10);
 
     btnDeleteInFinder_ = new QPushButton(tr("Show In Finder"), bar);
     btnDeleteInFinder_->setObjectName(QStringLiteral("btnDeleteInFinder"));

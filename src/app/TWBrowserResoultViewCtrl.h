@@ -35,7 +35,6 @@ class QStackedLayout;
 class QToolButton;
 class QWidget;
 
-
 class TWBrowserResoultViewCtrl : public QObject, public TWToolBarDelegate, public TWOverviewerCtrlDelegate {
     Q_OBJECT
 public:

@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr int kPictureSide = 200;
+constexpr int kPictureSide = 180;
 constexpr int kButtonHeight = 26;
 const char* const kLabels[] = {"Date Created:", "Size:", "Resolution:", "Path:"};
 
@@ -86,7 +86,7 @@ QRect TWCompareView::pictureRect(int index) const {
 
 QRect TWCompareView::labelRect(int index, int row) const {
     const QRect picture = pictureRect(index);
-    return QRect(picture.right() + 24, picture.top() + 14 + row * 30, kLabelWidth, kLabelHeight);
+    return QRect(picture.right() + 34, picture.top() + 14 + row * 30, kLabelWidth, kLabelHeight);
 }
 
 QRect TWCompareView::valueRect(int index, int row) const {
@@ -123,8 +123,8 @@ QStringList TWCompareView::valuesOf(int index) const {
     auto file = TWFilesListManager::shareFilesListManager().fileItemAtIndex(size_t(index));
     if (!file) return {};
     return {QString::fromStdString(file->descriptionOfCreateTime()),
-            sizeCaption(file->fileSize(), file->fileSizeOnDisk()),
-            QString::fromStdString(file->formatResolution()), QString::fromStdString(file->filePath())};
+            sizeCaption(file->fileSize(), file->fileSizeOnDisk()), QString::fromStdString(file->formatResolution()),
+            QString::fromStdString(file->filePath())};
 }
 
 void TWCompareView::paintEvent(QPaintEvent* event) {
@@ -175,10 +175,10 @@ void TWCompareView::paintCard(QPainter& painter, int index) {
     painter.setFont(titleFont);
     painter.setPen(QColor(0x24, 0x29, 0x2F));
     const QRect title = titleRect(index);
-    painter.drawText(title, Qt::AlignLeft | Qt::AlignVCenter,
-                     QFontMetrics(titleFont).elidedText(
-                         QString::fromStdString(TWFileUtility::lastPathComponent(file->filePath())), Qt::ElideMiddle,
-                         title.width()));
+    painter.drawText(
+        title, Qt::AlignLeft | Qt::AlignVCenter,
+        QFontMetrics(titleFont).elidedText(QString::fromStdString(TWFileUtility::lastPathComponent(file->filePath())),
+                                           Qt::ElideMiddle, title.width()));
 
     // The picture.
     const QRect picture = pictureRect(index);
@@ -207,13 +207,17 @@ void TWCompareView::paintCard(QPainter& painter, int index) {
     for (int row = 0; row < 4; ++row) {
         painter.setFont(labelFont);
         painter.setPen(TWAppStyle::grey(0.5));
-        painter.drawText(labelRect(index, row), Qt::AlignRight | Qt::AlignVCenter, QString::fromLatin1(kLabels[row]));
+        // Right-aligned against the value column; a caption wider than its 80 points
+        // may reach further left into the card's margin.
+        const QRect label = labelRect(index, row);
+        painter.drawText(QRect(label.right() - 119, label.top(), 120, label.height()),
+                         Qt::AlignRight | Qt::AlignVCenter, QString::fromLatin1(kLabels[row]));
         painter.setFont(valueFont);
         painter.setPen(QColor(0x24, 0x29, 0x2F));
         const QRect value = valueRect(index, row);
         painter.drawText(value, Qt::AlignLeft | Qt::AlignVCenter,
-                         QFontMetrics(valueFont).elidedText(values.value(row), row == 3 ? Qt::ElideMiddle : Qt::ElideRight,
-                                                            value.width()));
+                         QFontMetrics(valueFont).elidedText(
+                             values.value(row), row == 3 ? Qt::ElideMiddle : Qt::ElideRight, value.width()));
     }
 
     // The buttons.

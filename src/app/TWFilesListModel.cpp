@@ -114,7 +114,11 @@ bool TWFilesListCellDelegate::editorEvent(QEvent* event, QAbstractItemModel*, co
         const int row = index.row();
         // The handler may reload the model: leave the view's event first.
         QMetaObject::invokeMethod(
-            this, [this, part, row] { if (handler_) handler_(part, row); }, Qt::QueuedConnection);
+            this,
+            [this, part, row] {
+                if (handler_) handler_(part, row);
+            },
+            Qt::QueuedConnection);
     }
     return true;
 }

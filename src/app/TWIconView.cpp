@@ -137,10 +137,11 @@ void TWIconView::paintEvent(QPaintEvent* event) {
         const QRect pictureArea = pictureRect(index);
         QImage picture = TWThumbnailCache::shared()->thumbnail(file, side);
         const bool isThumbnail = !picture.isNull();
-        if (!isThumbnail) picture = TWThumbnailCache::shared()->iconForPath(
-                              QString::fromStdString(file->filePath()) +
-                                  (file->fileType() == TWFileTypeRegular ? QString() : QStringLiteral("/")),
-                              std::min(128, side));
+        if (!isThumbnail)
+            picture = TWThumbnailCache::shared()->iconForPath(
+                QString::fromStdString(file->filePath()) +
+                    (file->fileType() == TWFileTypeRegular ? QString() : QStringLiteral("/")),
+                std::min(128, side));
         if (!picture.isNull()) {
             QSize size = picture.size();
             if (isThumbnail || size.width() > pictureArea.width() || size.height() > pictureArea.height())
@@ -160,9 +161,8 @@ void TWIconView::paintEvent(QPaintEvent* event) {
         const QRect name = nameRect(index);
         const QFont& font = isFirst ? bold : plain;
         const QFontMetrics metrics(font);
-        const QString text =
-            metrics.elidedText(QString::fromStdString(TWFileUtility::lastPathComponent(file->filePath())),
-                               Qt::ElideRight, name.width());
+        const QString text = metrics.elidedText(
+            QString::fromStdString(TWFileUtility::lastPathComponent(file->filePath())), Qt::ElideRight, name.width());
         if (selected) {
             painter.setPen(Qt::NoPen);
             painter.setBrush(TWAppStyle::accent());

@@ -119,7 +119,7 @@ void TWOverView::paintEvent(QPaintEvent*) {
             if (angles_[category] > 0) ++drawn;
         for (int category = 1; category < 8 && drawn > 1; ++category) {
             if (angles_[category] <= 0) continue;
-            const double radians = (start) * M_PI / 180.0;
+            const double radians = (start)*M_PI / 180.0;
             const QPointF direction(std::sin(radians), -std::cos(radians));
             painter.drawLine(centre + direction * inner, centre + direction * outer);
             start += angles_[category];

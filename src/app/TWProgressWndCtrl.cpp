@@ -33,7 +33,7 @@ TWProgressWndCtrl::TWProgressWndCtrl() {
     setWindowFlag(Qt::WindowCloseButtonHint, false);
     setFixedSize(440, 132);
     setStyleSheet(QStringLiteral(
-        "QDialog { background: #FAFAFB; }"
+        "QDialog { background: #FAFAFB; border: 1px solid #C9CDD4; border-radius: 8px; }"
         "QProgressBar { border: none; border-radius: 4px; background: #E4E7EB; height: 8px; }"
         "QProgressBar::chunk { border-radius: 4px; background: #3A86DE; }"
         "QPushButton { border: 1px solid #C9CDD4; border-radius: 6px; background: white; padding: 4px 18px; }"

@@ -1,5 +1,7 @@
 #include "TWQuickLookViewCtrl.h"
 
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QDateTime>
 #include <QFileInfo>
@@ -12,7 +14,6 @@
 #include <QStringDecoder>
 #include <QThreadPool>
 #include <QVBoxLayout>
-#include <sys/stat.h>
 
 #include "MainQueue.h"
 #include "SafeFile.h"
@@ -116,8 +117,9 @@ TWQuickLookViewCtrl::TWQuickLookViewCtrl() {
     mono.setStyleHint(QFont::TypeWriter);
     mono.setPointSizeF(9.5);
     textView_->setFont(mono);
-    textView_->setStyleSheet(QStringLiteral("QPlainTextEdit { background: white; margin: 0 12px 12px 12px; "
-                                            "border: 1px solid #E1E4E8; border-radius: 6px; padding: 6px; }"));
+    textView_->setStyleSheet(
+        QStringLiteral("QPlainTextEdit { background: white; margin: 0 12px 12px 12px; "
+                       "border: 1px solid #E1E4E8; border-radius: 6px; padding: 6px; }"));
     infoView_ = new QWidget(stack_);
     auto* infoLayout = new QHBoxLayout(infoView_);
     infoLayout->addStretch(1);
@@ -237,10 +239,11 @@ void TWQuickLookViewCtrl::showInfo(const std::string& path) {
     QFileInfo info(qpath);
     const QLocale locale;
     const QString modified = locale.toString(info.lastModified(), QLocale::ShortFormat);
-    QString html = QStringLiteral("<div style='color:#24292F'><b style='font-size:13pt'>%1</b><br><br>"
-                                  "<span style='color:#6B7280'>Size:</span> %2<br>"
-                                  "<span style='color:#6B7280'>Created:</span> %3<br>"
-                                  "<span style='color:#6B7280'>Modified:</span> %4</div>")
+    QString html = QStringLiteral(
+                       "<div style='color:#24292F'><b style='font-size:13pt'>%1</b><br><br>"
+                       "<span style='color:#6B7280'>Size:</span> %2<br>"
+                       "<span style='color:#6B7280'>Created:</span> %3<br>"
+                       "<span style='color:#6B7280'>Modified:</span> %4</div>")
                        .arg(QString::fromStdString(TWFileUtility::lastPathComponent(path)).toHtmlEscaped(),
                             QString::fromStdString(TWFileUtility::stringWithSize(file->fileSize())),
                             QString::fromStdString(file->descriptionOfCreateTime()).toHtmlEscaped(), modified);

@@ -75,5 +75,5 @@ void TWSlideViewController::TWFilesListViewSelectionDidChanged(TWFilesListViewCo
 void TWSlideViewController::previewSelectedFile() {
     auto file = TWFilesListManager::shareFilesListManager().fileItemSelected();
     TWQuickLookViewCtrl::shareQuickLookViewCtrl()->quickLookPathfile(file ? std::optional(file->filePath())
-                                                                         : std::nullopt);
+                                                                          : std::nullopt);
 }

@@ -9,8 +9,6 @@
 
 #include "TWFilesListViewController.h"
 
-
-
 class TWSlideViewController : public QObject, public TWFilesListViewCtrDelegate {
     Q_OBJECT
 public:

@@ -140,8 +140,8 @@ QImage TWThumbnailCache::readScaledImage(const std::string& path, int side) {
     if (image.width() > side || image.height() > side)
         image = image.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     if (image.format() != QImage::Format_ARGB32_Premultiplied && image.format() != QImage::Format_RGB32)
-        image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                              : QImage::Format_RGB32);
+        image =
+            image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     return image;
 }
 

@@ -23,7 +23,7 @@ class TWThumbnailCache : public QObject {
 public:
     // Thumbnails are made at one of two sizes (the largest side, in pixels): small for
     // lists and small icon items, large for big icon items and cards.
-    static constexpr int kSmallSide = 160;
+    static constexpr int kSmallSide = 200;
     static constexpr int kLargeSide = 400;
 
     static TWThumbnailCache* shared();

@@ -100,8 +100,8 @@ TWToolBar::TWToolBar() {
     layout->addSpacing(12);
 
     // The category strip sits in a rounded frame drawn by paintEvent behind it.
-    static const char* names[] = {"allFilesBtn", "documentsBtn",    "imagesBtn",       "musicsBtn",
-                                  "videosBtn",   "compressesBtn",   "applicationsBtn", "othersBtn"};
+    static const char* names[] = {"allFilesBtn", "documentsBtn",  "imagesBtn",       "musicsBtn",
+                                  "videosBtn",   "compressesBtn", "applicationsBtn", "othersBtn"};
     const std::vector<std::string> titles = TWCategoryManager::categoryNames();
     for (int category = 0; category < 8; ++category) {
         auto* button = new TWToolBarButton(layoutView_);

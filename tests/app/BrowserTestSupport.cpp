@@ -25,9 +25,11 @@ QImage landscape(int width, int height, int seed) {
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     QLinearGradient sky(0, 0, 0, height * 0.7);
-    const int hue = pick(180, 230);
-    sky.setColorAt(0, QColor::fromHsv(hue, pick(90, 160), 235));
-    sky.setColorAt(1, QColor::fromHsv((hue + pick(140, 200)) % 360, pick(40, 90), 250));
+    // Day skies and sunsets.
+    const bool sunset = pick(0, 2) == 0;
+    const int hue = sunset ? pick(5, 35) : pick(185, 225);
+    sky.setColorAt(0, QColor::fromHsv(sunset ? pick(250, 290) : hue, pick(90, 170), sunset ? 170 : 235));
+    sky.setColorAt(1, QColor::fromHsv(hue, pick(60, 140), 250));
     painter.fillRect(image.rect(), sky);
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor::fromHsv(pick(30, 55), 170, 255));
@@ -42,8 +44,16 @@ QImage landscape(int width, int height, int seed) {
             hill.quadTo(x + width / 12, base - pick(10, height / 5), x + width / 6, base + pick(-10, 10));
         hill.lineTo(width, height);
         hill.closeSubpath();
-        painter.setBrush(QColor::fromHsv(pick(80, 150), 120 + 30 * layer, 150 - 35 * layer));
+        painter.setBrush(QColor::fromHsv(sunset ? pick(260, 300) : pick(70, 150), 90 + 30 * layer, 150 - 35 * layer));
         painter.drawPath(hill);
+        if (layer == 1 && pick(0, 1)) {
+            // A lake between the hills.
+            QLinearGradient water(0, base + 10, 0, height);
+            water.setColorAt(0, QColor::fromHsv(pick(190, 210), 120, 200));
+            water.setColorAt(1, QColor::fromHsv(pick(200, 220), 160, 140));
+            painter.setBrush(water);
+            painter.drawRect(QRect(0, base + height / 12, width, height / 8));
+        }
     }
     return image;
 }

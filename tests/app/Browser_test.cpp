@@ -17,7 +17,6 @@
 
 #include "BrowserTestSupport.h"
 #include "MainQueue.h"
-#include "TWMainWindow.h"
 #include "TWBrowserResoultViewCtrl.h"
 #include "TWCompareView.h"
 #include "TWCompareViewController.h"
@@ -28,6 +27,7 @@
 #include "TWFilesListViewController.h"
 #include "TWIconView.h"
 #include "TWIconViewController.h"
+#include "TWMainWindow.h"
 #include "TWOverView.h"
 #include "TWOverViewItemView.h"
 #include "TWOverViewerCtrl.h"
@@ -102,10 +102,11 @@ void BrowserTest::statusLineAndDeleteFollowTheMarks() {
     // The scan's rule checked all but one file of each group.
     const uint64_t checked = manager().numberOfFilesCheckedToRemoved();
     QVERIFY(checked > 0);
-    QCOMPARE(b->statusInfoRuns(),
-             QStringList({QString::number(checked), QStringLiteral(" files selected. "),
-                          QString::fromStdString(TWFileUtility::stringWithSize(manager().sizeOfFilesCheckedToRemoved())),
-                          QStringLiteral(" of storage space will be freed up.")}));
+    QCOMPARE(
+        b->statusInfoRuns(),
+        QStringList({QString::number(checked), QStringLiteral(" files selected. "),
+                     QString::fromStdString(TWFileUtility::stringWithSize(manager().sizeOfFilesCheckedToRemoved())),
+                     QStringLiteral(" of storage space will be freed up.")}));
     QVERIFY(b->btnDelete()->isEnabled());
 
     // Uncheck All on every group.
@@ -158,8 +159,8 @@ void BrowserTest::categoryChangeResetsTheFilterButTheOverviewDoesNot() {
     const double middle = ring->startAngleOf(TWCategory_documents) + ring->spanOf(TWCategory_documents) / 2;
     const double radius = (ring->outerRadius() + ring->innerRadius()) / 2;
     const QPointF centreOfRing = QRectF(ring->rect()).center();
-    const QPoint onDocuments = (centreOfRing + QPointF(std::sin(middle * M_PI / 180), -std::cos(middle * M_PI / 180)) *
-                                                   radius).toPoint();
+    const QPoint onDocuments =
+        (centreOfRing + QPointF(std::sin(middle * M_PI / 180), -std::cos(middle * M_PI / 180)) * radius).toPoint();
     QCOMPARE(ring->categoryAt(onDocuments), int(TWCategory_documents));
     browsertest::click(ring, onDocuments);
     QVERIFY(browser()->isSplitViewOnScreen());
@@ -502,8 +503,8 @@ void BrowserTest::overviewRingLegendAndPick() {
     const auto& rows = overview->itemView()->rows();
     QCOMPARE(rows.size(), size_t(8));
     QCOMPARE(rows[0].name, QStringLiteral("All"));
-    QCOMPARE(rows[0].size, QString::fromStdString(TWFileUtility::stringWithSize(manager().duplicateSizeOfCategory(
-                               TWCategory_allFiles))));
+    QCOMPARE(rows[0].size, QString::fromStdString(
+                               TWFileUtility::stringWithSize(manager().duplicateSizeOfCategory(TWCategory_allFiles))));
     // Ring and legend side by side, 32 points apart.
     QCOMPARE(overview->itemView()->geometry().left() - ring->geometry().right() - 1, TWOverViewerCtrl::kGap);
     // Hover makes the slice pulse; leaving stops it.
