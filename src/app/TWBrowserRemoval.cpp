@@ -105,6 +105,12 @@ void TWBrowserResoultViewCtrl::removedCheckedFilesWithFolder(const std::optional
 }
 
 void TWBrowserResoultViewCtrl::removalDidStart() {
+    // The run clears its cancel flag as it starts; a browser closing meanwhile sets it
+    // again here, so that only the first file is taken.
+    if (closing_) {
+        if (removal_) removal_->cancel();
+        return;
+    }
     TWProgressWndCtrl* progress = TWProgressWndCtrl::progressWndCtrl();
     progress->setIsCancelled(false);
     progress->setPercent(0);

@@ -1,6 +1,8 @@
 #include "TWBrowserResoultViewCtrl.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -37,6 +39,8 @@ TWBrowserResoultViewCtrl*& sharedBrowser() {
 
 constexpr int kBottomBarHeight = 44;
 constexpr int kInitialListWidth = 290;
+// How long quitting waits for a cancelled removal to finish the file in hand.
+constexpr qint64 kRemovalDrainMs = 60000;
 
 QString colored(const QString& text, double white) {
     const int level = int(white * 255 + 0.5);
@@ -71,7 +75,17 @@ TWBrowserResoultViewCtrl::TWBrowserResoultViewCtrl() {
 }
 
 TWBrowserResoultViewCtrl::~TWBrowserResoultViewCtrl() {
-    if (removal_) removal_->cancel();
+    // A run still going (the window closed meanwhile) ends after the file in hand; it
+    // needs the main queue to finish, so keep the event loop turning until it has.
+    if (removal_ && !removal_->isFinished()) {
+        closing_ = true;
+        removal_->cancel();
+        QElapsedTimer waited;
+        waited.start();
+        while (!removal_->isFinished() && waited.elapsed() < kRemovalDrainMs) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        }
+    }
     selectionObserver_.reset();
     singleSelectionObserver_.reset();
     checkObserver_.reset();

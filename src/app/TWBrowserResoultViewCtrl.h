@@ -158,6 +158,7 @@ private:
     int viewMode_ = kIconMode;
 
     std::shared_ptr<TWRemovalRun> removal_;
+    bool closing_ = false;  // the browser is going away: a run that starts now stops at once
     QString lastRemovalReport_;
     QPointer<QMessageBox> reportBox_;
 

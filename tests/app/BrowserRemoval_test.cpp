@@ -95,6 +95,7 @@ private slots:
     void cancelDuringARemovalKeepsTheRestChecked();
     void moveToAFolderUnderFreeNames();
     void filesLeftInPlaceAreReportedInOneMessage();
+    void closingTheWindowDuringARemovalStopsIt();
     void guideWindowFollowsTheFlags();
     void progressWindowCancelAndTexts();
 };
@@ -253,6 +254,23 @@ void BrowserRemovalTest::filesLeftInPlaceAreReportedInOneMessage() {
             return false;
         },
         5000));
+}
+
+void BrowserRemovalTest::closingTheWindowDuringARemovalStopsIt() {
+    twtest::TempDir tree("Twinsift");
+    auto app = std::make_unique<LiveApp>();
+    QVERIFY(browsertest::scanAndShow(*app, browsertest::writeRealisticTree(tree)));
+    TWPreference::shared().setDestType(TWDestTypeDeletePermanently);
+    const auto checked = browsertest::checkedPaths();
+    QVERIFY(checked.size() >= 3);
+    browser()->removedCheckedFilesWithFolder(std::nullopt);
+    QVERIFY(browser()->isRemoving());
+    // The app ends at once: the run finishes the file in hand and stops; nothing hangs.
+    app.reset();
+    size_t gone = 0;
+    for (const auto& path : checked)
+        if (!twtest::exists(path)) ++gone;
+    QVERIFY(gone <= 1);
 }
 
 void BrowserRemovalTest::guideWindowFollowsTheFlags() {
