@@ -1,13 +1,39 @@
 #include "TWPreferenceCtrl.h"
 
-#include <QLabel>
+#include <QAction>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
+#include <QStackedWidget>
 #include <QVBoxLayout>
+
+#include "AppDelegate.h"
+#include "TWAppStyle.h"
+#include "TWArtwork.h"
+#include "TWPreferenceGeneralPage.h"
+#include "TWPreferenceIgnorePage.h"
+#include "TWPreferenceSmartPage.h"
+#include "TWPreferencesWndTitleBarViewCtrl.h"
 
 namespace {
 TWPreferenceCtrl*& sharedPreferences() {
     static TWPreferenceCtrl* controller = nullptr;
     return controller;
 }
+
+// The frameless window: the window manager draws no outline, so it draws its own.
+class PreferencesWindow : public QWidget {
+public:
+    PreferencesWindow() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.fillRect(rect(), TWAppStyle::windowBackground());
+        painter.setPen(TWAppStyle::border());
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+};
 }  // namespace
 
 TWPreferenceCtrl* TWPreferenceCtrl::shared() {
@@ -21,20 +47,181 @@ void TWPreferenceCtrl::resetShared() {
 }
 
 TWPreferenceCtrl::TWPreferenceCtrl() {
-    window_ = new QWidget(nullptr, Qt::Window);
+    TWArtwork::ensureLoaded();
+    window_ = new PreferencesWindow();
     window_->setObjectName(QStringLiteral("TWPreferenceCtrl"));
     window_->setWindowTitle(tr("Preferences"));
+    window_->setWindowIcon(TWArtwork::icon(QStringLiteral("app_icon")));
+    window_->setFixedSize(kWindowSize);
+
+    titleBar_ = new TWPreferencesWndTitleBarViewCtrl(window_);
+    pages_ = new QStackedWidget(window_);  // pages without tabs or background
+    general_ = new TWPreferenceGeneralPage(pages_);
+    ignore_ = new TWPreferenceIgnorePage(pages_);
+    smart_ = new TWPreferenceSmartPage(pages_);
+    pages_->addWidget(general_);
+    pages_->addWidget(ignore_);
+    pages_->addWidget(smart_);
+
     auto* layout = new QVBoxLayout(window_);
-    layout->addWidget(new QLabel(tr("Preferences"), window_));
-    window_->resize(560, 420);
+    layout->setContentsMargins(1, 1, 1, 1);
+    layout->setSpacing(0);
+    layout->addWidget(titleBar_);
+    layout->addWidget(pages_, 1);
+
+    connect(titleBar_, &TWPreferencesWndTitleBarViewCtrl::closeClicked, window_, &QWidget::close);
+    connect(titleBar_, &TWPreferencesWndTitleBarViewCtrl::minimizeClicked, window_, &QWidget::showMinimized);
+    pageObserver_ = tw::NotificationCenter::defaultCenter().addObserver(
+        TWButtonSelectedDidChanged, [this](const tw::Notification&) { showPage(titleBar_->buttonSelected()); });
+
+    selectAllAction_ = new QAction(tr("Select All"), window_);
+    selectAllAction_->setObjectName(QStringLiteral("selectAll"));
+    selectAllAction_->setShortcut(QKeySequence::SelectAll);
+    selectAllAction_->setShortcutContext(Qt::WindowShortcut);
+    window_->addAction(selectAllAction_);
+    connect(selectAllAction_, &QAction::triggered, this, &TWPreferenceCtrl::selectAll);
+    showPage(generalPage);
 }
 
 TWPreferenceCtrl::~TWPreferenceCtrl() {
+    pageObserver_.reset();
     delete window_;
 }
 
 void TWPreferenceCtrl::showWindow() {
+    ignore_->reloadIgnoredTable();
+    if (!window_->isVisible()) {
+        QScreen* screen = QGuiApplication::primaryScreen();
+        if (screen) window_->move(screen->availableGeometry().center() - window_->rect().center());
+    }
     window_->show();
     window_->raise();
     window_->activateWindow();
+}
+
+int TWPreferenceCtrl::currentPage() const {
+    return pages_->currentIndex();
+}
+
+void TWPreferenceCtrl::showPage(int index) {
+    if (index < generalPage || index > smartPage) return;
+    if (titleBar_->buttonSelected() != index) titleBar_->setButtonSelected(index);
+    pages_->setCurrentIndex(index);
+    updateSelectAll();
+}
+
+// --- menu ---
+
+bool TWPreferenceCtrl::validateMenuItem(TWMenuAction action) const {
+    return action == TWMenuAction::selectAll && currentPage() == ignorePage;
+}
+
+void TWPreferenceCtrl::updateSelectAll() {
+    selectAllAction_->setEnabled(validateMenuItem(TWMenuAction::selectAll));
+}
+
+void TWPreferenceCtrl::selectAll() {
+    if (validateMenuItem(TWMenuAction::selectAll)) ignore_->selectAll();
+}
+
+// --- actions ---
+
+void TWPreferenceCtrl::searchMethodChanged() {
+    general_->searchMethodChanged();
+}
+void TWPreferenceCtrl::removeDestChanged() {
+    general_->removeDestChanged();
+}
+void TWPreferenceCtrl::skipPageChanged() {
+    ignore_->skipPageChanged();
+}
+void TWPreferenceCtrl::skipHiddenChecked() {
+    ignore_->skipHiddenChecked();
+}
+void TWPreferenceCtrl::changePhotoLibraryLocation() {
+    general_->changePhotoLibraryLocation();
+}
+void TWPreferenceCtrl::changeItunesMediaLocation() {
+    general_->changeItunesMediaLocation();
+}
+void TWPreferenceCtrl::addFilterFileType() {
+    ignore_->addFilterFileType();
+}
+void TWPreferenceCtrl::removeSelectedFileType() {
+    ignore_->removeSelectedFileType();
+}
+void TWPreferenceCtrl::addFilterFileFolders() {
+    ignore_->addFilterFileFolders();
+}
+void TWPreferenceCtrl::removeFilterFileAndFolders() {
+    ignore_->removeFilterFileAndFolders();
+}
+void TWPreferenceCtrl::showInFinder(int row) {
+    ignore_->showInFinder(row);
+}
+void TWPreferenceCtrl::addPrivilegeFolder() {
+    smart_->addPrivilegeFolder();
+}
+void TWPreferenceCtrl::removePrivilegeFolder() {
+    smart_->removePrivilegeFolder();
+}
+
+// --- bound properties ---
+
+bool TWPreferenceCtrl::selectBySmartName() const {
+    return smart_->selectBySmartName();
+}
+void TWPreferenceCtrl::setSelectBySmartName(bool select) {
+    smart_->setSelectBySmartName(select);
+}
+bool TWPreferenceCtrl::selectByFolderPrivilege() const {
+    return smart_->selectByFolderPrivilege();
+}
+void TWPreferenceCtrl::setSelectByFolderPrivilege(bool select) {
+    smart_->setSelectByFolderPrivilege(select);
+}
+bool TWPreferenceCtrl::selectByNewer() const {
+    return smart_->selectByNewer();
+}
+void TWPreferenceCtrl::setSelectByNewer(bool select) {
+    smart_->setSelectByNewer(select);
+}
+bool TWPreferenceCtrl::selectByOlder() const {
+    return smart_->selectByOlder();
+}
+void TWPreferenceCtrl::setSelectByOlder(bool select) {
+    smart_->setSelectByOlder(select);
+}
+bool TWPreferenceCtrl::selectSameAsDupFiles() const {
+    return smart_->selectSameAsDupFiles();
+}
+void TWPreferenceCtrl::setSelectSameAsDupFiles(bool select) {
+    smart_->setSelectSameAsDupFiles(select);
+}
+bool TWPreferenceCtrl::selectByHighQuality() const {
+    return smart_->selectByHighQuality();
+}
+void TWPreferenceCtrl::setSelectByHighQuality(bool select) {
+    smart_->setSelectByHighQuality(select);
+}
+bool TWPreferenceCtrl::selectByLowerQuality() const {
+    return smart_->selectByLowerQuality();
+}
+void TWPreferenceCtrl::setSelectByLowerQuality(bool select) {
+    smart_->setSelectByLowerQuality(select);
+}
+bool TWPreferenceCtrl::selectByHighResolution() const {
+    return smart_->selectByHighResolution();
+}
+void TWPreferenceCtrl::setSelectByHighResolution(bool select) {
+    smart_->setSelectByHighResolution(select);
+}
+bool TWPreferenceCtrl::selectByLowResolution() const {
+    return smart_->selectByLowResolution();
+}
+void TWPreferenceCtrl::setSelectByLowResolution(bool select) {
+    smart_->setSelectByLowResolution(select);
+}
+bool TWPreferenceCtrl::canRemovePrivilegeFolder() const {
+    return smart_->canRemovePrivilegeFolder();
 }

@@ -12,6 +12,8 @@ using Runner = std::function<int()>;
 
 Runner addHashCommand(CLI::App& app);
 Runner addPrefsCommand(CLI::App& app);
+Runner addScanCommand(CLI::App& app);
+Runner addRemoveCommand(CLI::App& app);
 
 // Writes a path so that one line is one file: control characters and backslashes are
 // escaped (\n, \t, \xNN, \\); bytes that are not valid UTF-8 are shown as \xNN.

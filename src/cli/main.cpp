@@ -20,6 +20,8 @@ int main(int argc, char** argv) {
         twcli::Runner runner = adder(app);
         runners[app.get_subcommands({})[before]] = std::move(runner);
     };
+    add(twcli::addScanCommand);
+    add(twcli::addRemoveCommand);
     add(twcli::addHashCommand);
     add(twcli::addPrefsCommand);
 

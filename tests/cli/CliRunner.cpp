@@ -27,6 +27,7 @@ CliResult runCli(const std::vector<std::string>& args, const std::map<std::strin
     if (pipe(outPipe) || pipe(errPipe) || pipe(inPipe)) return {};
     pid_t pid = fork();
     if (pid == 0) {
+        setsid();  // no controlling terminal: the tool cannot ask on one
         dup2(inPipe[0], 0);
         dup2(outPipe[1], 1);
         dup2(errPipe[1], 2);

@@ -1,0 +1,201 @@
+#include "TWPreferenceGeneralPage.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "TWAppStyle.h"
+#include "TWPreference.h"
+#include "TWPreferenceChooser.h"
+#include "TWPreferencePage.h"
+
+namespace {
+QButtonGroup* radioGroup(QWidget* parent, QVBoxLayout* layout, const QStringList& titles, const QString& name) {
+    auto* group = new QButtonGroup(parent);
+    group->setObjectName(name);
+    group->setExclusive(true);
+    for (int row = 0; row < titles.size(); ++row) {
+        auto* radio = new QRadioButton(titles[row], parent);
+        group->addButton(radio, row);
+        layout->addWidget(radio);
+    }
+    return group;
+}
+}  // namespace
+
+TWPreferenceGeneralPage::TWPreferenceGeneralPage(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("generalPage"));
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(TWPreferencePage::kMargin, 28, TWPreferencePage::kMargin + 12, 18);
+    grid->setHorizontalSpacing(14);
+    grid->setVerticalSpacing(22);
+    grid->setColumnStretch(1, 1);
+    int row = 0;
+
+    auto* searchBox = new QVBoxLayout();
+    searchBox->setSpacing(5);
+    matrixSearchMethod_ =
+        radioGroup(this, searchBox,
+                   {tr("Content: same size and same content"), tr("Name: same size and same name, ignoring case")},
+                   QStringLiteral("matrixSearchMethod"));
+    grid->addWidget(TWPreferencePage::rowLabel(tr("Find duplicates by:"), this), row, 0);
+    grid->addLayout(searchBox, row++, 1);
+
+    auto* destBox = new QVBoxLayout();
+    destBox->setSpacing(5);
+    matrixRemoveDest_ = radioGroup(this, destBox,
+                                   {tr("Moving them to the Trash"), tr("Deleting them permanently"),
+                                    tr("Moving them to a folder chosen when removing")},
+                                   QStringLiteral("matrixRemoveDest"));
+    grid->addWidget(TWPreferencePage::rowLabel(tr("Remove duplicates by:"), this), row, 0);
+    grid->addLayout(destBox, row++, 1);
+
+    // Similarity: the slider with its percentage, and which end is which below it.
+    auto* similarity = new QGridLayout();
+    similarity->setHorizontalSpacing(10);
+    similarity->setVerticalSpacing(0);
+    slideSimilarity_ = new QSlider(Qt::Horizontal, this);
+    slideSimilarity_->setObjectName(QStringLiteral("slideSimilarity"));
+    slideSimilarity_->setRange(0, 100);
+    slideSimilarity_->setPageStep(5);
+    slideSimilarity_->setFixedWidth(280);
+    similarLevelDescription_ = new QLabel(this);
+    similarLevelDescription_->setObjectName(QStringLiteral("similarLevelDescription"));
+    similarLevelDescription_->setMinimumWidth(44);
+    similarLevelDescription_->setFont(TWAppStyle::systemFont(10, true));
+    auto* ends = new QHBoxLayout();
+    ends->addWidget(TWPreferencePage::hint(tr("Looser"), this));
+    ends->addStretch();
+    ends->addWidget(TWPreferencePage::hint(tr("Stricter"), this));
+    auto* endsHolder = new QWidget(this);
+    endsHolder->setLayout(ends);
+    endsHolder->setFixedWidth(280);
+    ends->setContentsMargins(0, 0, 0, 0);
+    similarity->addWidget(slideSimilarity_, 0, 0);
+    similarity->addWidget(similarLevelDescription_, 0, 1);
+    similarity->addWidget(endsHolder, 1, 0);
+    similarity->setColumnStretch(2, 1);
+    grid->addWidget(TWPreferencePage::rowLabel(tr("Similar images:"), this), row, 0);
+    grid->addLayout(similarity, row++, 1);
+
+    auto* verifyBox = new QVBoxLayout();
+    verifyBox->setSpacing(3);
+    chkVerifyFullContent_ = new QCheckBox(tr("Compare whole files before grouping them"), this);
+    chkVerifyFullContent_->setObjectName(QStringLiteral("chkVerifyFullContent"));
+    verifyBox->addWidget(chkVerifyFullContent_);
+    auto* verifyHint = TWPreferencePage::hint(
+        tr("Turned off, a scan trusts the hashes of sampled parts: faster, but it can group different files."), this);
+    verifyHint->setContentsMargins(24, 0, 0, 0);
+    verifyBox->addWidget(verifyHint);
+    grid->addWidget(TWPreferencePage::rowLabel(tr("Verification:"), this), row, 0);
+    grid->addLayout(verifyBox, row++, 1);
+
+    grid->addWidget(TWPreferencePage::rowLabel(tr("Photos library:"), this), row, 0);
+    grid->addWidget(libraryRow(photosLibraryField_, changePhotosButton_, tr("Choose the Photos library")), row++, 1);
+    grid->addWidget(TWPreferencePage::rowLabel(tr("Music media folder:"), this), row, 0);
+    grid->addWidget(libraryRow(musicMediaField_, changeMusicButton_, tr("Choose the music media folder")), row++, 1);
+    grid->setRowStretch(row, 1);
+
+    connect(matrixSearchMethod_, &QButtonGroup::idClicked, this, [this] { searchMethodChanged(); });
+    connect(matrixRemoveDest_, &QButtonGroup::idClicked, this, [this] { removeDestChanged(); });
+    connect(slideSimilarity_, &QSlider::valueChanged, this, &TWPreferenceGeneralPage::similarityChanged);
+    connect(chkVerifyFullContent_, &QCheckBox::toggled, this, [this] { verifyFullContentChanged(); });
+    connect(changePhotosButton_, &QPushButton::clicked, this, [this] { changePhotoLibraryLocation(); });
+    connect(changeMusicButton_, &QPushButton::clicked, this, [this] { changeItunesMediaLocation(); });
+    reloadData();
+}
+
+QWidget* TWPreferenceGeneralPage::libraryRow(QLineEdit*& field, QPushButton*& button, const QString& tip) {
+    auto* holder = new QWidget(this);
+    auto* layout = new QHBoxLayout(holder);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(8);
+    field = new QLineEdit(holder);
+    field->setReadOnly(true);
+    field->setFocusPolicy(Qt::NoFocus);
+    field->setStyleSheet(
+        QStringLiteral("QLineEdit { background: #F4F5F7; border: 1px solid #DDE0E5;"
+                       " border-radius: 4px; padding: 2px 6px; color: #3B424C; }"));
+    button = new QPushButton(tr("Change…"), holder);
+    button->setToolTip(tip);
+    layout->addWidget(field, 1);
+    layout->addWidget(button);
+    return holder;
+}
+
+QString TWPreferenceGeneralPage::percentText(float level) {
+    return QLocale().toString(std::lround(double(level) * 100)) + QLocale().percent();
+}
+
+void TWPreferenceGeneralPage::reloadData() {
+    loading_ = true;
+    const TWPreference& preferences = TWPreference::shared();
+    auto check = [](QButtonGroup* group, int64_t value) {
+        if (QAbstractButton* button = group->button(int(value))) {
+            button->setChecked(true);
+            return;
+        }
+        // A stored value no row stands for: no row is chosen.
+        group->setExclusive(false);
+        for (QAbstractButton* b : group->buttons()) b->setChecked(false);
+        group->setExclusive(true);
+    };
+    check(matrixSearchMethod_, preferences.searchMode());
+    check(matrixRemoveDest_, preferences.destType());
+    float level = preferences.similarityLevel();
+    slideSimilarity_->setValue(int(std::lround(double(level) * 100)));
+    similarLevelDescription_->setText(percentText(level));
+    chkVerifyFullContent_->setChecked(preferences.verifyFullContent());
+    photosLibraryField_->setText(QString::fromStdString(preferences.PhotosLibraryLocation()));
+    photosLibraryField_->setCursorPosition(0);
+    musicMediaField_->setText(QString::fromStdString(preferences.iTunesMediaFolderLocation()));
+    musicMediaField_->setCursorPosition(0);
+    loading_ = false;
+}
+
+void TWPreferenceGeneralPage::searchMethodChanged() {
+    int row = matrixSearchMethod_->checkedId();
+    if (row >= 0) TWPreference::shared().setSearchMode(row);
+}
+
+void TWPreferenceGeneralPage::removeDestChanged() {
+    int row = matrixRemoveDest_->checkedId();
+    if (row >= 0) TWPreference::shared().setDestType(row);
+}
+
+void TWPreferenceGeneralPage::similarityChanged(int percent) {
+    float level = float(percent) / 100.0f;
+    similarLevelDescription_->setText(percentText(level));
+    if (!loading_) TWPreference::shared().setSimilarityLevel(level);
+}
+
+void TWPreferenceGeneralPage::verifyFullContentChanged() {
+    if (!loading_) TWPreference::shared().setVerifyFullContent(chkVerifyFullContent_->isChecked());
+}
+
+void TWPreferenceGeneralPage::changePhotoLibraryLocation() {
+    TWPreferenceChooser::chooseLibraryFolder(window(), tr("Choose the Photos Library"),
+                                             TWPreference::shared().PhotosLibraryLocation(),
+                                             [this](const std::vector<std::string>& paths) {
+                                                 TWPreference::shared().setPhotosLibraryLocation(paths.front());
+                                                 reloadData();
+                                             });
+}
+
+void TWPreferenceGeneralPage::changeItunesMediaLocation() {
+    TWPreferenceChooser::chooseLibraryFolder(window(), tr("Choose the Music Media Folder"),
+                                             TWPreference::shared().iTunesMediaFolderLocation(),
+                                             [this](const std::vector<std::string>& paths) {
+                                                 TWPreference::shared().setITunesMediaFolderLocation(paths.front());
+                                                 reloadData();
+                                             });
+}

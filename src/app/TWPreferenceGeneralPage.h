@@ -1,0 +1,61 @@
+#pragma once
+// The General page of the preferences window: how duplicates are matched, where
+// removed files go, how alike images must be, whether a content match is confirmed
+// over the whole file, and where the photo and music libraries live. Every change is
+// written to the preference store at once. Main thread only.
+
+#include <QWidget>
+#include <string>
+
+class QAbstractButton;
+class QButtonGroup;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSlider;
+
+class TWPreferenceGeneralPage : public QWidget {
+    Q_OBJECT
+public:
+    explicit TWPreferenceGeneralPage(QWidget* parent = nullptr);
+
+    // Sets every control from the store.
+    void reloadData();
+
+    // --- actions ---
+    void searchMethodChanged();
+    void removeDestChanged();
+    void similarityChanged(int percent);
+    void verifyFullContentChanged();
+    // Open the folder choosers; OK stores the chosen folder.
+    void changePhotoLibraryLocation();
+    void changeItunesMediaLocation();
+
+    // "70%" for 0.7, in the locale's percent style.
+    static QString percentText(float level);
+
+    QButtonGroup* matrixSearchMethod() const { return matrixSearchMethod_; }
+    QButtonGroup* matrixRemoveDest() const { return matrixRemoveDest_; }
+    QSlider* slideSimilarity() const { return slideSimilarity_; }
+    QLabel* similarLevelDescription() const { return similarLevelDescription_; }
+    QCheckBox* chkVerifyFullContent() const { return chkVerifyFullContent_; }
+    QLineEdit* photosLibraryField() const { return photosLibraryField_; }
+    QLineEdit* musicMediaField() const { return musicMediaField_; }
+    QPushButton* changePhotosButton() const { return changePhotosButton_; }
+    QPushButton* changeMusicButton() const { return changeMusicButton_; }
+
+private:
+    QWidget* libraryRow(QLineEdit*& field, QPushButton*& button, const QString& tip);
+
+    QButtonGroup* matrixSearchMethod_ = nullptr;
+    QButtonGroup* matrixRemoveDest_ = nullptr;
+    QSlider* slideSimilarity_ = nullptr;
+    QLabel* similarLevelDescription_ = nullptr;
+    QCheckBox* chkVerifyFullContent_ = nullptr;
+    QLineEdit* photosLibraryField_ = nullptr;
+    QLineEdit* musicMediaField_ = nullptr;
+    QPushButton* changePhotosButton_ = nullptr;
+    QPushButton* changeMusicButton_ = nullptr;
+    bool loading_ = false;  // reloadData() is setting the controls
+};

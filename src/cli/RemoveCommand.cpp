@@ -1,0 +1,246 @@
+// twinsift-cli remove [OPTIONS] FOLDER...: the same scan, then the checked copies go to
+// the Trash, are deleted, or are moved into a folder, by the same removal run as the
+// desktop app's Delete.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <map>
+
+#include "Commands.h"
+#include "DefaultsStore.h"
+#include "MainQueue.h"
+#include "ScanSession.h"
+#include "TWCategoryFiles.h"
+#include "TWDuplicateFilesManager.h"
+#include "TWFileUtility.h"
+#include "TWManagerRemovalSource.h"
+#include "TWPreference.h"
+#include "TWRemovalRun.h"
+
+namespace twcli {
+
+namespace {
+
+struct RemoveSettings {
+    ScanSettings scan;
+    std::string to;  // trash, delete, move; empty: the setting
+    std::string dest;
+    bool yes = false;
+    bool dryRun = false;
+    bool includeSimilar = false;
+};
+
+std::atomic<int> gRemovalInterrupts{0};
+void onRemovalInterrupt(int) {
+    if (gRemovalInterrupts.fetch_add(1) >= 1) _exit(130);
+}
+
+int32_t ruleFor(TWCategory category) {
+    auto& prefs = TWPreference::shared();
+    if (category == TWCategory_images && !prefs.usingDupFilesChkMtdForSimImg()) return prefs.checkMethodForSimilarImages();
+    return prefs.checkMethodForDuplicateFiles();
+}
+
+// Exact duplicates only: files that are merely similar are unchecked, and the rule is
+// applied to each group of byte-identical images, so that each keeps one copy.
+void keepExactDuplicatesOnly(const std::vector<std::shared_ptr<TWCategoryFiles>>& result) {
+    for (const auto& container : result)
+        for (const auto& group : container->duplicateFilesIncludingSimilar()) {
+            if (!group->isSimilarGroup()) continue;
+            group->uncheckedAll();
+            for (const auto& exact : group->duplicateFilesExcludingSimilar())
+                exact->smartCheckedByMethod(ruleFor(container->category()));
+        }
+}
+
+std::vector<PrintedCategory> plannedGroups(const std::vector<std::shared_ptr<TWCategoryFiles>>& result,
+                                           bool includeSimilar) {
+    std::vector<PrintedCategory> out;
+    for (const auto& container : result) {
+        PrintedCategory printed{container, {}};
+        auto groups =
+            includeSimilar ? container->duplicateFilesIncludingSimilar() : container->duplicateFilesExcludingSimilar();
+        for (const auto& group : groups)
+            if (group->numberOfChecked() > 0) printed.groups.push_back(group);
+        out.push_back(std::move(printed));
+    }
+    return out;
+}
+
+// Asks on the terminal; false when there is none or the answer is not yes.
+bool confirm(const std::string& question, bool* noTerminal) {
+    int tty = open("/dev/tty", O_RDWR | O_CLOEXEC);
+    if (tty < 0) {
+        *noTerminal = true;
+        return false;
+    }
+    std::string prompt = question + " [y/N] ";
+    (void)!write(tty, prompt.data(), prompt.size());
+    std::string answer;
+    char c;
+    while (read(tty, &c, 1) == 1 && c != '\n') answer.push_back(c);
+    close(tty);
+    return answer == "y" || answer == "Y" || answer == "yes" || answer == "YES" || answer == "Yes";
+}
+
+class TerminalProgress : public TWRemovalProgress {
+public:
+    explicit TerminalProgress(bool show) : show_(show) {}
+    void removalDidProgress(double percent, const std::string& title) override {
+        if (!show_) return;
+        fprintf(stderr, "\r\033[K%3.0f%%  %s", percent, title.c_str());
+        fflush(stderr);
+    }
+    void removalDidFinish(const TWRemovalOutcome& outcome) override {
+        if (show_) fprintf(stderr, "\r\033[K");
+        outcome_ = outcome;
+    }
+    TWRemovalOutcome outcome_;
+
+private:
+    bool show_;
+};
+
+const char* destinationText(int64_t destType) {
+    switch (destType) {
+        case TWDestTypeTrash: return "moved to the Trash";
+        case TWDestTypeDeletePermanently: return "deleted permanently";
+        default: return "moved into ";
+    }
+}
+
+int runRemove(RemoveSettings& s) {
+    if (!applyScanSettings(s.scan)) return 2;
+    int64_t destType = TWPreference::shared().destType();
+    if (s.to == "trash") destType = TWDestTypeTrash;
+    if (s.to == "delete") destType = TWDestTypeDeletePermanently;
+    if (s.to == "move") destType = TWDestTypeMoveToFolder;
+    if (destType < TWDestTypeTrash || destType > TWDestTypeMoveToFolder) {
+        fprintf(stderr, "twinsift-cli: the removal destination setting (%lld) is not valid; use --to\n",
+                static_cast<long long>(destType));
+        return 2;
+    }
+    if (destType == TWDestTypeMoveToFolder && s.dest.empty()) {
+        fprintf(stderr, "twinsift-cli: moving needs a folder: give --dest DIR\nRun 'twinsift-cli remove --help'.\n");
+        return 2;
+    }
+    if (destType != TWDestTypeMoveToFolder && !s.dest.empty()) {
+        fprintf(stderr, "twinsift-cli: --dest is only for --to move\nRun 'twinsift-cli remove --help'.\n");
+        return 2;
+    }
+    const bool nameMode = TWPreference::shared().searchMode() == TWSearchModeName;
+
+    ScanOutcome scan = runScan(s.scan);
+    if (scan.interrupted) {
+        fprintf(stderr, "Interrupted: nothing was removed.\n");
+        return 130;
+    }
+    if (!s.includeSimilar) keepExactDuplicatesOnly(scan.result);
+    auto& manager = TWDuplicateFilesManager::shared();
+    manager.updateDuplicateFiles(scan.result);
+
+    auto planned = plannedGroups(scan.result, s.includeSimilar);
+    const uint64_t count = manager.numberOfFilesCheckedToRemoved();
+    const uint64_t bytes = manager.sizeOfFilesCheckedToRemoved();
+    std::map<std::string, uint64_t> checkedSizes;
+    for (const auto& container : scan.result)
+        for (const auto& group : container->duplicateFilesIncludingSimilar())
+            for (const auto& file : group->itemsOfFileUtility())
+                if (file->isChecked()) checkedSizes[file->filePath()] = file->fileSize();
+
+    if (s.scan.json)
+        printJson(stdout, planned, scan.counters, false);
+    else
+        printText(stdout, planned, scan.counters, false);
+    fflush(stdout);
+    if (count == 0) {
+        fprintf(stderr, "Nothing to remove.\n");
+        return 0;
+    }
+    std::string where = destinationText(destType);
+    if (destType == TWDestTypeMoveToFolder) where += printablePath(s.dest);
+    fprintf(stderr, "%llu files (%s) will be %s.\n", static_cast<unsigned long long>(count),
+            TWFileUtility::stringWithSize(bytes).c_str(), where.c_str());
+    if (nameMode)
+        fprintf(stderr, "Warning: files were matched by name and size only; their contents were not compared.\n");
+    if (s.dryRun) {
+        fprintf(stderr, "Dry run: nothing was changed.\n");
+        return 0;
+    }
+    if (!s.yes) {
+        bool noTerminal = false;
+        if (!confirm("Remove these " + std::to_string(count) + " files?", &noTerminal)) {
+            fprintf(stderr, noTerminal ? "twinsift-cli: no terminal to confirm on; run with --yes to remove without "
+                                         "asking. Nothing was removed.\n"
+                                       : "Nothing was removed.\n");
+            return noTerminal ? 2 : 0;
+        }
+    }
+
+    struct sigaction action {};
+    action.sa_handler = onRemovalInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+
+    auto progress = std::make_shared<TerminalProgress>(!s.scan.quiet && !s.scan.noProgress &&
+                                                       (s.scan.progress || isatty(STDERR_FILENO)));
+    auto options = TWRemovalRun::optionsFromPreferences(s.dest);
+    options.destType = destType;
+    auto run = TWRemovalRun::create(std::make_shared<TWManagerRemovalSource>(manager), progress, options);
+    run->start();
+    auto& queue = tw::MainQueue::shared();
+    int seen = 0;
+    while (!run->isFinished()) {
+        queue.runUntil([&] { return run->isFinished() || gRemovalInterrupts.load() != seen; }, std::chrono::hours(24));
+        if (gRemovalInterrupts.load() != seen) {
+            seen = gRemovalInterrupts.load();
+            run->cancel();
+        }
+    }
+
+    const TWRemovalOutcome& outcome = progress->outcome_;
+    uint64_t failedBytes = 0;
+    for (const auto& failure : outcome.failures)
+        if (auto it = checkedSizes.find(failure.path); it != checkedSizes.end()) failedBytes += it->second;
+    const uint64_t handledBytes = bytes - run->remainingBytes();
+    const uint64_t freed = handledBytes > failedBytes ? handledBytes - failedBytes : 0;
+    printf("%s %llu files, %s %s; %llu failed.%s\n", destType == TWDestTypeMoveToFolder ? "Moved" : "Removed",
+           static_cast<unsigned long long>(outcome.disposed), TWFileUtility::stringWithSize(freed).c_str(),
+           destType == TWDestTypeMoveToFolder ? "moved out of the scanned folders" : "freed",
+           static_cast<unsigned long long>(outcome.failed),
+           outcome.cancelled ? " Cancelled: the files not reached were left alone." : "");
+    for (const auto& failure : outcome.failures)
+        fprintf(stderr, "failed: %s: %s\n", printablePath(failure.path).c_str(), failure.reason.c_str());
+    fflush(stdout);
+    if (outcome.cancelled) return 130;
+    return outcome.failed > 0 ? 1 : 0;
+}
+
+}  // namespace
+
+Runner addRemoveCommand(CLI::App& app) {
+    auto* cmd = app.add_subcommand("remove", "Scan, then remove the copies marked for removal");
+    cmd->description(
+        "Scan the FOLDERs as 'scan' does, list the copies that will be removed, ask for confirmation on the "
+        "terminal, then move them to the Trash, delete them, or move them into a folder. By default only exact "
+        "duplicates are removed (files that are merely similar images are kept, and every group of identical "
+        "files keeps one copy); --include-similar acts on the groups as the scan marked them. A copy is removed "
+        "only while another copy with the same content is still in place. Prints what was removed, the bytes "
+        "freed and how many files failed; any failure gives exit status 1.");
+    auto s = std::make_shared<RemoveSettings>();
+    addScanOptions(cmd, s->scan);
+    cmd->add_option("--to", s->to, "Where the copies go: trash, delete (permanently) or move (into --dest); "
+                                    "default: the removal setting")
+        ->check(CLI::IsMember({"trash", "delete", "move"}));
+    cmd->add_option("--dest", s->dest, "The folder that --to move moves the copies into (created when missing)");
+    cmd->add_flag("--yes,-y", s->yes, "Remove without asking for confirmation");
+    cmd->add_flag("--dry-run,-n", s->dryRun, "Only list what would be removed; change nothing");
+    cmd->add_flag("--include-similar", s->includeSimilar,
+                  "Also remove images that are only similar, as the scan marked them");
+    return [s]() { return runRemove(*s); };
+}
+
+}  // namespace twcli

@@ -1,0 +1,35 @@
+// twinsift-cli scan [OPTIONS] FOLDER...: scans, marks the copies by the settings'
+// rules, and prints the result.
+
+#include "Commands.h"
+#include "ScanSession.h"
+#include "TWCategoryFiles.h"
+
+namespace twcli {
+
+Runner addScanCommand(CLI::App& app) {
+    auto* cmd = app.add_subcommand("scan", "Find duplicate files and similar images in folders");
+    cmd->description(
+        "Scan the FOLDERs for duplicate files (equal size and equal content, or equal name and size in name "
+        "mode) and for visually similar images, mark the copies to remove by the selection rules of the "
+        "settings, and print the groups by category: [x] marks a copy that would be removed, [ ] the copy "
+        "that is kept. Options override a setting for this run only; nothing is written. Press Ctrl-C once to "
+        "stop and print what was found so far (exit status 130).");
+    auto settings = std::make_shared<ScanSettings>();
+    addScanOptions(cmd, *settings);
+    return [settings]() {
+        if (!applyScanSettings(*settings)) return 2;
+        ScanOutcome outcome = runScan(*settings);
+        std::vector<PrintedCategory> categories;
+        for (const auto& container : outcome.result)
+            categories.push_back({container, container->duplicateFilesIncludingSimilar()});
+        if (settings->json)
+            printJson(stdout, categories, outcome.counters, outcome.interrupted);
+        else
+            printText(stdout, categories, outcome.counters, outcome.interrupted);
+        fflush(stdout);
+        return outcome.interrupted ? 130 : 0;
+    };
+}
+
+}  // namespace twcli

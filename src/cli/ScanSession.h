@@ -1,0 +1,53 @@
+#pragma once
+// What `scan` and `remove` share: their options, the settings those options override
+// for this run only, and one scan driven on the main queue with its progress line and
+// Ctrl-C handling.
+
+#include <CLI/CLI.hpp>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ResultPrinter.h"
+
+class TWCategoryFiles;
+
+namespace twcli {
+
+struct ScanSettings {
+    std::vector<std::string> folders;
+    std::string mode;  // "content" or "name"; empty keeps the setting
+    std::string minSize, maxSize;
+    std::optional<double> similarity;
+    bool hidden = false;
+    bool skipPackages = false;
+    std::vector<std::string> ignoreTypes;
+    std::vector<std::string> ignorePaths;
+    std::string rule, imageRule;
+    bool noVerify = false;
+    bool json = false;
+    bool quiet = false;
+    bool progress = false;
+    bool noProgress = false;
+};
+
+// Registers the options shared by scan and remove.
+void addScanOptions(CLI::App* command, ScanSettings& settings);
+
+// Checks the folders and the option values and puts the overrides into the settings'
+// argument layer. On bad input prints one line and answers false (exit status 2).
+bool applyScanSettings(ScanSettings& settings);
+
+struct ScanOutcome {
+    std::vector<std::shared_ptr<TWCategoryFiles>> result;
+    ScanCounters counters;
+    bool interrupted = false;
+};
+
+// Runs one scan of settings.folders on the calling thread's main queue. The first
+// Ctrl-C stops the scan (what was found so far is returned, marked interrupted); a
+// second one ends the process at once with status 130.
+ScanOutcome runScan(const ScanSettings& settings);
+
+}  // namespace twcli
