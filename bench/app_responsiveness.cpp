@@ -6,7 +6,7 @@
 //   app_responsiveness [FILES] [FOLDER]
 //
 // FOLDER (default: a fresh folder under $TMPDIR) receives the tree and is removed
-// afterwards unless it was given.
+// afterwards unless it was given; a given folder keeps its tree for the next run.
 
 #include <unistd.h>
 
@@ -59,10 +59,17 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    std::printf("building %ld files under %s\n", files, root.c_str());
-    std::fflush(stdout);
-    fs::remove_all(root);
-    buildTree(root, files);
+    // A given folder keeps its tree between runs; the marker says how many files it holds.
+    fs::path marker = root / (".twinsift-bench-" + std::to_string(files));
+    if (ownFolder || !fs::exists(marker)) {
+        std::printf("building %ld files under %s\n", files, root.c_str());
+        std::fflush(stdout);
+        fs::remove_all(root);
+        buildTree(root, files);
+        std::ofstream{marker};
+    } else {
+        std::printf("scanning the %ld files already under %s\n", files, root.c_str());
+    }
 
     TWQtMainQueue mainQueue;
     TWQtThumbnailProvider::installShared();

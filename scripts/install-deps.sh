@@ -2,7 +2,9 @@
 # Installs the Debian 12 packages that building and testing Twinsift need, when they
 # are missing. Idempotent and quick when everything is there.
 #   scripts/install-deps.sh          build and test dependencies
-#   scripts/install-deps.sh --bench  also what the benchmarks need
+#   scripts/install-deps.sh --bench  also what the benchmarks need: Google Benchmark, the
+#                                    peers bench/compare-peers.py measures against, and
+#                                    GNU time for their CPU time and peak memory
 set -euo pipefail
 
 packages=(
@@ -15,7 +17,7 @@ packages=(
   xvfb xauth                 # running the app without a display of one's own
 )
 if [[ "${1:-}" == "--bench" ]]; then
-  packages+=(libbenchmark-dev)
+  packages+=(libbenchmark-dev jdupes rmlint fdupes time)
 fi
 
 missing=()

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QHash>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QSet>
 #include <QSvgRenderer>
 #include <memory>
@@ -53,7 +54,26 @@ bool TWArtwork::exists(const QString& name) {
 
 void TWArtwork::draw(QPainter& painter, const QString& name, const QRectF& rect) {
     ensureLoaded();
-    if (QSvgRenderer* renderer = rendererFor(name)) renderer->render(&painter, rect);
+    // Rendering a drawing costs far more than blitting it, and the ring is drawn
+    // sixty times a second while a scan runs: draw from a pixmap made once per size.
+    qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    QSize pixels = (rect.size() * ratio).toSize();
+    if (pixels.isEmpty()) return;
+    QString key = QStringLiteral("tw-art:%1:%2x%3").arg(name).arg(pixels.width()).arg(pixels.height());
+    QPixmap cached;
+    if (!QPixmapCache::find(key, &cached)) {
+        QSvgRenderer* renderer = rendererFor(name);
+        if (!renderer) return;
+        cached = QPixmap(pixels);
+        cached.fill(Qt::transparent);
+        QPainter offscreen(&cached);
+        offscreen.setRenderHint(QPainter::Antialiasing);
+        renderer->render(&offscreen, QRectF(QPointF(0, 0), QSizeF(pixels)));
+        offscreen.end();
+        QPixmapCache::insert(key, cached);
+    }
+    cached.setDevicePixelRatio(ratio);
+    painter.drawPixmap(rect, cached, QRectF(QPointF(0, 0), QSizeF(cached.size())));
 }
 
 QPixmap TWArtwork::pixmap(const QString& name, const QSize& size, qreal devicePixelRatio) {

@@ -47,5 +47,43 @@ int main(int argc, char** argv) {
     ctrl->addFolder(folders);
     ctrl->reloadData();
     ok = save(app, folder, QStringLiteral("scan-view-folders.png")) && ok;
+
+    // While scanning: hold the scan (paused) once the counters show something.
+    ctrl->clearFolders();
+    for (int i = 0; i < 2400; ++i) {
+        int key = i % 7 == 6 ? i - 3 : i;  // every seventh file copies an earlier one
+        std::string content = "photo " + std::to_string(key) + std::string(900 + key % 300, '.');
+        tree.write("Library/Album " + std::to_string(i / 100) + "/IMG_" + std::to_string(i) + ".dat", content);
+    }
+    ctrl->addFolder({tree / "Library"});
+    ctrl->reloadData();
+    ctrl->startOrStopSearch();
+    bool held = apptest::waitFor(
+        [&] {
+            auto engine = ctrl->searchDuplicateFiles();
+            if (!engine || engine->numberOfSearchFiles() < 1500) return false;
+            engine->pauseSearch();
+            return true;
+        },
+        60000);
+    // The ring stops at a pleasing angle rather than wherever the clock left it.
+    QTest::qWait(330);
+    ok = held && save(app, folder, QStringLiteral("scan-view-scanning.png")) && ok;
+    if (auto engine = ctrl->searchDuplicateFiles()) {
+        engine->resumeSearch();
+        engine->stopSearch();
+    }
+    ok = apptest::waitFor([&] { return ctrl->loadFilesStatus() == 2; }, 60000) && ok;
+
+    // A finished scan that found nothing.
+    app.backAction();
+    ctrl->loadFilesFromOpenpanel();  // New Scan
+    for (int i = 0; i < 12; ++i) tree.write("Unique/note-" + std::to_string(i) + ".txt", std::string(100 + i, 'n'));
+    ctrl->addFolder({tree / "Unique"});
+    ctrl->reloadData();
+    ctrl->startOrStopSearch();
+    ok = apptest::waitFor([&] { return ctrl->loadFilesStatus() == 2; }, 60000) && ok;
+    ok = apptest::waitFor([&] { return !app.wndMain()->isAnimating(); }, 5000) && ok;
+    ok = save(app, folder, QStringLiteral("scan-view-no-duplicates.png")) && ok;
     return ok ? 0 : 1;
 }

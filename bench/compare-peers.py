@@ -1,0 +1,327 @@
+#!/usr/bin/env python3
+"""Times twinsift-cli against jdupes, rmlint and fdupes on generated trees, and checks
+that Twinsift's exact groups are jdupes' groups seen through Twinsift's rules.
+
+    bench/compare-peers.py [--sizes 50000,100000,200000] [--runs 5] [--images]
+
+For each size the tree is made once (bench/make-tree.py, fixed seed) under --base, every
+tool runs once to warm the page cache, then --runs rounds run each tool once, the order
+rotating from round to round so that no tool always follows the same one. Each run is
+measured by GNU time (wall, user and system time, peak resident memory); the table shows
+the medians and Twinsift's ratio to each peer (below 1: Twinsift needs less).
+
+Every tool runs at its defaults, as a user would start it:
+  twinsift-cli scan --json TREE   (settings from a private, empty config folder)
+  jdupes -r TREE
+  rmlint TREE                      (its rmlint.sh and rmlint.json go to a temporary folder)
+  fdupes -r TREE
+
+The group check: jdupes' groups, cleared of hidden items, the contents of packages,
+empty files, symbolic links, images and ".dylib" files, and split by Twinsift's category
+of each name's extension, must equal Twinsift's exact groups outside the Images and
+Packages categories (similar-image groups and whole packages are set aside).
+"""
+
+import argparse
+import json
+import os
+import re
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+TOOLS = ["twinsift", "jdupes", "rmlint", "fdupes"]
+
+
+def fail(message):
+    sys.exit("compare-peers: " + message)
+
+
+# --- setup ---------------------------------------------------------------------------
+
+
+def ensure_peers():
+    missing = [t for t in ("jdupes", "rmlint", "fdupes") if not shutil.which(t)]
+    if missing or not os.access("/usr/bin/time", os.X_OK):
+        subprocess.run([os.path.join(ROOT, "scripts", "install-deps.sh"), "--bench"], check=True)
+
+
+def ensure_cli(build):
+    """The command-line tool of a Release build in `build`, configured and built when needed."""
+    cache = os.path.join(build, "CMakeCache.txt")
+    if os.path.exists(cache):
+        with open(cache) as f:
+            kind = re.search(r"^CMAKE_BUILD_TYPE:\w+=(.*)$", f.read(), re.M)
+        if not kind or kind.group(1) != "Release":
+            fail("%s is not a Release build; pass --build-dir for another folder" % build)
+    else:
+        subprocess.run(["cmake", "-S", ROOT, "-B", build, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
+                        "-DTWINSIFT_BUILD_APP=OFF", "-DTWINSIFT_BUILD_TESTS=OFF"], check=True,
+                       stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", build, "--target", "twinsift-cli"], check=True, stdout=subprocess.DEVNULL)
+    return os.path.join(build, "src", "cli", "twinsift-cli")
+
+
+def make_tree(base, files, images):
+    tree = os.path.join(base, "%s-%d" % ("images" if images else "plain", files))
+    command = [sys.executable, os.path.join(ROOT, "bench", "make-tree.py"), tree, "--files", str(files)]
+    subprocess.run(command + (["--images"] if images else []), check=True)
+    return tree
+
+
+# --- running -------------------------------------------------------------------------
+
+
+class Runner:
+    def __init__(self, cli, work):
+        self.cli = cli
+        self.work = work
+        self.config = os.path.join(work, "config")  # empty: the defaults
+        os.makedirs(self.config, exist_ok=True)
+
+    def command(self, tool, tree):
+        """(argv, cwd, env) of one tool's run over tree."""
+        env = dict(os.environ)
+        if tool == "twinsift":
+            env["XDG_CONFIG_HOME"] = self.config
+            return [self.cli, "scan", "--json", tree], self.work, env
+        if tool == "jdupes":
+            return ["jdupes", "-r", tree], self.work, env
+        if tool == "rmlint":
+            out = os.path.join(self.work, "rmlint")
+            os.makedirs(out, exist_ok=True)
+            return ["rmlint", tree], out, env  # rmlint writes rmlint.sh and rmlint.json here
+        if tool == "fdupes":
+            return ["fdupes", "-r", tree], self.work, env
+        raise ValueError(tool)
+
+    def run(self, tool, tree):
+        """One measured run: (wall s, user s, system s, peak KB); its output stays in work/TOOL.out."""
+        argv, cwd, env = self.command(tool, tree)
+        measure = os.path.join(self.work, "time.txt")
+        out = os.path.join(self.work, tool + ".out")
+        with open(out, "wb") as stdout:
+            done = subprocess.run(["/usr/bin/time", "-f", "%e %U %S %M", "-o", measure] + argv, cwd=cwd, env=env,
+                                  stdout=stdout, stderr=subprocess.DEVNULL)
+        # rmlint answers 1 when it found lint; anything else is a failure.
+        if done.returncode not in (0, 1) or (tool != "rmlint" and done.returncode != 0):
+            fail("%s failed (exit status %d): %s" % (tool, done.returncode, " ".join(argv)))
+        with open(measure) as f:
+            fields = f.read().split()[-4:]
+        wall, user, system, peak = float(fields[0]), float(fields[1]), float(fields[2]), int(fields[3])
+        return wall, user, system, peak
+
+
+def measure(runner, tree, runs, tools):
+    for tool in tools:  # warms the cache; not counted
+        runner.run(tool, tree)
+    samples = {tool: [] for tool in tools}
+    load = [os.getloadavg()[0]]
+    for i in range(runs):
+        order = tools[i % len(tools):] + tools[:i % len(tools)]
+        for tool in order:
+            samples[tool].append(runner.run(tool, tree))
+        load.append(os.getloadavg()[0])
+    return samples, load
+
+
+def medians(samples):
+    wall, user, system, peak = zip(*samples)
+    cpu = [u + s for u, s in zip(user, system)]
+    return {"wall": statistics.median(wall), "user": statistics.median(user), "sys": statistics.median(system),
+            "cpu": statistics.median(cpu), "peak": statistics.median(peak) / 1024.0}
+
+
+# --- group check ---------------------------------------------------------------------
+
+
+def category_lists():
+    """Twinsift's extension lists, read from the category manager so that they never drift."""
+    with open(os.path.join(ROOT, "src", "model", "TWCategoryManager.cpp")) as f:
+        source = f.read()
+    lists = {}
+    for name, body in re.findall(r"arrayOf(\w+)FileType\(\)\s*\{.*?=\s*\{(.*?)\};", source, re.S):
+        lists[name] = set(re.findall(r'"([^"]*)"', body))
+    if set(lists) != {"Document", "Image", "Music", "Video", "Compress", "Package"}:
+        fail("could not read the extension lists of TWCategoryManager.cpp")
+    return lists
+
+
+class Rules:
+    """What Twinsift leaves out of its exact groups, and how it files the rest."""
+
+    # The order of TWCategoryManager::categoryOfFileExtension decides extensions listed twice.
+    ORDER = [("Image", "Images"), ("Compress", "Archives"), ("Document", "Documents"), ("Music", "Music"),
+             ("Video", "Videos"), ("Package", "Packages")]
+
+    def __init__(self, tree):
+        self.tree = tree.rstrip("/")
+        self.lists = category_lists()
+
+    @staticmethod
+    def extension(name):
+        dot = name.rfind(".")
+        return name[dot + 1:].lower() if dot > 0 else ""
+
+    def category(self, path):
+        ext = self.extension(os.path.basename(path))
+        for key, name in self.ORDER:
+            if ext in self.lists[key]:
+                return name
+        return "Others"
+
+    def left_out(self, path):
+        parts = os.path.relpath(path, self.tree).split(os.sep)
+        if any(p.startswith(".") for p in parts):
+            return "hidden"
+        if any(self.extension(p) in self.lists["Package"] for p in parts[:-1]):
+            return "package content"
+        if os.path.islink(path):
+            return "symbolic link"
+        if self.extension(parts[-1]) == "dylib":
+            return "dylib"
+        if os.path.getsize(path) == 0:
+            return "empty"
+        if self.category(path) == "Images":
+            return "image"
+        return None
+
+
+def jdupes_groups(text, rules):
+    groups, dropped = set(), {}
+    for block in text.split("\n\n"):
+        by_category = {}
+        for path in filter(None, block.split("\n")):
+            reason = rules.left_out(path)
+            if reason:
+                dropped[reason] = dropped.get(reason, 0) + 1
+            else:
+                by_category.setdefault(rules.category(path), []).append(path)
+        groups.update(frozenset(g) for g in by_category.values() if len(g) > 1)
+    return groups, dropped
+
+
+def twinsift_groups(text):
+    result = json.loads(text)
+    groups, aside = set(), {"similar": 0, "Images": 0, "Packages": 0}
+    for category in result["categories"]:
+        for group in category["groups"]:
+            if group["similar"]:
+                aside["similar"] += 1
+            elif category["name"] in ("Images", "Packages"):
+                aside[category["name"]] += 1
+            else:
+                groups.add(frozenset(f["path"] for f in group["files"]))
+    return groups, aside
+
+
+def check_groups(work, tree):
+    rules = Rules(tree)
+    with open(os.path.join(work, "jdupes.out"), encoding="utf-8", errors="surrogateescape") as f:
+        theirs, dropped = jdupes_groups(f.read(), rules)
+    with open(os.path.join(work, "twinsift.out"), encoding="utf-8") as f:
+        ours, aside = twinsift_groups(f.read())
+    print("\nGroup check on %s:" % tree)
+    print("  jdupes, after clearing and splitting: %d groups (cleared: %s)" %
+          (len(theirs), ", ".join("%d %s" % (n, r) for r, n in sorted(dropped.items())) or "nothing"))
+    print("  Twinsift exact groups: %d (set aside: %s)" % (len(ours), ", ".join("%d %s" % (n, k) for k, n in aside.items())))
+    # Files in Twinsift's groups that it means to leave out explain a difference at once.
+    stray = {}
+    for group in ours:
+        for path in group:
+            reason = rules.left_out(path)
+            if reason:
+                stray[reason] = stray.get(reason, 0) + 1
+    if stray:
+        print("  Twinsift's groups hold files it leaves out by design: %s" %
+              ", ".join("%d %s" % (n, r) for r, n in sorted(stray.items())))
+    only_ours, only_theirs = ours - theirs, theirs - ours
+    for label, extra in (("only Twinsift", only_ours), ("only jdupes", only_theirs)):
+        for group in sorted(extra, key=sorted)[:5]:
+            print("  %s: %s" % (label, " | ".join(sorted(group))))
+    same = not only_ours and not only_theirs
+    print("  groups %s" % ("MATCH" if same else "DIFFER (%d only Twinsift, %d only jdupes)" %
+                           (len(only_ours), len(only_theirs))))
+    return same
+
+
+# --- report --------------------------------------------------------------------------
+
+
+def table(files, tree_files, stats, load, runs):
+    ours = stats["twinsift"]
+    lines = ["### %d files (%d on disk), %d runs each, load average %.1f to %.1f" %
+             (files, tree_files, runs, min(load), max(load)), "",
+             "| tool | wall s | user s | sys s | CPU s | peak MB | wall ratio | CPU ratio | memory ratio |",
+             "|---|---:|---:|---:|---:|---:|---:|---:|---:|"]
+    for tool, m in stats.items():
+        ratio = ["—"] * 3 if tool == "twinsift" else [
+            "%.2f" % (ours[k] / m[k]) if m[k] else "—" for k in ("wall", "cpu", "peak")]
+        lines.append("| %s | %.2f | %.2f | %.2f | %.2f | %.1f | %s |" %
+                     (tool, m["wall"], m["user"], m["sys"], m["cpu"], m["peak"], " | ".join(ratio)))
+    return "\n".join(lines)
+
+
+def growth(all_stats):
+    sizes = sorted(all_stats)
+    if len(sizes) < 2:
+        return ""
+    head = "| tool | " + " | ".join("%d: wall / CPU s / peak MB" % s for s in sizes) + " | CPU growth |"
+    lines = ["### Growth", "", head, "|---|" + "---:|" * (len(sizes) + 1)]
+    for tool in all_stats[sizes[0]]:
+        cells = ["%.2f / %.2f / %.0f" % (all_stats[s][tool]["wall"], all_stats[s][tool]["cpu"],
+                                         all_stats[s][tool]["peak"]) for s in sizes]
+        steps = ["%.2fx for %.1fx files" % (all_stats[b][tool]["cpu"] / all_stats[a][tool]["cpu"], b / a)
+                 for a, b in zip(sizes, sizes[1:]) if all_stats[a][tool]["cpu"]]
+        lines.append("| %s | %s | %s |" % (tool, " | ".join(cells), ", ".join(steps) or "—"))
+    return "\n".join(lines)
+
+
+def count_files(tree):
+    return sum(len(files) for _, _, files in os.walk(tree))
+
+
+def main():
+    parser = argparse.ArgumentParser(description="Twinsift against jdupes, rmlint and fdupes.")
+    parser.add_argument("--sizes", default="50000", help="comma-separated file counts (default 50000)")
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--images", action="store_true", help="trees with pictures (the second kind)")
+    parser.add_argument("--base", default="/tmp/twinsift-peers", help="where the trees are kept")
+    parser.add_argument("--build-dir", default=os.path.join(ROOT, "build"), help="a Release build folder")
+    parser.add_argument("--tools", default=",".join(TOOLS), help="a subset of " + ",".join(TOOLS))
+    args = parser.parse_args()
+    tools = [t for t in args.tools.split(",") if t]
+    if not tools or any(t not in TOOLS for t in tools) or tools[0] != "twinsift":
+        fail("--tools must start with twinsift and name only " + ",".join(TOOLS))
+    if args.runs < 1:
+        fail("--runs must be at least 1")
+
+    ensure_peers()
+    cli = ensure_cli(os.path.abspath(args.build_dir))
+    with open("/proc/meminfo") as f:
+        memory = int(f.readline().split()[1]) / 1024 / 1024
+    print("# Twinsift against its peers, %s, %d cores, %.0f GB memory" %
+          (time.strftime("%Y-%m-%d %H:%M %Z"), os.cpu_count(), memory))
+    all_stats, matched = {}, True
+    for files in (int(s) for s in args.sizes.split(",")):
+        tree = make_tree(args.base, files, args.images)
+        with tempfile.TemporaryDirectory(prefix="twinsift-peers-") as work:
+            samples, load = measure(Runner(cli, work), tree, args.runs, tools)
+            stats = {tool: medians(samples[tool]) for tool in tools}
+            all_stats[files] = stats
+            print("\n" + table(files, count_files(tree), stats, load, args.runs))
+            if "jdupes" in tools:
+                matched = check_groups(work, tree) and matched
+        sys.stdout.flush()
+    text = growth(all_stats)
+    if text:
+        print("\n" + text)
+    return 0 if matched else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
