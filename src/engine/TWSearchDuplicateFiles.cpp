@@ -3,6 +3,7 @@
 #include <dirent.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 
 #include "Log.h"
@@ -18,6 +19,9 @@
 #include "ZPSimilarContext.h"
 
 namespace {
+
+// How often at most a walker wakes the main thread to take the counts waiting.
+constexpr auto kCountInterval = std::chrono::milliseconds(10);
 
 ptrdiff_t walkSlots() {
     const unsigned processors = std::thread::hardware_concurrency();
@@ -37,13 +41,16 @@ struct FolderEntry {
 // The entries of one folder, hidden ones included, in the order the file system gives
 // them; none when it cannot be listed. The folder is closed before any descent, so a
 // deep tree never holds one descriptor per level.
-std::vector<FolderEntry> listFolder(const std::string& folder) {
+// `hasHiddenList` tells whether one of them is named ".hidden".
+std::vector<FolderEntry> listFolder(const std::string& folder, bool& hasHiddenList) {
     std::vector<FolderEntry> entries;
+    hasHiddenList = false;
     DIR* dir = opendir(folder.c_str());
     if (!dir) return entries;
     while (const dirent* entry = readdir(dir)) {
         const char* name = entry->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+        if (std::strcmp(name, ".hidden") == 0) hasHiddenList = true;
         entries.push_back({name, entry->d_type});
     }
     closedir(dir);
@@ -180,6 +187,7 @@ void TWSearchDuplicateFiles::passPauseGate() {
     // The flag is written under the mutex; a walker that misses a pause by a hair
     // would have passed just before it anyway.
     if (!gateClosed_.load()) return;
+    flushCounts();  // a paused scan shows every file it counted
     std::unique_lock<std::mutex> lock(sleepMutex_);
     sleepCondition_.wait(lock, [this] { return !waitForSleep_; });
 }
@@ -263,6 +271,7 @@ void TWSearchDuplicateFiles::run() {
 
     filterAndSortDulicateFiles();
     tw::MainQueue::shared().postAndWait([this, result = categoryFiles()] {
+        drainCounts();  // every count before the finished notification
         running_.store(false);
         tw::NotificationCenter::defaultCenter().post(TWSearchFilesFinishedNotification, result);
     });
@@ -272,7 +281,8 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
                                                tw::TaskGroup& group, bool needReleaseCPU) {
     const TWPreference& prefs = TWPreference::shared();
     struct statx attributes {};
-    for (const auto& entry : listFolder(path)) {
+    bool hasHiddenList = false;
+    for (const auto& entry : listFolder(path, hasHiddenList)) {
         if (isBeStop()) break;
         const std::string child = joinPath(path, entry.name.c_str());
         if (isLibraryLocation(prefs, child)) continue;
@@ -282,7 +292,7 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
         // of its record answers the ignore test too.
         if (!resolved.empty() && entry.type != DT_DIR && entry.type != DT_LNK &&
             TWFileUtility::readEntryAttributes(resolvedChild, attributes) && !S_ISDIR(attributes.stx_mode)) {
-            if (prefs.fileFolderIsIgnored(child, TWFileTypeRegular, attributes.stx_size)) continue;
+            if (prefs.fileFolderIsIgnored(child, TWFileTypeRegular, attributes.stx_size, hasHiddenList)) continue;
             collectFileUtility(TWFileUtility::initWithEntryOfResolvedFolder(resolvedChild, attributes));
             continue;
         }
@@ -307,6 +317,7 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
             }
         }
     }
+    flushCounts();
     if (needReleaseCPU) curSearchSema_.release();
 }
 
@@ -369,8 +380,20 @@ void TWSearchDuplicateFiles::drainCounts() {
     {
         std::lock_guard<std::mutex> lock(countMutex_);
         counts.swap(pendingCounts_);
+        drainQueued_ = false;
     }
     for (const PendingCount& count : counts) applyCount(count.duplicate, count.size);
+}
+
+void TWSearchDuplicateFiles::flushCounts() {
+    if (options_.waitForCounts) return;
+    {
+        std::lock_guard<std::mutex> lock(countMutex_);
+        if (drainQueued_ || pendingCounts_.empty()) return;
+        drainQueued_ = true;
+        lastDrainQueued_ = std::chrono::steady_clock::now();
+    }
+    tw::MainQueue::shared().post([this] { drainCounts(); });
 }
 
 void TWSearchDuplicateFiles::incrementCount(bool duplicate, uint64_t size) {
@@ -385,14 +408,21 @@ void TWSearchDuplicateFiles::incrementCount(bool duplicate, uint64_t size) {
     } else {
         // Counts queue up in the order they were made; one task on the main queue
         // applies every count waiting when it runs, each with its own notification.
-        // A count that finds the list empty queues the next such task.
-        bool first;
+        // A count queues the next such task when none is queued and the last one is
+        // kCountInterval old; counts left waiting are flushed when a folder is done,
+        // before a pause and before the finished notification.
+        bool queue;
         {
             std::lock_guard<std::mutex> lock(countMutex_);
-            first = pendingCounts_.empty();
             pendingCounts_.push_back({duplicate, size});
+            const auto now = std::chrono::steady_clock::now();
+            queue = !drainQueued_ && now - lastDrainQueued_ >= kCountInterval;
+            if (queue) {
+                drainQueued_ = true;
+                lastDrainQueued_ = now;
+            }
         }
-        if (first) main.post([this] { drainCounts(); });
+        if (queue) main.post([this] { drainCounts(); });
     }
 }
 

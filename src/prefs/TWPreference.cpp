@@ -447,8 +447,12 @@ bool isIgnoredByKind(const TWPreferenceDerived& d, const std::string& path, TWFi
 }
 
 // The rules that need only the path: hidden, ignored type, listed folder.
-bool isIgnoredByPath(const TWPreferenceDerived& d, const std::string& path) {
-    if (d.skipHidden && TWPreference::isHiddenAtItem(path)) return true;
+bool isIgnoredByPath(const TWPreferenceDerived& d, const std::string& path, bool folderHasHiddenList = true) {
+    if (d.skipHidden) {
+        const std::string_view name = pt::lastComponent(path);
+        if (folderHasHiddenList ? TWPreference::isHiddenAtItem(path) : !name.empty() && name.front() == '.')
+            return true;
+    }
     if (!d.types.empty()) {
         std::string_view ext = pt::extension(path);
         if (!ext.empty() && d.types.count(pt::asciiLower(ext)) != 0) return true;
@@ -464,9 +468,10 @@ bool TWPreference::fileFolderIsIgnored(const std::string& path) const {
     return isIgnoredByKind(d, path, TWFileUtility::fileTypeOf(path), [&] { return TWFileUtility::sizeOfPath(path); });
 }
 
-bool TWPreference::fileFolderIsIgnored(const std::string& path, TWFileType type, uint64_t size) const {
+bool TWPreference::fileFolderIsIgnored(const std::string& path, TWFileType type, uint64_t size,
+                                       bool folderHasHiddenList) const {
     const TWPreferenceDerived& d = impl_->current();
-    if (isIgnoredByPath(d, path)) return true;
+    if (isIgnoredByPath(d, path, folderHasHiddenList)) return true;
     return isIgnoredByKind(d, path, type, [size] { return size; });
 }
 

@@ -109,8 +109,11 @@ public:
     // copying lists.
     bool fileFolderIsIgnored(const std::string& path) const;
     // The same test for an item whose kind (TWFileUtility::fileTypeOf) and own size
-    // (TWFileUtility::sizeOfPath) the caller has just read, without reading them again.
-    bool fileFolderIsIgnored(const std::string& path, TWFileType type, uint64_t size) const;
+    // (TWFileUtility::sizeOfPath) the caller has just read, without reading them again;
+    // `folderHasHiddenList` false tells that the item's folder has no .hidden file (its
+    // listing showed none), so that file need not be looked for.
+    bool fileFolderIsIgnored(const std::string& path, TWFileType type, uint64_t size,
+                             bool folderHasHiddenList = true) const;
 
     // --- ignored file types ("sortArray") ---
     std::vector<std::string> filterFileTypeArray() const;

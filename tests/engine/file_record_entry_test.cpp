@@ -11,6 +11,7 @@
 #include "ScanHarness.h"
 #include "TWFileUtility.h"
 #include "TWPlacedItems.h"
+#include "TWPreference.h"
 #include "TestSupport.h"
 
 using namespace twtest;
@@ -116,6 +117,28 @@ TEST(FileRecordEntry, AScanThroughALinkedRootReportsResolvedPaths) {
     ScanReport report = scan({dir / "root-link"});
     const std::string base = realPathOf(dir.path());
     EXPECT_EQ(groupsOf(report, base), (std::vector<Group>{{"other/c.txt", "real/b.txt", "real/sub/a.txt"}}));
+    EXPECT_EQ(report.scanned, 3u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FileRecordEntry, AScanSkipsWhatAFolderHidesAndOnlyThat) {
+    ScopedDefaults defaults;
+    TWPreference::shared().setSkipHiddenItems(true);
+    TempDir dir;
+    const std::string words = "hidden or not";
+    dir.write("listed/shown.txt", words);
+    dir.write("listed/secret.txt", words);
+    dir.write("listed/.hidden", "secret.txt\nnot-here.txt\n");
+    dir.write("plain/copy.txt", words);
+    dir.write("plain/.dot.txt", words);
+    dir.write("plain/secret.txt", words);  // hidden only in the folder that lists it
+    ScanReport report = scan({dir.path()});
+    const std::string base = realPathOf(dir.path());
+    EXPECT_EQ(groupsOf(report, base),
+              (std::vector<Group>{{"listed/shown.txt", "plain/copy.txt", "plain/secret.txt"}}));
     EXPECT_EQ(report.scanned, 3u);
 }
 
