@@ -26,6 +26,7 @@ namespace {
 constexpr uint64_t kSampleBlock = 1024;
 constexpr uint64_t kWholeFileLimit = 2047;   // files up to this size are hashed whole
 constexpr uint64_t kEdgeSampleLimit = 6143;  // up to this size: first and last kilobyte
+static_assert(kWholeFileLimit <= 2 * kSampleBlock, "a sample holds at most two blocks");
 constexpr size_t kDigestChunk = 256u << 10;  // streaming block of the full-content digest
 constexpr double kThumbnailSide = 400;
 
@@ -244,11 +245,13 @@ std::string TWFileUtility::computeContentHash() const {
     } else {
         ranges = {{length / 3, kSampleBlock}, {2 * length / 3, kSampleBlock}};
     }
-    std::vector<unsigned char> sample;
+    // At most two blocks, or a whole file of up to 2047 bytes.
+    unsigned char sample[2 * kSampleBlock];
+    size_t sampled = 0;
     for (const auto& [offset, count] : ranges) {
-        size_t start = sample.size();
-        sample.resize(start + count);
-        long n = file->readAt(offset, sample.data() + start, count);
+        const size_t start = sampled;
+        sampled += count;
+        long n = file->readAt(offset, sample + start, count);
         // A short read means the file shrank while it was read: its sample would not
         // describe the size it was matched by, so it hashes by path like a read error.
         if (n != static_cast<long>(count)) {
@@ -256,7 +259,7 @@ std::string TWFileUtility::computeContentHash() const {
             return pathHash();
         }
     }
-    return TWHashUtility::hashStringWithData(sample.data(), sample.size());
+    return TWHashUtility::hashStringWithData(sample, sampled);
 }
 
 std::optional<std::vector<unsigned char>> TWFileUtility::getResourceForkData() const {
