@@ -2,7 +2,7 @@
 # The whole-scan benchmark: builds bench/scan_bench in a Release build, makes the tree
 # once (two halves of $TWINSIFT_SCAN_BENCH_FILES files, default 200000, no images),
 # and runs each case in a fresh process: the find floor and the engine at N and 2N,
-# then the engine at N with counts handed to the main thread without waiting.
+# then the engine at N and 2N with counts handed to the main thread without waiting.
 # Settings come from a private, empty config folder (the defaults).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -14,6 +14,7 @@ config=$(mktemp -d)
 trap 'rm -rf "$config"' EXIT
 export XDG_CONFIG_HOME=$config
 for filter in 'BM_FindFloor/1/' 'BM_Scan/halves:1/waitForCounts:1/' 'BM_FindFloor/2/' \
-              'BM_Scan/halves:2/waitForCounts:1/' 'BM_Scan/halves:1/waitForCounts:0/'; do
+              'BM_Scan/halves:2/waitForCounts:1/' 'BM_Scan/halves:1/waitForCounts:0/' \
+              'BM_Scan/halves:2/waitForCounts:0/'; do
   "$build/bench/scan_bench" --benchmark_filter="$filter" "$@" | grep -E '^BM_'
 done

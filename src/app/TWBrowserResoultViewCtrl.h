@@ -1,39 +1,169 @@
 #pragma once
 // The results browser: the view the main window shows after a scan that found
-// duplicates. It reads and changes the results manager and the flattened file list;
-// it holds no result data of its own. Main thread only.
+// duplicates. A toolbar of categories, the group list and the detail area (icon, slide
+// or compare view) side by side in a split view, or the overview in their place, and a
+// bottom bar with the status line, Delete, the smart-check menu, the view-mode buttons
+// and the icon-size slider. It holds no result data of its own: it reads and changes
+// the results manager and the flattened file list, and refreshes its parts when their
+// notifications arrive. It also runs removals (TWBrowserRemoval.cpp).
 //
-// This is the shell's stand-in until the browser itself is built: a Back button and a
-// summary of the result, enough to switch views and come back.
+// Main thread only.
 
+#include <QMessageBox>
 #include <QObject>
 #include <QPointer>
-#include <QWidget>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+#include <string>
 
+#include "NotificationCenter.h"
+#include "TWOverViewerCtrl.h"
+#include "TWRemovalProgress.h"
+#include "TWRemovalRun.h"
+#include "TWToolBar.h"
+
+class QAbstractButton;
 class QLabel;
-class QPushButton;
+class QMenu;
 
-class TWBrowserResoultViewCtrl : public QObject {
+class QPushButton;
+class QSlider;
+class QSplitter;
+class QStackedLayout;
+class QToolButton;
+class QWidget;
+
+class TWBrowserResoultViewCtrl : public QObject, public TWToolBarDelegate, public TWOverviewerCtrlDelegate {
     Q_OBJECT
 public:
+    enum ViewMode { kIconMode = 0, kSlideMode = 1, kCompareMode = 2 };
+    // The smart-check menu's item that unchecks everything.
+    static constexpr int kUncheckAllTag = 8;
+    static constexpr int kMinimumSideWidth = 240;
+
     // The one browser, made on first use (a QApplication must exist).
     static TWBrowserResoultViewCtrl* shared();
-    // Deletes the browser and its view (the app delegate at its end; tests).
+    // Deletes the browser with the controllers of its parts (the app delegate at its
+    // end; tests).
     static void resetShared();
 
     QWidget* view() const { return view_; }
+
+    // --- refreshes ---
     // Rereads the results manager (after each finished scan, before the view shows).
     void reloadData();
+    void updateStatusInfo();
+    void updateBrowserResultToolbarState();
+    void updateOverviewState();
+    void updateDuplicateFilesState();
+    void updateDetailFilesState();
+    void updateViewModeBtnState();
+
+    // --- actions ---
+    int viewMode() const { return viewMode_; }
+    void viewModeChanged(int tag);
+    void scaleIconSize(int value);  // slider value 0..100
+    void smartCheckedAction();
+    void menuSmartChecked(int tag);
     // Selects every displayed group, or none when all are selected already.
     void selectAll();
+    void deleteInFinder();
 
-    QPushButton* backButton() const { return backButton_; }
+    // --- removal (TWBrowserRemoval.cpp) ---
+    // Delete: asks for confirmation (or a folder) by the removal destination setting,
+    // then starts a removal.
+    void deleteDuplicateFile();
+    // Starts one removal of every checked file in the background and returns at once;
+    // `folder` is the destination of a move to a folder.
+    void removedCheckedFilesWithFolder(const std::optional<std::string>& folder);
+    bool isRemoving() const;
+    // The message of the last run that left files alone, or empty.
+    QString lastRemovalReport() const { return lastRemovalReport_; }
+
+    // --- toolbar and overview ---
+    void TWToolBarCategoryChanged(TWToolBar& toolBar) override;
+    void TWToolBarBackAction(TWToolBar& toolBar) override;
+    void TWOverviewerCtrlSelectViewCatory(TWOverViewerCtrl& ctrl, int category) override;
+
+    // --- notification handlers ---
+    void duplicateFilesSelectionDidChanged();
+    void duplicateSingleFileSelectionDidChanged() {}
+    void checkSelectionDidChanged();
+    void ignoredFilesNotification();
+
+    // --- parts ---
+    TWToolBar* toolBar() const;
+    QAbstractButton* backButton() const;
+    QSplitter* mainSplitView() const { return mainSplitView_; }
+    bool isSplitViewOnScreen() const;
+    bool isOverviewOnScreen() const;
+    QWidget* duplicateFilesView() const { return duplicateFilesView_; }
+    QWidget* detailFilesView() const { return detailFilesView_; }
+    QPushButton* btnDelete() const { return btnDelete_; }
+    QToolButton* btnSmartChecked() const { return btnSmartChecked_; }
+    QMenu* smartCheckMenu() const { return smartCheckMenu_; }
+    TWToolBarButton* btnIconViewMode() const { return modeButtons_[0]; }
+    TWToolBarButton* btnSlideViewMode() const { return modeButtons_[1]; }
+    TWToolBarButton* btnCompareViewMode() const { return modeButtons_[2]; }
+    QString imgSplitViewMode1() const { return splitImages_[0]; }
+    QString imgSplitViewMode2() const { return splitImages_[1]; }
+    QSlider* sldIconSize() const { return sldIconSize_; }
+    QLabel* lblStatusInfo() const { return lblStatusInfo_; }
+    QPushButton* btnDeleteInFinder() const { return btnDeleteInFinder_; }
+    // The four runs of the status line.
+    QStringList statusInfoRuns() const { return statusRuns_; }
+    // Shows the smart-check items that apply to the selected groups.
+    void updateSmartCheckMenuItems();
+
+signals:
+    // A removal ended and the views were refreshed.
+    void removalFinished();
 
 private:
+    friend class TWBrowserRemovalProgress;
     TWBrowserResoultViewCtrl();
     ~TWBrowserResoultViewCtrl() override;
+    void buildView();
+    QWidget* buildBottomBar();
+    void subscribe();
+    void showSplitView();
+    void showOverview();
+    QWidget* viewForMode(int mode) const;
+
+    // Removal progress, from the run through the main queue.
+    void removalDidStart();
+    void removalDidProgress(double percent, const std::string& title);
+    void removalDidFinish(const TWRemovalOutcome& outcome);
+    void reportLeftFiles(const TWRemovalOutcome& outcome);
 
     QPointer<QWidget> view_;
-    QLabel* summary_ = nullptr;
-    QPushButton* backButton_ = nullptr;
+    QWidget* content_ = nullptr;
+    QStackedLayout* contentStack_ = nullptr;
+    QSplitter* mainSplitView_ = nullptr;
+    QWidget* duplicateFilesView_ = nullptr;
+    QWidget* detailFilesView_ = nullptr;
+    QStackedLayout* detailStack_ = nullptr;
+    QPushButton* btnDelete_ = nullptr;
+    QToolButton* btnSmartChecked_ = nullptr;
+    QMenu* smartCheckMenu_ = nullptr;
+    TWToolBarButton* modeButtons_[3] = {};
+    QLabel* splitLabels_[2] = {};
+    QString splitImages_[2];
+    QSlider* sldIconSize_ = nullptr;
+    QLabel* lblStatusInfo_ = nullptr;
+    QPushButton* btnDeleteInFinder_ = nullptr;
+    QStringList statusRuns_;
+    int viewMode_ = kIconMode;
+
+    std::shared_ptr<TWRemovalRun> removal_;
+    bool closing_ = false;  // the browser is going away: a run that starts now stops at once
+    QString lastRemovalReport_;
+    QPointer<QMessageBox> reportBox_;
+
+    tw::NotificationCenter::Observer selectionObserver_;
+    tw::NotificationCenter::Observer singleSelectionObserver_;
+    tw::NotificationCenter::Observer checkObserver_;
+    tw::NotificationCenter::Observer ignoredObserver_;
 };

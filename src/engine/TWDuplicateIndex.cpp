@@ -167,15 +167,72 @@ TWDuplicateIndex::Category& TWDuplicateIndex::categoryLocked(TWCategory category
 }
 
 uint32_t TWDuplicateIndex::foundLocked(Category& category, const FilePtr& record) {
-    category.slots.push_back(Slot{record, nullptr, kNone});
+    category.slots.push_back(Slot{record, kNone, kNone});
     return static_cast<uint32_t>(category.slots.size() - 1);
 }
 
-void TWDuplicateIndex::appendLocked(Category& category, Keyed& keyed, const std::string& key, uint32_t slot) {
-    auto [it, added] = keyed.try_emplace(key, Chain{slot, slot});
-    if (added) return;
-    category.slots[it->second.tail].nextSameKey = slot;
-    it->second.tail = slot;
+namespace {
+
+uint64_t digestOfKey(const std::string& key) {
+    return std::hash<std::string>{}(key);
+}
+
+}  // namespace
+
+size_t TWDuplicateIndex::ChainTable::at(uint32_t bucket, uint64_t digest) const {
+    uint64_t h = (digest ^ (static_cast<uint64_t>(bucket) * 0x9E3779B97F4A7C15ull)) * 0xBF58476D1CE4E5B9ull;
+    return static_cast<size_t>(h ^ (h >> 31)) & (entries_.size() - 1);
+}
+
+const TWDuplicateIndex::Chain* TWDuplicateIndex::ChainTable::find(uint32_t bucket, uint64_t digest) const {
+    if (entries_.empty()) return nullptr;
+    const size_t mask = entries_.size() - 1;
+    for (size_t i = at(bucket, digest);; i = (i + 1) & mask) {
+        const Chain& entry = entries_[i];
+        if (entry.head == kNone) return nullptr;
+        if (entry.digest == digest && entry.bucket == bucket) return &entry;
+    }
+}
+
+TWDuplicateIndex::Chain& TWDuplicateIndex::ChainTable::findOrAdd(uint32_t bucket, uint64_t digest) {
+    if (const Chain* found = find(bucket, digest)) return const_cast<Chain&>(*found);
+    // Grown at 3/4 full, so that every probe ends at a free entry.
+    if ((count_ + 1) * 4 > entries_.size() * 3) {
+        std::vector<Chain> old(entries_.empty() ? 64 : entries_.size() * 2);
+        old.swap(entries_);
+        const size_t mask = entries_.size() - 1;
+        for (const Chain& entry : old) {
+            if (entry.head == kNone) continue;
+            size_t i = at(entry.bucket, entry.digest);
+            while (entries_[i].head != kNone) i = (i + 1) & mask;
+            entries_[i] = entry;
+        }
+    }
+    const size_t mask = entries_.size() - 1;
+    size_t i = at(bucket, digest);
+    while (entries_[i].head != kNone) i = (i + 1) & mask;
+    ++count_;
+    Chain& added = entries_[i];
+    added.digest = digest;
+    added.bucket = bucket;
+    return added;  // head still kNone: the caller fills it in
+}
+
+void TWDuplicateIndex::appendLocked(Category& category, uint32_t bucket, const std::string& key, uint32_t slot) {
+    Chain& chain = chains_.findOrAdd(bucket, digestOfKey(key));
+    if (chain.head == kNone) {
+        chain.head = chain.tail = slot;
+        return;
+    }
+    category.slots[chain.tail].nextSameKey = slot;
+    chain.tail = slot;
+}
+
+bool TWDuplicateIndex::hasKey(TWFileUtility& founder, const std::string& key) const {
+    // Content keys need no second look: the match compares the whole hashes, and keys
+    // that differ come from hashes that differ.
+    if (searchMode_ != TWSearchModeName) return true;
+    return TWLowercasedName(founder.fileName()) == key;
 }
 
 void TWDuplicateIndex::prefetch(const FilePtr& record) {
@@ -206,9 +263,8 @@ void TWDuplicateIndex::prefetch(const FilePtr& record) {
         Category& category = *findCategoryLocked(record->category());
         if (it->second.lone != kNone) candidates.push_back(category.slots[it->second.lone].first);
         if (it->second.keyed != kNone) {
-            const Keyed& keyed = keyed_[it->second.keyed];
-            if (auto found = keyed.find(compactHash(*hash)); found != keyed.end())
-                for (uint32_t slot = found->second.head; slot != kNone; slot = category.slots[slot].nextSameKey)
+            if (const Chain* found = chains_.find(it->second.keyed, digestOfKey(compactHash(*hash))))
+                for (uint32_t slot = found->head; slot != kNone; slot = category.slots[slot].nextSameKey)
                     candidates.push_back(category.slots[slot].first);
         }
     }
@@ -239,35 +295,35 @@ TWPlacement TWDuplicateIndex::place(const FilePtr& record, const std::atomic<boo
         bucket.lone = foundLocked(category, record);
         return finish(TWPlacement::Founded, 0);
     }
-    if (bucket.keyed == kNone) {
-        bucket.keyed = static_cast<uint32_t>(keyed_.size());
-        keyed_.emplace_back();
-    }
-    Keyed& keyed = keyed_[bucket.keyed];
+    if (bucket.keyed == kNone) bucket.keyed = keyedBuckets_++;
+    const uint32_t keyedBucket = bucket.keyed;
     if (bucket.lone != kNone) {
         // A second file of this size: the lone founder gets its key now.
         const uint32_t lone = bucket.lone;
         bucket.lone = kNone;
-        if (auto loneKey = matchKey(*category.slots[lone].first)) appendLocked(category, keyed, *loneKey, lone);
+        if (auto loneKey = matchKey(*category.slots[lone].first)) appendLocked(category, keyedBucket, *loneKey, lone);
     }
 
     const std::optional<std::string> recordKey = matchKey(*record);
     if (stop.load()) return TWPlacement::Dropped;
     if (recordKey) {
-        if (auto found = keyed.find(*recordKey); found != keyed.end()) {
-            for (uint32_t index = found->second.head; index != kNone; index = category.slots[index].nextSameKey) {
+        if (const Chain* found = chains_.find(keyedBucket, digestOfKey(*recordKey))) {
+            for (uint32_t index = found->head; index != kNone; index = category.slots[index].nextSameKey) {
                 Slot& slot = category.slots[index];
-                if (!matches(*slot.first, *record, kind)) continue;
+                if (!hasKey(*slot.first, *recordKey) || !matches(*slot.first, *record, kind)) continue;
                 if (stop.load()) return TWPlacement::Dropped;
-                if (!slot.group) slot.group = TWDuplicateFile::initWithFile(slot.first);
-                slot.group->addFile(record);
+                if (slot.group == kNone) {
+                    slot.group = static_cast<uint32_t>(category.groups.size());
+                    category.groups.push_back(TWDuplicateFile::initWithFile(slot.first));
+                }
+                category.groups[slot.group]->addFile(record);
                 return finish(TWPlacement::Joined, record->fileSize());
             }
         }
     }
     if (stop.load()) return TWPlacement::Dropped;
     const uint32_t slot = foundLocked(category, record);
-    if (recordKey) appendLocked(category, keyed, *recordKey, slot);
+    if (recordKey) appendLocked(category, keyedBucket, *recordKey, slot);
     return finish(TWPlacement::Founded, 0);
 }
 
@@ -289,20 +345,24 @@ void TWDuplicateIndex::addGroupsToContainers() {
     std::lock_guard<std::mutex> lock(mutex_);
     for (auto& c : categories_)
         for (const Slot& slot : c->slots)
-            if (slot.group && c->container) c->container->addDuplicateFile(slot.group);
+            if (slot.group != kNone && c->container) c->container->addDuplicateFile(c->groups[slot.group]);
 }
 
 void TWDuplicateIndex::releaseRecords() {
     std::lock_guard<std::mutex> lock(mutex_);
-    for (auto& c : categories_) c->slots = {};
+    for (auto& c : categories_) {
+        c->slots = {};
+        c->groups = {};
+    }
     buckets_ = {};
-    keyed_ = {};
+    keyedBuckets_ = 0;
+    chains_ = {};
 }
 
 size_t TWDuplicateIndex::numberOfGroupsOfOne() const {
     std::lock_guard<std::mutex> lock(mutex_);
     size_t count = 0;
     for (const auto& c : categories_)
-        for (const Slot& slot : c->slots) count += slot.group ? 0 : 1;
+        for (const Slot& slot : c->slots) count += slot.group == kNone ? 1 : 0;
     return count;
 }

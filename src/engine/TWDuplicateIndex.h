@@ -82,13 +82,14 @@ private:
 
     struct Slot {
         FilePtr first;
-        TWDuplicateFile::Ptr group;    // null while the first file is alone
+        uint32_t group = kNone;        // into Category::groups; kNone while the first file is alone
         uint32_t nextSameKey = kNone;  // the next founder with the same key, in order
     };
     struct Category {
         TWCategory category;
         TWCategoryFiles::Ptr container;  // null only for a category no file can have
         std::deque<Slot> slots;
+        std::vector<TWDuplicateFile::Ptr> groups;
     };
     struct BucketKey {
         uint64_t size;
@@ -102,22 +103,38 @@ private:
     // hashed, or founders keyed by hash or name (each list in founding order).
     struct Bucket {
         uint32_t lone = kNone;
-        uint32_t keyed = kNone;  // index into keyed_
+        uint32_t keyed = kNone;  // the bucket's number in chains_, once it has keys
     };
-    // Key -> the first and last founder of its chain (see Slot::nextSameKey).
+    // (bucket, 64-bit digest of a key) -> the first and last founder of its chain (see
+    // Slot::nextSameKey), open addressing. Keys whose digests collide share a chain,
+    // so a walk of a chain skips founders whose own key differs.
     struct Chain {
-        uint32_t head, tail;
+        uint64_t digest = 0;
+        uint32_t bucket = 0;
+        uint32_t head = kNone;  // kNone marks a free entry
+        uint32_t tail = kNone;
     };
-    using Keyed = std::unordered_map<std::string, Chain>;
+    class ChainTable {
+    public:
+        const Chain* find(uint32_t bucket, uint64_t digest) const;
+        Chain& findOrAdd(uint32_t bucket, uint64_t digest);  // a new one has head kNone
+
+    private:
+        size_t at(uint32_t bucket, uint64_t digest) const;
+        std::vector<Chain> entries_;
+        size_t count_ = 0;
+    };
 
     Kind kindOf(const TWFileUtility& record) const;
     std::optional<BucketKey> bucketKeyLocked(const TWFileUtility& record, Kind kind, bool create);
     std::optional<std::string> matchKey(TWFileUtility& record) const;
+    // Whether the founder's key is `key` (a chain may hold colliding keys).
+    bool hasKey(TWFileUtility& founder, const std::string& key) const;
     bool matches(TWFileUtility& first, TWFileUtility& record, Kind kind) const;
     Category* findCategoryLocked(TWCategory category);
     Category& categoryLocked(TWCategory category);  // created and appended when missing
     uint32_t foundLocked(Category& category, const FilePtr& record);
-    static void appendLocked(Category& category, Keyed& keyed, const std::string& key, uint32_t slot);
+    void appendLocked(Category& category, uint32_t bucket, const std::string& key, uint32_t slot);
 
     const int64_t searchMode_;
     const bool verifyFullContent_;
@@ -127,7 +144,8 @@ private:
     std::vector<std::unique_ptr<Category>> categories_;  // in order of appearance
     std::unordered_map<std::string, uint32_t> sourceIds_;
     std::unordered_map<BucketKey, Bucket, BucketKeyHash> buckets_;
-    std::vector<Keyed> keyed_;
+    uint32_t keyedBuckets_ = 0;
+    ChainTable chains_;
 };
 
 // A file name lower-cased for the name match: UTF-8 letters by their Unicode case

@@ -4,6 +4,7 @@
 #include <limits.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <xxhash.h>
 
@@ -25,6 +26,7 @@ namespace {
 constexpr uint64_t kSampleBlock = 1024;
 constexpr uint64_t kWholeFileLimit = 2047;   // files up to this size are hashed whole
 constexpr uint64_t kEdgeSampleLimit = 6143;  // up to this size: first and last kilobyte
+static_assert(kWholeFileLimit <= 2 * kSampleBlock, "a sample holds at most two blocks");
 constexpr size_t kDigestChunk = 256u << 10;  // streaming block of the full-content digest
 constexpr double kThumbnailSide = 400;
 
@@ -114,6 +116,39 @@ std::string formatQuotient(float quotient, const char* unit) {
 
 // --- creation ---
 
+namespace {
+
+constexpr unsigned kEntryMask = STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_BLOCKS;
+
+// A record made with make_shared (object and counts in one allocation) from a
+// protected constructor.
+template <class Record>
+struct Made final : Record {
+    template <class... Args>
+    explicit Made(Args&&... args) : Record(std::forward<Args>(args)...) {}
+};
+
+TWTime timeOf(const struct statx_timestamp& ts) {
+    return TWTime{} + std::chrono::duration_cast<TWTime::duration>(std::chrono::seconds(ts.tv_sec) +
+                                                                   std::chrono::nanoseconds(ts.tv_nsec));
+}
+
+bool isPackageExtension(const std::string& path) {
+    std::string extension = lowercasedAscii(TWFileUtility::pathExtension(path));
+    if (extension.empty()) return false;
+    const auto& packages = TWCategoryManager::arrayOfPackageFileType();
+    return std::find(packages.begin(), packages.end(), extension) != packages.end();
+}
+
+// fileTypeOf for an item whose lstat mode is known: only a folder is anything but
+// TWFileTypeRegular.
+TWFileType typeOfMode(const std::string& path, mode_t mode) {
+    if (!S_ISDIR(mode)) return TWFileTypeRegular;
+    return isPackageExtension(path) ? TWFileTypePackage : TWFileTypeDirectory;
+}
+
+}  // namespace
+
 TWFileUtility::TWFileUtility(const std::string& path) : filePath_(resolvePath(path)) {
     struct stat st {};
     if (lstat(filePath_.c_str(), &st) == 0) {
@@ -123,16 +158,45 @@ TWFileUtility::TWFileUtility(const std::string& path) : filePath_(resolvePath(pa
         device_ = st.st_dev;
         inode_ = st.st_ino;
         isRegularFile_ = S_ISREG(st.st_mode);
+        fileType_ = typeOfMode(filePath_, st.st_mode);
     }
-    fileType_ = fileTypeOf(filePath_);
     category_ = TWCategoryManager::categoryOfFileExtension(pathExtension(filePath_));
     // The date belongs to the item as it was named (a link keeps its own), but a
     // leading "~" still has to be expanded to name anything at all.
     createTime_ = creationTimeOf(expandTilde(path));
 }
 
+TWFileUtility::TWFileUtility(std::string resolvedPath, const struct statx& sx) : filePath_(std::move(resolvedPath)) {
+    fileSize_ = sx.stx_size;
+    fileSizeOnDisk_ = sx.stx_blocks * 512;
+    hasIdentity_ = true;
+    device_ = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+    inode_ = sx.stx_ino;
+    isRegularFile_ = S_ISREG(sx.stx_mode);
+    fileType_ = typeOfMode(filePath_, sx.stx_mode);
+    category_ = TWCategoryManager::categoryOfFileExtension(pathExtension(filePath_));
+    createTime_ = timeOf((sx.stx_mask & STATX_BTIME) ? sx.stx_btime : sx.stx_mtime);
+}
+
 std::shared_ptr<TWFileUtility> TWFileUtility::initWithPath(const std::string& path) {
-    return std::shared_ptr<TWFileUtility>(new TWFileUtility(path));
+    return std::make_shared<Made<TWFileUtility>>(path);
+}
+
+bool TWFileUtility::readEntryAttributes(const std::string& path, struct statx& sx) {
+    return statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &sx) == 0 &&
+           (sx.stx_mask & kEntryMask) == kEntryMask && (sx.stx_mask & (STATX_BTIME | STATX_MTIME)) != 0 &&
+           !S_ISLNK(sx.stx_mode);
+}
+
+std::shared_ptr<TWFileUtility> TWFileUtility::initWithEntryOfResolvedFolder(const std::string& path) {
+    struct statx sx {};
+    if (!readEntryAttributes(path, sx)) return initWithPath(path);
+    return std::make_shared<Made<TWFileUtility>>(path, sx);
+}
+
+std::shared_ptr<TWFileUtility> TWFileUtility::initWithEntryOfResolvedFolder(const std::string& path,
+                                                                            const struct statx& attributes) {
+    return std::make_shared<Made<TWFileUtility>>(path, attributes);
 }
 
 TWFileUtility::~TWFileUtility() = default;
@@ -159,19 +223,19 @@ std::optional<std::string> TWFileUtility::cachedHashString() const {
 }
 
 std::string TWFileUtility::computeContentHash() const {
-    const std::string pathHash = TWHashUtility::hashStringWithString(filePath_);
+    const auto pathHash = [this] { return TWHashUtility::hashStringWithString(filePath_); };
     int error = 0;
     auto file = tw::SafeFile::open(filePath_, &error);
     if (!file) {
         // A FIFO, socket, device or folder is not content: it hashes by its path, quietly.
         if (error != EINVAL) tw::log("No access right(%s).", filePath_.c_str());
-        return pathHash;
+        return pathHash();
     }
     const uint64_t length = file->size();
     if (length == 0) {
         auto resource = getResourceForkData();
         return resource && !resource->empty() ? TWHashUtility::hashStringWithData(resource->data(), resource->size())
-                                              : pathHash;
+                                              : pathHash();
     }
     std::vector<std::pair<uint64_t, uint64_t>> ranges;  // offset, length
     if (length <= kWholeFileLimit) {
@@ -181,19 +245,21 @@ std::string TWFileUtility::computeContentHash() const {
     } else {
         ranges = {{length / 3, kSampleBlock}, {2 * length / 3, kSampleBlock}};
     }
-    std::vector<unsigned char> sample;
+    // At most two blocks, or a whole file of up to 2047 bytes.
+    unsigned char sample[2 * kSampleBlock];
+    size_t sampled = 0;
     for (const auto& [offset, count] : ranges) {
-        size_t start = sample.size();
-        sample.resize(start + count);
-        long n = file->readAt(offset, sample.data() + start, count);
+        const size_t start = sampled;
+        sampled += count;
+        long n = file->readAt(offset, sample + start, count);
         // A short read means the file shrank while it was read: its sample would not
         // describe the size it was matched by, so it hashes by path like a read error.
         if (n != static_cast<long>(count)) {
             tw::log("Cannot read(%s): %s.", filePath_.c_str(), n < 0 ? std::strerror(errno) : "file changed");
-            return pathHash;
+            return pathHash();
         }
     }
-    return TWHashUtility::hashStringWithData(sample.data(), sample.size());
+    return TWHashUtility::hashStringWithData(sample, sampled);
 }
 
 std::optional<std::vector<unsigned char>> TWFileUtility::getResourceForkData() const {
@@ -382,18 +448,15 @@ bool TWFileUtility::fileIsDirectory(const std::string& path) {
 }
 
 bool TWFileUtility::fileIsPackage(const std::string& path) {
-    if (!fileIsDirectory(path)) return false;
-    std::string extension = lowercasedAscii(pathExtension(path));
-    if (extension.empty()) return false;
-    const auto& packages = TWCategoryManager::arrayOfPackageFileType();
-    return std::find(packages.begin(), packages.end(), extension) != packages.end();
+    return isPackageExtension(path) && fileIsDirectory(path);
 }
 
 TWFileType TWFileUtility::fileTypeOf(const std::string& path) {
-    if (fileIsRegular(path)) return TWFileTypeRegular;
-    if (fileIsPackage(path)) return TWFileTypePackage;
-    if (fileIsDirectory(path)) return TWFileTypeDirectory;
-    return TWFileTypeRegular;
+    // A root-owned file, a "dylib" or anything else that is neither a regular file nor
+    // a folder is TWFileTypeRegular too: one lstat tells the three types apart.
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0) return TWFileTypeRegular;
+    return typeOfMode(path, st.st_mode);
 }
 
 // --- path helpers ---

@@ -2,10 +2,44 @@
 
 #include "TWMediaObjectUtility.h"
 
-size_t TWPlacedItems::FileKeyHash::operator()(const FileKey& key) const noexcept {
-    uint64_t h = static_cast<uint64_t>(key.inode) * 0x9E3779B97F4A7C15ull;
-    h ^= static_cast<uint64_t>(key.device) + 0x632BE59BD9B4E019ull + (h << 6) + (h >> 2);
-    return static_cast<size_t>(h ^ (static_cast<uint64_t>(key.source) << 48));
+namespace {
+
+size_t slotOf(ino_t inode, size_t mask) {
+    uint64_t h = static_cast<uint64_t>(inode) * 0x9E3779B97F4A7C15ull;
+    return static_cast<size_t>(h ^ (h >> 29)) & mask;
+}
+
+void insertFresh(std::vector<ino_t>& slots, ino_t inode) {
+    const size_t mask = slots.size() - 1;
+    size_t at = slotOf(inode, mask);
+    while (slots[at] != 0) at = (at + 1) & mask;
+    slots[at] = inode;
+}
+
+}  // namespace
+
+bool TWPlacedItems::InodeSet::insert(ino_t inode) {
+    if (inode == 0) {
+        if (hasZero) return false;
+        hasZero = true;
+        return true;
+    }
+    if (slots.empty()) slots.assign(64, 0);
+    const size_t mask = slots.size() - 1;
+    for (size_t at = slotOf(inode, mask);; at = (at + 1) & mask) {
+        if (slots[at] == inode) return false;
+        if (slots[at] == 0) break;
+    }
+    // Grown at 3/4 full, so that a probe always ends at a free slot.
+    if ((count + 1) * 4 > slots.size() * 3) {
+        std::vector<ino_t> grown(slots.size() * 2, 0);
+        for (ino_t kept : slots)
+            if (kept != 0) insertFresh(grown, kept);
+        slots.swap(grown);
+    }
+    insertFresh(slots, inode);
+    ++count;
+    return true;
 }
 
 uint32_t TWPlacedItems::sourceIdLocked(const std::string& source) {
@@ -19,8 +53,13 @@ bool TWPlacedItems::claim(const TWFileUtility& record) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (libraryItem && libraryItems_.count(source + '\n' + libraryItem->identifier())) return false;
     if (record.hasIdentity()) {
-        const FileKey key{sourceIdLocked(source), record.device(), record.inode()};
-        if (!files_.insert(key).second) return false;
+        const uint32_t sourceId = sourceIdLocked(source);
+        InodeSet* set = nullptr;
+        for (auto& candidate : files_)
+            if (candidate.source == sourceId && candidate.device == record.device()) set = &candidate;
+        if (!set) set = &files_.emplace_back(InodeSet{sourceId, record.device(), {}});
+        if (!set->insert(record.inode())) return false;
+        ++fileCount_;
     }
     if (libraryItem) libraryItems_.insert(source + '\n' + libraryItem->identifier());
     return true;
@@ -29,10 +68,11 @@ bool TWPlacedItems::claim(const TWFileUtility& record) {
 void TWPlacedItems::clear() {
     std::lock_guard<std::mutex> lock(mutex_);
     files_ = {};
+    fileCount_ = 0;
     libraryItems_ = {};
 }
 
 size_t TWPlacedItems::size() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return files_.size() + libraryItems_.size();
+    return fileCount_ + libraryItems_.size();
 }

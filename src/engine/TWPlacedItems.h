@@ -15,6 +15,7 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "TWFileUtility.h"
 
@@ -27,19 +28,21 @@ public:
     size_t size() const;
 
 private:
-    struct FileKey {
+    // The inodes of one (source, device), open addressing: a scan meets one or a few
+    // devices, so an inode alone (8 bytes) is what each file costs.
+    struct InodeSet {
         uint32_t source;
         dev_t device;
-        ino_t inode;
-        bool operator==(const FileKey&) const = default;
-    };
-    struct FileKeyHash {
-        size_t operator()(const FileKey& key) const noexcept;
+        std::vector<ino_t> slots;  // 0 marks a free slot
+        size_t count = 0;
+        bool hasZero = false;      // inode 0, which cannot sit in a slot
+        bool insert(ino_t inode);  // false when present
     };
     uint32_t sourceIdLocked(const std::string& source);
 
     mutable std::mutex mutex_;
     std::unordered_map<std::string, uint32_t> sources_;
-    std::unordered_set<FileKey, FileKeyHash> files_;
+    std::vector<InodeSet> files_;
+    size_t fileCount_ = 0;
     std::unordered_set<std::string> libraryItems_;  // source + '\n' + identifier
 };

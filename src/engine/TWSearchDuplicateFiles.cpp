@@ -2,6 +2,8 @@
 
 #include <dirent.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <thread>
 
 #include "Log.h"
@@ -17,6 +19,9 @@
 #include "ZPSimilarContext.h"
 
 namespace {
+
+// How often at most a walker wakes the main thread to take the counts waiting.
+constexpr auto kCountInterval = std::chrono::milliseconds(10);
 
 ptrdiff_t walkSlots() {
     const unsigned processors = std::thread::hardware_concurrency();
@@ -36,13 +41,16 @@ struct FolderEntry {
 // The entries of one folder, hidden ones included, in the order the file system gives
 // them; none when it cannot be listed. The folder is closed before any descent, so a
 // deep tree never holds one descriptor per level.
-std::vector<FolderEntry> listFolder(const std::string& folder) {
+// `hasHiddenList` tells whether one of them is named ".hidden".
+std::vector<FolderEntry> listFolder(const std::string& folder, bool& hasHiddenList) {
     std::vector<FolderEntry> entries;
+    hasHiddenList = false;
     DIR* dir = opendir(folder.c_str());
     if (!dir) return entries;
     while (const dirent* entry = readdir(dir)) {
         const char* name = entry->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+        if (std::strcmp(name, ".hidden") == 0) hasHiddenList = true;
         entries.push_back({name, entry->d_type});
     }
     closedir(dir);
@@ -56,6 +64,16 @@ TWFileType entryType(const std::string& path, unsigned char type) {
     if (type == DT_UNKNOWN) return TWFileUtility::fileTypeOf(path);
     if (type != DT_DIR) return TWFileTypeRegular;
     return TWFileUtility::fileIsPackage(path) ? TWFileTypePackage : TWFileTypeDirectory;
+}
+
+// The folder's path with every symbolic link resolved; empty when it cannot be
+// resolved (its entries then take the full resolution one by one).
+std::string resolvedFolder(const std::string& path) {
+    char* resolved = ::realpath(TWFileUtility::resolvePath(path).c_str(), nullptr);
+    if (!resolved) return {};
+    std::string result(resolved);
+    std::free(resolved);
+    return result;
 }
 
 // Library content is reached only through the media-library sources, never by a walk.
@@ -169,6 +187,7 @@ void TWSearchDuplicateFiles::passPauseGate() {
     // The flag is written under the mutex; a walker that misses a pause by a hair
     // would have passed just before it anyway.
     if (!gateClosed_.load()) return;
+    flushCounts();  // a paused scan shows every file it counted
     std::unique_lock<std::mutex> lock(sleepMutex_);
     sleepCondition_.wait(lock, [this] { return !waitForSleep_; });
 }
@@ -242,7 +261,8 @@ void TWSearchDuplicateFiles::run() {
                 curSearchSema_.release();
                 break;
             }
-            group.run(tw::WorkerPool::background(), [this, root, &group] { startSearchAtPath(root, group, true); });
+            group.run(tw::WorkerPool::background(),
+                      [this, root, &group] { startSearchAtPath(root, resolvedFolder(root), group, true); });
         }
         if (searchPhotosLibrary_ || searchiTunesLibrary_)
             group.run(tw::WorkerPool::background(), [this] { startSearchMediaLibrary(); });
@@ -251,33 +271,53 @@ void TWSearchDuplicateFiles::run() {
 
     filterAndSortDulicateFiles();
     tw::MainQueue::shared().postAndWait([this, result = categoryFiles()] {
+        drainCounts();  // every count before the finished notification
         running_.store(false);
         tw::NotificationCenter::defaultCenter().post(TWSearchFilesFinishedNotification, result);
     });
 }
 
-void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, tw::TaskGroup& group, bool needReleaseCPU) {
+void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const std::string& resolved,
+                                               tw::TaskGroup& group, bool needReleaseCPU) {
     const TWPreference& prefs = TWPreference::shared();
-    for (const auto& entry : listFolder(path)) {
+    struct statx attributes {};
+    bool hasHiddenList = false;
+    for (const auto& entry : listFolder(path, hasHiddenList)) {
         if (isBeStop()) break;
         const std::string child = joinPath(path, entry.name.c_str());
         if (isLibraryLocation(prefs, child)) continue;
         passPauseGate();
+        const std::string resolvedChild = resolved.empty() ? std::string() : joinPath(resolved, entry.name.c_str());
+        // An entry that is neither a folder nor a link (the common case): the one statx
+        // of its record answers the ignore test too.
+        if (!resolved.empty() && entry.type != DT_DIR && entry.type != DT_LNK &&
+            TWFileUtility::readEntryAttributes(resolvedChild, attributes) && !S_ISDIR(attributes.stx_mode)) {
+            if (prefs.fileFolderIsIgnored(child, TWFileTypeRegular, attributes.stx_size, hasHiddenList)) continue;
+            collectFileUtility(TWFileUtility::initWithEntryOfResolvedFolder(resolvedChild, attributes));
+            continue;
+        }
         if (prefs.fileFolderIsIgnored(child)) continue;
         const TWFileType type = entryType(child, entry.type);
         if (type == TWFileTypeRegular) {
-            collectFileUtility(TWFileUtility::initWithPath(child));
+            collectFileUtility(resolved.empty() ? TWFileUtility::initWithPath(child)
+                                                : TWFileUtility::initWithEntryOfResolvedFolder(resolvedChild));
         } else if (type == TWFileTypePackage) {
             collectFileUtility(TWApplicationUtility::initWithPath(child));  // not entered
-        } else if (curSearchSema_.try_acquire_for(std::chrono::milliseconds(1))) {
-            group.run(tw::WorkerPool::background(), [this, child, &group] { startSearchAtPath(child, group, true); });
-        } else if (isBeStop()) {
-            break;
         } else {
-            // No free slot: descend depth-first on this thread instead of waiting.
-            startSearchAtPath(child, group, false);
+            // A folder that is not a link: its resolved path is its folder's plus its name.
+            if (curSearchSema_.try_acquire_for(std::chrono::milliseconds(1))) {
+                group.run(tw::WorkerPool::background(), [this, child, resolvedChild, &group] {
+                    startSearchAtPath(child, resolvedChild, group, true);
+                });
+            } else if (isBeStop()) {
+                break;
+            } else {
+                // No free slot: descend depth-first on this thread instead of waiting.
+                startSearchAtPath(child, resolvedChild, group, false);
+            }
         }
     }
+    flushCounts();
     if (needReleaseCPU) curSearchSema_.release();
 }
 
@@ -340,8 +380,20 @@ void TWSearchDuplicateFiles::drainCounts() {
     {
         std::lock_guard<std::mutex> lock(countMutex_);
         counts.swap(pendingCounts_);
+        drainQueued_ = false;
     }
     for (const PendingCount& count : counts) applyCount(count.duplicate, count.size);
+}
+
+void TWSearchDuplicateFiles::flushCounts() {
+    if (options_.waitForCounts) return;
+    {
+        std::lock_guard<std::mutex> lock(countMutex_);
+        if (drainQueued_ || pendingCounts_.empty()) return;
+        drainQueued_ = true;
+        lastDrainQueued_ = std::chrono::steady_clock::now();
+    }
+    tw::MainQueue::shared().post([this] { drainCounts(); });
 }
 
 void TWSearchDuplicateFiles::incrementCount(bool duplicate, uint64_t size) {
@@ -356,14 +408,21 @@ void TWSearchDuplicateFiles::incrementCount(bool duplicate, uint64_t size) {
     } else {
         // Counts queue up in the order they were made; one task on the main queue
         // applies every count waiting when it runs, each with its own notification.
-        // A count that finds the list empty queues the next such task.
-        bool first;
+        // A count queues the next such task when none is queued and the last one is
+        // kCountInterval old; counts left waiting are flushed when a folder is done,
+        // before a pause and before the finished notification.
+        bool queue;
         {
             std::lock_guard<std::mutex> lock(countMutex_);
-            first = pendingCounts_.empty();
             pendingCounts_.push_back({duplicate, size});
+            const auto now = std::chrono::steady_clock::now();
+            queue = !drainQueued_ && now - lastDrainQueued_ >= kCountInterval;
+            if (queue) {
+                drainQueued_ = true;
+                lastDrainQueued_ = now;
+            }
         }
-        if (first) main.post([this] { drainCounts(); });
+        if (queue) main.post([this] { drainCounts(); });
     }
 }
 

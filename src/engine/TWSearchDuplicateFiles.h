@@ -121,7 +121,9 @@ public:
 
 private:
     void run();
-    void startSearchAtPath(const std::string& path, tw::TaskGroup& group, bool needReleaseCPU);
+    // `resolved` is the folder's path with its links resolved, empty when unknown.
+    void startSearchAtPath(const std::string& path, const std::string& resolved, tw::TaskGroup& group,
+                           bool needReleaseCPU);
     void collectFileUtility(const std::shared_ptr<TWFileUtility>& record);
     void collectionFile(const std::shared_ptr<TWFileUtility>& record);
     void collectSimilarFile(const std::shared_ptr<TWFileUtility>& record);
@@ -130,6 +132,7 @@ private:
     void incrementCount(bool duplicate, uint64_t size);
     void applyCount(bool duplicate, uint64_t size);  // main thread
     void drainCounts();                              // main thread
+    void flushCounts();                              // hands the waiting counts to the main thread now
     void passPauseGate();
     bool isBeStop() const { return isBeStop_.load(std::memory_order_relaxed); }
     void subscribeSessionEvents();
@@ -164,6 +167,11 @@ private:
     };
     std::mutex countMutex_;
     std::vector<PendingCount> pendingCounts_;  // guarded by countMutex_
+    // Whether a drain task is queued on the main thread, and when the last one was:
+    // waking the main thread once per file would cost more than the file (both
+    // guarded by countMutex_).
+    bool drainQueued_ = false;
+    std::chrono::steady_clock::time_point lastDrainQueued_{};
 
     std::shared_ptr<tw::SessionEvents> sessionEvents_;
 };

@@ -426,15 +426,13 @@ bool TWPreference::isHiddenAtItem(const std::string& path) {
     return tw::hiddenlist::lists(folder.empty() ? std::string(".") : std::string(folder), name);
 }
 
-bool TWPreference::fileFolderIsIgnored(const std::string& path) const {
-    const TWPreferenceDerived& d = impl_->current();
-    if (d.skipHidden && isHiddenAtItem(path)) return true;
-    if (!d.types.empty()) {
-        std::string_view ext = pt::extension(path);
-        if (!ext.empty() && d.types.count(pt::asciiLower(ext)) != 0) return true;
-    }
-    if (d.folderSet.count(path) != 0) return true;
-    switch (TWFileUtility::fileTypeOf(path)) {
+namespace {
+
+// The part of the ignore test that depends on the item's kind; the size is read only
+// for a file.
+template <class Size>
+bool isIgnoredByKind(const TWPreferenceDerived& d, const std::string& path, TWFileType type, Size sizeOf) {
+    switch (type) {
         case TWFileTypePackage:
             return d.skipPackages;
         case TWFileTypeDirectory:
@@ -442,10 +440,39 @@ bool TWPreference::fileFolderIsIgnored(const std::string& path) const {
                 if (TWBaseFunction::pathIsParentOfPath(folder, path)) return true;
             return false;
         default: {
-            uint64_t size = TWFileUtility::sizeOfPath(path);
+            const uint64_t size = sizeOf();
             return size < d.minSize || size >= d.maxSize;
         }
     }
+}
+
+// The rules that need only the path: hidden, ignored type, listed folder.
+bool isIgnoredByPath(const TWPreferenceDerived& d, const std::string& path, bool folderHasHiddenList = true) {
+    if (d.skipHidden) {
+        const std::string_view name = pt::lastComponent(path);
+        if (folderHasHiddenList ? TWPreference::isHiddenAtItem(path) : !name.empty() && name.front() == '.')
+            return true;
+    }
+    if (!d.types.empty()) {
+        std::string_view ext = pt::extension(path);
+        if (!ext.empty() && d.types.count(pt::asciiLower(ext)) != 0) return true;
+    }
+    return d.folderSet.count(path) != 0;
+}
+
+}  // namespace
+
+bool TWPreference::fileFolderIsIgnored(const std::string& path) const {
+    const TWPreferenceDerived& d = impl_->current();
+    if (isIgnoredByPath(d, path)) return true;
+    return isIgnoredByKind(d, path, TWFileUtility::fileTypeOf(path), [&] { return TWFileUtility::sizeOfPath(path); });
+}
+
+bool TWPreference::fileFolderIsIgnored(const std::string& path, TWFileType type, uint64_t size,
+                                       bool folderHasHiddenList) const {
+    const TWPreferenceDerived& d = impl_->current();
+    if (isIgnoredByPath(d, path, folderHasHiddenList)) return true;
+    return isIgnoredByKind(d, path, type, [size] { return size; });
 }
 
 // --- ignored file types ---

@@ -19,6 +19,8 @@
 #include "NotificationCenter.h"
 #include "TWPreferenceTypes.h"
 
+enum TWFileType : int64_t;  // TWFileUtility.h
+
 class TWPrivilegeFolder;
 
 // Settings keys, as stored.
@@ -106,6 +108,12 @@ public:
     // [filterMinSize, filterMaxSize). Reads the settings each time without parsing or
     // copying lists.
     bool fileFolderIsIgnored(const std::string& path) const;
+    // The same test for an item whose kind (TWFileUtility::fileTypeOf) and own size
+    // (TWFileUtility::sizeOfPath) the caller has just read, without reading them again;
+    // `folderHasHiddenList` false tells that the item's folder has no .hidden file (its
+    // listing showed none), so that file need not be looked for.
+    bool fileFolderIsIgnored(const std::string& path, TWFileType type, uint64_t size,
+                             bool folderHasHiddenList = true) const;
 
     // --- ignored file types ("sortArray") ---
     std::vector<std::string> filterFileTypeArray() const;

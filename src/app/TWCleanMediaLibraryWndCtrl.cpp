@@ -1,0 +1,128 @@
+#include "TWCleanMediaLibraryWndCtrl.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "TWAppStyle.h"
+#include "TWArtwork.h"
+
+namespace {
+
+TWCleanMediaLibraryWndCtrl*& sharedCtrl() {
+    static TWCleanMediaLibraryWndCtrl* ctrl = nullptr;
+    return ctrl;
+}
+
+// The picture area's frames have their origin at the bottom left.
+QRect toWidgetFrame(const TWRect& frame, int areaHeight) {
+    return QRect(int(frame.x), int(areaHeight - frame.y - frame.height), int(frame.width), int(frame.height));
+}
+
+}  // namespace
+
+TWCleanMediaLibraryWndCtrl* TWCleanMediaLibraryWndCtrl::shareCleanMediaLibraryWndCtrl() {
+    if (!sharedCtrl()) sharedCtrl() = new TWCleanMediaLibraryWndCtrl();
+    return sharedCtrl();
+}
+
+void TWCleanMediaLibraryWndCtrl::resetShared() {
+    delete sharedCtrl();
+    sharedCtrl() = nullptr;
+}
+
+TWCleanMediaLibraryWndCtrl::TWCleanMediaLibraryWndCtrl() : QWidget(nullptr, Qt::Window) {
+    setObjectName(QStringLiteral("TWCleanMediaLibraryWndCtrl"));
+    setWindowTitle(tr("Finish the Removal"));
+    setAutoFillBackground(true);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, QColor(0xFA, 0xFA, 0xFB));
+    setPalette(palette);
+
+    promptLabel_ = new QLabel(this);
+    promptLabel_->setObjectName(QStringLiteral("prompt"));
+    promptLabel_->setWordWrap(true);
+    promptLabel_->setFont(TWAppStyle::systemFont(10.5));
+    promptLabel_->setStyleSheet(QStringLiteral("color: #24292F;"));
+    promptLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    pictureArea_ = new QWidget(this);
+    pictureArea_->setFixedSize(kPictureAreaSize);
+    imgViewForPhotos_ = new QLabel(pictureArea_);
+    imgViewForPhotos_->setObjectName(QStringLiteral("imgViewForPhotos"));
+    imgViewForPhotos_->setPixmap(TWArtwork::pixmap(QStringLiteral("guide_photos"), QSize(240, 344), 2.0));
+    imgViewForiTunes_ = new QLabel(pictureArea_);
+    imgViewForiTunes_->setObjectName(QStringLiteral("imgViewForiTunes"));
+    imgViewForiTunes_->setPixmap(TWArtwork::pixmap(QStringLiteral("guide_itunes"), QSize(240, 344), 2.0));
+    // Where the pictures sit before any flag moves them: side by side.
+    imgViewForPhotos_->setGeometry(20, 20, 240, 344);
+    imgViewForiTunes_->setGeometry(280, 20, 240, 344);
+
+    auto* close = new QPushButton(tr("OK"), this);
+    close->setObjectName(QStringLiteral("okButton"));
+    close->setDefault(true);
+    close->setStyleSheet(QStringLiteral(
+        "QPushButton { border: none; border-radius: 6px; background: #3A86DE; color: white; padding: 5px 24px; }"
+        "QPushButton:hover { background: #2F78D0; }"));
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(20, 20, 20, 16);
+    layout->setSpacing(4);
+    layout->addWidget(promptLabel_);
+    layout->addWidget(pictureArea_, 0, Qt::AlignHCenter);
+    auto* buttons = new QHBoxLayout();
+    buttons->addStretch(1);
+    buttons->addWidget(close);
+    layout->addLayout(buttons);
+    setFixedWidth(kPictureAreaSize.width() + 40);
+    updateFace();
+}
+
+void TWCleanMediaLibraryWndCtrl::setCleanPhotos(bool clean) {
+    guide_.cleanPhotos = clean;
+    promptChanged();
+}
+
+void TWCleanMediaLibraryWndCtrl::setCleanItunes(bool clean) {
+    guide_.cleanItunes = clean;
+    promptChanged();
+}
+
+void TWCleanMediaLibraryWndCtrl::setGroupNameInPhotos(const QString& name) {
+    guide_.groupNameInPhotos = name.toStdString();
+    promptChanged();
+}
+
+void TWCleanMediaLibraryWndCtrl::setAlbumNameInPhotos(const QString& name) {
+    guide_.albumNameInPhotos = name.toStdString();
+    promptChanged();
+}
+
+void TWCleanMediaLibraryWndCtrl::setPlaylistNameInItunes(const QString& name) {
+    guide_.playlistNameInItunes = name.toStdString();
+    promptChanged();
+}
+
+QString TWCleanMediaLibraryWndCtrl::prompt() const {
+    return QString::fromStdString(guide_.prompt());
+}
+
+void TWCleanMediaLibraryWndCtrl::promptChanged() {
+    promptLabel_->setText(prompt());
+}
+
+void TWCleanMediaLibraryWndCtrl::updateFace() {
+    const int height = pictureArea_->height();
+    if (auto frame = guide_.photosPictureFrame()) imgViewForPhotos_->setGeometry(toWidgetFrame(*frame, height));
+    if (auto frame = guide_.iTunesPictureFrame()) imgViewForiTunes_->setGeometry(toWidgetFrame(*frame, height));
+    // A library that was not touched keeps its picture out of the way.
+    imgViewForPhotos_->setVisible(guide_.cleanPhotos || !guide_.cleanItunes);
+    imgViewForiTunes_->setVisible(guide_.cleanItunes || !guide_.cleanPhotos);
+    promptChanged();
+}
+
+QRect TWCleanMediaLibraryWndCtrl::pictureFrame(QLabel* picture) const {
+    const QRect g = picture->geometry();
+    return QRect(g.x(), pictureArea_->height() - g.y() - g.height(), g.width(), g.height());
+}

@@ -1,0 +1,320 @@
+#include "TWCompareView.h"
+
+#include <QHelpEvent>
+#include <QLocale>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScrollBar>
+#include <QToolTip>
+
+#include "NotificationCenter.h"
+#include "TWAppStyle.h"
+#include "TWArtwork.h"
+#include "TWBrowserNotifications.h"
+#include "TWFilesListManager.h"
+#include "TWThumbnailCache.h"
+
+namespace {
+
+constexpr int kPictureSide = 180;
+constexpr int kButtonHeight = 26;
+const char* const kLabels[] = {"Date Created:", "Size:", "Resolution:", "Path:"};
+
+}  // namespace
+
+TWCompareView::TWCompareView(QWidget* parent) : QAbstractScrollArea(parent) {
+    setObjectName(QStringLiteral("TWCompareView"));
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    viewport()->setAutoFillBackground(true);
+    QPalette palette = viewport()->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    viewport()->setPalette(palette);
+    viewport()->setMouseTracking(true);
+    verticalScrollBar()->setSingleStep(30);
+    connect(TWThumbnailCache::shared(), &TWThumbnailCache::thumbnailReady, viewport(), qOverload<>(&QWidget::update));
+}
+
+QString TWCompareView::sizeCaption(uint64_t bytes, uint64_t bytesOnDisk) {
+    return QStringLiteral("%1 bytes(%2 on disk)")
+        .arg(QLocale().toString(qulonglong(bytes)), QString::fromStdString(TWFileUtility::stringWithSize(bytesOnDisk)));
+}
+
+void TWCompareView::reloadData() {
+    count_ = int(TWFilesListManager::shareFilesListManager().numberOfFilesItem());
+    if (anchor_ >= count_) anchor_ = -1;
+    updateScrollBars();
+    viewport()->update();
+}
+
+void TWCompareView::updateScrollBars() {
+    const int content = kMargin + count_ * (kCardHeight + kMargin);
+    verticalScrollBar()->setPageStep(viewport()->height());
+    verticalScrollBar()->setRange(0, std::max(0, content - viewport()->height()));
+}
+
+void TWCompareView::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    updateScrollBars();
+}
+
+void TWCompareView::scrollContentsBy(int, int) {
+    viewport()->update();
+}
+
+QRect TWCompareView::cardRect(int index) const {
+    return QRect(kMargin, kMargin + index * (kCardHeight + kMargin) - verticalScrollBar()->value(),
+                 std::max(0, viewport()->width() - 2 * kMargin), kCardHeight);
+}
+
+QRect TWCompareView::checkBoxRect(int index) const {
+    const QRect card = cardRect(index);
+    return QRect(card.left() + 12, card.top() + (kTitleHeight - 14) / 2 + 2, 14, 14);
+}
+
+QRect TWCompareView::titleRect(int index) const {
+    const QRect card = cardRect(index);
+    return QRect(card.left() + 34, card.top() + 2, card.width() - 46, kTitleHeight);
+}
+
+QRect TWCompareView::pictureRect(int index) const {
+    const QRect card = cardRect(index);
+    const int side = std::min(kPictureSide, card.height() - kTitleHeight - 24);
+    return QRect(card.left() + 16, card.top() + kTitleHeight + 12, side, side);
+}
+
+QRect TWCompareView::labelRect(int index, int row) const {
+    const QRect picture = pictureRect(index);
+    return QRect(picture.right() + 34, picture.top() + 14 + row * 30, kLabelWidth, kLabelHeight);
+}
+
+QRect TWCompareView::valueRect(int index, int row) const {
+    const QRect label = labelRect(index, row);
+    const QRect card = cardRect(index);
+    const int left = label.right() + 1 + kLabelGap;
+    return QRect(left, label.top(), std::max(0, card.right() - 16 - left), kLabelHeight);
+}
+
+QRect TWCompareView::showInFinderRect(int index) const {
+    const QRect ignore = ignoreRect(index);
+    return QRect(ignore.left() - 10 - 128, ignore.top(), 128, kButtonHeight);
+}
+
+QRect TWCompareView::ignoreRect(int index) const {
+    const QRect card = cardRect(index);
+    return QRect(card.right() - 16 - 84, card.bottom() - 16 - kButtonHeight, 84, kButtonHeight);
+}
+
+std::pair<int, TWCompareView::Part> TWCompareView::hitTest(const QPoint& point) const {
+    const int y = point.y() + verticalScrollBar()->value() - kMargin;
+    if (y < 0 || point.x() < kMargin || point.x() > viewport()->width() - kMargin) return {-1, Part::None};
+    const int index = y / (kCardHeight + kMargin);
+    if (index >= count_ || y % (kCardHeight + kMargin) >= kCardHeight) return {-1, Part::None};
+    if (checkBoxRect(index).adjusted(-4, -4, 4, 4).contains(point)) return {index, Part::CheckBox};
+    if (showInFinderRect(index).contains(point)) return {index, Part::ShowInFinder};
+    if (ignoreRect(index).contains(point)) return {index, Part::Ignore};
+    if (pictureRect(index).contains(point)) return {index, Part::Picture};
+    if (titleRect(index).contains(point)) return {index, Part::Title};
+    return {index, Part::Card};
+}
+
+QStringList TWCompareView::valuesOf(int index) const {
+    auto file = TWFilesListManager::shareFilesListManager().fileItemAtIndex(size_t(index));
+    if (!file) return {};
+    return {QString::fromStdString(file->descriptionOfCreateTime()),
+            sizeCaption(file->fileSize(), file->fileSizeOnDisk()), QString::fromStdString(file->formatResolution()),
+            QString::fromStdString(file->filePath())};
+}
+
+void TWCompareView::paintEvent(QPaintEvent* event) {
+    QPainter painter(viewport());
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    if (count_ == 0) {
+        QRect target(0, 0, 180, 140);
+        target.moveCenter(viewport()->rect().center());
+        TWArtwork::draw(painter, QStringLiteral("noSelection_LiteBG"), target);
+        return;
+    }
+    const int scroll = verticalScrollBar()->value();
+    const int step = kCardHeight + kMargin;
+    const int first = std::max(0, (event->rect().top() + scroll - kMargin) / step);
+    const int last = std::min(count_ - 1, (event->rect().bottom() + scroll) / step);
+    for (int index = first; index <= last; ++index) paintCard(painter, index);
+}
+
+void TWCompareView::paintCard(QPainter& painter, int index) {
+    bool isFirst = false;
+    auto file = TWFilesListManager::shareFilesListManager().fileItemAtIndex(size_t(index), &isFirst);
+    if (!file) return;
+    const bool selected = TWFilesListManager::shareFilesListManager().selection().count(size_t(index)) > 0;
+    const QRect card = cardRect(index);
+
+    painter.setPen(QPen(selected ? TWAppStyle::accent() : QColor(0xDD, 0xE1, 0xE6), selected ? 2 : 1));
+    painter.setBrush(Qt::white);
+    painter.drawRoundedRect(QRectF(card).adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
+    // Title row.
+    QRectF band(card.left() + 1, card.top() + 1, card.width() - 2, kTitleHeight + 2);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(selected ? QColor(0xE3, 0xEE, 0xFB) : QColor(0xF6, 0xF7, 0xF9));
+    QPainterPath bandPath;
+    bandPath.addRoundedRect(band, 7, 7);
+    painter.save();
+    painter.setClipRect(band);
+    painter.drawPath(bandPath);
+    painter.restore();
+    painter.fillRect(QRectF(band.left(), band.bottom() - 6, band.width(), 6), painter.brush());
+    painter.setPen(QPen(QColor(0xE6, 0xE8, 0xEC), 1));
+    painter.drawLine(QPointF(card.left() + 1, band.bottom() + 0.5), QPointF(card.right(), band.bottom() + 0.5));
+
+    const QRect check = checkBoxRect(index);
+    TWArtwork::draw(painter, file->isChecked() ? QStringLiteral("chkImage") : QStringLiteral("unchkImage"),
+                    QRectF(check).adjusted(-3.5, -5.5, 3.5, 5.5));
+    const QFont titleFont = TWAppStyle::systemFont(10.5, isFirst);
+    painter.setFont(titleFont);
+    painter.setPen(QColor(0x24, 0x29, 0x2F));
+    const QRect title = titleRect(index);
+    painter.drawText(
+        title, Qt::AlignLeft | Qt::AlignVCenter,
+        QFontMetrics(titleFont).elidedText(QString::fromStdString(TWFileUtility::lastPathComponent(file->filePath())),
+                                           Qt::ElideMiddle, title.width()));
+
+    // The picture.
+    const QRect picture = pictureRect(index);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0xF4, 0xF5, 0xF7));
+    painter.drawRoundedRect(QRectF(picture), 6, 6);
+    QImage image = TWThumbnailCache::shared()->thumbnail(file, picture.width());
+    const bool thumbnail = !image.isNull();
+    if (!thumbnail)
+        image = TWThumbnailCache::shared()->iconForPath(
+            QString::fromStdString(file->filePath()) +
+                (file->fileType() == TWFileTypeRegular ? QString() : QStringLiteral("/")),
+            128);
+    if (!image.isNull()) {
+        QSize size = thumbnail ? image.size().scaled(picture.size() - QSize(12, 12), Qt::KeepAspectRatio)
+                               : image.size().boundedTo(QSize(112, 112));
+        QRect target(QPoint(0, 0), size);
+        target.moveCenter(picture.center());
+        painter.drawImage(target, image);
+    }
+
+    // The four label rows.
+    const QStringList values = valuesOf(index);
+    const QFont labelFont = TWAppStyle::systemFont(9.5);
+    const QFont valueFont = TWAppStyle::systemFont(9.5);
+    for (int row = 0; row < 4; ++row) {
+        painter.setFont(labelFont);
+        painter.setPen(TWAppStyle::grey(0.5));
+        // Right-aligned against the value column; a caption wider than its 80 points
+        // may reach further left into the card's margin.
+        const QRect label = labelRect(index, row);
+        painter.drawText(QRect(label.right() - 119, label.top(), 120, label.height()),
+                         Qt::AlignRight | Qt::AlignVCenter, QString::fromLatin1(kLabels[row]));
+        painter.setFont(valueFont);
+        painter.setPen(QColor(0x24, 0x29, 0x2F));
+        const QRect value = valueRect(index, row);
+        painter.drawText(value, Qt::AlignLeft | Qt::AlignVCenter,
+                         QFontMetrics(valueFont).elidedText(
+                             values.value(row), row == 3 ? Qt::ElideMiddle : Qt::ElideRight, value.width()));
+    }
+
+    // The buttons.
+    auto drawButton = [&](const QRect& r, const QString& image, const QString& text) {
+        painter.setPen(QPen(QColor(0xCF, 0xD4, 0xDB), 1));
+        painter.setBrush(QColor(0xFB, 0xFB, 0xFC));
+        painter.drawRoundedRect(QRectF(r).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
+        const QFont font = TWAppStyle::systemFont(9.5);
+        const int textWidth = QFontMetrics(font).horizontalAdvance(text);
+        const int left = r.left() + (r.width() - (16 + 6 + textWidth)) / 2;
+        TWArtwork::draw(painter, image, QRectF(left, r.center().y() - 7.5, 16, 16));
+        painter.setFont(font);
+        painter.setPen(QColor(0x24, 0x29, 0x2F));
+        painter.drawText(QRect(left + 22, r.top(), textWidth + 2, r.height()), Qt::AlignLeft | Qt::AlignVCenter, text);
+    };
+    drawButton(showInFinderRect(index), QStringLiteral("openInFinder"), QStringLiteral("Show In Finder"));
+    drawButton(ignoreRect(index), QStringLiteral("hideFile"), QStringLiteral("Ignore"));
+}
+
+bool TWCompareView::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const auto [index, part] = hitTest(help->pos());
+        QString tip;
+        if (index >= 0) {
+            const QStringList values = valuesOf(index);
+            for (int row = 0; row < 4; ++row)
+                if (valueRect(index, row).contains(help->pos())) tip = values.value(row);
+            if (part == Part::Title) {
+                auto file = TWFilesListManager::shareFilesListManager().fileItemAtIndex(size_t(index));
+                if (file) tip = QString::fromStdString(TWFileUtility::lastPathComponent(file->filePath()));
+            }
+        }
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), tip, viewport());
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+void TWCompareView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    pressed_ = hitTest(event->position().toPoint());
+    const auto [index, part] = pressed_;
+    if (index < 0) {
+        TWFilesListManager::shareFilesListManager().setSelection({});
+        viewport()->update();
+        return;
+    }
+    if (part == Part::Picture || part == Part::Title) select(index, event->modifiers());
+}
+
+void TWCompareView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    const auto hit = hitTest(event->position().toPoint());
+    const auto pressed = pressed_;
+    pressed_ = {-1, Part::None};
+    // Buttons act when released over the part they were pressed on.
+    if (hit != pressed || hit.first < 0) return;
+    TWFilesListManager& files = TWFilesListManager::shareFilesListManager();
+    const size_t row = size_t(hit.first);
+    switch (hit.second) {
+        case Part::CheckBox: {
+            auto file = files.fileItemAtIndex(row);
+            if (file && files.checkedFileItem(!file->isChecked(), row)) {
+                viewport()->update();
+                tw::NotificationCenter::defaultCenter().post(TWFilesCheckDidChangedNotification);
+            }
+            break;
+        }
+        case Part::ShowInFinder:
+            files.showInFinderFileItemAtIndex(row);
+            break;
+        case Part::Ignore:
+            if (files.ignoreFileItemAtIndex(row)) {
+                tw::NotificationCenter::defaultCenter().post(TWFilesIgnoredChangedNotification);
+                reloadData();
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void TWCompareView::select(int index, Qt::KeyboardModifiers modifiers) {
+    TWFilesListManager& files = TWFilesListManager::shareFilesListManager();
+    auto selection = files.selection();
+    if (modifiers & Qt::ShiftModifier && anchor_ >= 0) {
+        for (int i = std::min(anchor_, index); i <= std::max(anchor_, index); ++i) selection.insert(size_t(i));
+    } else if (modifiers & Qt::ControlModifier) {
+        selection.insert(size_t(index));
+    } else {
+        selection = {size_t(index)};
+    }
+    anchor_ = index;
+    files.setSelection(std::move(selection));
+    viewport()->update();
+}

@@ -1,0 +1,61 @@
+#pragma once
+// The compare view: one card per file of the selected groups, top to bottom, each with
+// a check box and the name, the picture, the creation date, size, resolution and path,
+// and the Show In Finder and Ignore buttons. Only the cards on screen are drawn.
+// Main thread only.
+
+#include <QAbstractScrollArea>
+#include <QString>
+
+class TWCompareView : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    static constexpr int kCardHeight = 270;
+    static constexpr int kMargin = 20;
+    static constexpr int kTitleHeight = 30;
+    static constexpr int kLabelWidth = 80;
+    static constexpr int kLabelHeight = 17;
+    static constexpr int kLabelGap = 8;
+
+    enum class Part { None, Card, CheckBox, Picture, Title, ShowInFinder, Ignore };
+
+    explicit TWCompareView(QWidget* parent = nullptr);
+    void reloadData();
+    int numberOfItems() const { return count_; }
+    int lastSelectedIndex() const { return anchor_; }
+
+    // Geometry in the viewport's coordinates, scrolling applied.
+    QRect cardRect(int index) const;
+    QRect checkBoxRect(int index) const;
+    QRect titleRect(int index) const;
+    QRect pictureRect(int index) const;
+    QRect labelRect(int index, int row) const;
+    QRect valueRect(int index, int row) const;
+    QRect showInFinderRect(int index) const;
+    QRect ignoreRect(int index) const;
+    // The card and the part of it under a point (index -1 outside every card).
+    std::pair<int, Part> hitTest(const QPoint& point) const;
+    // The four captions of a card: creation date, size, resolution and path.
+    QStringList valuesOf(int index) const;
+
+    // "%@ bytes(%@ on disk)": the byte count in the locale's decimal style, and the
+    // formatted size on disk.
+    static QString sizeCaption(uint64_t bytes, uint64_t bytesOnDisk);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    void updateScrollBars();
+    void select(int index, Qt::KeyboardModifiers modifiers);
+    void paintCard(QPainter& painter, int index);
+
+    int count_ = 0;
+    int anchor_ = -1;
+    std::pair<int, Part> pressed_{-1, Part::None};
+};

@@ -1,0 +1,146 @@
+#include "TWFilesListModel.h"
+
+#include <QAbstractItemView>
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QToolTip>
+
+#include "TWAppStyle.h"
+#include "TWArtwork.h"
+#include "TWFilesListManager.h"
+
+int TWFilesListModel::rowCount(const QModelIndex& parent) const {
+    if (parent.isValid()) return 0;
+    return int(TWFilesListManager::shareFilesListManager().numberOfFilesItem());
+}
+
+QVariant TWFilesListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid()) return {};
+    if (role != Qt::DisplayRole) return {};
+    auto file = TWFilesListManager::shareFilesListManager().fileItemAtIndex(size_t(index.row()));
+    return file ? QString::fromStdString(file->filePath()) : QString();
+}
+
+void TWFilesListModel::reload() {
+    beginResetModel();
+    endResetModel();
+}
+
+// --- the cell ---
+
+namespace {
+constexpr int kButtonSide = 22;
+constexpr int kTimeWidth = 150;
+}  // namespace
+
+QRect TWFilesListCellDelegate::checkBoxRect(const QRect& r) {
+    return QRect(r.left() + 6, r.top() + (r.height() - 25) / 2, 21, 25);
+}
+
+QRect TWFilesListCellDelegate::ignoreRect(const QRect& r) {
+    return QRect(r.right() - 8 - kButtonSide, r.top() + (r.height() - kButtonSide) / 2, kButtonSide, kButtonSide);
+}
+
+QRect TWFilesListCellDelegate::showInFinderRect(const QRect& r) {
+    return ignoreRect(r).translated(-kButtonSide - 4, 0);
+}
+
+TWFilesListCellDelegate::Part TWFilesListCellDelegate::partAt(const QRect& r, const QPoint& point) {
+    if (checkBoxRect(r).contains(point)) return Part::CheckBox;
+    if (showInFinderRect(r).contains(point)) return Part::ShowInFinder;
+    if (ignoreRect(r).contains(point)) return Part::Ignore;
+    return Part::None;
+}
+
+QSize TWFilesListCellDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
+    return QSize(option.rect.width() > 0 ? option.rect.width() : 400, kRowHeight);
+}
+
+void TWFilesListCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                                    const QModelIndex& index) const {
+    bool isFirst = false;
+    auto file = TWFilesListManager::shareFilesListManager().fileItemAtIndex(size_t(index.row()), &isFirst);
+    if (!file) return;
+    const QRect r = option.rect;
+    const bool selected = option.state & QStyle::State_Selected;
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    QColor background = selected ? QColor(0xDC, 0xE9, 0xF9) : (index.row() % 2 ? QColor(0xF8, 0xF9, 0xFB) : Qt::white);
+    painter->fillRect(r, background);
+    if (isFirst && index.row() > 0) {
+        painter->setPen(QPen(QColor(0xD8, 0xDC, 0xE2), 1));
+        painter->drawLine(QPointF(r.left(), r.top() + 0.5), QPointF(r.right() + 1, r.top() + 0.5));
+    }
+
+    TWArtwork::draw(*painter, file->isChecked() ? QStringLiteral("chkImage") : QStringLiteral("unchkImage"),
+                    checkBoxRect(r));
+
+    const QFont font = TWAppStyle::systemFont(9.5, isFirst);
+    const QFontMetrics metrics(font);
+    painter->setFont(font);
+    painter->setPen(Qt::black);
+    const QRect showRect = showInFinderRect(r);
+    QRect timeRect(showRect.left() - 10 - kTimeWidth, r.top(), kTimeWidth, r.height());
+    const int pathLeft = checkBoxRect(r).right() + 8;
+    QRect pathRect(pathLeft, r.top(), std::max(0, timeRect.left() - 10 - pathLeft), r.height());
+    painter->drawText(pathRect, Qt::AlignLeft | Qt::AlignVCenter,
+                      metrics.elidedText(QString::fromStdString(file->filePath()), Qt::ElideRight, pathRect.width()));
+    painter->drawText(timeRect, Qt::AlignRight | Qt::AlignVCenter,
+                      QString::fromStdString(file->descriptionOfCreateTime()));
+
+    if (option.state & QStyle::State_MouseOver || selected) {
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(QColor(0, 0, 0, 14));
+        painter->drawRoundedRect(QRectF(showRect).adjusted(0.5, 0.5, -0.5, -0.5), 5, 5);
+        painter->drawRoundedRect(QRectF(ignoreRect(r)).adjusted(0.5, 0.5, -0.5, -0.5), 5, 5);
+    }
+    TWArtwork::draw(*painter, QStringLiteral("openInFinder"), QRectF(showRect).adjusted(3, 3, -3, -3));
+    TWArtwork::draw(*painter, QStringLiteral("hideFile"), QRectF(ignoreRect(r)).adjusted(3, 3, -3, -3));
+    painter->restore();
+}
+
+bool TWFilesListCellDelegate::editorEvent(QEvent* event, QAbstractItemModel*, const QStyleOptionViewItem& option,
+                                          const QModelIndex& index) {
+    if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonRelease &&
+        event->type() != QEvent::MouseButtonDblClick)
+        return false;
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() != Qt::LeftButton) return false;
+    const Part part = partAt(option.rect, mouse->position().toPoint());
+    if (part == Part::None) return false;
+    // A press on a part is not a selection click; the release acts.
+    if (event->type() == QEvent::MouseButtonRelease && handler_) {
+        const int row = index.row();
+        // The handler may reload the model: leave the view's event first.
+        QMetaObject::invokeMethod(
+            this,
+            [this, part, row] {
+                if (handler_) handler_(part, row);
+            },
+            Qt::QueuedConnection);
+    }
+    return true;
+}
+
+bool TWFilesListCellDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                                        const QModelIndex& index) {
+    if (event->type() != QEvent::ToolTip) return QStyledItemDelegate::helpEvent(event, view, option, index);
+    QString tip;
+    switch (partAt(option.rect, event->pos())) {
+        case Part::CheckBox:
+            tip = tr("Mark for removal");
+            break;
+        case Part::ShowInFinder:
+            tip = QStringLiteral("Show In Finder");
+            break;
+        case Part::Ignore:
+            tip = QStringLiteral("Ignore");
+            break;
+        case Part::None:
+            tip = index.data(Qt::DisplayRole).toString();
+            break;
+    }
+    QToolTip::showText(event->globalPos(), tip, view);
+    return true;
+}

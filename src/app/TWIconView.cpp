@@ -1,0 +1,235 @@
+#include "TWIconView.h"
+
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QToolTip>
+#include <cmath>
+
+#include "NotificationCenter.h"
+#include "TWAppStyle.h"
+#include "TWArtwork.h"
+#include "TWBrowserNotifications.h"
+#include "TWFilesListManager.h"
+#include "TWThumbnailCache.h"
+
+TWIconView::TWIconView(QWidget* parent) : QAbstractScrollArea(parent) {
+    setObjectName(QStringLiteral("TWIconView"));
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    viewport()->setAutoFillBackground(true);
+    QPalette palette = viewport()->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    palette.setColor(QPalette::Base, Qt::white);
+    viewport()->setPalette(palette);
+    verticalScrollBar()->setSingleStep(24);
+    connect(TWThumbnailCache::shared(), &TWThumbnailCache::thumbnailReady, viewport(), qOverload<>(&QWidget::update));
+}
+
+void TWIconView::setScalePercent(double percent) {
+    percent = std::clamp(percent, 0.0, 1.0);
+    if (std::fabs(percent - scalePercent_) <= 0.001) return;
+    scalePercent_ = percent;
+    reloadData();
+}
+
+void TWIconView::reloadData() {
+    count_ = int(TWFilesListManager::shareFilesListManager().numberOfFilesItem());
+    if (anchor_ >= count_) anchor_ = -1;
+    updateScrollBars();
+    viewport()->update();
+}
+
+int TWIconView::itemWidth() const {
+    return int(scalePercent_ * 340 + 68);
+}
+
+int TWIconView::itemsPerRow() const {
+    return std::max(1, viewport()->width() / itemWidth());
+}
+
+int TWIconView::contentHeight() const {
+    return std::max((count_ / itemsPerRow() + 1) * itemHeight(), viewport()->height());
+}
+
+void TWIconView::updateScrollBars() {
+    verticalScrollBar()->setPageStep(viewport()->height());
+    verticalScrollBar()->setRange(0, std::max(0, contentHeight() - viewport()->height()));
+}
+
+QRect TWIconView::itemRect(int index) const {
+    const int perRow = itemsPerRow();
+    const int w = itemWidth();
+    const int left = (viewport()->width() - perRow * w) / 2;
+    return QRect(left + (index % perRow) * w, (index / perRow) * itemHeight() - verticalScrollBar()->value(), w,
+                 itemHeight());
+}
+
+QRect TWIconView::pictureRect(int index) const {
+    const QRect item = itemRect(index);
+    return QRect(item.left(), item.top(), item.width(), item.height() - kTitleBand).adjusted(4, 4, -4, -4);
+}
+
+QRect TWIconView::checkBoxRect(int index) const {
+    const QRect item = itemRect(index);
+    return QRect(item.left() + 8, item.bottom() + 1 - 4 - 25, 21, 25);
+}
+
+QRect TWIconView::nameRect(int index) const {
+    const QRect item = itemRect(index);
+    return QRect(item.left() + 33, item.bottom() + 1 - 8 - 17, item.width() - 33 - 6, 17);
+}
+
+int TWIconView::indexAt(const QPoint& point) const {
+    const int perRow = itemsPerRow();
+    const int w = itemWidth();
+    const int left = (viewport()->width() - perRow * w) / 2;
+    const int x = point.x() - left;
+    const int y = point.y() + verticalScrollBar()->value();
+    if (x < 0 || y < 0 || x >= perRow * w) return -1;
+    const int index = (y / itemHeight()) * perRow + x / w;
+    return index < count_ ? index : -1;
+}
+
+void TWIconView::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    updateScrollBars();
+}
+
+void TWIconView::scrollContentsBy(int, int) {
+    viewport()->update();
+}
+
+void TWIconView::paintEvent(QPaintEvent* event) {
+    QPainter painter(viewport());
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    TWFilesListManager& files = TWFilesListManager::shareFilesListManager();
+    if (count_ == 0) {
+        const QSize picture(180, 140);
+        QRect target(QPoint(0, 0), picture);
+        target.moveCenter(viewport()->rect().center());
+        TWArtwork::draw(painter, QStringLiteral("noSelection_LiteBG"), target);
+        return;
+    }
+    const auto selection = files.selection();
+    const int perRow = itemsPerRow();
+    const int h = itemHeight();
+    const int scroll = verticalScrollBar()->value();
+    const QRect exposed = event->rect();
+    const int firstRow = std::max(0, (exposed.top() + scroll) / h);
+    const int lastRow = (exposed.bottom() + scroll) / h;
+    const int side = itemWidth() - 8;
+    const QFont plain = TWAppStyle::systemFont(9.5);
+    const QFont bold = TWAppStyle::systemFont(9.5, true);
+    for (int index = firstRow * perRow; index < std::min(count_, (lastRow + 1) * perRow); ++index) {
+        bool isFirst = false;
+        auto file = files.fileItemAtIndex(size_t(index), &isFirst);
+        if (!file) continue;
+        const bool selected = selection.count(size_t(index)) > 0;
+        const QRect item = itemRect(index);
+        if (selected) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(QColor(0xE3, 0xEE, 0xFB));
+            painter.drawRoundedRect(QRectF(item).adjusted(2, 2, -2, -2), 8, 8);
+        }
+        const QRect pictureArea = pictureRect(index);
+        QImage picture = TWThumbnailCache::shared()->thumbnail(file, side);
+        const bool isThumbnail = !picture.isNull();
+        if (!isThumbnail)
+            picture = TWThumbnailCache::shared()->iconForPath(
+                QString::fromStdString(file->filePath()) +
+                    (file->fileType() == TWFileTypeRegular ? QString() : QStringLiteral("/")),
+                std::min(128, side));
+        if (!picture.isNull()) {
+            QSize size = picture.size();
+            if (isThumbnail || size.width() > pictureArea.width() || size.height() > pictureArea.height())
+                size = size.scaled(pictureArea.size(), Qt::KeepAspectRatio);
+            if (!isThumbnail) size = size.boundedTo(QSize(pictureArea.width() * 2 / 3, pictureArea.height() * 2 / 3));
+            QRect target(QPoint(0, 0), size);
+            target.moveCenter(pictureArea.center());
+            if (isThumbnail) {
+                painter.setPen(QPen(QColor(0, 0, 0, 30), 1));
+                painter.setBrush(Qt::NoBrush);
+                painter.drawRect(QRectF(target).adjusted(-0.5, -0.5, 0.5, 0.5));
+            }
+            painter.drawImage(target, picture);
+        }
+        TWArtwork::draw(painter, file->isChecked() ? QStringLiteral("chkImage") : QStringLiteral("unchkImage"),
+                        checkBoxRect(index));
+        const QRect name = nameRect(index);
+        const QFont& font = isFirst ? bold : plain;
+        const QFontMetrics metrics(font);
+        const QString text = metrics.elidedText(
+            QString::fromStdString(TWFileUtility::lastPathComponent(file->filePath())), Qt::ElideRight, name.width());
+        if (selected) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(TWAppStyle::accent());
+            QRect highlight(name.left() - 3, name.top(), metrics.horizontalAdvance(text) + 6, name.height());
+            painter.drawRoundedRect(QRectF(highlight), 4, 4);
+        }
+        painter.setFont(font);
+        painter.setPen(selected ? QColor(Qt::white) : QColor(Qt::black));
+        painter.drawText(name, Qt::AlignLeft | Qt::AlignVCenter, text);
+    }
+}
+
+bool TWIconView::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const int index = indexAt(help->pos());
+        auto file = index >= 0 ? TWFilesListManager::shareFilesListManager().fileItemAtIndex(size_t(index)) : nullptr;
+        if (file)
+            QToolTip::showText(help->globalPos(),
+                               QString::fromStdString(TWFileUtility::lastPathComponent(file->filePath())), viewport(),
+                               itemRect(index));
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+void TWIconView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    const QPoint point = event->position().toPoint();
+    const int index = indexAt(point);
+    if (index < 0) {
+        TWFilesListManager::shareFilesListManager().setSelection({});
+        viewport()->update();
+        return;
+    }
+    if (checkBoxRect(index).contains(point)) {
+        flipCheck(index);
+        return;
+    }
+    selectWithClick(index, event->modifiers());
+}
+
+void TWIconView::flipCheck(int index) {
+    TWFilesListManager& files = TWFilesListManager::shareFilesListManager();
+    auto file = files.fileItemAtIndex(size_t(index));
+    size_t position = TWDuplicateFile::kNotFound;
+    auto group = files.duplicateFileAtFileItemIndex(size_t(index), &position);
+    if (!file || !group || position == TWDuplicateFile::kNotFound) return;
+    group->setChecked(!file->isChecked(), position);
+    viewport()->update();
+    tw::NotificationCenter::defaultCenter().post(TWFilesCheckDidChangedNotification);
+}
+
+void TWIconView::selectWithClick(int index, Qt::KeyboardModifiers modifiers) {
+    TWFilesListManager& files = TWFilesListManager::shareFilesListManager();
+    auto selection = files.selection();
+    if (selection.count(size_t(index))) return;  // a click on a selected item changes nothing
+    if (modifiers & Qt::ShiftModifier && anchor_ >= 0) {
+        for (int i = std::min(anchor_, index); i <= std::max(anchor_, index); ++i) selection.insert(size_t(i));
+    } else if (modifiers & Qt::ControlModifier) {
+        selection.insert(size_t(index));
+    } else {
+        selection = {size_t(index)};
+    }
+    anchor_ = index;
+    files.setSelection(std::move(selection));
+    viewport()->update();
+}

@@ -1,0 +1,334 @@
+// Removal from the browser, through its widgets: the confirmation's Yes and No, the
+// Trash (a Trash of this process's own, through XDG_DATA_HOME), Cancel from the
+// progress window, a move into a chosen folder, files left in place reported in one
+// message, and the library guide window.
+
+#include <QApplication>
+#include <QEvent>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <memory>
+
+#include "BrowserTestSupport.h"
+#include "TWBrowserResoultViewCtrl.h"
+#include "TWCleanMediaLibraryWndCtrl.h"
+#include "TWDuplicateFilesManager.h"
+#include "TWPreference.h"
+#include "TWPreferenceTypes.h"
+#include "TWProgressWndCtrl.h"
+
+using apptest::LiveApp;
+using browsertest::browser;
+
+namespace {
+
+// GIO reads XDG_DATA_HOME once per process: set before anything starts.
+std::unique_ptr<twtest::TempDir>& dataHome() {
+    static std::unique_ptr<twtest::TempDir> home;
+    return home;
+}
+
+std::string trashFiles() {
+    return dataHome()->path() + "/Trash/files";
+}
+
+std::set<std::string> namesIn(const std::string& folder) {
+    std::set<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+// Answers the next application-modal alert with the button titled `answer`; the
+// alert's texts land in `text` and `informative`.
+void answerAlert(const QString& answer, QString* text = nullptr, QString* informative = nullptr) {
+    QTimer::singleShot(0, [=] {
+        if (!apptest::waitFor([] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); }, 10000))
+            return;
+        auto* alert = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (text) *text = alert->text();
+        if (informative) *informative = alert->informativeText();
+        for (QAbstractButton* button : alert->buttons())
+            if (button->text() == answer) button->click();
+    });
+}
+
+bool waitForRemovalEnd() {
+    return apptest::waitFor([] { return !browser()->isRemoving(); }, 60000);
+}
+
+struct Scanned {
+    LiveApp app;
+    twtest::TempDir tree{"Twinsift"};
+    bool ok = browsertest::scanAndShow(app, browsertest::writeRealisticTree(tree));
+};
+
+// Clicks Cancel as soon as the progress window shows: the run waits for that moment,
+// so the first file is the only one it takes.
+class CancelOnShow : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && watched == TWProgressWndCtrl::progressWndCtrl()) {
+            shownTitle = TWProgressWndCtrl::progressWndCtrl()->title();
+            QTest::mouseClick(TWProgressWndCtrl::progressWndCtrl()->cancelButton(), Qt::LeftButton);
+        }
+        return false;
+    }
+    QString shownTitle;
+};
+
+}  // namespace
+
+class BrowserRemovalTest : public QObject {
+    Q_OBJECT
+private slots:
+    void noRemovesNothing();
+    void deleteToTrashRemovesExactlyTheCheckedFiles();
+    void cancelDuringARemovalKeepsTheRestChecked();
+    void moveToAFolderUnderFreeNames();
+    void filesLeftInPlaceAreReportedInOneMessage();
+    void closingTheWindowDuringARemovalStopsIt();
+    void guideWindowFollowsTheFlags();
+    void progressWindowCancelAndTexts();
+};
+
+void BrowserRemovalTest::noRemovesNothing() {
+    Scanned s;
+    QVERIFY(s.ok);
+    TWPreference::shared().setDestType(TWDestTypeDeletePermanently);
+    const auto before = browsertest::resultPaths();
+    QString text, informative;
+    answerAlert(QStringLiteral("No"), &text, &informative);
+    QTest::mouseClick(browser()->btnDelete(), Qt::LeftButton);
+    QCOMPARE(text, QStringLiteral("The selected files will be permanently deleted, are you sure to delete?"));
+    QCOMPARE(informative, QStringLiteral("Warning: You can not undo this action!"));
+    QVERIFY(!browser()->isRemoving());
+    QCOMPARE(browsertest::resultPaths(), before);
+    for (const auto& path : before) QVERIFY(twtest::exists(path));
+}
+
+void BrowserRemovalTest::deleteToTrashRemovesExactlyTheCheckedFiles() {
+    Scanned s;
+    QVERIFY(s.ok);
+    TWPreference::shared().setDestType(TWDestTypeTrash);
+    const auto groups = browsertest::resultGroups();
+    const auto checked = browsertest::checkedPaths();
+    QVERIFY(!checked.empty());
+    QSignalSpy finished(browser(), &TWBrowserResoultViewCtrl::removalFinished);
+
+    QString text, informative;
+    answerAlert(QStringLiteral("Yes"), &text, &informative);
+    QTest::mouseClick(browser()->btnDelete(), Qt::LeftButton);
+    QCOMPARE(text, QStringLiteral("The selected files will be deleted to Trash, are you sure to delete?"));
+    QCOMPARE(informative, QStringLiteral("Warning: The files on the external drive can only be erased permanently."));
+    QVERIFY(finished.wait(60000) || finished.count() == 1);
+    QVERIFY(browser()->lastRemovalReport().isEmpty());
+
+    // Exactly the checked files left the disk, into our Trash; one of each group stays.
+    for (const auto& group : groups) {
+        int kept = 0;
+        for (const auto& path : group) {
+            QCOMPARE(twtest::exists(path), checked.count(path) == 0);
+            if (twtest::exists(path)) ++kept;
+        }
+        QCOMPARE(kept, 1);
+    }
+    std::multiset<std::string> trashed;
+    for (const auto& name : namesIn(trashFiles())) trashed.insert(name);
+    for (const auto& path : checked) {
+        const std::string name = std::filesystem::path(path).filename().string();
+        bool found = false;
+        for (const auto& entry : trashed)
+            if (entry == name || entry.rfind(std::filesystem::path(name).stem().string(), 0) == 0) found = true;
+        QVERIFY2(found, path.c_str());
+    }
+    // The results no longer hold them; the views and the status line followed.
+    QVERIFY(browsertest::resultPaths().empty());
+    QCOMPARE(browser()->statusInfoRuns().value(0), QStringLiteral("0"));
+    QVERIFY(!browser()->btnDelete()->isEnabled());
+    QVERIFY(!TWProgressWndCtrl::progressWndCtrl()->isVisible());
+    QCOMPARE(TWProgressWndCtrl::progressWndCtrl()->percent(), 100.0);
+    QVERIFY(!TWCleanMediaLibraryWndCtrl::shareCleanMediaLibraryWndCtrl()->isVisible());
+}
+
+void BrowserRemovalTest::cancelDuringARemovalKeepsTheRestChecked() {
+    Scanned s;
+    QVERIFY(s.ok);
+    TWPreference::shared().setDestType(TWDestTypeDeletePermanently);
+    const auto checked = browsertest::checkedPaths();
+    QVERIFY(checked.size() >= 3);
+    CancelOnShow canceller;
+    TWProgressWndCtrl::progressWndCtrl()->installEventFilter(&canceller);
+    answerAlert(QStringLiteral("Yes"));
+    QTest::mouseClick(browser()->btnDelete(), Qt::LeftButton);
+    QVERIFY(waitForRemovalEnd());
+    TWProgressWndCtrl::progressWndCtrl()->removeEventFilter(&canceller);
+
+    QCOMPARE(canceller.shownTitle, QStringLiteral("Processing, please waiting..."));
+    QVERIFY(TWProgressWndCtrl::progressWndCtrl()->isCancelled());
+    // The step that saw the cancel still took its file; the walk then ended.
+    size_t gone = 0;
+    for (const auto& path : checked)
+        if (!twtest::exists(path)) ++gone;
+    QCOMPARE(gone, size_t(1));
+    const auto stillChecked = browsertest::checkedPaths();
+    QCOMPARE(stillChecked.size(), checked.size() - 1);
+    for (const auto& path : stillChecked) QVERIFY(twtest::exists(path));
+    QCOMPARE(browser()->statusInfoRuns().value(0), QString::number(checked.size() - 1));
+    QVERIFY(browser()->btnDelete()->isEnabled());
+}
+
+void BrowserRemovalTest::moveToAFolderUnderFreeNames() {
+    Scanned s;
+    QVERIFY(s.ok);
+    TWPreference::shared().setDestType(TWDestTypeMoveToFolder);
+    twtest::TempDir target("Moved");
+    target.write("Quarterly Report.pdf", "already here");
+    const auto checked = browsertest::checkedPaths();
+    QSignalSpy finished(browser(), &TWBrowserResoultViewCtrl::removalFinished);
+
+    QTest::mouseClick(browser()->btnDelete(), Qt::LeftButton);
+    QVERIFY(apptest::waitFor([] { return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()); }, 10000));
+    auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    QVERIFY(chooser->fileMode() == QFileDialog::Directory);
+    chooser->setDirectory(QString::fromStdString(target.path()));
+    chooser->selectFile(QString::fromStdString(target.path()));
+    QPushButton* moveHere = nullptr;
+    for (QPushButton* button : chooser->findChildren<QPushButton*>())
+        if (button->text() == QStringLiteral("Move Here")) moveHere = button;
+    QVERIFY(moveHere);
+    QTest::mouseClick(moveHere, Qt::LeftButton);
+    QVERIFY(finished.wait(60000) || finished.count() == 1);
+
+    for (const auto& path : checked) QVERIFY2(!twtest::exists(path), path.c_str());
+    const auto moved = namesIn(target.path());
+    QCOMPARE(moved.size(), checked.size() + 1);
+    // The name already taken got a free one.
+    if (std::any_of(checked.begin(), checked.end(),
+                    [](const std::string& p) { return std::filesystem::path(p).filename() == "Quarterly Report.pdf"; }))
+        QVERIFY(moved.count("Quarterly Report 1.pdf"));
+    QCOMPARE(twtest::readFile(target / "Quarterly Report.pdf"), std::string("already here"));
+}
+
+void BrowserRemovalTest::filesLeftInPlaceAreReportedInOneMessage() {
+    Scanned s;
+    QVERIFY(s.ok);
+    TWPreference::shared().setDestType(TWDestTypeDeletePermanently);
+    // The kept copy of the song changed since the scan: its checked twin must stay.
+    std::string kept, twin;
+    for (const auto& group : browsertest::resultGroups()) {
+        if (group.size() != 2 || group[0].find(".mp3") == std::string::npos) continue;
+        const auto checked = browsertest::checkedPaths();
+        kept = checked.count(group[0]) ? group[1] : group[0];
+        twin = checked.count(group[0]) ? group[0] : group[1];
+    }
+    QVERIFY(!kept.empty());
+    {
+        FILE* file = fopen(kept.c_str(), "r+b");
+        QVERIFY(file);
+        fputs("changed", file);
+        fclose(file);
+    }
+    QSignalSpy finished(browser(), &TWBrowserResoultViewCtrl::removalFinished);
+    answerAlert(QStringLiteral("Yes"));
+    QTest::mouseClick(browser()->btnDelete(), Qt::LeftButton);
+    QVERIFY(finished.wait(60000) || finished.count() == 1);
+
+    QVERIFY(twtest::exists(twin));
+    QVERIFY(twtest::exists(kept));
+    const QString report = browser()->lastRemovalReport();
+    QVERIFY2(report.startsWith(QStringLiteral("1 file was left where it was.")), qPrintable(report));
+    // Shown as one message over the window, without waiting for the user.
+    QVERIFY(apptest::waitFor(
+        [] {
+            for (QWidget* widget : QApplication::allWidgets())
+                if (widget->objectName() == QStringLiteral("removalReport") && widget->isVisible()) return true;
+            return false;
+        },
+        5000));
+}
+
+void BrowserRemovalTest::closingTheWindowDuringARemovalStopsIt() {
+    twtest::TempDir tree("Twinsift");
+    auto app = std::make_unique<LiveApp>();
+    QVERIFY(browsertest::scanAndShow(*app, browsertest::writeRealisticTree(tree)));
+    TWPreference::shared().setDestType(TWDestTypeDeletePermanently);
+    const auto checked = browsertest::checkedPaths();
+    QVERIFY(checked.size() >= 3);
+    browser()->removedCheckedFilesWithFolder(std::nullopt);
+    QVERIFY(browser()->isRemoving());
+    // The app ends at once: the run finishes the file in hand and stops; nothing hangs.
+    app.reset();
+    size_t gone = 0;
+    for (const auto& path : checked)
+        if (!twtest::exists(path)) ++gone;
+    QVERIFY(gone <= 1);
+}
+
+void BrowserRemovalTest::guideWindowFollowsTheFlags() {
+    LiveApp app;
+    TWCleanMediaLibraryWndCtrl* guide = TWCleanMediaLibraryWndCtrl::shareCleanMediaLibraryWndCtrl();
+    guide->setAlbumNameInPhotos(QStringLiteral("Varnel Duplicate Album"));
+    guide->setGroupNameInPhotos(QStringLiteral("Varnel Duplicate Folder"));
+    guide->setPlaylistNameInItunes(QStringLiteral("Varnel Duplicate Media"));
+    guide->setCleanItunes(true);
+    guide->updateFace();
+    QCOMPARE(guide->promptLabel()->text(),
+             QStringLiteral("Twinsift moves all iTunes duplicates to Varnel Duplicate Media. You can use iTunes to "
+                            "complete the removal. As shown below:"));
+    QCOMPARE(guide->pictureFrame(guide->imgViewForiTunes()), QRect(140, 20, 240, 344));
+    QVERIFY(!guide->imgViewForPhotos()->isVisibleTo(guide));
+
+    guide->setCleanPhotos(true);
+    guide->updateFace();
+    QVERIFY(guide->prompt().contains(QStringLiteral("Varnel Duplicate Folder - Varnel Duplicate Album")));
+    QCOMPARE(guide->pictureFrame(guide->imgViewForPhotos()), QRect(20, 20, 240, 344));
+    QCOMPARE(guide->pictureFrame(guide->imgViewForiTunes()), QRect(280, 20, 240, 344));
+    guide->setCleanItunes(false);
+    guide->updateFace();
+    QCOMPARE(guide->pictureFrame(guide->imgViewForPhotos()), QRect(140, 20, 240, 344));
+    QVERIFY(guide->prompt().contains(QStringLiteral("Varnel Duplicate Folder >> Varnel Duplicate Album")));
+}
+
+void BrowserRemovalTest::progressWindowCancelAndTexts() {
+    LiveApp app;
+    TWProgressWndCtrl* progress = TWProgressWndCtrl::progressWndCtrl();
+    QCOMPARE(progress->title(), QStringLiteral("Removing, please waiting..."));
+    QCOMPARE(progress->percent(), 0.0);
+    QVERIFY(!progress->isCancelled());
+    bool handled = false;
+    progress->setCancelHandler([&] { handled = true; });
+    progress->beginSheet(app.delegate().wndMain());
+    QVERIFY(progress->isVisible());
+    QCOMPARE(progress->windowModality(), Qt::WindowModal);
+    progress->setPercent(42.5);
+    QCOMPARE(progress->progressBar()->value(), 425);
+    QTest::mouseClick(progress->cancelButton(), Qt::LeftButton);
+    QVERIFY(progress->isCancelled());
+    QVERIFY(handled);
+    // Only the flag: the window stays until the run ends it.
+    QVERIFY(progress->isVisible());
+    progress->endSheet();
+    QVERIFY(!progress->isVisible());
+    progress->setCancelHandler(nullptr);
+}
+
+int main(int argc, char** argv) {
+    dataHome() = std::make_unique<twtest::TempDir>("twinsift-data-home");
+    setenv("XDG_DATA_HOME", dataHome()->path().c_str(), 1);
+    QApplication app(argc, argv);
+    BrowserRemovalTest test;
+    const int status = QTest::qExec(&test, argc, argv);
+    dataHome().reset();
+    return status;
+}
+
+#include "BrowserRemoval_test.moc"

@@ -1,0 +1,141 @@
+// Draws the results browser on a realistic result (photos, documents, music) in its
+// overview, icon, slide and compare views, the removal's progress window and the
+// library guide, on the offscreen platform, as PNG files in the folder given as the
+// only argument.
+
+#include <QApplication>
+#include <QDir>
+#include <QListView>
+#include <QPainter>
+#include <QPixmap>
+#include <QTest>
+#include <cstdio>
+
+#include "BrowserTestSupport.h"
+#include "TWBrowserResoultViewCtrl.h"
+#include "TWCleanMediaLibraryWndCtrl.h"
+#include "TWDuplicateFilesManager.h"
+#include "TWDuplicateFilesViewCtrl.h"
+#include "TWFilesListManager.h"
+#include "TWFilesListViewController.h"
+#include "TWMainWindow.h"
+#include "TWProgressWndCtrl.h"
+#include "TWQuickLookViewCtrl.h"
+#include "TWThumbnailCache.h"
+#include "TWToolBar.h"
+
+namespace {
+
+bool save(const QImage& shot, const QString& folder, const QString& name) {
+    const QString path = QDir(folder).filePath(name);
+    if (!shot.save(path)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+// Lets thumbnails and previews arrive, then draws the window.
+QImage settledShot(AppDelegate& app) {
+    apptest::waitFor([] { return TWThumbnailCache::shared()->pendingCount() == 0; }, 20000);
+    apptest::waitFor([] { return !TWQuickLookViewCtrl::shareQuickLookViewCtrl()->isLoading(); }, 20000);
+    QTest::qWait(100);
+    return app.wndMain()->grab().toImage();
+}
+
+// More photos, so that the icon view shows a full grid.
+void writeMorePhotos(const twtest::TempDir& tree) {
+    const char* names[] = {"IMG_2041.jpg", "IMG_2042.jpg", "Harbour.jpg", "Old Town.jpg", "Forest Path.jpg"};
+    int seed = 20;
+    for (const char* name : names) {
+        QImage image = browsertest::landscape(800, 600, seed++);
+        image.save(QString::fromStdString(tree.mkdir("Pictures/Camera") + "/" + name), "JPG", 88);
+        image.save(QString::fromStdString(tree.mkdir("Pictures/Phone Backup") + "/" + name), "JPG", 88);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication qapp(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s OUTPUT-FOLDER\n", argv[0]);
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(folder);
+
+    apptest::LiveApp live;
+    AppDelegate& app = live.delegate();
+    twtest::TempDir tree("Twinsift");
+    auto roots = browsertest::writeRealisticTree(tree);
+    writeMorePhotos(tree);
+    if (!browsertest::scanAndShow(live, roots)) {
+        std::fprintf(stderr, "the scan did not show its result\n");
+        return 1;
+    }
+    apptest::waitFor([&] { return !app.wndMain()->isAnimating(); }, 5000);
+    app.wndMain()->resize(1000, 680);
+    TWBrowserResoultViewCtrl* browser = browsertest::browser();
+    bool ok = true;
+
+    if (QWidget* focused = QApplication::focusWidget()) focused->clearFocus();
+    // Overview.
+    QTest::mouseClick(TWToolBar::shareToolBar()->overviewBtn(), Qt::LeftButton);
+    ok = save(settledShot(app), folder, QStringLiteral("browser-overview.png")) && ok;
+
+    // Icons: the images, every group selected.
+    QTest::mouseClick(TWToolBar::shareToolBar()->categoryButtons()[TWCategory_images], Qt::LeftButton);
+    TWDuplicateFilesManager::shared().setSelection({0, 1, 2});
+    browser->updateDuplicateFilesState();
+    TWFilesListManager::shareFilesListManager().setSelection({0});
+    browser->updateDetailFilesState();
+    ok = save(settledShot(app), folder, QStringLiteral("browser-icons.png")) && ok;
+
+    // Slide: all categories, a photo previewed above the list.
+    QTest::mouseClick(TWToolBar::shareToolBar()->categoryButtons()[TWCategory_allFiles], Qt::LeftButton);
+    QTest::mouseClick(browser->btnSlideViewMode(), Qt::LeftButton);
+    const int beach = browsertest::rowOfGroupNamed("Beach Sunset.jpg");
+    if (beach >= 0) browsertest::selectGroupRow(beach);
+    ok = save(settledShot(app), folder, QStringLiteral("browser-slide.png")) && ok;
+
+    // Compare: the three copies of the report.
+    QTest::mouseClick(browser->btnCompareViewMode(), Qt::LeftButton);
+    const int report = browsertest::rowOfGroupNamed("Quarterly Report.pdf");
+    if (report >= 0) browsertest::selectGroupRow(report);
+    ok = save(settledShot(app), folder, QStringLiteral("browser-compare.png")) && ok;
+
+    // The progress window over the browser, as a removal shows it.
+    TWProgressWndCtrl* progress = TWProgressWndCtrl::progressWndCtrl();
+    progress->beginSheet(app.wndMain());
+    progress->setPercent(45);
+    progress->setTitle(QStringLiteral("4 files for the total of 212.3 KB bytes remaining..."));
+    QImage window = settledShot(app);
+    {
+        QPainter painter(&window);
+        painter.fillRect(window.rect(), QColor(0, 0, 0, 60));
+        const QImage sheet = progress->grab().toImage();
+        const QPoint at((window.width() - sheet.width()) / 2, 60);
+        painter.fillRect(QRect(at + QPoint(0, 3), sheet.size()), QColor(0, 0, 0, 40));
+        painter.drawImage(at, sheet);
+        painter.setPen(QColor(0xB8, 0xBE, 0xC7));
+        painter.drawRect(QRect(at, sheet.size()).adjusted(0, 0, -1, -1));
+    }
+    ok = save(window, folder, QStringLiteral("browser-progress.png")) && ok;
+    progress->endSheet();
+
+    // The library guide after a run that handed photos and songs over.
+    TWCleanMediaLibraryWndCtrl* guide = TWCleanMediaLibraryWndCtrl::shareCleanMediaLibraryWndCtrl();
+    guide->setCleanPhotos(true);
+    guide->setCleanItunes(true);
+    guide->setAlbumNameInPhotos(QString::fromLatin1(kTWDuplicateAlbumName));
+    guide->setGroupNameInPhotos(QString::fromLatin1(kTWDuplicateFolderName));
+    guide->setPlaylistNameInItunes(QString::fromLatin1(kTWDuplicatePlaylistName));
+    guide->updateFace();
+    guide->show();
+    QTest::qWait(100);
+    ok = save(guide->grab().toImage(), folder, QStringLiteral("library-guide.png")) && ok;
+    guide->hide();
+    return ok ? 0 : 1;
+}
