@@ -67,6 +67,7 @@ private slots:
     void newScanStartsOver();
     void showResultsAgainAfterBackDoesNotRescan();
     void libraryQuestionSkipKeepsTheSwitchOff();
+    void musicLibraryQuestionNamesMusic();
     void withoutLibraryBackendTheFolderIsSkippedWithANotice();
 };
 
@@ -248,6 +249,33 @@ void ScanFlowTest::libraryQuestionSkipKeepsTheSwitchOff() {
     QVERIFY(buttons.contains(QStringLiteral("Open")));
     QVERIFY(!ctrl()->searchDuplicateFiles()->searchPhotosLibrary());
     QCOMPARE(ctrl()->searchDuplicateFiles()->numberOfSearchFiles(), uint64_t(1));
+}
+
+void ScanFlowTest::musicLibraryQuestionNamesMusic() {
+    LiveApp app;
+    twtest::ScopedMediaLibraryService service(std::make_shared<twtest::InMemoryMediaLibraryService>());
+    twtest::TempDir tree;
+    std::string media = tree.mkdir("Music/Music/Media");
+    TWPreference::shared().setITunesMediaFolderLocation(media);
+    tree.write("Music/song.txt", twtest::randomBytes(4000, 5));
+    QVERIFY(apptest::dragAndDrop(ctrl()->loadfileview(), {tree / "Music"}));
+
+    QString text;
+    QTimer::singleShot(0, this, [&] {
+        QVERIFY(apptest::waitFor([] { return QApplication::activeModalWidget() != nullptr; }, 10000));
+        auto* alert = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(alert);
+        text = alert->text();
+        for (QAbstractButton* button : alert->buttons()) {
+            if (button->text() == QStringLiteral("Skip This Library")) button->click();
+        }
+    });
+    pressScan();
+    QVERIFY(finished());
+    QCOMPARE(text,
+             QString::fromStdString("Twinsift will now open Music to detect duplicates in your \"" + media + "\""));
+    QVERIFY(!ctrl()->searchDuplicateFiles()->searchiTunesLibrary());
+    QVERIFY(!ctrl()->searchDuplicateFiles()->searchPhotosLibrary());
 }
 
 void ScanFlowTest::withoutLibraryBackendTheFolderIsSkippedWithANotice() {
