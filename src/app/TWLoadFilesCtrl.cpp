@@ -332,7 +332,12 @@ void TWLoadFilesCtrl::startOrStopSearch() {
         case 0: {
             if (saveFilesPathArray_.empty()) return;
             if (!searchDuplicateFiles_) {
-                searchDuplicateFiles_ = engineFactory_ ? engineFactory_() : TWSearchDuplicateFiles::init();
+                // Walkers hand their counts over without waiting for the GUI thread: every
+                // count still arrives in order with its notification, but a busy window
+                // never holds the scan back.
+                TWSearchDuplicateFiles::Options options;
+                options.waitForCounts = false;
+                searchDuplicateFiles_ = engineFactory_ ? engineFactory_() : TWSearchDuplicateFiles::init(options);
             }
             auto& engine = *searchDuplicateFiles_;
             libraryNotices_.clear();
