@@ -1,7 +1,10 @@
 #include "TWAppStyle.h"
 
 #include <QApplication>
+#include <QLinearGradient>
+#include <QPainter>
 #include <QPalette>
+#include <QRect>
 #include <QStyle>
 #include <QStyleFactory>
 
@@ -71,4 +74,13 @@ QColor TWAppStyle::accent() {
 
 QColor TWAppStyle::secondaryText() {
     return QColor(0x6B, 0x72, 0x80);
+}
+
+void TWAppStyle::paintHeaderBar(QPainter& painter, const QRect& rect) {
+    QLinearGradient gradient(0, rect.top(), 0, rect.bottom() + 1);
+    gradient.setColorAt(0, headerBackground().lighter(102));
+    gradient.setColorAt(1, headerBackground());
+    painter.fillRect(rect, gradient);
+    painter.setPen(border());
+    painter.drawLine(rect.left(), rect.bottom(), rect.right() + 1, rect.bottom());
 }

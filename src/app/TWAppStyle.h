@@ -7,6 +7,8 @@
 #include <QString>
 
 class QApplication;
+class QPainter;
+class QRect;
 
 class TWAppStyle {
 public:
@@ -24,6 +26,8 @@ public:
     static QColor windowBackground();
     static QColor headerBackground();
     static QColor border();
+    // The header bars' background: a faint gradient with a border line at the bottom.
+    static void paintHeaderBar(QPainter& painter, const QRect& rect);
     static QColor accent();
     static QColor secondaryText();
 };

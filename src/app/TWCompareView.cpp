@@ -1,5 +1,7 @@
 #include "TWCompareView.h"
 
+#include "TWClickSelection.h"
+
 #include <QHelpEvent>
 #include <QLocale>
 #include <QMouseEvent>
@@ -307,13 +309,7 @@ void TWCompareView::mouseReleaseEvent(QMouseEvent* event) {
 void TWCompareView::select(int index, Qt::KeyboardModifiers modifiers) {
     TWFilesListManager& files = TWFilesListManager::shareFilesListManager();
     auto selection = files.selection();
-    if (modifiers & Qt::ShiftModifier && anchor_ >= 0) {
-        for (int i = std::min(anchor_, index); i <= std::max(anchor_, index); ++i) selection.insert(size_t(i));
-    } else if (modifiers & Qt::ControlModifier) {
-        selection.insert(size_t(index));
-    } else {
-        selection = {size_t(index)};
-    }
+    selection = TWClickSelection(std::move(selection), anchor_, index, modifiers);
     anchor_ = index;
     files.setSelection(std::move(selection));
     viewport()->update();

@@ -125,12 +125,7 @@ void TWPreferencesWndTitleBarViewCtrl::pageButtonPressed(int index) {
 
 void TWPreferencesWndTitleBarViewCtrl::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    QLinearGradient gradient(0, 0, 0, height());
-    gradient.setColorAt(0, TWAppStyle::headerBackground().lighter(102));
-    gradient.setColorAt(1, TWAppStyle::headerBackground());
-    painter.fillRect(rect(), gradient);
-    painter.setPen(TWAppStyle::border());
-    painter.drawLine(0, height() - 1, width(), height() - 1);
+    TWAppStyle::paintHeaderBar(painter, rect());
 }
 
 void TWPreferencesWndTitleBarViewCtrl::mousePressEvent(QMouseEvent* event) {
