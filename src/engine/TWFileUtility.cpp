@@ -28,7 +28,10 @@ constexpr uint64_t kSampleBlock = 1024;
 constexpr uint64_t kWholeFileLimit = 2047;   // files up to this size are hashed whole
 constexpr uint64_t kEdgeSampleLimit = 6143;  // up to this size: first and last kilobyte
 static_assert(kWholeFileLimit <= 2 * kSampleBlock, "a sample holds at most two blocks");
-constexpr size_t kDigestChunk = 256u << 10;  // streaming block of the full-content digest
+// Streaming block of the full-content digest, on the reading thread's stack: a scan
+// digests thousands of files, and a heap block this size would be mapped and
+// unmapped for each.
+constexpr size_t kDigestChunk = 64u << 10;
 constexpr double kThumbnailSide = 400;
 
 std::string homeOf(const std::string& user) {
@@ -331,15 +334,15 @@ std::optional<TWContentDigest> TWFileUtility::contentDigest() {
     if (!file) return stored();
     std::unique_ptr<XXH3_state_t, XXH_errorcode (*)(XXH3_state_t*)> state(XXH3_createState(), XXH3_freeState);
     if (!state || XXH3_128bits_reset(state.get()) != XXH_OK) return stored();
-    std::vector<unsigned char> chunk(kDigestChunk);
+    unsigned char chunk[kDigestChunk];
     for (uint64_t offset = 0;;) {
-        long n = file->readAt(offset, chunk.data(), chunk.size());
+        long n = file->readAt(offset, chunk, sizeof chunk);
         if (n < 0) {
             tw::log("Cannot read(%s): %s.", filePath_.c_str(), std::strerror(errno));
             return stored();
         }
         if (n == 0) break;
-        XXH3_128bits_update(state.get(), chunk.data(), static_cast<size_t>(n));
+        XXH3_128bits_update(state.get(), chunk, static_cast<size_t>(n));
         offset += static_cast<uint64_t>(n);
     }
     XXH128_hash_t value = XXH3_128bits_digest(state.get());
