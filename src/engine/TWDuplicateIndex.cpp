@@ -172,9 +172,13 @@ TWDuplicateIndex::Category& TWDuplicateIndex::categoryLocked(TWCategory category
 
 uint32_t TWDuplicateIndex::foundLocked(Category& category, const FilePtr& record) {
     Slot slot;
-    slot.compact = compactLocked(*record);
-    if (!slot.compact) slot.first = record;
-    category.slots.push_back(std::move(slot));
+    if (CompactFounder* compact = compactLocked(*record)) {
+        slot.founder = reinterpret_cast<uintptr_t>(compact);
+    } else {
+        slot.founder = category.records.size() << 1 | 1;
+        category.records.push_back(record);
+    }
+    category.slots.push_back(slot);
     return static_cast<uint32_t>(category.slots.size() - 1);
 }
 
@@ -207,6 +211,7 @@ TWDuplicateIndex::CompactFounder* TWDuplicateIndex::compactLocked(const TWFileUt
 
     const size_t nameLength = path.size() - slash - 1;
     constexpr size_t align = alignof(CompactFounder);
+    static_assert(align >= 2, "a slot tells a compact founder by its even address");
     const size_t bytes = (sizeof(CompactFounder) + nameLength + align - 1) / align * align;
     if (arena_.empty() || arenaUsed_ + bytes > kArenaBlock) {
         arena_.push_back(std::unique_ptr<std::byte[]>(new std::byte[std::max(kArenaBlock, bytes)]));
@@ -241,9 +246,9 @@ std::string TWDuplicateIndex::pathOfLocked(const CompactFounder& founder) const 
     return path;
 }
 
-const TWDuplicateIndex::FilePtr& TWDuplicateIndex::founderLocked(Slot& slot) {
-    if (slot.first) return slot.first;
-    const CompactFounder& founder = *slot.compact;
+const TWDuplicateIndex::FilePtr& TWDuplicateIndex::founderLocked(Category& category, Slot& slot) {
+    if (!slot.compact()) return category.records[slot.record()];
+    const CompactFounder& founder = *slot.compact();
     TWFileAttributes attributes;
     attributes.fileSize = founder.fileSize;
     attributes.fileSizeOnDisk = founder.fileSizeOnDisk;
@@ -257,13 +262,13 @@ const TWDuplicateIndex::FilePtr& TWDuplicateIndex::founderLocked(Slot& slot) {
     attributes.hasIdentity = founder.flags & kHasIdentity;
     attributes.isRegularFile = founder.flags & kIsRegularFile;
     attributes.hasHash = founder.flags & kHasHash;
-    slot.first = TWFileUtility::initWithAttributes(pathOfLocked(founder), attributes);
-    slot.compact = nullptr;
-    return slot.first;
+    slot.founder = category.records.size() << 1 | 1;
+    category.records.push_back(TWFileUtility::initWithAttributes(pathOfLocked(founder), attributes));
+    return category.records.back();
 }
 
 TWMD5 TWDuplicateIndex::founderHashLocked(Slot& slot) {
-    CompactFounder& founder = *slot.compact;
+    CompactFounder& founder = *slot.compact();
     if (!(founder.flags & kHasHash)) {
         founder.hash = TWFileUtility::contentHashOfPath(pathOfLocked(founder));
         founder.flags |= kHasHash;
@@ -353,10 +358,10 @@ void TWDuplicateIndex::prefetch(const FilePtr& record) {
             loneCategory = findCategoryLocked(record->category());
             loneSlot = it->second.lone;
             Slot& slot = loneCategory->slots[loneSlot];
-            if (slot.first) {
-                lone = slot.first;
-            } else if (!(slot.compact->flags & kHasHash)) {
-                lonePath = pathOfLocked(*slot.compact);
+            if (!slot.compact()) {
+                lone = loneCategory->records[slot.record()];
+            } else if (!(slot.compact()->flags & kHasHash)) {
+                lonePath = pathOfLocked(*slot.compact());
             }
         }
     }
@@ -367,9 +372,9 @@ void TWDuplicateIndex::prefetch(const FilePtr& record) {
         std::lock_guard<std::mutex> lock(mutex_);
         Slot& slot = loneCategory->slots[loneSlot];
         // Made a record meanwhile: the decision reads that one's hash itself.
-        if (slot.compact && !(slot.compact->flags & kHasHash)) {
-            slot.compact->hash = loneHash;
-            slot.compact->flags |= kHasHash;
+        if (CompactFounder* compact = slot.compact(); compact && !(compact->flags & kHasHash)) {
+            compact->hash = loneHash;
+            compact->flags |= kHasHash;
         }
     }
     const std::optional<std::string> hash = record->hashString();
@@ -386,10 +391,10 @@ void TWDuplicateIndex::prefetch(const FilePtr& record) {
         Category& category = *findCategoryLocked(record->category());
         // A compact founder becomes a record only when its hash is the record's.
         const auto consider = [&](Slot& slot) {
-            if (slot.compact &&
-                (!(slot.compact->flags & kHasHash) || TWHashUtility::hexStringOfMD5(slot.compact->hash) != *hash))
+            const CompactFounder* compact = slot.compact();
+            if (compact && (!(compact->flags & kHasHash) || TWHashUtility::hexStringOfMD5(compact->hash) != *hash))
                 return;
-            candidates.push_back(founderLocked(slot));
+            candidates.push_back(founderLocked(category, slot));
         };
         if (it->second.lone != kNone) consider(category.slots[it->second.lone]);
         if (it->second.keyed != kNone) {
@@ -432,9 +437,9 @@ TWPlacement TWDuplicateIndex::place(const FilePtr& record, const std::atomic<boo
         const uint32_t lone = bucket.lone;
         bucket.lone = kNone;
         Slot& loneSlot = category.slots[lone];
-        if (loneSlot.compact) {
+        if (loneSlot.compact()) {
             appendLocked(category, keyedBucket, keyOfHash(founderHashLocked(loneSlot)), lone);
-        } else if (auto loneKey = matchKey(*loneSlot.first)) {
+        } else if (auto loneKey = matchKey(*category.records[loneSlot.record()])) {
             appendLocked(category, keyedBucket, *loneKey, lone);
         }
     }
@@ -446,14 +451,14 @@ TWPlacement TWDuplicateIndex::place(const FilePtr& record, const std::atomic<boo
             for (uint32_t index = found->head; index != kNone; index = category.slots[index].nextSameKey) {
                 Slot& slot = category.slots[index];
                 // A compact founder (content mode) whose hash differs cannot match.
-                if (slot.compact && TWHashUtility::hexStringOfMD5(slot.compact->hash) != record->cachedHashString())
+                if (slot.compact() && TWHashUtility::hexStringOfMD5(slot.compact()->hash) != record->cachedHashString())
                     continue;
-                const FilePtr& first = founderLocked(slot);
+                const FilePtr& first = founderLocked(category, slot);
                 if (!hasKey(*first, *recordKey) || !matches(*first, *record, kind)) continue;
                 if (stop.load()) return TWPlacement::Dropped;
                 if (slot.group == kNone) {
                     slot.group = static_cast<uint32_t>(category.groups.size());
-                    category.groups.push_back(TWDuplicateFile::initWithFile(slot.first));
+                    category.groups.push_back(TWDuplicateFile::initWithFile(first));
                 }
                 category.groups[slot.group]->addFile(record);
                 return finish(TWPlacement::Joined, record->fileSize());
@@ -491,6 +496,7 @@ void TWDuplicateIndex::releaseRecords() {
     std::lock_guard<std::mutex> lock(mutex_);
     for (auto& c : categories_) {
         c->slots = {};
+        c->records = {};
         c->groups = {};
     }
     buckets_ = {};

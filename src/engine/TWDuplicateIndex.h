@@ -103,15 +103,19 @@ private:
         const char* name() const { return reinterpret_cast<const char*>(this + 1); }
     };
     struct Slot {
-        FilePtr first;                      // null while the founder is compact
-        CompactFounder* compact = nullptr;  // set while first is null
-        uint32_t group = kNone;             // into Category::groups; kNone while the first file is alone
-        uint32_t nextSameKey = kNone;       // the next founder with the same key, in order
+        // The founder: a compact founder's address (even), or its record's index in
+        // Category::records, doubled, plus one.
+        uintptr_t founder = 0;
+        uint32_t group = kNone;        // into Category::groups; kNone while the first file is alone
+        uint32_t nextSameKey = kNone;  // the next founder with the same key, in order
+        CompactFounder* compact() const { return founder & 1 ? nullptr : reinterpret_cast<CompactFounder*>(founder); }
+        size_t record() const { return founder >> 1; }
     };
     struct Category {
         TWCategory category;
         TWCategoryFiles::Ptr container;  // null only for a category no file can have
         std::deque<Slot> slots;
+        std::deque<FilePtr> records;  // of the founders that are not compact
         std::vector<TWDuplicateFile::Ptr> groups;
     };
     struct BucketKey {
@@ -162,7 +166,7 @@ private:
     CompactFounder* compactLocked(const TWFileUtility& record);
     std::string pathOfLocked(const CompactFounder& founder) const;
     // The founder as a record, made from its compact form on first need and kept.
-    const FilePtr& founderLocked(Slot& slot);
+    const FilePtr& founderLocked(Category& category, Slot& slot);
     // The founder's hash, read now when not known yet (under the lock, as a record's
     // hash would be).
     TWMD5 founderHashLocked(Slot& slot);
