@@ -349,7 +349,7 @@ void TWDuplicateIndex::prefetch(const FilePtr& record) {
     uint32_t loneSlot = kNone;
     std::string lonePath;  // of a compact lone founder not hashed yet
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard lock(mutex_);
         auto key = bucketKeyLocked(*record, kind, false);
         if (!key) return;
         auto it = buckets_.find(*key);
@@ -369,7 +369,7 @@ void TWDuplicateIndex::prefetch(const FilePtr& record) {
         lone->hashString();
     } else if (!lonePath.empty()) {
         const TWMD5 loneHash = TWFileUtility::contentHashOfPath(lonePath);
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard lock(mutex_);
         Slot& slot = loneCategory->slots[loneSlot];
         // Made a record meanwhile: the decision reads that one's hash itself.
         if (CompactFounder* compact = slot.compact(); compact && !(compact->flags & kHasHash)) {
@@ -384,7 +384,7 @@ void TWDuplicateIndex::prefetch(const FilePtr& record) {
     // digests cached. The decision repeats the test in order.
     std::vector<FilePtr> candidates;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard lock(mutex_);
         auto key = bucketKeyLocked(*record, kind, false);
         auto it = key ? buckets_.find(*key) : buckets_.end();
         if (it == buckets_.end()) return;
@@ -409,7 +409,7 @@ void TWDuplicateIndex::prefetch(const FilePtr& record) {
 
 TWPlacement TWDuplicateIndex::place(const FilePtr& record, const std::atomic<bool>& stop, const Counted& counted) {
     if (!record) return TWPlacement::Dropped;
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard lock(mutex_);
     Category& category = categoryLocked(record->category());
     if (stop.load()) return TWPlacement::Dropped;
     if (!placed_.claim(*record)) return TWPlacement::Dropped;
@@ -472,7 +472,7 @@ TWPlacement TWDuplicateIndex::place(const FilePtr& record, const std::atomic<boo
 }
 
 std::vector<TWCategoryFiles::Ptr> TWDuplicateIndex::categoryFiles() const {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard lock(mutex_);
     std::vector<TWCategoryFiles::Ptr> list;
     for (const auto& c : categories_)
         if (c->container) list.push_back(c->container);
@@ -480,20 +480,20 @@ std::vector<TWCategoryFiles::Ptr> TWDuplicateIndex::categoryFiles() const {
 }
 
 TWCategoryFiles::Ptr TWDuplicateIndex::containerFor(TWCategory category, bool create) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard lock(mutex_);
     if (Category* found = findCategoryLocked(category)) return found->container;
     return create ? categoryLocked(category).container : nullptr;
 }
 
 void TWDuplicateIndex::addGroupsToContainers() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard lock(mutex_);
     for (auto& c : categories_)
         for (const Slot& slot : c->slots)
             if (slot.group != kNone && c->container) c->container->addDuplicateFile(c->groups[slot.group]);
 }
 
 void TWDuplicateIndex::releaseRecords() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard lock(mutex_);
     for (auto& c : categories_) {
         c->slots = {};
         c->records = {};
@@ -511,7 +511,7 @@ void TWDuplicateIndex::releaseRecords() {
 }
 
 size_t TWDuplicateIndex::numberOfGroupsOfOne() const {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard lock(mutex_);
     size_t count = 0;
     for (const auto& c : categories_)
         for (const Slot& slot : c->slots) count += slot.group == kNone ? 1 : 0;

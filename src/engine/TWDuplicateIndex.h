@@ -35,6 +35,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "AdaptiveMutex.h"
 #include "TWCategoryFiles.h"
 #include "TWDuplicateFile.h"
 #include "TWFileUtility.h"
@@ -176,7 +177,7 @@ private:
     const bool verifyFullContent_;
     TWPlacedItems& placed_;
 
-    mutable std::mutex mutex_;
+    mutable tw::AdaptiveMutex mutex_;
     std::vector<std::unique_ptr<Category>> categories_;  // in order of appearance
     std::unordered_map<std::string, uint32_t> sourceIds_;
     std::unordered_map<BucketKey, Bucket, BucketKeyHash> buckets_;

@@ -1,16 +1,18 @@
-// The one-word lock of the file record under contention.
+// The small locks of the record and of the deciding index under contention.
 
 #include <gtest/gtest.h>
 
 #include <thread>
 #include <vector>
 
+#include "AdaptiveMutex.h"
 #include "TWFileUtility.h"
 
 namespace {
 
-TEST(RecordLockConcurrency, ContendedHoldersNeverOverlapAndNoneIsLost) {
-    TWRecordLock lock;
+template <class Lock>
+void expectExclusiveAndNoneLost() {
+    Lock lock;
     long counter = 0;
     int inside = 0;
     bool overlapped = false;
@@ -29,6 +31,15 @@ TEST(RecordLockConcurrency, ContendedHoldersNeverOverlapAndNoneIsLost) {
     for (auto& thread : threads) thread.join();
     EXPECT_FALSE(overlapped);
     EXPECT_EQ(counter, static_cast<long>(kThreads) * kRounds);
+}
+
+TEST(RecordLockConcurrency, ContendedHoldersNeverOverlapAndNoneIsLost) {
+    expectExclusiveAndNoneLost<TWRecordLock>();
+}
+
+// Spinning waiters and sleeping ones mixed: the yield lets the spin run out.
+TEST(AdaptiveMutexConcurrency, ContendedHoldersNeverOverlapAndNoneIsLost) {
+    expectExclusiveAndNoneLost<tw::AdaptiveMutex>();
 }
 
 }  // namespace
