@@ -17,7 +17,7 @@ Every tool runs at its defaults, as a user would start it:
   fdupes -r TREE
 
 The group check: jdupes' groups, cleared of hidden items, the contents of packages,
-empty files, symbolic links, images and ".dylib" files, and split by Twinsift's category
+empty files, symbolic links and images, and split by Twinsift's category
 of each name's extension, must equal Twinsift's exact groups outside the Images and
 Packages categories (similar-image groups and whole packages are set aside).
 """
@@ -184,8 +184,6 @@ class Rules:
             return "package content"
         if os.path.islink(path):
             return "symbolic link"
-        if self.extension(parts[-1]) == "dylib":
-            return "dylib"
         if os.path.getsize(path) == 0:
             return "empty"
         if self.category(path) == "Images":

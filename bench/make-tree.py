@@ -13,9 +13,9 @@ What the tree holds, by design:
   - about 3 % differ from an earlier file of the same size by one byte that the sampled
     hash does not read (the KB at L/3 and 2L/3 from 6144 bytes on, the first and last KB
     from 2048 to 6143), so only a full comparison tells them apart;
-  - empty files, hidden files and a hidden folder, package folders (".app") with content,
-    symbolic links to files and ".dylib" files, each holding copies of visible files, which
-    the scan leaves out by default.
+  - empty files, hidden files and a hidden folder, package folders (".app") with content
+    and symbolic links to files, each holding copies of visible files, which the scan
+    leaves out by default; and ".dylib" files holding copies too, which it does not.
 
 A file DEST/.tree-complete records the arguments; an existing complete tree made with the
 same arguments is kept, any other content of DEST is an error.

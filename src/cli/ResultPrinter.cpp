@@ -33,8 +33,8 @@ void printText(FILE* out, const std::vector<PrintedCategory>& categories, const 
                bool interrupted) {
     for (const auto& category : categories) {
         if (category.groups.empty()) continue;
-        fprintf(out, "== %s: %zu group%s, %s in copies\n", category.container->name().c_str(),
-                category.groups.size(), category.groups.size() == 1 ? "" : "s",
+        fprintf(out, "== %s: %zu group%s, %s in copies\n", category.container->name().c_str(), category.groups.size(),
+                category.groups.size() == 1 ? "" : "s",
                 TWFileUtility::stringWithSize(category.container->sizeOfDuplicateFiles()).c_str());
         for (const auto& group : category.groups) {
             if (group->isSimilarGroup()) fprintf(out, "   (similar images)\n");
@@ -51,38 +51,70 @@ void printText(FILE* out, const std::vector<PrintedCategory>& categories, const 
             TWFileUtility::stringWithSize(counters.duplicateBytes).c_str());
 }
 
+namespace {
+
+// A JSON string, escaped as the library escapes it; bytes that are not UTF-8 become
+// U+FFFD (the exact bytes go out beside it as base64).
+void putJsonString(FILE* out, const std::string& text) {
+    const std::string quoted =
+        nlohmann::ordered_json(text).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+    fwrite(quoted.data(), 1, quoted.size(), out);
+}
+
+}  // namespace
+
+// Written as it goes: a tree of the whole result would cost more memory than the scan
+// that found it.
 void printJson(FILE* out, const std::vector<PrintedCategory>& categories, const ScanCounters& counters,
                bool interrupted) {
-    using json = nlohmann::ordered_json;
-    json root;
-    root["counters"] = {{"filesScanned", counters.filesScanned},
-                        {"duplicatesFound", counters.duplicatesFound},
-                        {"duplicateBytes", counters.duplicateBytes}};
-    json list = json::array();
+    const auto number = [out](uint64_t value) { fprintf(out, "%llu", static_cast<unsigned long long>(value)); };
+    const auto boolean = [out](bool value) { fputs(value ? "true" : "false", out); };
+    fputs("{\"counters\":{\"filesScanned\":", out);
+    number(counters.filesScanned);
+    fputs(",\"duplicatesFound\":", out);
+    number(counters.duplicatesFound);
+    fputs(",\"duplicateBytes\":", out);
+    number(counters.duplicateBytes);
+    fputs("},\"categories\":[", out);
+    bool firstCategory = true;
     for (const auto& category : categories) {
-        json groups = json::array();
+        if (!firstCategory) fputc(',', out);
+        firstCategory = false;
+        fprintf(out, "{\"category\":%lld,\"name\":", static_cast<long long>(category.container->category()));
+        putJsonString(out, category.container->name());
+        fputs(",\"sizeOfDuplicates\":", out);
+        number(category.container->sizeOfDuplicateFiles());
+        fputs(",\"sizeOfAllFiles\":", out);
+        number(category.container->sizeOfAllFile());
+        fputs(",\"groups\":[", out);
+        bool firstGroup = true;
         for (const auto& group : category.groups) {
-            json files = json::array();
+            if (!firstGroup) fputc(',', out);
+            firstGroup = false;
+            fputs("{\"similar\":", out);
+            boolean(group->isSimilarGroup());
+            fputs(",\"files\":[", out);
+            bool firstFile = true;
             for (const auto& file : group->itemsOfFileUtility()) {
-                json entry;
-                entry["path"] = file->filePath();  // invalid bytes become U+FFFD when dumped
-                entry["size"] = file->fileSize();
-                entry["checked"] = file->isChecked();
-                if (!isValidUtf8(file->filePath())) entry["pathBase64"] = base64(file->filePath());
-                files.push_back(std::move(entry));
+                if (!firstFile) fputc(',', out);
+                firstFile = false;
+                fputs("{\"path\":", out);
+                putJsonString(out, file->filePath());
+                fputs(",\"size\":", out);
+                number(file->fileSize());
+                fputs(",\"checked\":", out);
+                boolean(file->isChecked());
+                if (!isValidUtf8(file->filePath()))
+                    fprintf(out, ",\"pathBase64\":\"%s\"", base64(file->filePath()).c_str());
+                fputc('}', out);
             }
-            groups.push_back({{"similar", group->isSimilarGroup()}, {"files", std::move(files)}});
+            fputs("]}", out);
         }
-        list.push_back({{"category", static_cast<int64_t>(category.container->category())},
-                        {"name", category.container->name()},
-                        {"sizeOfDuplicates", category.container->sizeOfDuplicateFiles()},
-                        {"sizeOfAllFiles", category.container->sizeOfAllFile()},
-                        {"groups", std::move(groups)}});
+        fputs("]}", out);
     }
-    root["categories"] = std::move(list);
-    root["interrupted"] = interrupted;
-    std::string text = root.dump(-1, ' ', false, json::error_handler_t::replace);
-    fprintf(out, "%s\n", text.c_str());
+    fputs("],\"interrupted\":", out);
+    boolean(interrupted);
+    fputs("}\n", out);
 }
 
 }  // namespace twcli

@@ -100,8 +100,8 @@ std::optional<std::string> TWApplicationUtility::hashString() {
     identity += valueForKey(info, "CFBundleShortVersionString").value_or("");
     identity += '\x1f';
     identity += valueForKey(info, "CFBundleVersion").value_or("");
-    std::string hash = TWHashUtility::hashStringWithString(identity);
+    const TWMD5 hash = TWHashUtility::md5OfData(identity.data(), identity.size());
     std::lock_guard lock(lazyMutex_);
-    hash_ = hash;
-    return hash_;
+    storeHashLocked(hash);
+    return TWHashUtility::hexStringOfMD5(hash);
 }

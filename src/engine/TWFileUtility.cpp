@@ -163,7 +163,7 @@ TWFileUtility::TWFileUtility(const std::string& path) : filePath_(resolvePath(pa
     category_ = TWCategoryManager::categoryOfFileExtension(pathExtension(filePath_));
     // The date belongs to the item as it was named (a link keeps its own), but a
     // leading "~" still has to be expanded to name anything at all.
-    createTime_ = creationTimeOf(expandTilde(path));
+    if (auto time = creationTimeOf(expandTilde(path))) setCreateTime(*time);
 }
 
 TWFileUtility::TWFileUtility(std::string resolvedPath, const struct statx& sx) : filePath_(std::move(resolvedPath)) {
@@ -175,7 +175,17 @@ TWFileUtility::TWFileUtility(std::string resolvedPath, const struct statx& sx) :
     isRegularFile_ = S_ISREG(sx.stx_mode);
     fileType_ = typeOfMode(filePath_, sx.stx_mode);
     category_ = TWCategoryManager::categoryOfFileExtension(pathExtension(filePath_));
-    createTime_ = timeOf((sx.stx_mask & STATX_BTIME) ? sx.stx_btime : sx.stx_mtime);
+    setCreateTime(timeOf((sx.stx_mask & STATX_BTIME) ? sx.stx_btime : sx.stx_mtime));
+}
+
+void TWFileUtility::setCreateTime(const TWTime& time) {
+    createTimeNs_ = std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count();
+    hasCreateTime_ = true;
+}
+
+std::optional<TWTime> TWFileUtility::createTime() const {
+    if (!hasCreateTime_) return std::nullopt;
+    return TWTime{} + std::chrono::duration_cast<TWTime::duration>(std::chrono::nanoseconds(createTimeNs_));
 }
 
 std::shared_ptr<TWFileUtility> TWFileUtility::initWithPath(const std::string& path) {
@@ -211,19 +221,20 @@ bool TWFileUtility::isSameFile(const TWFileUtility& other) const {
 std::optional<std::string> TWFileUtility::hashString() {
     std::lock_guard once(hashMutex_);
     if (auto stored = cachedHashString()) return stored;
-    std::string hash = computeContentHash();
+    const TWMD5 hash = computeContentHash();
     std::lock_guard lock(lazyMutex_);
-    hash_ = hash;
-    return hash_;
+    storeHashLocked(hash);
+    return TWHashUtility::hexStringOfMD5(hash);
 }
 
 std::optional<std::string> TWFileUtility::cachedHashString() const {
     std::lock_guard lock(lazyMutex_);
-    return hash_;
+    if (!hasHash_) return std::nullopt;
+    return TWHashUtility::hexStringOfMD5(hash_);
 }
 
-std::string TWFileUtility::computeContentHash() const {
-    const auto pathHash = [this] { return TWHashUtility::hashStringWithString(filePath_); };
+TWMD5 TWFileUtility::computeContentHash() const {
+    const auto pathHash = [this] { return TWHashUtility::md5OfData(filePath_.data(), filePath_.size()); };
     int error = 0;
     auto file = tw::SafeFile::open(filePath_, &error);
     if (!file) {
@@ -234,7 +245,7 @@ std::string TWFileUtility::computeContentHash() const {
     const uint64_t length = file->size();
     if (length == 0) {
         auto resource = getResourceForkData();
-        return resource && !resource->empty() ? TWHashUtility::hashStringWithData(resource->data(), resource->size())
+        return resource && !resource->empty() ? TWHashUtility::md5OfData(resource->data(), resource->size())
                                               : pathHash();
     }
     std::vector<std::pair<uint64_t, uint64_t>> ranges;  // offset, length
@@ -259,7 +270,7 @@ std::string TWFileUtility::computeContentHash() const {
             return pathHash();
         }
     }
-    return TWHashUtility::hashStringWithData(sample, sampled);
+    return TWHashUtility::md5OfData(sample, sampled);
 }
 
 std::optional<std::vector<unsigned char>> TWFileUtility::getResourceForkData() const {
@@ -268,18 +279,22 @@ std::optional<std::vector<unsigned char>> TWFileUtility::getResourceForkData() c
 
 std::optional<TWContentDigest> TWFileUtility::contentDigest() {
     std::lock_guard once(digestMutex_);
-    if (digestDone_) return digest_;
+    const auto stored = [this]() -> std::optional<TWContentDigest> {
+        if (!hasDigest_) return std::nullopt;
+        return digest_;
+    };
+    if (digestDone_) return stored();
     digestDone_ = true;
     auto file = tw::SafeFile::open(filePath_);
-    if (!file) return digest_;
+    if (!file) return stored();
     std::unique_ptr<XXH3_state_t, XXH_errorcode (*)(XXH3_state_t*)> state(XXH3_createState(), XXH3_freeState);
-    if (!state || XXH3_128bits_reset(state.get()) != XXH_OK) return digest_;
+    if (!state || XXH3_128bits_reset(state.get()) != XXH_OK) return stored();
     std::vector<unsigned char> chunk(kDigestChunk);
     for (uint64_t offset = 0;;) {
         long n = file->readAt(offset, chunk.data(), chunk.size());
         if (n < 0) {
             tw::log("Cannot read(%s): %s.", filePath_.c_str(), std::strerror(errno));
-            return digest_;
+            return stored();
         }
         if (n == 0) break;
         XXH3_128bits_update(state.get(), chunk.data(), static_cast<size_t>(n));
@@ -287,6 +302,7 @@ std::optional<TWContentDigest> TWFileUtility::contentDigest() {
     }
     XXH128_hash_t value = XXH3_128bits_digest(state.get());
     digest_ = TWContentDigest{value.high64, value.low64};
+    hasDigest_ = true;
     return digest_;
 }
 
@@ -307,8 +323,9 @@ std::string TWFileUtility::formatSize() const {
 }
 
 std::string TWFileUtility::descriptionOfCreateTime() const {
-    if (!createTime_) return {};
-    std::time_t seconds = std::chrono::system_clock::to_time_t(*createTime_);
+    const std::optional<TWTime> time = createTime();
+    if (!time) return {};
+    std::time_t seconds = std::chrono::system_clock::to_time_t(*time);
     struct tm local {};
     if (!localtime_r(&seconds, &local)) return {};
     char text[128];
@@ -335,7 +352,7 @@ std::string TWFileUtility::stringWithSize(uint64_t bytes) {
 
 TWSize TWFileUtility::storedResolution() const {
     std::lock_guard lock(lazyMutex_);
-    return resolution_;
+    return imageValues_ ? imageValues_->resolution : TWSize{};
 }
 
 std::string TWFileUtility::formatResolution() const {
@@ -357,7 +374,8 @@ TWSize TWFileUtility::resolution() {
 void TWFileUtility::readResolutionLocked() {
     TWSize size = TWImageHeader::pixelSizeOfFile(filePath_);
     std::lock_guard lock(lazyMutex_);
-    resolution_ = size;
+    if (!imageValues_) imageValues_ = std::make_unique<ImageValues>();
+    imageValues_->resolution = size;
 }
 
 bool TWFileUtility::higherThanResolution(TWSize size) {
@@ -372,11 +390,11 @@ std::shared_ptr<TWImage> TWFileUtility::fileIcon() {
     std::lock_guard guard(imageMutex_);
     {
         std::lock_guard lock(lazyMutex_);
-        if (icon_) return icon_;
+        if (imageValues_ && imageValues_->icon) return imageValues_->icon;
     }
     getImageSizeAndThumbnailLocked();
     std::lock_guard lock(lazyMutex_);
-    return icon_;
+    return imageValues_ ? imageValues_->icon : nullptr;
 }
 
 void TWFileUtility::getImageSizeAndThumbnail() {
@@ -407,8 +425,9 @@ void TWFileUtility::getImageSizeAndThumbnailLocked() {
     }
     if (!icon && provider) icon = provider->iconForFile(filePath_);
     std::lock_guard lock(lazyMutex_);
-    resolution_ = size;
-    icon_ = icon;
+    if (!imageValues_) imageValues_ = std::make_unique<ImageValues>();
+    imageValues_->resolution = size;
+    imageValues_->icon = icon;
 }
 
 std::shared_ptr<TWImage> TWFileUtility::createThumbnailForImage(const TWImage& image, int orientation) {

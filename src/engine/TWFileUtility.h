@@ -21,15 +21,16 @@
 #include <vector>
 
 #include "TWCategoryManager.h"
+#include "TWHashUtility.h"
 #include "TWImage.h"
 
-// A mutual-exclusion lock of one word, for objects that exist by the hundred
-// thousand (std::mutex takes 40 bytes). Waiters sleep on the word, they do not spin.
+// A mutual-exclusion lock of one byte, for objects that exist by the hundred
+// thousand (std::mutex takes 40 bytes). Waiters sleep, they do not spin.
 // Meets the standard's Lockable requirements.
 class TWRecordLock {
 public:
     void lock() noexcept {
-        uint32_t seen = kFree;
+        uint8_t seen = kFree;
         if (state_.compare_exchange_strong(seen, kHeld, std::memory_order_acquire)) return;
         // Contended: mark the word so that the holder's unlock wakes a sleeper.
         if (seen != kContended) seen = state_.exchange(kContended, std::memory_order_acquire);
@@ -39,7 +40,7 @@ public:
         }
     }
     bool try_lock() noexcept {
-        uint32_t seen = kFree;
+        uint8_t seen = kFree;
         return state_.compare_exchange_strong(seen, kHeld, std::memory_order_acquire);
     }
     void unlock() noexcept {
@@ -47,8 +48,8 @@ public:
     }
 
 private:
-    static constexpr uint32_t kFree = 0, kHeld = 1, kContended = 2;
-    std::atomic<uint32_t> state_{kFree};
+    static constexpr uint8_t kFree = 0, kHeld = 1, kContended = 2;
+    std::atomic<uint8_t> state_{kFree};
 };
 
 enum TWFileType : int64_t {
@@ -69,7 +70,9 @@ struct TWContentDigest {
     bool operator==(const TWContentDigest&) const = default;
 };
 
-class TWFileUtility : public std::enable_shared_from_this<TWFileUtility> {
+// A scan keeps one record per file found, so every field is sized for a few hundred
+// thousand of them: rarely used values (an image's size and icon) live outside.
+class TWFileUtility {
 public:
     // A record with every field read at once. Never fails: for a path that cannot be
     // read the sizes are 0, the type is 0, createTime is absent and it has no identity.
@@ -98,7 +101,7 @@ public:
     TWCategory category() const { return static_cast<TWCategory>(category_); }
     // Birth time where the file system records one, else the modification time, of the
     // path given at creation; absent when its attributes could not be read.
-    const std::optional<TWTime>& createTime() const { return createTime_; }
+    std::optional<TWTime> createTime() const;
 
     // The identity of the file at filePath (device, inode), taken at creation; absent
     // when its attributes could not be read. Two records are the same file when their
@@ -169,37 +172,52 @@ protected:
     explicit TWFileUtility(const std::string& path);
     TWFileUtility(std::string resolvedPath, const struct statx& attributes);
 
+    // Stores the hash of the sample (or identity) under lazyMutex_.
+    void storeHashLocked(const TWMD5& hash) {
+        hash_ = hash;
+        hasHash_ = true;
+    }
+
+private:
+    // The image values, made when first stored.
+    struct ImageValues {
+        TWSize resolution;
+        std::shared_ptr<TWImage> icon;
+    };
+
+    void readResolutionLocked();
+    void getImageSizeAndThumbnailLocked();
+    TWMD5 computeContentHash() const;
+    void setCreateTime(const TWTime& time);
+
+    std::string filePath_;
+    uint64_t fileSize_ = 0;
+    uint64_t fileSizeOnDisk_ = 0;
+    dev_t device_ = 0;
+    ino_t inode_ = 0;
+    int64_t createTimeNs_ = 0;                  // since the epoch; valid when hasCreateTime_
+    TWMD5 hash_{};                              // valid when hasHash_ (guarded by lazyMutex_)
+    TWContentDigest digest_;                    // valid when hasDigest_ (guarded by digestMutex_)
+    std::unique_ptr<ImageValues> imageValues_;  // guarded by lazyMutex_
+    // Once-guards of the digest and of the image values (held across their I/O).
+    TWRecordLock digestMutex_;
+    TWRecordLock imageMutex_;
+    // Both enumerations have a handful of small values: a byte each.
+    int8_t fileType_ = TWFileTypeRegular;
+    int8_t category_ = TWCategory_others;
+    bool hasCreateTime_ = false;
+    bool hasIdentity_ = false;
+    bool isRegularFile_ = false;
+    std::atomic<bool> isChecked_{false};
+    bool hasHash_ = false;
+    bool digestDone_ = false;
+    bool hasDigest_ = false;
+
+protected:
     mutable TWRecordLock lazyMutex_;  // guards the stored lazy values (held briefly, never across I/O)
     // Held while a hash is computed, so that concurrent askers wait for the one reader
     // instead of reading the file again. Taken before lazyMutex_, never after it.
     TWRecordLock hashMutex_;
-    std::optional<std::string> hash_;
-
-private:
-    std::string filePath_;
-    uint64_t fileSize_ = 0;
-    uint64_t fileSizeOnDisk_ = 0;
-    // Both enumerations have a handful of small values: a byte each.
-    int8_t fileType_ = TWFileTypeRegular;
-    int8_t category_ = TWCategory_others;
-    std::optional<TWTime> createTime_;
-    bool hasIdentity_ = false;
-    bool isRegularFile_ = false;
-    std::atomic<bool> isChecked_{false};
-    bool digestDone_ = false;
-    // Once-guards of the digest and of the image values (held across their I/O).
-    TWRecordLock digestMutex_;
-    TWRecordLock imageMutex_;
-    dev_t device_ = 0;
-    ino_t inode_ = 0;
-
-    void readResolutionLocked();
-    void getImageSizeAndThumbnailLocked();
-    std::string computeContentHash() const;
-
-    std::optional<TWContentDigest> digest_;
-    TWSize resolution_;
-    std::shared_ptr<TWImage> icon_;
 };
 
 // The record of a package directory: hashes by bundle identity.

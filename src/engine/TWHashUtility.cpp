@@ -3,26 +3,28 @@
 #include <openssl/evp.h>
 
 #include <cstdlib>
-#include <memory>
 
-namespace {
+TWMD5 TWHashUtility::md5OfData(const void* bytes, size_t length) {
+    TWMD5 digest{};
+    unsigned digestLength = 0;
+    // EVP fails only when out of memory or when MD5 is unavailable; neither can be
+    // absorbed into a meaningful hash, so it is a programming error of the build.
+    if (EVP_Digest(bytes, length, digest.data(), &digestLength, EVP_md5(), nullptr) != 1 ||
+        digestLength != digest.size()) {
+        std::abort();
+    }
+    return digest;
+}
 
-struct DigestContextFree {
-    void operator()(EVP_MD_CTX* ctx) const { EVP_MD_CTX_free(ctx); }
-};
-
-std::string hexUpper(const unsigned char* digest, unsigned length) {
+std::string TWHashUtility::hexStringOfMD5(const TWMD5& digest) {
     static const char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(length * 2);
-    for (unsigned i = 0; i < length; ++i) {
-        text.push_back(kDigits[digest[i] >> 4]);
-        text.push_back(kDigits[digest[i] & 0x0F]);
+    std::string text(2 * digest.size(), '0');
+    for (size_t i = 0; i < digest.size(); ++i) {
+        text[2 * i] = kDigits[digest[i] >> 4];
+        text[2 * i + 1] = kDigits[digest[i] & 0x0F];
     }
     return text;
 }
-
-}  // namespace
 
 std::optional<std::string> TWHashUtility::hashStringWithData(const std::optional<std::vector<unsigned char>>& data) {
     if (!data) return std::nullopt;
@@ -30,17 +32,7 @@ std::optional<std::string> TWHashUtility::hashStringWithData(const std::optional
 }
 
 std::string TWHashUtility::hashStringWithData(const void* bytes, size_t length) {
-    std::unique_ptr<EVP_MD_CTX, DigestContextFree> ctx(EVP_MD_CTX_new());
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned digestLength = 0;
-    // EVP fails only when out of memory or when MD5 is unavailable; neither can be
-    // absorbed into a meaningful hash, so it is a programming error of the build.
-    if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_md5(), nullptr) != 1 ||
-        (length > 0 && EVP_DigestUpdate(ctx.get(), bytes, length) != 1) ||
-        EVP_DigestFinal_ex(ctx.get(), digest, &digestLength) != 1) {
-        std::abort();
-    }
-    return hexUpper(digest, digestLength);
+    return hexStringOfMD5(md5OfData(bytes, length));
 }
 
 std::string TWHashUtility::hashStringWithString(const std::string& text) {

@@ -335,9 +335,10 @@ void TWSearchDuplicateFiles::collectFileUtility(const std::shared_ptr<TWFileUtil
 
 void TWSearchDuplicateFiles::collectionFile(const std::shared_ptr<TWFileUtility>& record) {
     duplicates_->prefetch(record);
-    duplicates_->place(record, isBeStop_, [this](TWPlacement placement, uint64_t size) {
-        incrementCount(placement == TWPlacement::Joined, size);
+    const TWPlacement placement = duplicates_->place(record, isBeStop_, [this](TWPlacement placed, uint64_t size) {
+        incrementCount(placed == TWPlacement::Joined, size);
     });
+    if (placement != TWPlacement::Dropped) awaitCounts();
 }
 
 void TWSearchDuplicateFiles::collectSimilarFile(const std::shared_ptr<TWFileUtility>& record) {
@@ -347,9 +348,10 @@ void TWSearchDuplicateFiles::collectSimilarFile(const std::shared_ptr<TWFileUtil
     auto signature = ZPImageSignature::initWithPathFile(record->filePath(), *similarContext_);
     if (!signature) return;
     signature->setUserObject(record);
-    similar_->place(signature, isBeStop_, [this](TWPlacement placement, uint64_t size) {
-        incrementCount(placement == TWPlacement::Joined, size);
+    const TWPlacement placement = similar_->place(signature, isBeStop_, [this](TWPlacement placed, uint64_t size) {
+        incrementCount(placed == TWPlacement::Joined, size);
     });
+    if (placement != TWPlacement::Dropped) awaitCounts();
 }
 
 void TWSearchDuplicateFiles::startSearchMediaLibrary() {
@@ -397,24 +399,27 @@ void TWSearchDuplicateFiles::flushCounts() {
 }
 
 void TWSearchDuplicateFiles::incrementCount(bool duplicate, uint64_t size) {
+    // Called under the deciding lock: counts queue up in decision order, and nothing
+    // here waits for the main thread (a wait under that lock would hold every other
+    // walker's decision for a round trip to the main thread).
     // The engine outlives every count it queued: the run waits for the finished
     // notification, which the main queue delivers after them.
     tw::MainQueue& main = tw::MainQueue::shared();
     if (main.isMainThread()) {
         drainCounts();
         applyCount(duplicate, size);
-    } else if (options_.waitForCounts) {
-        main.postAndWait([this, duplicate, size] { applyCount(duplicate, size); });
-    } else {
-        // Counts queue up in the order they were made; one task on the main queue
-        // applies every count waiting when it runs, each with its own notification.
-        // A count queues the next such task when none is queued and the last one is
-        // kCountInterval old; counts left waiting are flushed when a folder is done,
-        // before a pause and before the finished notification.
-        bool queue;
-        {
-            std::lock_guard<std::mutex> lock(countMutex_);
-            pendingCounts_.push_back({duplicate, size});
+        return;
+    }
+    // One task on the main queue applies every count waiting when it runs, each with
+    // its own notification. Without the wait, a count queues the next such task when
+    // none is queued and the last one is kCountInterval old; counts left waiting are
+    // flushed when a folder is done, before a pause and before the finished
+    // notification. With it, the walker queues the task itself in awaitCounts().
+    bool queue = false;
+    {
+        std::lock_guard<std::mutex> lock(countMutex_);
+        pendingCounts_.push_back({duplicate, size});
+        if (!options_.waitForCounts) {
             const auto now = std::chrono::steady_clock::now();
             queue = !drainQueued_ && now - lastDrainQueued_ >= kCountInterval;
             if (queue) {
@@ -422,8 +427,15 @@ void TWSearchDuplicateFiles::incrementCount(bool duplicate, uint64_t size) {
                 lastDrainQueued_ = now;
             }
         }
-        if (queue) main.post([this] { drainCounts(); });
     }
+    if (queue) main.post([this] { drainCounts(); });
+}
+
+void TWSearchDuplicateFiles::awaitCounts() {
+    tw::MainQueue& main = tw::MainQueue::shared();
+    if (!options_.waitForCounts || main.isMainThread()) return;
+    // The drain takes this walker's count and every one queued before it.
+    main.postAndWait([this] { drainCounts(); });
 }
 
 void TWSearchDuplicateFiles::filterAndSortDulicateFiles() {

@@ -52,8 +52,8 @@ public:
         // whether to watch volumes; `sessionEvents` false listens to nothing.
         tw::SessionEvents::Options events;
         bool sessionEvents = true;
-        // Whether a walker waits for the main thread to take each count (the deciding
-        // queue then stalls on the main thread once per file). Without the wait the
+        // Whether a walker waits for the main thread to take each count (after its
+        // decision, so the other walkers' decisions go on meanwhile). Without the wait the
         // counts still arrive one per file, each with its notification, in decision
         // order and before the finished notification; the main thread takes the
         // waiting counts in batches.
@@ -130,6 +130,9 @@ private:
     void startSearchMediaLibrary();
     void filterAndSortDulicateFiles();
     void incrementCount(bool duplicate, uint64_t size);
+    // With waitForCounts: returns once the main thread has taken the counts queued so
+    // far; called with no lock of the deciding index held.
+    void awaitCounts();
     void applyCount(bool duplicate, uint64_t size);  // main thread
     void drainCounts();                              // main thread
     void flushCounts();                              // hands the waiting counts to the main thread now
