@@ -3,6 +3,10 @@
 #include <locale.h>
 #include <wctype.h>
 
+#include <algorithm>
+#include <cstring>
+#include <new>
+
 #include "TWMatching.h"
 #include "TWPreferenceTypes.h"
 
@@ -167,8 +171,109 @@ TWDuplicateIndex::Category& TWDuplicateIndex::categoryLocked(TWCategory category
 }
 
 uint32_t TWDuplicateIndex::foundLocked(Category& category, const FilePtr& record) {
-    category.slots.push_back(Slot{record, kNone, kNone});
+    Slot slot;
+    if (CompactFounder* compact = compactLocked(*record)) {
+        slot.founder = reinterpret_cast<uintptr_t>(compact);
+    } else {
+        slot.founder = category.records.size() << 1 | 1;
+        category.records.push_back(record);
+    }
+    category.slots.push_back(slot);
     return static_cast<uint32_t>(category.slots.size() - 1);
+}
+
+namespace {
+
+constexpr size_t kArenaBlock = 64u << 10;
+enum : uint8_t { kHasCreateTime = 1, kHasIdentity = 2, kIsRegularFile = 4, kHasHash = 8 };
+
+// The key of a content hash: its first 15 bytes, as compactHash makes it of the text.
+std::string keyOfHash(const TWMD5& hash) {
+    return std::string(reinterpret_cast<const char*>(hash.data()), 15);
+}
+
+}  // namespace
+
+TWDuplicateIndex::CompactFounder* TWDuplicateIndex::compactLocked(const TWFileUtility& record) {
+    if (searchMode_ != TWSearchModeContent || !record.isPlainFileRecord()) return nullptr;
+    const std::string& path = record.filePath();
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos || slash + 1 == path.size() || path.size() - slash - 1 > UINT16_MAX) return nullptr;
+    const TWFileAttributes attributes = record.attributes();
+
+    size_t device = std::find(devices_.begin(), devices_.end(), attributes.device) - devices_.begin();
+    if (device == devices_.size()) {
+        if (device > UINT16_MAX) return nullptr;
+        devices_.push_back(attributes.device);
+    }
+    auto [folder, added] = folderIds_.try_emplace(path.substr(0, slash), static_cast<uint32_t>(folders_.size()));
+    if (added) folders_.push_back(&folder->first);
+
+    const size_t nameLength = path.size() - slash - 1;
+    constexpr size_t align = alignof(CompactFounder);
+    static_assert(align >= 2, "a slot tells a compact founder by its even address");
+    const size_t bytes = (sizeof(CompactFounder) + nameLength + align - 1) / align * align;
+    if (arena_.empty() || arenaUsed_ + bytes > kArenaBlock) {
+        arena_.push_back(std::unique_ptr<std::byte[]>(new std::byte[std::max(kArenaBlock, bytes)]));
+        arenaUsed_ = 0;
+    }
+    std::byte* at = arena_.back().get() + arenaUsed_;
+    arenaUsed_ += bytes;
+    auto* founder = new (at) CompactFounder{};
+    founder->fileSize = attributes.fileSize;
+    founder->fileSizeOnDisk = attributes.fileSizeOnDisk;
+    founder->inode = attributes.inode;
+    founder->createTimeNs = attributes.createTimeNs;
+    founder->hash = attributes.hash;
+    founder->folder = folder->second;
+    founder->device = static_cast<uint16_t>(device);
+    founder->nameLength = static_cast<uint16_t>(nameLength);
+    founder->fileType = attributes.fileType;
+    founder->category = attributes.category;
+    founder->flags = (attributes.hasCreateTime ? kHasCreateTime : 0) | (attributes.hasIdentity ? kHasIdentity : 0) |
+                     (attributes.isRegularFile ? kIsRegularFile : 0) | (attributes.hasHash ? kHasHash : 0);
+    std::memcpy(at + sizeof(CompactFounder), path.data() + slash + 1, nameLength);
+    return founder;
+}
+
+std::string TWDuplicateIndex::pathOfLocked(const CompactFounder& founder) const {
+    const std::string& folder = *folders_[founder.folder];
+    std::string path;
+    path.reserve(folder.size() + 1 + founder.nameLength);
+    path += folder;
+    path += '/';
+    path.append(founder.name(), founder.nameLength);
+    return path;
+}
+
+const TWDuplicateIndex::FilePtr& TWDuplicateIndex::founderLocked(Category& category, Slot& slot) {
+    if (!slot.compact()) return category.records[slot.record()];
+    const CompactFounder& founder = *slot.compact();
+    TWFileAttributes attributes;
+    attributes.fileSize = founder.fileSize;
+    attributes.fileSizeOnDisk = founder.fileSizeOnDisk;
+    attributes.device = devices_[founder.device];
+    attributes.inode = founder.inode;
+    attributes.createTimeNs = founder.createTimeNs;
+    attributes.hash = founder.hash;
+    attributes.fileType = founder.fileType;
+    attributes.category = founder.category;
+    attributes.hasCreateTime = founder.flags & kHasCreateTime;
+    attributes.hasIdentity = founder.flags & kHasIdentity;
+    attributes.isRegularFile = founder.flags & kIsRegularFile;
+    attributes.hasHash = founder.flags & kHasHash;
+    slot.founder = category.records.size() << 1 | 1;
+    category.records.push_back(TWFileUtility::initWithAttributes(pathOfLocked(founder), attributes));
+    return category.records.back();
+}
+
+TWMD5 TWDuplicateIndex::founderHashLocked(Slot& slot) {
+    CompactFounder& founder = *slot.compact();
+    if (!(founder.flags & kHasHash)) {
+        founder.hash = TWFileUtility::contentHashOfPath(pathOfLocked(founder));
+        founder.flags |= kHasHash;
+    }
+    return founder.hash;
 }
 
 namespace {
@@ -240,15 +345,38 @@ void TWDuplicateIndex::prefetch(const FilePtr& record) {
     const Kind kind = kindOf(*record);
     if (kind == Kind::Unmatchable) return;
     FilePtr lone;
+    Category* loneCategory = nullptr;
+    uint32_t loneSlot = kNone;
+    std::string lonePath;  // of a compact lone founder not hashed yet
     {
         std::lock_guard<std::mutex> lock(mutex_);
         auto key = bucketKeyLocked(*record, kind, false);
         if (!key) return;
         auto it = buckets_.find(*key);
         if (it == buckets_.end()) return;  // alone in its size so far: never read
-        if (it->second.lone != kNone) lone = findCategoryLocked(record->category())->slots[it->second.lone].first;
+        if (it->second.lone != kNone) {
+            loneCategory = findCategoryLocked(record->category());
+            loneSlot = it->second.lone;
+            Slot& slot = loneCategory->slots[loneSlot];
+            if (!slot.compact()) {
+                lone = loneCategory->records[slot.record()];
+            } else if (!(slot.compact()->flags & kHasHash)) {
+                lonePath = pathOfLocked(*slot.compact());
+            }
+        }
     }
-    if (lone) lone->hashString();
+    if (lone) {
+        lone->hashString();
+    } else if (!lonePath.empty()) {
+        const TWMD5 loneHash = TWFileUtility::contentHashOfPath(lonePath);
+        std::lock_guard<std::mutex> lock(mutex_);
+        Slot& slot = loneCategory->slots[loneSlot];
+        // Made a record meanwhile: the decision reads that one's hash itself.
+        if (CompactFounder* compact = slot.compact(); compact && !(compact->flags & kHasHash)) {
+            compact->hash = loneHash;
+            compact->flags |= kHasHash;
+        }
+    }
     const std::optional<std::string> hash = record->hashString();
     if (!hash || kind != Kind::Regular || !verifyFullContent_) return;
 
@@ -261,11 +389,18 @@ void TWDuplicateIndex::prefetch(const FilePtr& record) {
         auto it = key ? buckets_.find(*key) : buckets_.end();
         if (it == buckets_.end()) return;
         Category& category = *findCategoryLocked(record->category());
-        if (it->second.lone != kNone) candidates.push_back(category.slots[it->second.lone].first);
+        // A compact founder becomes a record only when its hash is the record's.
+        const auto consider = [&](Slot& slot) {
+            const CompactFounder* compact = slot.compact();
+            if (compact && (!(compact->flags & kHasHash) || TWHashUtility::hexStringOfMD5(compact->hash) != *hash))
+                return;
+            candidates.push_back(founderLocked(category, slot));
+        };
+        if (it->second.lone != kNone) consider(category.slots[it->second.lone]);
         if (it->second.keyed != kNone) {
             if (const Chain* found = chains_.find(it->second.keyed, digestOfKey(compactHash(*hash))))
                 for (uint32_t slot = found->head; slot != kNone; slot = category.slots[slot].nextSameKey)
-                    candidates.push_back(category.slots[slot].first);
+                    consider(category.slots[slot]);
         }
     }
     for (const auto& candidate : candidates)
@@ -301,7 +436,12 @@ TWPlacement TWDuplicateIndex::place(const FilePtr& record, const std::atomic<boo
         // A second file of this size: the lone founder gets its key now.
         const uint32_t lone = bucket.lone;
         bucket.lone = kNone;
-        if (auto loneKey = matchKey(*category.slots[lone].first)) appendLocked(category, keyedBucket, *loneKey, lone);
+        Slot& loneSlot = category.slots[lone];
+        if (loneSlot.compact()) {
+            appendLocked(category, keyedBucket, keyOfHash(founderHashLocked(loneSlot)), lone);
+        } else if (auto loneKey = matchKey(*category.records[loneSlot.record()])) {
+            appendLocked(category, keyedBucket, *loneKey, lone);
+        }
     }
 
     const std::optional<std::string> recordKey = matchKey(*record);
@@ -310,11 +450,15 @@ TWPlacement TWDuplicateIndex::place(const FilePtr& record, const std::atomic<boo
         if (const Chain* found = chains_.find(keyedBucket, digestOfKey(*recordKey))) {
             for (uint32_t index = found->head; index != kNone; index = category.slots[index].nextSameKey) {
                 Slot& slot = category.slots[index];
-                if (!hasKey(*slot.first, *recordKey) || !matches(*slot.first, *record, kind)) continue;
+                // A compact founder (content mode) whose hash differs cannot match.
+                if (slot.compact() && TWHashUtility::hexStringOfMD5(slot.compact()->hash) != record->cachedHashString())
+                    continue;
+                const FilePtr& first = founderLocked(category, slot);
+                if (!hasKey(*first, *recordKey) || !matches(*first, *record, kind)) continue;
                 if (stop.load()) return TWPlacement::Dropped;
                 if (slot.group == kNone) {
                     slot.group = static_cast<uint32_t>(category.groups.size());
-                    category.groups.push_back(TWDuplicateFile::initWithFile(slot.first));
+                    category.groups.push_back(TWDuplicateFile::initWithFile(first));
                 }
                 category.groups[slot.group]->addFile(record);
                 return finish(TWPlacement::Joined, record->fileSize());
@@ -352,11 +496,18 @@ void TWDuplicateIndex::releaseRecords() {
     std::lock_guard<std::mutex> lock(mutex_);
     for (auto& c : categories_) {
         c->slots = {};
+        c->records = {};
         c->groups = {};
     }
     buckets_ = {};
     keyedBuckets_ = 0;
     chains_ = {};
+    arena_.clear();
+    arena_.shrink_to_fit();
+    arenaUsed_ = 0;
+    folderIds_ = {};
+    folders_ = {};
+    devices_ = {};
 }
 
 size_t TWDuplicateIndex::numberOfGroupsOfOne() const {

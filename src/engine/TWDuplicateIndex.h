@@ -12,6 +12,11 @@
 // founds a group of its own that nothing joins; packages match by bundle identity and
 // size, never by content digest.
 //
+// Most files match nothing. In the content mode the founder of a group of one is kept
+// in a compact form (its attributes, hash and name, with its folder and device
+// interned: a quarter of a record's memory) and made a record again only when a
+// file with its hash arrives; what it answers is the same either way.
+//
 // Groups are handed to their category containers only by addGroupsToContainers(),
 // after the walks: groups of one file never reach a container, and
 // releaseRecords() lets their records go.
@@ -80,15 +85,37 @@ private:
     enum class Kind : uint8_t { Regular, Package, Unmatchable };
     static constexpr uint32_t kNone = UINT32_MAX;
 
+    // A founder of the content mode kept compact: a plain file record's attributes,
+    // its folder and device by number, and its name's bytes right after it in the
+    // arena.
+    struct CompactFounder {
+        uint64_t fileSize;
+        uint64_t fileSizeOnDisk;
+        uint64_t inode;
+        int64_t createTimeNs;
+        TWMD5 hash;
+        uint32_t folder;
+        uint16_t device;
+        uint16_t nameLength;
+        int8_t fileType;
+        int8_t category;
+        uint8_t flags;
+        const char* name() const { return reinterpret_cast<const char*>(this + 1); }
+    };
     struct Slot {
-        FilePtr first;
+        // The founder: a compact founder's address (even), or its record's index in
+        // Category::records, doubled, plus one.
+        uintptr_t founder = 0;
         uint32_t group = kNone;        // into Category::groups; kNone while the first file is alone
         uint32_t nextSameKey = kNone;  // the next founder with the same key, in order
+        CompactFounder* compact() const { return founder & 1 ? nullptr : reinterpret_cast<CompactFounder*>(founder); }
+        size_t record() const { return founder >> 1; }
     };
     struct Category {
         TWCategory category;
         TWCategoryFiles::Ptr container;  // null only for a category no file can have
         std::deque<Slot> slots;
+        std::deque<FilePtr> records;  // of the founders that are not compact
         std::vector<TWDuplicateFile::Ptr> groups;
     };
     struct BucketKey {
@@ -134,6 +161,15 @@ private:
     Category* findCategoryLocked(TWCategory category);
     Category& categoryLocked(TWCategory category);  // created and appended when missing
     uint32_t foundLocked(Category& category, const FilePtr& record);
+    // The compact form of a plain file record; null when it has none (another kind
+    // of record, a name that cannot be split, too many devices).
+    CompactFounder* compactLocked(const TWFileUtility& record);
+    std::string pathOfLocked(const CompactFounder& founder) const;
+    // The founder as a record, made from its compact form on first need and kept.
+    const FilePtr& founderLocked(Category& category, Slot& slot);
+    // The founder's hash, read now when not known yet (under the lock, as a record's
+    // hash would be).
+    TWMD5 founderHashLocked(Slot& slot);
     void appendLocked(Category& category, uint32_t bucket, const std::string& key, uint32_t slot);
 
     const int64_t searchMode_;
@@ -146,6 +182,12 @@ private:
     std::unordered_map<BucketKey, Bucket, BucketKeyHash> buckets_;
     uint32_t keyedBuckets_ = 0;
     ChainTable chains_;
+    // The compact founders' storage and the folders and devices they name.
+    std::vector<std::unique_ptr<std::byte[]>> arena_;
+    size_t arenaUsed_ = 0;  // in the last block
+    std::unordered_map<std::string, uint32_t> folderIds_;
+    std::vector<const std::string*> folders_;
+    std::vector<dev_t> devices_;
 };
 
 // A file name lower-cased for the name match: UTF-8 letters by their Unicode case

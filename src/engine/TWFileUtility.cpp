@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <typeinfo>
 
 #include "Log.h"
 #include "SafeFile.h"
@@ -27,7 +28,10 @@ constexpr uint64_t kSampleBlock = 1024;
 constexpr uint64_t kWholeFileLimit = 2047;   // files up to this size are hashed whole
 constexpr uint64_t kEdgeSampleLimit = 6143;  // up to this size: first and last kilobyte
 static_assert(kWholeFileLimit <= 2 * kSampleBlock, "a sample holds at most two blocks");
-constexpr size_t kDigestChunk = 256u << 10;  // streaming block of the full-content digest
+// Streaming block of the full-content digest, on the reading thread's stack: a scan
+// digests thousands of files, and a heap block this size would be mapped and
+// unmapped for each.
+constexpr size_t kDigestChunk = 64u << 10;
 constexpr double kThumbnailSide = 400;
 
 std::string homeOf(const std::string& user) {
@@ -209,7 +213,49 @@ std::shared_ptr<TWFileUtility> TWFileUtility::initWithEntryOfResolvedFolder(cons
     return std::make_shared<Made<TWFileUtility>>(path, attributes);
 }
 
+std::shared_ptr<TWFileUtility> TWFileUtility::initWithAttributes(std::string path, const TWFileAttributes& attributes) {
+    auto record = std::make_shared<Made<TWFileUtility>>(std::move(path), attributes);
+    return record;
+}
+
+TWFileUtility::TWFileUtility(std::string path, const TWFileAttributes& a)
+    : filePath_(std::move(path)),
+      fileSize_(a.fileSize),
+      fileSizeOnDisk_(a.fileSizeOnDisk),
+      device_(a.device),
+      inode_(a.inode),
+      createTimeNs_(a.createTimeNs),
+      hash_(a.hash),
+      fileType_(a.fileType),
+      category_(a.category),
+      hasCreateTime_(a.hasCreateTime),
+      hasIdentity_(a.hasIdentity),
+      isRegularFile_(a.isRegularFile),
+      hasHash_(a.hasHash) {}
+
 TWFileUtility::~TWFileUtility() = default;
+
+bool TWFileUtility::isPlainFileRecord() const {
+    return typeid(*this) == typeid(Made<TWFileUtility>);
+}
+
+TWFileAttributes TWFileUtility::attributes() const {
+    TWFileAttributes a;
+    a.fileSize = fileSize_;
+    a.fileSizeOnDisk = fileSizeOnDisk_;
+    a.device = device_;
+    a.inode = inode_;
+    a.createTimeNs = createTimeNs_;
+    a.fileType = fileType_;
+    a.category = category_;
+    a.hasCreateTime = hasCreateTime_;
+    a.hasIdentity = hasIdentity_;
+    a.isRegularFile = isRegularFile_;
+    std::lock_guard lock(lazyMutex_);
+    a.hash = hash_;
+    a.hasHash = hasHash_;
+    return a;
+}
 
 bool TWFileUtility::isSameFile(const TWFileUtility& other) const {
     if (filePath_ == other.filePath_) return true;
@@ -221,7 +267,7 @@ bool TWFileUtility::isSameFile(const TWFileUtility& other) const {
 std::optional<std::string> TWFileUtility::hashString() {
     std::lock_guard once(hashMutex_);
     if (auto stored = cachedHashString()) return stored;
-    const TWMD5 hash = computeContentHash();
+    const TWMD5 hash = contentHashOfPath(filePath_);
     std::lock_guard lock(lazyMutex_);
     storeHashLocked(hash);
     return TWHashUtility::hexStringOfMD5(hash);
@@ -233,20 +279,19 @@ std::optional<std::string> TWFileUtility::cachedHashString() const {
     return TWHashUtility::hexStringOfMD5(hash_);
 }
 
-TWMD5 TWFileUtility::computeContentHash() const {
-    const auto pathHash = [this] { return TWHashUtility::md5OfData(filePath_.data(), filePath_.size()); };
+TWMD5 TWFileUtility::contentHashOfPath(const std::string& path) {
+    const auto pathHash = [&] { return TWHashUtility::md5OfData(path.data(), path.size()); };
     int error = 0;
-    auto file = tw::SafeFile::open(filePath_, &error);
+    auto file = tw::SafeFile::open(path, &error);
     if (!file) {
         // A FIFO, socket, device or folder is not content: it hashes by its path, quietly.
-        if (error != EINVAL) tw::log("No access right(%s).", filePath_.c_str());
+        if (error != EINVAL) tw::log("No access right(%s).", path.c_str());
         return pathHash();
     }
     const uint64_t length = file->size();
     if (length == 0) {
-        auto resource = getResourceForkData();
-        return resource && !resource->empty() ? TWHashUtility::md5OfData(resource->data(), resource->size())
-                                              : pathHash();
+        // Resource forks do not exist here: an empty file hashes by its path.
+        return pathHash();
     }
     std::vector<std::pair<uint64_t, uint64_t>> ranges;  // offset, length
     if (length <= kWholeFileLimit) {
@@ -266,7 +311,7 @@ TWMD5 TWFileUtility::computeContentHash() const {
         // A short read means the file shrank while it was read: its sample would not
         // describe the size it was matched by, so it hashes by path like a read error.
         if (n != static_cast<long>(count)) {
-            tw::log("Cannot read(%s): %s.", filePath_.c_str(), n < 0 ? std::strerror(errno) : "file changed");
+            tw::log("Cannot read(%s): %s.", path.c_str(), n < 0 ? std::strerror(errno) : "file changed");
             return pathHash();
         }
     }
@@ -289,15 +334,15 @@ std::optional<TWContentDigest> TWFileUtility::contentDigest() {
     if (!file) return stored();
     std::unique_ptr<XXH3_state_t, XXH_errorcode (*)(XXH3_state_t*)> state(XXH3_createState(), XXH3_freeState);
     if (!state || XXH3_128bits_reset(state.get()) != XXH_OK) return stored();
-    std::vector<unsigned char> chunk(kDigestChunk);
+    unsigned char chunk[kDigestChunk];
     for (uint64_t offset = 0;;) {
-        long n = file->readAt(offset, chunk.data(), chunk.size());
+        long n = file->readAt(offset, chunk, sizeof chunk);
         if (n < 0) {
             tw::log("Cannot read(%s): %s.", filePath_.c_str(), std::strerror(errno));
             return stored();
         }
         if (n == 0) break;
-        XXH3_128bits_update(state.get(), chunk.data(), static_cast<size_t>(n));
+        XXH3_128bits_update(state.get(), chunk, static_cast<size_t>(n));
         offset += static_cast<uint64_t>(n);
     }
     XXH128_hash_t value = XXH3_128bits_digest(state.get());

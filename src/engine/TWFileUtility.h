@@ -70,6 +70,24 @@ struct TWContentDigest {
     bool operator==(const TWContentDigest&) const = default;
 };
 
+// What a plain file record read at creation, and its sampled hash once known: enough to
+// make the same record again without touching the file (a scan keeps the many files
+// that match nothing in this form, see TWDuplicateIndex).
+struct TWFileAttributes {
+    uint64_t fileSize = 0;
+    uint64_t fileSizeOnDisk = 0;
+    dev_t device = 0;
+    ino_t inode = 0;
+    int64_t createTimeNs = 0;  // valid when hasCreateTime
+    TWMD5 hash{};              // valid when hasHash
+    int8_t fileType = 0;
+    int8_t category = 0;
+    bool hasCreateTime = false;
+    bool hasIdentity = false;
+    bool isRegularFile = false;
+    bool hasHash = false;
+};
+
 // A scan keeps one record per file found, so every field is sized for a few hundred
 // thousand of them: rarely used values (an image's size and icon) live outside.
 class TWFileUtility {
@@ -91,7 +109,14 @@ public:
     // not followed); false when it cannot be read, lacks a field, or is a symbolic
     // link (whose record needs the full resolution).
     static bool readEntryAttributes(const std::string& path, struct statx& attributes);
+    // A plain file record (not a package's or a library item's) made again from what
+    // attributes() gave; only the check mark starts unset.
+    static std::shared_ptr<TWFileUtility> initWithAttributes(std::string path, const TWFileAttributes& attributes);
     virtual ~TWFileUtility();
+
+    // Whether this is a plain file record, which initWithAttributes can make again.
+    bool isPlainFileRecord() const;
+    TWFileAttributes attributes() const;
 
     // The given path with its symbolic links resolved and a leading "~" expanded.
     const std::string& filePath() const { return filePath_; }
@@ -120,6 +145,9 @@ public:
     virtual std::optional<std::string> hashString();
     // The stored hash without computing it.
     std::optional<std::string> cachedHashString() const;
+    // The hash of a plain file record at `path`, as hashString() computes it: the same
+    // sample of the file, or the path itself when the content cannot be sampled.
+    static TWMD5 contentHashOfPath(const std::string& path);
     // Resource forks do not exist on Linux: always absent.
     std::optional<std::vector<unsigned char>> getResourceForkData() const;
 
@@ -171,6 +199,7 @@ public:
 protected:
     explicit TWFileUtility(const std::string& path);
     TWFileUtility(std::string resolvedPath, const struct statx& attributes);
+    TWFileUtility(std::string path, const TWFileAttributes& attributes);
 
     // Stores the hash of the sample (or identity) under lazyMutex_.
     void storeHashLocked(const TWMD5& hash) {
@@ -187,7 +216,6 @@ private:
 
     void readResolutionLocked();
     void getImageSizeAndThumbnailLocked();
-    TWMD5 computeContentHash() const;
     void setCreateTime(const TWTime& time);
 
     std::string filePath_;

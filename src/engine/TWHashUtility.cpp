@@ -1,18 +1,40 @@
 #include "TWHashUtility.h"
 
-#include <openssl/evp.h>
+#include <glib.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <memory>
 
+namespace {
+
+struct ChecksumFree {
+    void operator()(GChecksum* checksum) const { g_checksum_free(checksum); }
+};
+
+}  // namespace
+
+// GLib's MD5: GLib is loaded anyway, and a scan hashes at most two kilobytes of a file,
+// where a faster implementation would not show while its library's pages would.
 TWMD5 TWHashUtility::md5OfData(const void* bytes, size_t length) {
+    // One checksum per thread, reset for every use.
+    thread_local std::unique_ptr<GChecksum, ChecksumFree> checksum(g_checksum_new(G_CHECKSUM_MD5));
     TWMD5 digest{};
-    unsigned digestLength = 0;
-    // EVP fails only when out of memory or when MD5 is unavailable; neither can be
-    // absorbed into a meaningful hash, so it is a programming error of the build.
-    if (EVP_Digest(bytes, length, digest.data(), &digestLength, EVP_md5(), nullptr) != 1 ||
-        digestLength != digest.size()) {
-        std::abort();
+    gsize digestLength = digest.size();
+    // Without a checksum (out of memory) there is no meaningful hash to absorb the
+    // failure into: a programming error of the build, as before.
+    if (!checksum) std::abort();
+    g_checksum_reset(checksum.get());
+    const auto* data = static_cast<const guchar*>(bytes);
+    // g_checksum_update takes a signed length: large inputs go in pieces.
+    while (length > 0) {
+        const size_t piece = std::min<size_t>(length, 1u << 30);
+        g_checksum_update(checksum.get(), data, static_cast<gssize>(piece));
+        data += piece;
+        length -= piece;
     }
+    g_checksum_get_digest(checksum.get(), digest.data(), &digestLength);
+    if (digestLength != digest.size()) std::abort();
     return digest;
 }
 
