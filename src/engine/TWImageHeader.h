@@ -1,7 +1,8 @@
 #pragma once
 // The pixel size of an image file, read from its header (Exiv2) and, only where the
 // header does not tell, by decoding it (libgd). Every byte is read through the safe
-// open. Safe from any thread.
+// open; the libraries are those of the image module (MediaModule.h), and without it
+// every size is zero. Safe from any thread.
 
 #include <string>
 

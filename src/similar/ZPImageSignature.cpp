@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "Log.h"
+#include "MediaModule.h"
 #include "SafeFile.h"
 #include "ZPImageDecoder.h"
 #include "ZPInternalCheck.h"
@@ -43,6 +44,11 @@ std::shared_ptr<ZPImageSignature> ZPImageSignature::initWithPathFile(const std::
                                                                      const PuzzleContext* context) {
     if (!context) {
         tw::log("Without MPS Support, context must be setted.");
+        return nullptr;
+    }
+    // Without the image module no image can be read, and the context was never filled.
+    if (!tw::mediaModule()) {
+        tw::log("Unable to read [%s], please check image", path.c_str());
         return nullptr;
     }
     if (context->magic != kPuzzleContextMagic) zpReportInternalError();

@@ -1,12 +1,10 @@
 #include "ZPSimilarContext.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 
 #include "Log.h"
+#include "MediaModule.h"
 #include "SafeFile.h"
 #include "ZPImageDecoder.h"
 
@@ -15,54 +13,24 @@ namespace {
 // A libpuzzle vector, released with its owner.
 class Cvec {
 public:
-    explicit Cvec(PuzzleContext& context) : context_(&context) { puzzle_init_cvec(context_, &vector_); }
-    ~Cvec() { puzzle_free_cvec(context_, &vector_); }
+    Cvec(const TWMediaFunctions& media, PuzzleContext& context) : media_(media), context_(&context) {
+        media_.initCvec(context_, &vector_);
+    }
+    ~Cvec() { media_.freeCvec(context_, &vector_); }
     Cvec(const Cvec&) = delete;
     Cvec& operator=(const Cvec&) = delete;
     PuzzleCvec* get() { return &vector_; }
 
 private:
+    const TWMediaFunctions& media_;
     PuzzleContext* context_;
     PuzzleCvec vector_;
 };
 
-class FdCloser {
-public:
-    explicit FdCloser(int fd) : fd_(fd) {}
-    ~FdCloser() {
-        if (fd_ >= 0) close(fd_);
-    }
-    FdCloser(const FdCloser&) = delete;
-    FdCloser& operator=(const FdCloser&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-// libpuzzle reads images only from a named file. It is handed a lossless PNG copy of
-// the pixels already decoded, in an anonymous memory file named through /proc, so it
-// never opens the image's own path and measures exactly the pixels that were counted.
-bool fillVectorFromImage(PuzzleContext& context, gdImagePtr image, PuzzleCvec* vector) {
-    int size = 0;
-    void* png = gdImagePngPtrEx(image, &size, 1);
-    if (!png) return false;
-    std::unique_ptr<void, void (*)(void*)> pngOwner(png, gdFree);
-    FdCloser memory(memfd_create("twinsift-puzzle", MFD_CLOEXEC));
-    if (memory.get() < 0) return false;
-    const auto* bytes = static_cast<const char*>(png);
-    for (int written = 0; written < size;) {
-        const ssize_t n = write(memory.get(), bytes + written, static_cast<size_t>(size - written));
-        if (n <= 0) return false;
-        written += static_cast<int>(n);
-    }
-    const std::string name = "/proc/self/fd/" + std::to_string(memory.get());
-    return puzzle_fill_cvec_from_file(&context, vector, name.c_str()) == 0;
-}
-
 // Decodes `path` as the signatures do, refuses images beyond the context's maximum
 // size, counts the histogram and computes the vector.
-bool measure(const std::string& path, PuzzleContext& context, PuzzleHistogram& histogram, PuzzleCvec* vector) {
+bool measure(const TWMediaFunctions& media, const std::string& path, PuzzleContext& context, PuzzleHistogram& histogram,
+             PuzzleCvec* vector) {
     std::optional<tw::SafeFile> file = tw::SafeFile::open(path);
     if (!file) return false;
     ZPGdImage image = zpDecodeImage(*file, path);
@@ -71,18 +39,17 @@ bool measure(const std::string& path, PuzzleContext& context, PuzzleHistogram& h
         static_cast<unsigned>(gdImageSY(image.get())) > context.puzzle_max_height)
         return false;
     puzzleCountImage(*image, histogram);
-    return fillVectorFromImage(context, image.get(), vector);
+    return media.fillCvecFromImage(&context, image.get(), vector) == 0;
 }
 
 }  // namespace
 
 ZPSimilarContext::ZPSimilarContext() {
-    puzzle_init_context(&puzzle_);
     setContextOptions();
 }
 
 ZPSimilarContext::~ZPSimilarContext() {
-    puzzle_free_context(&puzzle_);
+    if (puzzleReady_.load()) tw::mediaModule()->freeContext(&puzzle_);
 }
 
 const std::vector<std::string>& ZPSimilarContext::supportImageFormats() {
@@ -193,19 +160,51 @@ void ZPSimilarContext::setDelegate(const std::shared_ptr<ZPSimilarContextDelegat
 
 void ZPSimilarContext::setContextOptions() {
     std::lock_guard<std::mutex> lock(mutex_);
-    // The library's setters refuse what it cannot use and leave the field unchanged.
-    puzzle_set_autocrop(&puzzle_, settings_.autoCrop ? 1 : 0);
-    puzzle_set_max_cropping_ratio(&puzzle_, settings_.maxCroppingRatio);
-    puzzle_set_contrast_barrier_for_cropping(&puzzle_, settings_.contrastBarrierForCropping);
-    puzzle_set_max_width(&puzzle_, static_cast<uint32_t>(settings_.maxWidth));
-    puzzle_set_max_height(&puzzle_, static_cast<uint32_t>(settings_.maxHeight));
-    puzzle_set_lambdas(&puzzle_, static_cast<uint32_t>(settings_.lambdas));
-    puzzle_set_p_ratio(&puzzle_, settings_.pRatio);
-    puzzle_set_noise_cutoff(&puzzle_, settings_.noiseCutOff);
+    if (puzzleReady_.load()) {
+        applyOptionsLocked(settings_);
+        return;
+    }
+    // The same settings twice in a row act as once (a refused value stays refused).
+    if (pendingOptions_.empty() || !(pendingOptions_.back() == settings_)) pendingOptions_.push_back(settings_);
+}
+
+void ZPSimilarContext::applyOptionsLocked(const Settings& settings) const {
+    const TWMediaPuzzleOptions options{
+        settings.autoCrop ? 1 : 0,
+        settings.maxCroppingRatio,
+        settings.contrastBarrierForCropping,
+        static_cast<uint32_t>(settings.maxWidth),
+        static_cast<uint32_t>(settings.maxHeight),
+        static_cast<uint32_t>(settings.lambdas),
+        settings.pRatio,
+        settings.noiseCutOff,
+    };
+    tw::mediaModule()->applyOptions(&puzzle_, &options);
+}
+
+bool ZPSimilarContext::puzzleReadyLocked() const {
+    if (puzzleReady_.load()) return true;
+    const TWMediaFunctions* media = tw::mediaModule();
+    if (!media) return false;
+    media->initContext(&puzzle_);
+    for (const Settings& settings : pendingOptions_) applyOptionsLocked(settings);
+    pendingOptions_.clear();
+    pendingOptions_.shrink_to_fit();
+    puzzleReady_.store(true);
+    return true;
+}
+
+const PuzzleContext* ZPSimilarContext::puzzleContext() const {
+    if (!puzzleReady_.load()) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        puzzleReadyLocked();
+    }
+    return &puzzle_;
 }
 
 PuzzleContext ZPSimilarContext::puzzleContextCopy() const {
     std::lock_guard<std::mutex> lock(mutex_);
+    puzzleReadyLocked();
     return puzzle_;
 }
 
@@ -236,8 +235,10 @@ bool ZPSimilarContext::imageVecHisSimilarToVecHis(const PuzzleCvec& vectorA, con
         tw::log("Histogram equal.");
         return true;
     }
+    const TWMediaFunctions* media = tw::mediaModule();
+    if (!media) return false;  // no vectors can have been made either
     PuzzleContext context = puzzleContextCopy();
-    const double distance = puzzle_vector_normalized_distance(&context, &vectorA, &vectorB, fixForTexts() ? 1 : 0);
+    const double distance = media->vectorNormalizedDistance(&context, &vectorA, &vectorB, fixForTexts() ? 1 : 0);
     const double limit = threshold();
     tw::log("Distance: %.3f, threshold: %.3f", distance, limit);
     return distance <= limit;
@@ -249,13 +250,18 @@ bool ZPSimilarContext::imageSimilarTo(const std::string& pathA, const std::strin
         return false;
     }
     setContextOptions();
+    const TWMediaFunctions* media = tw::mediaModule();
+    if (!media) {
+        tw::log("Unable to read [%s], please check image", pathA.c_str());
+        return false;
+    }
     PuzzleContext context = puzzleContextCopy();
     auto histogramA = std::make_unique<PuzzleHistogram>();
     auto histogramB = std::make_unique<PuzzleHistogram>();
-    Cvec vectorA(context), vectorB(context);
+    Cvec vectorA(*media, context), vectorB(*media, context);
     for (const auto& [path, histogram, vector] :
          {std::tuple{&pathA, histogramA.get(), vectorA.get()}, std::tuple{&pathB, histogramB.get(), vectorB.get()}}) {
-        if (!measure(*path, context, *histogram, vector)) {
+        if (!measure(*media, *path, context, *histogram, vector)) {
             tw::log("Unable to read [%s], please check image", path->c_str());
             return false;
         }

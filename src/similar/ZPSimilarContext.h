@@ -89,7 +89,11 @@ public:
     // its library field as it was.
     void setContextOptions();
     // The library context; valid for the context's lifetime. Read-only to callers.
-    const PuzzleContext* puzzleContext() const { return &puzzle_; }
+    // Filled on the first call, which loads the image module (MediaModule.h): settings
+    // copied before then are applied in their order at that point, so a scan that meets
+    // no image never loads the module. All zero (without its magic) when the module
+    // cannot be loaded.
+    const PuzzleContext* puzzleContext() const;
     // Serialises insertions into a list of groups shared by several walks.
     std::mutex& similarQueue() { return similarQueue_; }
 
@@ -139,12 +143,15 @@ private:
         double pRatio = 1.0;
         double noiseCutOff = 0.0;
         int64_t lambdas = 11;
+        bool operator==(const Settings&) const = default;
     };
     template <typename T>
     T read(T Settings::*field) const;
     template <typename T>
     void write(T Settings::*field, T value);
     PuzzleContext puzzleContextCopy() const;
+    bool puzzleReadyLocked() const;
+    void applyOptionsLocked(const Settings& settings) const;
 
     struct WalkState;
     void walk(ZPSimilarImagesList& groups, const std::string& folder, const ProgressBlock& process, bool recursive,
@@ -154,9 +161,11 @@ private:
 
     std::atomic<double> similarLevel_{static_cast<double>(0.7f)};
     std::atomic<bool> terminalFind_{false};
-    mutable std::mutex mutex_;  // guards settings_, puzzle_ (but its magic) and delegate_
+    mutable std::mutex mutex_;  // guards settings_, puzzle_ (but its magic), pendingOptions_ and delegate_
     Settings settings_;
-    PuzzleContext puzzle_;
+    mutable PuzzleContext puzzle_{};
+    mutable std::atomic<bool> puzzleReady_{false};  // set once puzzle_ is filled, never cleared
+    mutable std::vector<Settings> pendingOptions_;  // copied before puzzle_ was filled
     std::weak_ptr<ZPSimilarContextDelegate> delegate_;
     std::mutex similarQueue_;
 };

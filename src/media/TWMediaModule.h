@@ -1,0 +1,89 @@
+#pragma once
+// The boundary between the core and the image module, a shared object loaded on the
+// first image met (see platform/MediaModule.h). Everything that calls libgd, libpuzzle
+// or Exiv2 lives behind it, so that a scan that meets no image never maps those
+// libraries and the dozens they pull in.
+//
+// Plain C types only: the module and the core are built together, but the module is
+// found at run time, and the version below refuses a module of another build's layout.
+// Images and vectors cross as libgd's and libpuzzle's own structures (their headers are
+// used by both sides; only the module links the libraries).
+
+#include <gd.h>
+#include <stddef.h>
+#include <stdint.h>
+#include <stdio.h>
+
+extern "C" {
+#include <puzzle.h>
+}
+
+extern "C" {
+
+// Raised whenever a structure below changes.
+#define TW_MEDIA_ABI_VERSION 1u
+
+// The module's one exported symbol, of type TWMediaEntry.
+#define TW_MEDIA_ENTRY_NAME "twinsift_media_functions"
+
+// A file the core opened safely. The module reads it only through these calls, never by
+// a path. Every call is safe from the thread that owns the file.
+struct TWMediaFile {
+    void* handle;
+    uint64_t size;  // at opening
+    // Reads up to `length` bytes at `offset` (fewer only at the end); -1 with errno set
+    // on a read error.
+    long (*readAt)(void* handle, uint64_t offset, void* buffer, size_t length);
+    // A new stdio stream over the file, at its start; the module closes it. Null on
+    // failure.
+    FILE* (*openStream)(void* handle);
+};
+
+// The settings libpuzzle's setters are given, in the core's units.
+struct TWMediaPuzzleOptions {
+    int autoCrop;
+    double maxCroppingRatio;
+    double contrastBarrierForCropping;
+    uint32_t maxWidth;
+    uint32_t maxHeight;
+    uint32_t lambdas;
+    double pRatio;
+    double noiseCutOff;
+};
+
+// What the core lends the module for its lifetime (the process's).
+struct TWMediaHost {
+    uint32_t abiVersion;
+    // One line of the core's log (no trailing newline). Safe from any thread.
+    void (*log)(const char* line);
+};
+
+// All functions are safe from any thread on distinct arguments.
+struct TWMediaFunctions {
+    uint32_t abiVersion;
+
+    // Width and height in pixels as the header states them, else by decoding (files up
+    // to 256 MiB); both zero when the file is not a readable image.
+    void (*pixelSize)(const TWMediaFile* file, int* width, int* height);
+
+    // The decoded image, the reader chosen by the ending of `path` (a name only, never
+    // opened), then by the first bytes; null when none yields an image.
+    gdImagePtr (*decodeImage)(const TWMediaFile* file, const char* path);
+    void (*destroyImage)(gdImagePtr image);
+
+    void (*initContext)(PuzzleContext* context);
+    void (*freeContext)(PuzzleContext* context);
+    // Each setter in turn; a value the library refuses leaves its field unchanged.
+    void (*applyOptions)(PuzzleContext* context, const TWMediaPuzzleOptions* options);
+    void (*initCvec)(PuzzleContext* context, PuzzleCvec* vector);
+    void (*freeCvec)(PuzzleContext* context, PuzzleCvec* vector);
+    // Fills `vector` from the pixels of `image` (not from its file); 0 on success.
+    int (*fillCvecFromImage)(PuzzleContext* context, gdImagePtr image, PuzzleCvec* vector);
+    double (*vectorNormalizedDistance)(PuzzleContext* context, const PuzzleCvec* a, const PuzzleCvec* b,
+                                       int fixForTexts);
+};
+
+// Null when `host` is of another version.
+typedef const TWMediaFunctions* (*TWMediaEntry)(const TWMediaHost* host);
+
+}  // extern "C"
