@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "AdaptiveMutex.h"
 #include "Executors.h"
 #include "SessionEvents.h"
 #include "TWCategoryFiles.h"
@@ -168,7 +169,7 @@ private:
         bool duplicate;
         uint64_t size;
     };
-    std::mutex countMutex_;
+    tw::AdaptiveMutex countMutex_;             // taken once per file by the walkers
     std::vector<PendingCount> pendingCounts_;  // guarded by countMutex_
     // Whether a drain task is queued on the main thread, and when the last one was:
     // waking the main thread once per file would cost more than the file (both
