@@ -80,10 +80,45 @@ std::string TWLowercasedName(const std::string& name) {
     return out;
 }
 
-size_t TWDuplicateIndex::BucketKeyHash::operator()(const BucketKey& key) const noexcept {
+size_t TWDuplicateIndex::BucketTable::at(const BucketKey& key) const {
     uint64_t h = key.size * 0x9E3779B97F4A7C15ull;
     h ^= (static_cast<uint64_t>(key.tag) + 0x632BE59BD9B4E019ull) + (h << 6) + (h >> 2);
-    return static_cast<size_t>(h);
+    h *= 0xBF58476D1CE4E5B9ull;
+    return static_cast<size_t>(h ^ (h >> 31)) & (entries_.size() - 1);
+}
+
+TWDuplicateIndex::Bucket* TWDuplicateIndex::BucketTable::find(const BucketKey& key) {
+    if (entries_.empty()) return nullptr;
+    const size_t mask = entries_.size() - 1;
+    for (size_t i = at(key);; i = (i + 1) & mask) {
+        Bucket& entry = entries_[i];
+        if (entry.value == kNone) return nullptr;
+        if (entry.size == key.size && entry.tag == key.tag) return &entry;
+    }
+}
+
+TWDuplicateIndex::Bucket& TWDuplicateIndex::BucketTable::findOrAdd(const BucketKey& key) {
+    if (Bucket* found = find(key)) return *found;
+    // Grown at 3/4 full, so that every probe ends at a free entry.
+    if ((count_ + 1) * 4 > entries_.size() * 3) {
+        std::vector<Bucket> old(entries_.empty() ? 1024 : entries_.size() * 2);
+        old.swap(entries_);
+        const size_t mask = entries_.size() - 1;
+        for (const Bucket& entry : old) {
+            if (entry.value == kNone) continue;
+            size_t i = at(BucketKey{entry.size, entry.tag});
+            while (entries_[i].value != kNone) i = (i + 1) & mask;
+            entries_[i] = entry;
+        }
+    }
+    const size_t mask = entries_.size() - 1;
+    size_t i = at(key);
+    while (entries_[i].value != kNone) i = (i + 1) & mask;
+    ++count_;
+    Bucket& added = entries_[i];
+    added.size = key.size;
+    added.tag = key.tag;
+    return added;  // value still kNone: the caller fills it in
 }
 
 TWDuplicateIndex::TWDuplicateIndex(int64_t searchMode, bool verifyFullContent, TWPlacedItems& placed)
@@ -352,11 +387,11 @@ void TWDuplicateIndex::prefetch(const FilePtr& record) {
         std::lock_guard lock(mutex_);
         auto key = bucketKeyLocked(*record, kind, false);
         if (!key) return;
-        auto it = buckets_.find(*key);
-        if (it == buckets_.end()) return;  // alone in its size so far: never read
-        if (it->second.lone != kNone) {
+        const Bucket* bucket = buckets_.find(*key);
+        if (!bucket) return;  // alone in its size so far: never read
+        if (!bucket->isKeyed()) {
             loneCategory = findCategoryLocked(record->category());
-            loneSlot = it->second.lone;
+            loneSlot = bucket->value;
             Slot& slot = loneCategory->slots[loneSlot];
             if (!slot.compact()) {
                 lone = loneCategory->records[slot.record()];
@@ -386,8 +421,8 @@ void TWDuplicateIndex::prefetch(const FilePtr& record) {
     {
         std::lock_guard lock(mutex_);
         auto key = bucketKeyLocked(*record, kind, false);
-        auto it = key ? buckets_.find(*key) : buckets_.end();
-        if (it == buckets_.end()) return;
+        const Bucket* bucket = key ? buckets_.find(*key) : nullptr;
+        if (!bucket) return;
         Category& category = *findCategoryLocked(record->category());
         // A compact founder becomes a record only when its hash is the record's.
         const auto consider = [&](Slot& slot) {
@@ -396,9 +431,10 @@ void TWDuplicateIndex::prefetch(const FilePtr& record) {
                 return;
             candidates.push_back(founderLocked(category, slot));
         };
-        if (it->second.lone != kNone) consider(category.slots[it->second.lone]);
-        if (it->second.keyed != kNone) {
-            if (const Chain* found = chains_.find(it->second.keyed, digestOfKey(compactHash(*hash))))
+        if (!bucket->isKeyed()) {
+            consider(category.slots[bucket->value]);
+        } else {
+            if (const Chain* found = chains_.find(bucket->keyedNumber(), digestOfKey(compactHash(*hash))))
                 for (uint32_t slot = found->head; slot != kNone; slot = category.slots[slot].nextSameKey)
                     consider(category.slots[slot]);
         }
@@ -425,17 +461,17 @@ TWPlacement TWDuplicateIndex::place(const FilePtr& record, const std::atomic<boo
     }
 
     const BucketKey key = *bucketKeyLocked(*record, kind, true);
-    Bucket& bucket = buckets_[key];
-    if (bucket.lone == kNone && bucket.keyed == kNone) {
-        bucket.lone = foundLocked(category, record);
+    Bucket& bucket = buckets_.findOrAdd(key);
+    if (bucket.value == kNone) {
+        bucket.value = foundLocked(category, record);
         return finish(TWPlacement::Founded, 0);
     }
-    if (bucket.keyed == kNone) bucket.keyed = keyedBuckets_++;
-    const uint32_t keyedBucket = bucket.keyed;
-    if (bucket.lone != kNone) {
+    uint32_t keyedBucket = bucket.keyedNumber();
+    if (!bucket.isKeyed()) {
         // A second file of this size: the lone founder gets its key now.
-        const uint32_t lone = bucket.lone;
-        bucket.lone = kNone;
+        const uint32_t lone = bucket.value;
+        keyedBucket = keyedBuckets_++;
+        bucket.value = kKeyed | keyedBucket;
         Slot& loneSlot = category.slots[lone];
         if (loneSlot.compact()) {
             appendLocked(category, keyedBucket, keyOfHash(founderHashLocked(loneSlot)), lone);
