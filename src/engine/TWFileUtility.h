@@ -20,37 +20,14 @@
 #include <string>
 #include <vector>
 
+#include "AdaptiveMutex.h"
 #include "TWCategoryManager.h"
 #include "TWHashUtility.h"
 #include "TWImage.h"
 
-// A mutual-exclusion lock of one byte, for objects that exist by the hundred
-// thousand (std::mutex takes 40 bytes). Waiters sleep, they do not spin.
-// Meets the standard's Lockable requirements.
-class TWRecordLock {
-public:
-    void lock() noexcept {
-        uint8_t seen = kFree;
-        if (state_.compare_exchange_strong(seen, kHeld, std::memory_order_acquire)) return;
-        // Contended: mark the word so that the holder's unlock wakes a sleeper.
-        if (seen != kContended) seen = state_.exchange(kContended, std::memory_order_acquire);
-        while (seen != kFree) {
-            state_.wait(kContended, std::memory_order_relaxed);
-            seen = state_.exchange(kContended, std::memory_order_acquire);
-        }
-    }
-    bool try_lock() noexcept {
-        uint8_t seen = kFree;
-        return state_.compare_exchange_strong(seen, kHeld, std::memory_order_acquire);
-    }
-    void unlock() noexcept {
-        if (state_.exchange(kFree, std::memory_order_release) == kContended) state_.notify_one();
-    }
-
-private:
-    static constexpr uint8_t kFree = 0, kHeld = 1, kContended = 2;
-    std::atomic<uint8_t> state_{kFree};
-};
+// The lock of a record's lazy values, one byte: records exist by the hundred thousand,
+// and their waiters wait on file reads, so they sleep at once rather than spin.
+using TWRecordLock = tw::WordLock<uint8_t, 0>;
 
 enum TWFileType : int64_t {
     TWFileTypeRegular = 0,

@@ -1,8 +1,13 @@
 #pragma once
-// A mutex for short sections taken by many threads in turn: a thread that finds it
-// held spins briefly before it sleeps, since the holder is most likely running and
-// about to let go; sleeping and waking through the kernel would cost more than the
-// section. Meets the standard's Lockable requirements.
+// Small mutexes that sleep on their own state word (std::mutex takes 40 bytes).
+//
+// tw::WordLock<State, Spins>: a waiter first tries `Spins` times, pausing between
+// tries, then marks the word contended and sleeps on it until the holder's unlock wakes
+// it. Meets the standard's Lockable requirements.
+//
+// tw::AdaptiveMutex is for short sections taken by many threads in turn: the holder is
+// most likely running and about to let go, so a brief spin takes the lock without the
+// kernel's sleep and wake-up, which would cost more than the section.
 
 #include <atomic>
 #include <cstdint>
@@ -13,14 +18,15 @@
 
 namespace tw {
 
-class AdaptiveMutex {
+template <class State, int Spins>
+class WordLock {
 public:
     void lock() noexcept {
-        for (int spin = 0; spin < kSpins; ++spin) {
+        for (int spin = 0; spin < Spins; ++spin) {
             if (state_.load(std::memory_order_relaxed) == kFree && try_lock()) return;
             pause();
         }
-        uint32_t seen = kFree;
+        State seen = kFree;
         if (state_.compare_exchange_strong(seen, kHeld, std::memory_order_acquire)) return;
         // Contended: mark the word so that the holder's unlock wakes a sleeper.
         if (seen != kContended) seen = state_.exchange(kContended, std::memory_order_acquire);
@@ -30,7 +36,7 @@ public:
         }
     }
     bool try_lock() noexcept {
-        uint32_t seen = kFree;
+        State seen = kFree;
         return state_.compare_exchange_strong(seen, kHeld, std::memory_order_acquire);
     }
     void unlock() noexcept {
@@ -38,14 +44,15 @@ public:
     }
 
 private:
-    static constexpr int kSpins = 200;
-    static constexpr uint32_t kFree = 0, kHeld = 1, kContended = 2;
+    static constexpr State kFree = 0, kHeld = 1, kContended = 2;
     static void pause() noexcept {
 #if defined(__x86_64__) || defined(__i386__)
         _mm_pause();
 #endif
     }
-    std::atomic<uint32_t> state_{kFree};
+    std::atomic<State> state_{kFree};
 };
+
+using AdaptiveMutex = WordLock<uint32_t, 200>;
 
 }  // namespace tw
