@@ -16,10 +16,7 @@ namespace {
 std::string pngBytes(int compression) {
     gdImagePtr image = gdImageCreateTrueColor(40, 30);
     gdImageFilledRectangle(image, 0, 0, 19, 14, gdTrueColor(20, 160, 90));
-    int size = 0;
-    void* data = gdImagePngPtrEx(image, &size, compression);
-    std::string bytes(static_cast<const char*>(data), static_cast<size_t>(size));
-    gdFree(data);
+    std::string bytes = twtest::pngBytesOf(image, compression);
     gdImageDestroy(image);
     return bytes;
 }

@@ -114,12 +114,9 @@ inline std::string writeGradientPng(const TempDir& dir, const std::string& name,
         for (int x = 0; x < 48; ++x)
             gdImageSetPixel(image, x, y,
                             gdTrueColor((x * 5 + seed * 37) % 256, (y * 7 + seed * 91) % 256, (seed * 53) % 256));
-    int size = 0;
-    void* data = gdImagePngPtr(image, &size);
-    std::vector<unsigned char> bytes(static_cast<unsigned char*>(data), static_cast<unsigned char*>(data) + size);
-    gdFree(data);
+    const std::string bytes = pngBytesOf(image);
     gdImageDestroy(image);
-    return dir.writeBytes(name, bytes);
+    return dir.write(name, bytes);
 }
 
 }  // namespace twtest

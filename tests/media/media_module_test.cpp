@@ -44,10 +44,7 @@ void inChild(const std::function<void()>& body) {
 std::string pngBytes(int compression) {
     gdImagePtr image = gdImageCreateTrueColor(32, 24);
     gdImageFilledRectangle(image, 0, 0, 15, 11, gdTrueColor(200, 30, 30));
-    int size = 0;
-    void* data = gdImagePngPtrEx(image, &size, compression);
-    std::string bytes(static_cast<const char*>(data), static_cast<size_t>(size));
-    gdFree(data);
+    std::string bytes = twtest::pngBytesOf(image, compression);
     gdImageDestroy(image);
     return bytes;
 }

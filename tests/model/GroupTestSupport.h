@@ -61,10 +61,7 @@ inline std::vector<FilePtr> filesInCreationOrder(const twtest::TempDir& dir, con
 // A PNG image of the given pixel size.
 inline FilePtr imageOfSize(const twtest::TempDir& dir, const std::string& relative, int width, int height) {
     gdImagePtr image = gdImageCreateTrueColor(width, height);
-    int size = 0;
-    void* png = gdImagePngPtr(image, &size);
-    std::string bytes(static_cast<const char*>(png), static_cast<size_t>(size));
-    gdFree(png);
+    std::string bytes = twtest::pngBytesOf(image);
     gdImageDestroy(image);
     return fileWith(dir, relative, bytes);
 }

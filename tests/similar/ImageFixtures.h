@@ -38,11 +38,8 @@ inline ZPGdImage mirrored(const gdImagePtr source) {
 }
 
 inline std::vector<unsigned char> encodePng(const gdImagePtr image) {
-    int size = 0;
-    void* data = gdImagePngPtr(image, &size);
-    std::vector<unsigned char> bytes(static_cast<unsigned char*>(data), static_cast<unsigned char*>(data) + size);
-    gdFree(data);
-    return bytes;
+    const std::string bytes = twtest::pngBytesOf(image);
+    return {bytes.begin(), bytes.end()};
 }
 
 inline std::vector<unsigned char> encodeJpeg(const gdImagePtr image, int quality = 90) {

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include <fcntl.h>
+#include <gd.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -38,7 +39,9 @@ TempDir::TempDir(const std::string& prefix) {
     path_ = buf.data();
 }
 
-TempDir::~TempDir() { removeTree(path_); }
+TempDir::~TempDir() {
+    removeTree(path_);
+}
 
 std::string TempDir::write(const std::string& relative, const std::string& content) const {
     std::string p = path_ + "/" + relative;
@@ -69,8 +72,7 @@ std::string TempDir::symlink(const std::string& target, const std::string& relat
 std::string TempDir::hardlink(const std::string& existingRelative, const std::string& relative) const {
     std::string p = path_ + "/" + relative;
     ensureParent(p);
-    if (::link((path_ + "/" + existingRelative).c_str(), p.c_str()) != 0)
-        throw std::runtime_error("link failed: " + p);
+    if (::link((path_ + "/" + existingRelative).c_str(), p.c_str()) != 0) throw std::runtime_error("link failed: " + p);
     return p;
 }
 
@@ -79,6 +81,14 @@ std::string TempDir::fifo(const std::string& relative) const {
     ensureParent(p);
     if (::mkfifo(p.c_str(), 0644) != 0) throw std::runtime_error("mkfifo failed: " + p);
     return p;
+}
+
+std::string pngBytesOf(gdImageStruct* image, int compression) {
+    int size = 0;
+    void* data = gdImagePngPtrEx(image, &size, compression);
+    std::string bytes(static_cast<const char*>(data), static_cast<size_t>(size));
+    gdFree(data);
+    return bytes;
 }
 
 std::string randomBytes(size_t length, unsigned seed) {
@@ -129,7 +139,9 @@ ScopedDefaults::~ScopedDefaults() {
     tw::DefaultsStore::resetStandard();
 }
 
-std::string ScopedDefaults::defaultsPath() const { return dir_.path() + "/twinsift/defaults.json"; }
+std::string ScopedDefaults::defaultsPath() const {
+    return dir_.path() + "/twinsift/defaults.json";
+}
 
 bool runMainQueueUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout) {
     auto& queue = tw::MainQueue::shared();

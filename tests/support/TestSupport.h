@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+struct gdImageStruct;  // libgd's image
+
 namespace twtest {
 
 // A fresh folder under $TMPDIR (or /tmp), removed with everything in it on destruction.
@@ -37,6 +39,9 @@ private:
 
 // Deterministic pseudo-random bytes.
 std::string randomBytes(size_t length, unsigned seed);
+// The PNG file of `image` (libgd's compression level; -1 for its default). The image
+// stays the caller's.
+std::string pngBytesOf(gdImageStruct* image, int compression = -1);
 std::string readFile(const std::string& path);
 bool exists(const std::string& path);  // lstat succeeds
 void removeTree(const std::string& path);
@@ -59,8 +64,7 @@ private:
 
 // Makes the calling thread the main queue's thread and runs the queue until pred()
 // holds; fails the current test after `timeout`.
-bool runMainQueueUntil(const std::function<bool()>& pred,
-                       std::chrono::milliseconds timeout = std::chrono::seconds(30));
+bool runMainQueueUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
 // Runs `body` in a forked child that has dropped to an unprivileged user (nobody) and
 // returns the child's exit status (body's return value), or -1 if the child could not
