@@ -425,10 +425,10 @@ void TWDuplicateIndex::prefetch(const FilePtr& record) {
         if (!bucket) return;
         Category& category = *findCategoryLocked(record->category());
         // A compact founder becomes a record only when its hash is the record's.
+        const std::optional<TWMD5> recordHash = record->cachedHash();
         const auto consider = [&](Slot& slot) {
             const CompactFounder* compact = slot.compact();
-            if (compact && (!(compact->flags & kHasHash) || TWHashUtility::hexStringOfMD5(compact->hash) != *hash))
-                return;
+            if (compact && (!(compact->flags & kHasHash) || compact->hash != recordHash)) return;
             candidates.push_back(founderLocked(category, slot));
         };
         if (!bucket->isKeyed()) {
@@ -483,12 +483,12 @@ TWPlacement TWDuplicateIndex::place(const FilePtr& record, const std::atomic<boo
     const std::optional<std::string> recordKey = matchKey(*record);
     if (stop.load()) return TWPlacement::Dropped;
     if (recordKey) {
+        const std::optional<TWMD5> recordHash = record->cachedHash();
         if (const Chain* found = chains_.find(keyedBucket, digestOfKey(*recordKey))) {
             for (uint32_t index = found->head; index != kNone; index = category.slots[index].nextSameKey) {
                 Slot& slot = category.slots[index];
                 // A compact founder (content mode) whose hash differs cannot match.
-                if (slot.compact() && TWHashUtility::hexStringOfMD5(slot.compact()->hash) != record->cachedHashString())
-                    continue;
+                if (slot.compact() && slot.compact()->hash != recordHash) continue;
                 const FilePtr& first = founderLocked(category, slot);
                 if (!hasKey(*first, *recordKey) || !matches(*first, *record, kind)) continue;
                 if (stop.load()) return TWPlacement::Dropped;

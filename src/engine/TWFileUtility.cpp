@@ -274,9 +274,15 @@ std::optional<std::string> TWFileUtility::hashString() {
 }
 
 std::optional<std::string> TWFileUtility::cachedHashString() const {
+    const std::optional<TWMD5> hash = cachedHash();
+    if (!hash) return std::nullopt;
+    return TWHashUtility::hexStringOfMD5(*hash);
+}
+
+std::optional<TWMD5> TWFileUtility::cachedHash() const {
     std::lock_guard lock(lazyMutex_);
     if (!hasHash_) return std::nullopt;
-    return TWHashUtility::hexStringOfMD5(hash_);
+    return hash_;
 }
 
 TWMD5 TWFileUtility::contentHashOfPath(const std::string& path) {

@@ -122,6 +122,8 @@ public:
     virtual std::optional<std::string> hashString();
     // The stored hash without computing it.
     std::optional<std::string> cachedHashString() const;
+    // The stored hash as its 16 bytes, without computing it.
+    std::optional<TWMD5> cachedHash() const;
     // The hash of a plain file record at `path`, as hashString() computes it: the same
     // sample of the file, or the path itself when the content cannot be sampled.
     static TWMD5 contentHashOfPath(const std::string& path);
