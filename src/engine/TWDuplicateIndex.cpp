@@ -259,6 +259,8 @@ TWDuplicateIndex::CompactFounder* TWDuplicateIndex::compactLocked(const TWFileUt
     founder->fileSizeOnDisk = attributes.fileSizeOnDisk;
     founder->inode = attributes.inode;
     founder->createTimeNs = attributes.createTimeNs;
+    founder->modifyTimeNs = attributes.modifyTimeNs;
+    founder->changeTimeNs = attributes.changeTimeNs;
     founder->hash = attributes.hash;
     founder->folder = folder->second;
     founder->device = static_cast<uint16_t>(device);
@@ -290,6 +292,8 @@ const TWDuplicateIndex::FilePtr& TWDuplicateIndex::founderLocked(Category& categ
     attributes.device = devices_[founder.device];
     attributes.inode = founder.inode;
     attributes.createTimeNs = founder.createTimeNs;
+    attributes.modifyTimeNs = founder.modifyTimeNs;
+    attributes.changeTimeNs = founder.changeTimeNs;
     attributes.hash = founder.hash;
     attributes.fileType = founder.fileType;
     attributes.category = founder.category;

@@ -94,6 +94,8 @@ private:
         uint64_t fileSizeOnDisk;
         uint64_t inode;
         int64_t createTimeNs;
+        int64_t modifyTimeNs;
+        int64_t changeTimeNs;
         TWMD5 hash;
         uint32_t folder;
         uint16_t device;

@@ -122,7 +122,8 @@ std::string formatQuotient(float quotient, const char* unit) {
 
 namespace {
 
-constexpr unsigned kEntryMask = STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_BLOCKS;
+constexpr unsigned kEntryMask =
+    STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_BLOCKS | STATX_MTIME | STATX_CTIME;
 
 // A record made with make_shared (object and counts in one allocation) from a
 // protected constructor.
@@ -131,6 +132,14 @@ struct Made final : Record {
     template <class... Args>
     explicit Made(Args&&... args) : Record(std::forward<Args>(args)...) {}
 };
+
+int64_t nanosecondsOf(const struct timespec& ts) {
+    return static_cast<int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+int64_t nanosecondsOf(const struct statx_timestamp& ts) {
+    return static_cast<int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
 
 TWTime timeOf(const struct statx_timestamp& ts) {
     return TWTime{} + std::chrono::duration_cast<TWTime::duration>(std::chrono::seconds(ts.tv_sec) +
@@ -161,6 +170,8 @@ TWFileUtility::TWFileUtility(const std::string& path) : filePath_(resolvePath(pa
         hasIdentity_ = true;
         device_ = st.st_dev;
         inode_ = st.st_ino;
+        modifyTimeNs_ = nanosecondsOf(st.st_mtim);
+        changeTimeNs_ = nanosecondsOf(st.st_ctim);
         isRegularFile_ = S_ISREG(st.st_mode);
         fileType_ = typeOfMode(filePath_, st.st_mode);
     }
@@ -176,6 +187,8 @@ TWFileUtility::TWFileUtility(std::string resolvedPath, const struct statx& sx) :
     hasIdentity_ = true;
     device_ = makedev(sx.stx_dev_major, sx.stx_dev_minor);
     inode_ = sx.stx_ino;
+    modifyTimeNs_ = nanosecondsOf(sx.stx_mtime);
+    changeTimeNs_ = nanosecondsOf(sx.stx_ctime);
     isRegularFile_ = S_ISREG(sx.stx_mode);
     fileType_ = typeOfMode(filePath_, sx.stx_mode);
     category_ = TWCategoryManager::categoryOfFileExtension(pathExtension(filePath_));
@@ -225,6 +238,8 @@ TWFileUtility::TWFileUtility(std::string path, const TWFileAttributes& a)
       device_(a.device),
       inode_(a.inode),
       createTimeNs_(a.createTimeNs),
+      modifyTimeNs_(a.modifyTimeNs),
+      changeTimeNs_(a.changeTimeNs),
       hash_(a.hash),
       fileType_(a.fileType),
       category_(a.category),
@@ -246,6 +261,8 @@ TWFileAttributes TWFileUtility::attributes() const {
     a.device = device_;
     a.inode = inode_;
     a.createTimeNs = createTimeNs_;
+    a.modifyTimeNs = modifyTimeNs_;
+    a.changeTimeNs = changeTimeNs_;
     a.fileType = fileType_;
     a.category = category_;
     a.hasCreateTime = hasCreateTime_;

@@ -56,6 +56,8 @@ struct TWFileAttributes {
     dev_t device = 0;
     ino_t inode = 0;
     int64_t createTimeNs = 0;  // valid when hasCreateTime
+    int64_t modifyTimeNs = 0;  // valid when hasIdentity
+    int64_t changeTimeNs = 0;  // valid when hasIdentity
     TWMD5 hash{};              // valid when hasHash
     int8_t fileType = 0;
     int8_t category = 0;
@@ -112,6 +114,12 @@ public:
     dev_t device() const { return device_; }
     ino_t inode() const { return inode_; }
     bool isSameFile(const TWFileUtility& other) const;
+    // The modification and change times of the file at filePath as the scan saw it
+    // (nanoseconds since the epoch, a final link not followed); valid with the identity.
+    // Together with the identity and fileSize they tell whether the file is still the
+    // one that was scanned.
+    int64_t modifyTimeNs() const { return modifyTimeNs_; }
+    int64_t changeTimeNs() const { return changeTimeNs_; }
     // Whether filePath named a regular file (S_ISREG) at creation.
     bool isRegularFile() const { return isRegularFile_; }
 
@@ -203,6 +211,8 @@ private:
     dev_t device_ = 0;
     ino_t inode_ = 0;
     int64_t createTimeNs_ = 0;                  // since the epoch; valid when hasCreateTime_
+    int64_t modifyTimeNs_ = 0;                  // valid when hasIdentity_
+    int64_t changeTimeNs_ = 0;                  // valid when hasIdentity_
     TWMD5 hash_{};                              // valid when hasHash_ (guarded by lazyMutex_)
     TWContentDigest digest_;                    // valid when hasDigest_ (guarded by digestMutex_)
     std::unique_ptr<ImageValues> imageValues_;  // guarded by lazyMutex_

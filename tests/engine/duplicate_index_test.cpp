@@ -164,6 +164,9 @@ TEST_F(DuplicateIndex, AFounderKeptCompactComesBackAsTheSameRecord) {
     EXPECT_EQ(back.hasIdentity(), fresh->hasIdentity());
     EXPECT_EQ(back.device(), fresh->device());
     EXPECT_EQ(back.inode(), fresh->inode());
+    EXPECT_EQ(back.modifyTimeNs(), fresh->modifyTimeNs());
+    EXPECT_EQ(back.changeTimeNs(), fresh->changeTimeNs());
+    EXPECT_NE(back.changeTimeNs(), 0);
     EXPECT_TRUE(back.isPlainFileRecord());
     EXPECT_EQ(back.cachedHashString(), fresh->hashString());
     EXPECT_FALSE(back.isChecked());
