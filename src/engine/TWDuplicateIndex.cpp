@@ -186,7 +186,7 @@ bool TWDuplicateIndex::matches(TWFileUtility& first, TWFileUtility& record, Kind
     // The bucket already holds equal source, category, kind and size, and the key list
     // equal hash or equal name.
     if (searchMode_ == TWSearchModeName) return true;
-    if (kind == Kind::Package) return first.hashString() == record.hashString();  // bundle identity and size
+    if (kind == Kind::Package) return TWPackageMatches(first, record, verifyFullContent_);
     return TWContentMatches(first, record, verifyFullContent_);
 }
 

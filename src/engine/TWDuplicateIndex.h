@@ -10,7 +10,7 @@
 // known; the first one is hashed then too. A record of a lone size is never read.
 // A path that is not a regular file (a FIFO, a device, a symbolic link to a folder)
 // founds a group of its own that nothing joins; packages match by bundle identity and
-// size, never by content digest.
+// size and, with the full-content check, by their whole trees (TWPackageMatches).
 //
 // Most files match nothing. In the content mode the founder of a group of one is kept
 // in a compact form (its attributes, hash and name, with its folder and device

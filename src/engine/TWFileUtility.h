@@ -188,6 +188,12 @@ protected:
     TWFileUtility(std::string resolvedPath, const struct statx& attributes);
     TWFileUtility(std::string path, const TWFileAttributes& attributes);
 
+    // A package shows the size of its contents, not that of its folder entry.
+    void setContentSizes(uint64_t size, uint64_t sizeOnDisk) {
+        fileSize_ = size;
+        fileSizeOnDisk_ = sizeOnDisk;
+    }
+
     // Stores the hash of the sample (or identity) under lazyMutex_.
     void storeHashLocked(const TWMD5& hash) {
         hash_ = hash;
@@ -237,10 +243,17 @@ protected:
     TWRecordLock hashMutex_;
 };
 
-// The record of a package directory: hashes by bundle identity.
+// The record of a package directory: hashes by bundle identity. Its fileSize is the
+// size of the files inside (TWPackageTree), read at creation.
 class TWApplicationUtility : public TWFileUtility {
 public:
     static std::shared_ptr<TWApplicationUtility> initWithPath(const std::string& path);
+
+    // The digest of the whole tree (TWPackageTree::digestOf), read on the first call and
+    // kept, so that it tells what the scan saw; absent when the tree cannot be read.
+    std::optional<TWContentDigest> treeDigest();
+    // The kept digest without reading; absent when it was never read or is absent.
+    std::optional<TWContentDigest> cachedTreeDigest() const;
 
     // Identifier + short version + bundle version, hashed; absent (and retried on the
     // next call) when the bundle has no identifier.
@@ -257,4 +270,10 @@ public:
 
 protected:
     explicit TWApplicationUtility(const std::string& path) : TWFileUtility(path) {}
+
+private:
+    // Packages are few: a lock and a digest of their own cost little.
+    mutable std::mutex treeMutex_;
+    bool treeRead_ = false;
+    std::optional<TWContentDigest> tree_;
 };

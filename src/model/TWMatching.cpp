@@ -21,6 +21,17 @@ bool TWContentMatches(TWFileUtility& groupFirst, TWFileUtility& candidate) {
     return TWContentMatches(groupFirst, candidate, TWPreference::shared().verifyFullContent());
 }
 
+bool TWPackageMatches(TWFileUtility& groupFirst, TWFileUtility& candidate, bool verifyFullContent) {
+    auto* first = dynamic_cast<TWApplicationUtility*>(&groupFirst);
+    auto* other = dynamic_cast<TWApplicationUtility*>(&candidate);
+    if (!first || !other || first->fileSize() != other->fileSize()) return false;
+    const std::optional<std::string> identity = first->hashString();
+    if (!identity || identity != other->hashString()) return false;
+    if (!verifyFullContent || first == other) return true;
+    const std::optional<TWContentDigest> tree = first->treeDigest();
+    return tree && tree == other->treeDigest();
+}
+
 bool TWNameMatches(const TWFileUtility& groupFirst, const TWFileUtility& candidate) {
     return groupFirst.fileName() == candidate.fileName() && groupFirst.fileSize() == candidate.fileSize();
 }

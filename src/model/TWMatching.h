@@ -17,6 +17,11 @@ bool TWContentMatches(TWFileUtility& groupFirst, TWFileUtility& candidate, bool 
 // The same, with verifyFullContent read from the preference store.
 bool TWContentMatches(TWFileUtility& groupFirst, TWFileUtility& candidate);
 
+// Two packages (TWApplicationUtility): equal bundle identities and sizes, and, when
+// `verifyFullContent`, equal whole trees (TWPackageTree: relative paths, kinds, sizes,
+// contents and link texts). Any other record is no package and never matches here.
+bool TWPackageMatches(TWFileUtility& groupFirst, TWFileUtility& candidate, bool verifyFullContent);
+
 // Equal names (fileName, exact and case-sensitive) and equal sizes.
 bool TWNameMatches(const TWFileUtility& groupFirst, const TWFileUtility& candidate);
 
