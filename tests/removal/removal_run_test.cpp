@@ -10,6 +10,7 @@
 #include "RemovalTestSupport.h"
 #include "TWManagerRemovalSource.h"
 #include "TWMediaObjectUtility.h"
+#include "TWRemovalReview.h"
 #include "TWRemovalRun.h"
 #include "TestSupport.h"
 
@@ -271,6 +272,68 @@ TEST_F(RemovalRunTest, APackageWhoseTreeChangesAtTheLastMomentStays) {
     EXPECT_EQ(readFile(dir / "b/Tool.app/Contents/MacOS/tool"), "build two");
     ASSERT_EQ(progress->outcome.failures.size(), 1u);
     EXPECT_EQ(progress->outcome.failures[0].reason, "its contents changed after the scan");
+}
+
+// Name mode: the contents are compared before a run, and a run that takes only
+// identical files refuses the others when it comes to them, also when they became
+// different only at the last moment.
+TEST_F(RemovalRunTest, InNameModeOnlyIdenticalFilesGoWhenTheRunSaysSo) {
+    const auto group = [&](const std::string& name, const std::string& kept, const std::string& checked) {
+        return groupOf(
+            {{recordOf(dir.write("a/" + name, kept)), false}, {recordOf(dir.write("b/" + name, checked)), true}});
+    };
+    for (bool onlyIdentical : {true, false}) {
+        SCOPED_TRACE(onlyIdentical);
+        auto same = group("notes.txt", "abc", "abc");
+        auto other = group("report.txt", "xyz", "uvw");
+        auto later = group("plan.txt", "123", "123");
+        auto container = containerOf(TWCategory_documents, {same, other, later});
+        const auto differing = TWRemovalReview::checkedDifferingFromKept({container});
+        ASSERT_EQ(differing.size(), 1u);
+        EXPECT_EQ(differing[0].file->filePath(), dir / "b/report.txt");
+        EXPECT_EQ(differing[0].group, other);
+
+        auto o = options(TWDestTypeTrash);
+        o.searchMode = TWSearchModeName;
+        o.onlyIdentical = onlyIdentical;
+        o.beforeAct = [&](const std::string& path) {
+            if (path == dir / "b/plan.txt") removaltest::overwriteInPlace(dir / "a/plan.txt", "124");
+        };
+        progress = std::make_shared<RecordingProgress>();
+        runToEnd({container}, o);
+        EXPECT_FALSE(exists(dir / "b/notes.txt"));
+        EXPECT_EQ(exists(dir / "b/report.txt"), onlyIdentical);
+        EXPECT_EQ(readFile(dir / "b/plan.txt"), "123");  // its kept file changed
+        EXPECT_EQ(progress->outcome.failed, onlyIdentical ? 2u : 1u);
+        twtest::removeTree(dir / "a");
+        twtest::removeTree(dir / "b");
+    }
+}
+
+TEST_F(RemovalRunTest, TheReviewCountsMerelySimilarCheckedFilesAndLeavesDifferingOnesAlone) {
+    twtest::ScopedDefaults defaults;
+    const std::string picture = twtest::randomBytes(7000, 4);
+    // A twin kept: the checked copy is identical, the checked look-alike merely similar.
+    auto first = groupOf({{recordOf(dir.write("1/twin.png", picture)), false},
+                          {recordOf(dir.write("1/copy.png", picture)), true},
+                          {recordOf(dir.write("1/alike.png", twtest::randomBytes(6000, 5))), true}},
+                         true);
+    // Both copies checked, a look-alike kept: neither is identical to what stays.
+    auto second = groupOf({{recordOf(dir.write("2/kept.png", twtest::randomBytes(6500, 6))), false},
+                           {recordOf(dir.write("2/copy.png", picture)), true},
+                           {recordOf(dir.write("2/copy2.png", picture)), true}},
+                          true);
+    auto exact = groupOf({{recordOf(dir.write("3/a.txt", "x")), false}, {recordOf(dir.write("3/b.txt", "x")), true}});
+    auto images = containerOf(TWCategory_images, {first, second});
+    auto documents = containerOf(TWCategory_documents, {exact});
+    EXPECT_EQ(TWRemovalReview::numberOfMerelySimilarChecked({images, documents}), 3u);
+
+    auto named =
+        groupOf({{recordOf(dir.write("4/n.txt", "one")), false}, {recordOf(dir.write("5/n.txt", "two")), true}});
+    auto names = containerOf(TWCategory_documents, {named});
+    TWRemovalReview::leaveAlone(TWRemovalReview::checkedDifferingFromKept({names}));
+    EXPECT_EQ(named->numberOfChecked(), 0u);
+    EXPECT_EQ(names->numberOfFilesCheckedToRemoved(), 0u);
 }
 
 }  // namespace
