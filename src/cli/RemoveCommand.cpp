@@ -4,9 +4,12 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <map>
 
 #include "Commands.h"
@@ -18,7 +21,10 @@
 #include "TWFileUtility.h"
 #include "TWManagerRemovalSource.h"
 #include "TWPreference.h"
+#include "TWRemovalReview.h"
 #include "TWRemovalRun.h"
+
+extern char** environ;
 
 namespace twcli {
 
@@ -31,6 +37,7 @@ struct RemoveSettings {
     bool yes = false;
     bool dryRun = false;
     bool includeSimilar = false;
+    bool allowDifferentContent = false;
 };
 
 std::atomic<int> gRemovalInterrupts{0};
@@ -68,6 +75,22 @@ std::vector<PrintedCategory> plannedGroups(const std::vector<std::shared_ptr<TWC
         out.push_back(std::move(printed));
     }
     return out;
+}
+
+// For the fault tests of the removal: the program named by TWINSIFT_TEST_BEFORE_ACT
+// runs with each file's path right before that file is acted on, and is waited for.
+std::function<void(const std::string&)> beforeActHook() {
+    const char* program = getenv("TWINSIFT_TEST_BEFORE_ACT");
+    if (!program || !*program) return {};
+    return [program = std::string(program)](const std::string& path) {
+        std::string arg0 = program, arg1 = path;
+        char* argv[] = {arg0.data(), arg1.data(), nullptr};
+        pid_t pid = 0;
+        if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) != 0) return;
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    };
 }
 
 // Asks on the terminal; false when there is none or the answer is not yes.
@@ -139,6 +162,13 @@ int runRemove(RemoveSettings& s) {
         return 130;
     }
     if (!s.includeSimilar) keepExactDuplicatesOnly(scan.result);
+    // Name mode matched by name and size: compare the contents before asking. A
+    // permanent deletion leaves the files that differ alone unless allowed.
+    const uint64_t merelySimilar = s.includeSimilar ? TWRemovalReview::numberOfMerelySimilarChecked(scan.result) : 0;
+    std::vector<TWRemovalReview::Differing> differing;
+    if (nameMode) differing = TWRemovalReview::checkedDifferingFromKept(scan.result);
+    const bool onlyIdentical = nameMode && destType == TWDestTypeDeletePermanently && !s.allowDifferentContent;
+    if (onlyIdentical) TWRemovalReview::leaveAlone(differing);
     auto& manager = TWDuplicateFilesManager::shared();
     manager.updateDuplicateFiles(scan.result);
 
@@ -156,6 +186,18 @@ int runRemove(RemoveSettings& s) {
     else
         printText(stdout, planned, scan.counters, false);
     fflush(stdout);
+    if (nameMode && !differing.empty()) {
+        fprintf(stderr, "%zu checked files differ in content from the file kept in their group (matched by name).\n",
+                differing.size());
+        if (onlyIdentical) {
+            for (const auto& file : differing)
+                fprintf(stderr, "left alone (other content): %s\n", printablePath(file.file->filePath()).c_str());
+            fprintf(stderr, "They are left alone; --allow-different-content deletes them too.\n");
+        }
+    }
+    if (merelySimilar > 0)
+        fprintf(stderr, "%llu of the checked files are only similar to the images kept, not identical copies.\n",
+                static_cast<unsigned long long>(merelySimilar));
     if (count == 0) {
         fprintf(stderr, "Nothing to remove.\n");
         return 0;
@@ -164,8 +206,6 @@ int runRemove(RemoveSettings& s) {
     if (destType == TWDestTypeMoveToFolder) where += printablePath(s.dest);
     fprintf(stderr, "%llu files (%s) will be %s.\n", static_cast<unsigned long long>(count),
             TWFileUtility::stringWithSize(bytes).c_str(), where.c_str());
-    if (nameMode)
-        fprintf(stderr, "Warning: files were matched by name and size only; their contents were not compared.\n");
     if (s.dryRun) {
         fprintf(stderr, "Dry run: nothing was changed.\n");
         return 0;
@@ -189,6 +229,8 @@ int runRemove(RemoveSettings& s) {
                                                        (s.scan.progress || isatty(STDERR_FILENO)));
     auto options = TWRemovalRun::optionsFromPreferences(s.dest);
     options.destType = destType;
+    options.onlyIdentical = onlyIdentical;
+    options.beforeAct = beforeActHook();
     auto run = TWRemovalRun::create(std::make_shared<TWManagerRemovalSource>(manager), progress, options);
     run->start();
     auto& queue = tw::MainQueue::shared();
@@ -227,8 +269,11 @@ Runner addRemoveCommand(CLI::App& app) {
         "Scan the FOLDERs as 'scan' does, list the copies that will be removed, ask for confirmation on the "
         "terminal, then move them to the Trash, delete them, or move them into a folder. By default only exact "
         "duplicates are removed (files that are merely similar images are kept, and every group of identical "
-        "files keeps one copy); --include-similar acts on the groups as the scan marked them. A copy is removed "
-        "only while another copy with the same content is still in place. Prints what was removed, the bytes "
+        "files keeps one copy); --include-similar acts on the groups as the scan marked them. A file is removed "
+        "only while it is still the file the scan saw and, right before the act, a kept file of its group still has "
+        "its content (a merely similar image or a file matched by name: while a kept file of its group is still the "
+        "file the scan saw). In name mode the contents are compared first; --to delete leaves files with other "
+        "content alone unless --allow-different-content is given. Prints what was removed, the bytes "
         "freed and how many files failed; any failure gives exit status 1.");
     auto s = std::make_shared<RemoveSettings>();
     addScanOptions(cmd, s->scan);
@@ -240,6 +285,8 @@ Runner addRemoveCommand(CLI::App& app) {
     cmd->add_flag("--dry-run,-n", s->dryRun, "Only list what would be removed; change nothing");
     cmd->add_flag("--include-similar", s->includeSimilar,
                   "Also remove images that are only similar, as the scan marked them");
+    cmd->add_flag("--allow-different-content", s->allowDifferentContent,
+                  "In name mode, let --to delete remove files whose content differs from the kept file");
     return [s]() { return runRemove(*s); };
 }
 
