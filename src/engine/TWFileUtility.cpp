@@ -21,6 +21,7 @@
 #include "TWHashUtility.h"
 #include "TWImageHeader.h"
 #include "TWPreference.h"
+#include "TWReadControl.h"
 
 namespace {
 
@@ -328,7 +329,33 @@ std::optional<std::vector<unsigned char>> TWFileUtility::getResourceForkData() c
     return std::nullopt;
 }
 
-std::optional<TWContentDigest> TWFileUtility::contentDigest() {
+namespace {
+
+// Counts one read of `size` bytes under a control from its start to its end.
+class ControlledRead {
+public:
+    ControlledRead(TWReadControl* control, uint64_t size) : control_(control), size_(size) {
+        if (control_) control_->readWillStart(size_);
+    }
+    ~ControlledRead() {
+        if (control_) control_->readDidEnd(read_, size_);
+    }
+    // Between blocks: whether the read is to give up.
+    bool shouldStop() const { return control_ && control_->shouldStopBeforeBlock(); }
+    void didRead(uint64_t bytes) {
+        read_ += bytes;
+        if (control_) control_->didRead(bytes);
+    }
+
+private:
+    TWReadControl* const control_;
+    const uint64_t size_;
+    uint64_t read_ = 0;
+};
+
+}  // namespace
+
+std::optional<TWContentDigest> TWFileUtility::contentDigest(TWReadControl* control) {
     std::lock_guard once(digestMutex_);
     const auto stored = [this]() -> std::optional<TWContentDigest> {
         if (!hasDigest_) return std::nullopt;
@@ -340,14 +367,20 @@ std::optional<TWContentDigest> TWFileUtility::contentDigest() {
     if (!file) return stored();
     std::unique_ptr<XXH3_state_t, XXH_errorcode (*)(XXH3_state_t*)> state(XXH3_createState(), XXH3_freeState);
     if (!state || XXH3_128bits_reset(state.get()) != XXH_OK) return stored();
+    ControlledRead read(control, file->size());
     unsigned char chunk[kDigestChunk];
     for (uint64_t offset = 0;;) {
+        if (read.shouldStop()) {
+            digestDone_ = false;  // not a result: the next asker reads the file again
+            return std::nullopt;
+        }
         long n = file->readAt(offset, chunk, sizeof chunk);
         if (n < 0) {
             tw::log("Cannot read(%s): %s.", filePath_.c_str(), std::strerror(errno));
             return stored();
         }
         if (n == 0) break;
+        read.didRead(static_cast<uint64_t>(n));
         XXH3_128bits_update(state.get(), chunk, static_cast<size_t>(n));
         offset += static_cast<uint64_t>(n);
     }

@@ -25,6 +25,8 @@
 #include "TWHashUtility.h"
 #include "TWImage.h"
 
+class TWReadControl;
+
 // The lock of a record's lazy values, one byte: records exist by the hundred thousand,
 // and their waiters wait on file reads, so they sleep at once rather than spin.
 using TWRecordLock = tw::WordLock<uint8_t, 0>;
@@ -132,7 +134,9 @@ public:
 
     // The whole content's digest, streamed; computed on the first call and cached.
     // Absent when the file cannot be opened or read (such a file never matches).
-    std::optional<TWContentDigest> contentDigest();
+    // With a `control`, the read passes its gate and gives up when it says stop between
+    // blocks (absent, nothing cached: a later call reads again), and counts its bytes there.
+    std::optional<TWContentDigest> contentDigest(TWReadControl* control = nullptr);
 
     std::string fileName() const;  // last component without its extension
     std::string formatSize() const;

@@ -99,7 +99,8 @@ TWSearchDuplicateFiles::TWSearchDuplicateFiles(PrivateTag, Options options)
     : options_(std::move(options)),
       similarContext_(std::make_shared<ZPSimilarContext>()),
       placed_(std::make_unique<TWPlacedItems>()),
-      curSearchSema_(walkSlots()) {}
+      curSearchSema_(walkSlots()),
+      digestControl_(std::make_unique<TWReadControl>(isBeStop_, [this] { passPauseGate(); })) {}
 
 TWSearchDuplicateFiles::~TWSearchDuplicateFiles() {
     // The session's events are unsubscribed on the main thread; the last owner may be
@@ -246,7 +247,8 @@ void TWSearchDuplicateFiles::run() {
     const TWPreference& prefs = TWPreference::shared();
     searchMode_ = prefs.searchMode();
     placed_->clear();
-    duplicates_ = std::make_unique<TWDuplicateIndex>(searchMode_, prefs.verifyFullContent(), *placed_);
+    duplicates_ =
+        std::make_unique<TWDuplicateIndex>(searchMode_, prefs.verifyFullContent(), *placed_, digestControl_.get());
     similar_ = std::make_unique<TWSimilarRoad>(*similarContext_, *placed_);
     {
         std::lock_guard<std::mutex> lock(resultMutex_);

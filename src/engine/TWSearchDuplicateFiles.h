@@ -34,6 +34,7 @@
 #include "SessionEvents.h"
 #include "TWCategoryFiles.h"
 #include "TWFileUtility.h"
+#include "TWReadControl.h"
 
 class TWDuplicateIndex;
 class TWPlacedItems;
@@ -99,6 +100,14 @@ public:
     uint64_t numberOfSearchFiles() const { return numberOfSearchFiles_; }
     uint64_t numberOfDuplicateFiles() const { return numberOfDuplicateFiles_; }
     uint64_t sizeOfDuplicateFiles() const { return sizeOfDuplicateFiles_; }
+
+    // The full-content digests in progress (any thread): how many, the bytes they have
+    // read and their sizes. A digest passes the pause gate and tests the stop flag
+    // between its blocks, so a scan busy with one huge file still stops at once.
+    TWReadControl::Progress digestProgress() const { return digestControl_->progress(); }
+    // Bytes and blocks read by this engine's digests, finished ones included (any thread).
+    uint64_t bytesReadByDigests() const { return digestControl_->bytesRead(); }
+    uint64_t blocksReadByDigests() const { return digestControl_->blocksRead(); }
 
     // The containers, in the order categories first appeared; complete once the
     // finished notification was posted.
@@ -178,4 +187,5 @@ private:
     std::chrono::steady_clock::time_point lastDrainQueued_{};
 
     std::shared_ptr<tw::SessionEvents> sessionEvents_;
+    std::unique_ptr<TWReadControl> digestControl_;  // tests isBeStop_ and passes the pause gate
 };
