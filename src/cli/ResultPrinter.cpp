@@ -29,6 +29,18 @@ std::string base64(const std::string& bytes) {
     return out;
 }
 
+namespace {
+
+// Beside a file that no removal may touch: why, and the link that led to it.
+std::string refusalNote(const TWFileUtility& file) {
+    if (file.isOutsideChosenFolders())
+        return "  (through the link " + printablePath(file.linkPath()) + "; outside the chosen folders: never removed)";
+    if (file.isInsideOverlayLayer()) return "  (inside a layer folder of an overlay mount: never removed)";
+    return {};
+}
+
+}  // namespace
+
 void printText(FILE* out, const std::vector<PrintedCategory>& categories, const ScanCounters& counters,
                bool interrupted) {
     for (const auto& category : categories) {
@@ -39,8 +51,8 @@ void printText(FILE* out, const std::vector<PrintedCategory>& categories, const 
         for (const auto& group : category.groups) {
             if (group->isSimilarGroup()) fprintf(out, "   (similar images)\n");
             for (const auto& file : group->itemsOfFileUtility())
-                fprintf(out, "[%c] %10s  %s\n", file->isChecked() ? 'x' : ' ', file->formatSize().c_str(),
-                        printablePath(file->filePath()).c_str());
+                fprintf(out, "[%c] %10s  %s%s\n", file->isChecked() ? 'x' : ' ', file->formatSize().c_str(),
+                        printablePath(file->filePath()).c_str(), refusalNote(*file).c_str());
             fputc('\n', out);
         }
     }
@@ -106,6 +118,13 @@ void printJson(FILE* out, const std::vector<PrintedCategory>& categories, const 
                 boolean(file->isChecked());
                 if (!isValidUtf8(file->filePath()))
                     fprintf(out, ",\"pathBase64\":\"%s\"", base64(file->filePath()).c_str());
+                if (file->isOutsideChosenFolders()) {
+                    const std::string link = file->linkPath();
+                    fputs(",\"outsideChosenFolders\":true,\"linkPath\":", out);
+                    putJsonString(out, link);
+                    if (!isValidUtf8(link)) fprintf(out, ",\"linkPathBase64\":\"%s\"", base64(link).c_str());
+                }
+                if (file->isInsideOverlayLayer()) fputs(",\"insideOverlayLayer\":true", out);
                 fputc('}', out);
             }
             fputs("]}", out);

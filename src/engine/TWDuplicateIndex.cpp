@@ -231,7 +231,8 @@ std::string keyOfHash(const TWMD5& hash) {
 }  // namespace
 
 TWDuplicateIndex::CompactFounder* TWDuplicateIndex::compactLocked(const TWFileUtility& record) {
-    if (searchMode_ != TWSearchModeContent || !record.isPlainFileRecord()) return nullptr;
+    // A record that refuses removal keeps its marks (and link path) only as a record.
+    if (searchMode_ != TWSearchModeContent || !record.isPlainFileRecord() || record.refusesRemoval()) return nullptr;
     const std::string& path = record.filePath();
     const size_t slash = path.rfind('/');
     if (slash == std::string::npos || slash + 1 == path.size() || path.size() - slash - 1 > UINT16_MAX) return nullptr;

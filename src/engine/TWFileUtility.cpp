@@ -15,6 +15,7 @@
 #include <cstring>
 #include <ctime>
 #include <typeinfo>
+#include <unordered_map>
 
 #include "Log.h"
 #include "SafeFile.h"
@@ -234,7 +235,49 @@ TWFileUtility::TWFileUtility(std::string path, const TWFileAttributes& a)
       isRegularFile_(a.isRegularFile),
       hasHash_(a.hasHash) {}
 
-TWFileUtility::~TWFileUtility() = default;
+namespace {
+
+// The link paths of the few records outside the chosen folders, kept beside them so
+// that every other record pays nothing for them. Never destroyed: records may outlive
+// the statics of the process.
+struct LinkPaths {
+    std::mutex mutex;
+    std::unordered_map<const TWFileUtility*, std::string> paths;
+};
+
+LinkPaths& linkPaths() {
+    static LinkPaths* shared = new LinkPaths;
+    return *shared;
+}
+
+}  // namespace
+
+TWFileUtility::~TWFileUtility() {
+    if (!isOutsideChosenFolders()) return;
+    std::lock_guard lock(linkPaths().mutex);
+    linkPaths().paths.erase(this);
+}
+
+void TWFileUtility::markOutsideChosenFolders(const std::string& linkPath) {
+    if (!isOutsideChosenFolders()) {
+        std::lock_guard lock(linkPaths().mutex);
+        linkPaths().paths[this] = linkPath;
+    }
+    refusal_ |= kOutsideChosenFolders;
+}
+
+std::string TWFileUtility::linkPath() const {
+    if (!isOutsideChosenFolders()) return {};
+    std::lock_guard lock(linkPaths().mutex);
+    auto found = linkPaths().paths.find(this);
+    return found == linkPaths().paths.end() ? std::string() : found->second;
+}
+
+std::string TWFileUtility::removalRefusalReason() const {
+    if (isOutsideChosenFolders()) return "it lies outside the chosen folders (reached through a symbolic link)";
+    if (isInsideOverlayLayer()) return "it lies inside a layer folder of a mounted overlay";
+    return {};
+}
 
 bool TWFileUtility::isPlainFileRecord() const {
     return typeid(*this) == typeid(Made<TWFileUtility>);

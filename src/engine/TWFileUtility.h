@@ -155,7 +155,28 @@ public:
     void getImageSizeAndThumbnail();
 
     bool isChecked() const { return isChecked_.load(std::memory_order_relaxed); }
-    void setIsChecked(bool checked) { isChecked_.store(checked, std::memory_order_relaxed); }
+    // A record that refusesRemoval() is never checked: setting the mark does nothing.
+    void setIsChecked(bool checked) {
+        if (!checked || !refusesRemoval()) isChecked_.store(checked, std::memory_order_relaxed);
+    }
+
+    // --- files that no mark, rule or removal may touch ---
+    // Marked by the scan before the record is shared, never changed afterwards.
+    // Outside the chosen folders: the file's real path lies outside the real path of
+    // every chosen folder; the walk reached it through a symbolic link at `linkPath`.
+    void markOutsideChosenFolders(const std::string& linkPath);
+    bool isOutsideChosenFolders() const { return refusal_ & kOutsideChosenFolders; }
+    // The link's own path for a file outside the chosen folders; "" for any other.
+    std::string linkPath() const;
+    // Inside a layer folder (lower, upper or work) of a mounted overlay: changing it
+    // behind the overlay's back would change what the overlay shows.
+    void markInsideOverlayLayer() { refusal_ |= kInsideOverlayLayer; }
+    bool isInsideOverlayLayer() const { return refusal_ & kInsideOverlayLayer; }
+    // Whether this file must never be checked, removed or moved; the removal asks it of
+    // every file whatever its mark says.
+    bool refusesRemoval() const { return refusal_ != 0; }
+    // Why, as a phrase for a message ("it lies outside ..."); "" when it may be removed.
+    std::string removalRefusalReason() const;
 
     virtual std::string sourceType() const { return kTWFileSystemSourceIdentifier; }
     // The privilege of the nearest granted ancestor folder, -1 when none; read each call.
@@ -223,6 +244,8 @@ private:
     bool hasHash_ = false;
     bool digestDone_ = false;
     bool hasDigest_ = false;
+    enum : uint8_t { kOutsideChosenFolders = 1, kInsideOverlayLayer = 2 };
+    uint8_t refusal_ = 0;  // written only before the record is shared
 
 protected:
     mutable TWRecordLock lazyMutex_;  // guards the stored lazy values (held briefly, never across I/O)

@@ -255,16 +255,21 @@ void TWSearchDuplicateFiles::run() {
         categoryFiles_.clear();
     }
 
+    const std::vector<std::string> roots = filterPathsWithoutRepetion();
+    std::vector<std::string> realRoots;
+    for (const auto& root : roots) realRoots.push_back(resolvedFolder(root));
+    bounds_ = std::make_unique<TWScanBounds>(realRoots);
     {
         tw::TaskGroup group;
-        for (const auto& root : filterPathsWithoutRepetion()) {
+        for (size_t i = 0; i < roots.size(); ++i) {
             curSearchSema_.acquire();
             if (isBeStop()) {
                 curSearchSema_.release();
                 break;
             }
-            group.run(tw::WorkerPool::background(),
-                      [this, root, &group] { startSearchAtPath(root, resolvedFolder(root), group, true); });
+            group.run(tw::WorkerPool::background(), [this, root = roots[i], real = realRoots[i], &group] {
+                startSearchAtPath(root, real, group, true);
+            });
         }
         if (searchPhotosLibrary_ || searchiTunesLibrary_)
             group.run(tw::WorkerPool::background(), [this] { startSearchMediaLibrary(); });
@@ -300,11 +305,16 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
         }
         if (prefs.fileFolderIsIgnored(child)) continue;
         const TWFileType type = entryType(child, entry.type);
-        if (type == TWFileTypeRegular) {
-            collectFileUtility(resolved.empty() ? TWFileUtility::initWithPath(child)
-                                                : TWFileUtility::initWithEntryOfResolvedFolder(resolvedChild));
-        } else if (type == TWFileTypePackage) {
-            collectFileUtility(TWApplicationUtility::initWithPath(child));  // not entered
+        if (type == TWFileTypeRegular || type == TWFileTypePackage) {
+            std::shared_ptr<TWFileUtility> record;
+            if (type == TWFileTypePackage) {
+                record = TWApplicationUtility::initWithPath(child);  // not entered
+            } else {
+                record = resolved.empty() ? TWFileUtility::initWithPath(child)
+                                          : TWFileUtility::initWithEntryOfResolvedFolder(resolvedChild);
+            }
+            boundRecord(*record, child, resolvedChild);
+            collectFileUtility(record);
         } else {
             // A folder that is not a link: its resolved path is its folder's plus its name.
             if (curSearchSema_.try_acquire_for(std::chrono::milliseconds(1))) {
@@ -321,6 +331,13 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
     }
     flushCounts();
     if (needReleaseCPU) curSearchSema_.release();
+}
+
+void TWSearchDuplicateFiles::boundRecord(TWFileUtility& record, const std::string& walkedPath,
+                                         const std::string& expectedPath) const {
+    if (record.filePath() == expectedPath) return;  // listed where the walk is: inside its root
+    // Reached through a link (or from a folder that could not be resolved).
+    if (!bounds_->isInsideChosenFolders(record.filePath())) record.markOutsideChosenFolders(walkedPath);
 }
 
 void TWSearchDuplicateFiles::collectFileUtility(const std::shared_ptr<TWFileUtility>& record) {

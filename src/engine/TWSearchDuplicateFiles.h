@@ -35,6 +35,7 @@
 #include "TWCategoryFiles.h"
 #include "TWFileUtility.h"
 #include "TWReadControl.h"
+#include "TWScanBounds.h"
 
 class TWDuplicateIndex;
 class TWPlacedItems;
@@ -134,6 +135,10 @@ private:
     // `resolved` is the folder's path with its links resolved, empty when unknown.
     void startSearchAtPath(const std::string& path, const std::string& resolved, tw::TaskGroup& group,
                            bool needReleaseCPU);
+    // Marks a record that no removal may touch: one the walk made from `walkedPath`
+    // whose real path is not `expectedPath` (it was reached through a link) and lies
+    // outside the chosen folders.
+    void boundRecord(TWFileUtility& record, const std::string& walkedPath, const std::string& expectedPath) const;
     void collectFileUtility(const std::shared_ptr<TWFileUtility>& record);
     void collectionFile(const std::shared_ptr<TWFileUtility>& record);
     void collectSimilarFile(const std::shared_ptr<TWFileUtility>& record);
@@ -163,6 +168,7 @@ private:
     std::unique_ptr<TWDuplicateIndex> duplicates_;
     std::unique_ptr<TWSimilarRoad> similar_;
     std::vector<TWCategoryFiles::Ptr> categoryFiles_;  // the result, after the post-pass
+    std::unique_ptr<TWScanBounds> bounds_;             // set by the run before its walks
     int64_t searchMode_ = 0;
 
     std::counting_semaphore<> curSearchSema_;

@@ -161,7 +161,9 @@ tw::Status TWRemovalRun::handOverLibraryItem(const TWFileUtility& file, bool* is
 
 tw::Status TWRemovalRun::disposeOfPlainFile(const TWFileUtility& file) {
     std::optional<TWKeptCopies::Identity> verified;
-    tw::Status status = keptCopies_.mayDispose(file, &verified);
+    // Some files are never removed or moved, whatever their mark says.
+    tw::Status status = file.refusesRemoval() ? tw::Status::failure(file.filePath(), file.removalRefusalReason())
+                                              : keptCopies_.mayDispose(file, &verified);
     if (status && verified) {
         struct stat now {};
         if (::lstat(file.filePath().c_str(), &now) != 0 || now.st_dev != verified->device ||
