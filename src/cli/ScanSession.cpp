@@ -226,6 +226,8 @@ ScanOutcome runScan(const ScanSettings& s) {
     line.clear();
     outcome.counters = {engine->numberOfSearchFiles(), engine->numberOfDuplicateFiles(),
                         engine->sizeOfDuplicateFiles()};
+    const TWScanReport& report = engine->scanReport();
+    outcome.notes = {report.numberOfSkippedPaths(), report.skippedPaths(), report.notices()};
     return outcome;
 }
 

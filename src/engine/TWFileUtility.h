@@ -86,8 +86,9 @@ public:
                                                                         const struct statx& attributes);
     // The one statx the record of a listed entry needs (the item itself, a final link
     // not followed); false when it cannot be read, lacks a field, or is a symbolic
-    // link (whose record needs the full resolution).
-    static bool readEntryAttributes(const std::string& path, struct statx& attributes);
+    // link (whose record needs the full resolution). `error` (when given) gets the
+    // errno of a failed statx, else 0.
+    static bool readEntryAttributes(const std::string& path, struct statx& attributes, int* error = nullptr);
     // A plain file record (not a package's or a library item's) made again from what
     // attributes() gave; only the check mark starts unset.
     static std::shared_ptr<TWFileUtility> initWithAttributes(std::string path, const TWFileAttributes& attributes);

@@ -1,7 +1,12 @@
 #include "TWSearchDuplicateFiles.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -41,13 +46,24 @@ struct FolderEntry {
 // The entries of one folder, hidden ones included, in the order the file system gives
 // them; none when it cannot be listed. The folder is closed before any descent, so a
 // deep tree never holds one descriptor per level.
-// `hasHiddenList` tells whether one of them is named ".hidden".
-std::vector<FolderEntry> listFolder(const std::string& folder, bool& hasHiddenList) {
+// `hasHiddenList` tells whether one of them is named ".hidden"; `error` gets the errno
+// of a listing that failed or ended early, else 0.
+std::vector<FolderEntry> listFolder(const std::string& folder, bool& hasHiddenList, int& error) {
     std::vector<FolderEntry> entries;
     hasHiddenList = false;
+    error = 0;
     DIR* dir = opendir(folder.c_str());
-    if (!dir) return entries;
-    while (const dirent* entry = readdir(dir)) {
+    if (!dir) {
+        error = errno;
+        return entries;
+    }
+    for (;;) {
+        errno = 0;
+        const dirent* entry = readdir(dir);
+        if (!entry) {
+            error = errno;
+            break;
+        }
         const char* name = entry->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
         if (std::strcmp(name, ".hidden") == 0) hasHiddenList = true;
@@ -55,6 +71,15 @@ std::vector<FolderEntry> listFolder(const std::string& folder, bool& hasHiddenLi
     }
     closedir(dir);
     return entries;
+}
+
+// Whether the walk may look up the entries of a folder it could list (search
+// permission); `error` gets the errno of a refusal. Root is never refused.
+bool canEnter(const std::string& folder, bool isRoot, int& error) {
+    if (isRoot || faccessat(AT_FDCWD, folder.c_str(), X_OK, AT_EACCESS) == 0) return true;
+    error = errno;
+    // Any other failure shows at the entries themselves.
+    return error != EACCES && error != EPERM;
 }
 
 // TWFileUtility::fileTypeOf, answered from the entry's type where the listing gave
@@ -67,7 +92,7 @@ TWFileType entryType(const std::string& path, unsigned char type) {
 }
 
 // The folder's path with every symbolic link resolved; empty when it cannot be
-// resolved (its entries then take the full resolution one by one).
+// resolved (errno then tells why).
 std::string resolvedFolder(const std::string& path) {
     char* resolved = ::realpath(TWFileUtility::resolvePath(path).c_str(), nullptr);
     if (!resolved) return {};
@@ -156,6 +181,7 @@ void TWSearchDuplicateFiles::startSearch() {
         return;
     }
     isBeStop_.store(false);
+    report_.clear();
     numberOfSearchFiles_ = 0;
     numberOfDuplicateFiles_ = 0;
     sizeOfDuplicateFiles_ = 0;
@@ -255,13 +281,17 @@ void TWSearchDuplicateFiles::run() {
         categoryFiles_.clear();
     }
 
+    // A chosen folder that the settings ignore is not walked, and that is no error.
+    for (const auto& root : rootPaths_)
+        if (prefs.fileFolderIsIgnored(root)) report_.addNotice(root, "is ignored by the settings: not scanned");
     const std::vector<std::string> roots = filterPathsWithoutRepetion();
-    std::vector<std::string> realRoots;
-    for (const auto& root : roots) realRoots.push_back(resolvedFolder(root));
+    const std::vector<std::string> realRoots = resolveRoots(roots);
+    isRoot_ = geteuid() == 0;
     bounds_ = std::make_unique<TWScanBounds>(realRoots);
     {
         tw::TaskGroup group;
         for (size_t i = 0; i < roots.size(); ++i) {
+            if (realRoots[i].empty()) continue;
             curSearchSema_.acquire();
             if (isBeStop()) {
                 curSearchSema_.release();
@@ -284,24 +314,52 @@ void TWSearchDuplicateFiles::run() {
     });
 }
 
+std::vector<std::string> TWSearchDuplicateFiles::resolveRoots(const std::vector<std::string>& roots) {
+    std::vector<std::string> realRoots;
+    for (const auto& root : roots) {
+        realRoots.push_back(resolvedFolder(root));
+        if (realRoots.back().empty()) report_.addSkipped(root, TWScanReport::cannotListFolder(errno));
+    }
+    return realRoots;
+}
+
 void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const std::string& resolved,
                                                tw::TaskGroup& group, bool needReleaseCPU) {
     const TWPreference& prefs = TWPreference::shared();
     struct statx attributes {};
     bool hasHiddenList = false;
-    for (const auto& entry : listFolder(path, hasHiddenList)) {
+    int error = 0;
+    std::vector<FolderEntry> entries = listFolder(path, hasHiddenList, error);
+    // A folder gone since its parent was listed held nothing to skip.
+    if (error != 0 && error != ENOENT) report_.addSkipped(path, TWScanReport::cannotListFolder(error));
+    if (!entries.empty() && !canEnter(path, isRoot_, error)) {
+        report_.addSkipped(path, TWScanReport::cannotEnterFolder(error));
+        entries.clear();
+    }
+    for (const auto& entry : entries) {
         if (isBeStop()) break;
         const std::string child = joinPath(path, entry.name.c_str());
         if (isLibraryLocation(prefs, child)) continue;
         passPauseGate();
         const std::string resolvedChild = resolved.empty() ? std::string() : joinPath(resolved, entry.name.c_str());
+        // No call of the system takes a path this long.
+        if (child.size() >= PATH_MAX || resolvedChild.size() >= PATH_MAX) {
+            report_.addSkipped(child, TWScanReport::pathTooLong());
+            continue;
+        }
         // An entry that is neither a folder nor a link (the common case): the one statx
         // of its record answers the ignore test too.
-        if (!resolved.empty() && entry.type != DT_DIR && entry.type != DT_LNK &&
-            TWFileUtility::readEntryAttributes(resolvedChild, attributes) && !S_ISDIR(attributes.stx_mode)) {
-            if (prefs.fileFolderIsIgnored(child, TWFileTypeRegular, attributes.stx_size, hasHiddenList)) continue;
-            collectFileUtility(TWFileUtility::initWithEntryOfResolvedFolder(resolvedChild, attributes));
-            continue;
+        if (!resolved.empty() && entry.type != DT_DIR && entry.type != DT_LNK) {
+            if (TWFileUtility::readEntryAttributes(resolvedChild, attributes, &error) &&
+                !S_ISDIR(attributes.stx_mode)) {
+                if (prefs.fileFolderIsIgnored(child, TWFileTypeRegular, attributes.stx_size, hasHiddenList)) continue;
+                collectFileUtility(TWFileUtility::initWithEntryOfResolvedFolder(resolvedChild, attributes));
+                continue;
+            }
+            if (error != 0) {
+                if (error != ENOENT) report_.addSkipped(child, TWScanReport::cannotReadAttributes(error));
+                continue;
+            }
         }
         if (prefs.fileFolderIsIgnored(child)) continue;
         const TWFileType type = entryType(child, entry.type);
@@ -312,6 +370,10 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
             } else {
                 record = resolved.empty() ? TWFileUtility::initWithPath(child)
                                           : TWFileUtility::initWithEntryOfResolvedFolder(resolvedChild);
+            }
+            if (!record->hasIdentity()) {
+                skipUnreadable(*record, child);
+                continue;
             }
             boundRecord(*record, child, resolvedChild);
             collectFileUtility(record);
@@ -338,6 +400,16 @@ void TWSearchDuplicateFiles::boundRecord(TWFileUtility& record, const std::strin
     if (record.filePath() == expectedPath) return;  // listed where the walk is: inside its root
     // Reached through a link (or from a folder that could not be resolved).
     if (!bounds_->isInsideChosenFolders(record.filePath())) record.markOutsideChosenFolders(walkedPath);
+}
+
+void TWSearchDuplicateFiles::skipUnreadable(const TWFileUtility& record, const std::string& walkedPath) {
+    struct stat st {};
+    const int error = ::lstat(record.filePath().c_str(), &st) == 0 ? 0 : errno;
+    if (error != 0 && error != ENOENT) {
+        report_.addSkipped(walkedPath, TWScanReport::cannotReadAttributes(error));
+    } else {
+        tw::log("Skipped(%s): it changed while it was read.", walkedPath.c_str());
+    }
 }
 
 void TWSearchDuplicateFiles::collectFileUtility(const std::shared_ptr<TWFileUtility>& record) {

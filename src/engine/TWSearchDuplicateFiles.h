@@ -36,6 +36,7 @@
 #include "TWFileUtility.h"
 #include "TWReadControl.h"
 #include "TWScanBounds.h"
+#include "TWScanReport.h"
 
 class TWDuplicateIndex;
 class TWPlacedItems;
@@ -110,6 +111,11 @@ public:
     uint64_t bytesReadByDigests() const { return digestControl_->bytesRead(); }
     uint64_t blocksReadByDigests() const { return digestControl_->blocksRead(); }
 
+    // The paths this scan skipped for an error, and its notices (a chosen folder that
+    // the ignore settings reject). Any thread; complete once the finished notification
+    // was posted.
+    const TWScanReport& scanReport() const { return report_; }
+
     // The containers, in the order categories first appeared; complete once the
     // finished notification was posted.
     std::vector<TWCategoryFiles::Ptr> categoryFiles() const;
@@ -139,6 +145,10 @@ private:
     // whose real path is not `expectedPath` (it was reached through a link) and lies
     // outside the chosen folders.
     void boundRecord(TWFileUtility& record, const std::string& walkedPath, const std::string& expectedPath) const;
+    // A record whose attributes could not be read: named (unless it is gone), not placed.
+    void skipUnreadable(const TWFileUtility& record, const std::string& walkedPath);
+    // The walked roots' real paths, each "" when it cannot be resolved (then named as skipped).
+    std::vector<std::string> resolveRoots(const std::vector<std::string>& roots);
     void collectFileUtility(const std::shared_ptr<TWFileUtility>& record);
     void collectionFile(const std::shared_ptr<TWFileUtility>& record);
     void collectSimilarFile(const std::shared_ptr<TWFileUtility>& record);
@@ -169,6 +179,8 @@ private:
     std::unique_ptr<TWSimilarRoad> similar_;
     std::vector<TWCategoryFiles::Ptr> categoryFiles_;  // the result, after the post-pass
     std::unique_ptr<TWScanBounds> bounds_;             // set by the run before its walks
+    bool isRoot_ = false;                              // set by the run: whether it runs as root
+    TWScanReport report_;
     int64_t searchMode_ = 0;
 
     std::counting_semaphore<> curSearchSema_;
