@@ -17,6 +17,7 @@
 #include "TWBaseFunction.h"
 #include "TWDuplicateIndex.h"
 #include "TWMediaObjectUtility.h"
+#include "TWOverlayMounts.h"
 #include "TWPlacedItems.h"
 #include "TWPreference.h"
 #include "TWSearchMediaLibrary.h"
@@ -287,7 +288,7 @@ void TWSearchDuplicateFiles::run() {
     const std::vector<std::string> roots = filterPathsWithoutRepetion();
     const std::vector<std::string> realRoots = resolveRoots(roots);
     isRoot_ = geteuid() == 0;
-    bounds_ = std::make_unique<TWScanBounds>(realRoots);
+    bounds_ = std::make_unique<TWScanBounds>(realRoots, TWOverlayMounts::read());
     {
         tw::TaskGroup group;
         for (size_t i = 0; i < roots.size(); ++i) {
@@ -336,6 +337,7 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
         report_.addSkipped(path, TWScanReport::cannotEnterFolder(error));
         entries.clear();
     }
+    const TWScanBounds::Place place = resolved.empty() ? TWScanBounds::Place{} : bounds_->placeOf(resolved);
     for (const auto& entry : entries) {
         if (isBeStop()) break;
         const std::string child = joinPath(path, entry.name.c_str());
@@ -353,7 +355,9 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
             if (TWFileUtility::readEntryAttributes(resolvedChild, attributes, &error) &&
                 !S_ISDIR(attributes.stx_mode)) {
                 if (prefs.fileFolderIsIgnored(child, TWFileTypeRegular, attributes.stx_size, hasHiddenList)) continue;
-                collectFileUtility(TWFileUtility::initWithEntryOfResolvedFolder(resolvedChild, attributes));
+                auto record = TWFileUtility::initWithEntryOfResolvedFolder(resolvedChild, attributes);
+                placeRecord(*record, place);
+                collectFileUtility(record);
                 continue;
             }
             if (error != 0) {
@@ -375,7 +379,7 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
                 skipUnreadable(*record, child);
                 continue;
             }
-            boundRecord(*record, child, resolvedChild);
+            boundRecord(*record, child, resolvedChild, place);
             collectFileUtility(record);
         } else {
             // A folder that is not a link: its resolved path is its folder's plus its name.
@@ -396,10 +400,19 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
 }
 
 void TWSearchDuplicateFiles::boundRecord(TWFileUtility& record, const std::string& walkedPath,
-                                         const std::string& expectedPath) const {
-    if (record.filePath() == expectedPath) return;  // listed where the walk is: inside its root
-    // Reached through a link (or from a folder that could not be resolved).
-    if (!bounds_->isInsideChosenFolders(record.filePath())) record.markOutsideChosenFolders(walkedPath);
+                                         const std::string& expectedPath, TWScanBounds::Place folder) {
+    if (record.filePath() != expectedPath) {
+        // Reached through a link (or from a folder that could not be resolved).
+        if (!bounds_->isInsideChosenFolders(record.filePath())) record.markOutsideChosenFolders(walkedPath);
+        folder = bounds_->placeOf(record.filePath());
+    }
+    placeRecord(record, folder);
+}
+
+void TWSearchDuplicateFiles::placeRecord(TWFileUtility& record, TWScanBounds::Place place) {
+    if (place.overlay < 0) return;
+    if (place.isInsideLayer()) record.markInsideOverlayLayer();
+    if (auto notice = bounds_->noteFile(place)) report_.addNotice(notice->path, notice->text);
 }
 
 void TWSearchDuplicateFiles::skipUnreadable(const TWFileUtility& record, const std::string& walkedPath) {

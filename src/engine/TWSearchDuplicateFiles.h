@@ -112,8 +112,8 @@ public:
     uint64_t blocksReadByDigests() const { return digestControl_->blocksRead(); }
 
     // The paths this scan skipped for an error, and its notices (a chosen folder that
-    // the ignore settings reject). Any thread; complete once the finished notification
-    // was posted.
+    // the ignore settings reject, an overlay scanned with its layer folder). Any thread;
+    // complete once the finished notification was posted.
     const TWScanReport& scanReport() const { return report_; }
 
     // The containers, in the order categories first appeared; complete once the
@@ -143,8 +143,11 @@ private:
                            bool needReleaseCPU);
     // Marks a record that no removal may touch: one the walk made from `walkedPath`
     // whose real path is not `expectedPath` (it was reached through a link) and lies
-    // outside the chosen folders.
-    void boundRecord(TWFileUtility& record, const std::string& walkedPath, const std::string& expectedPath) const;
+    // outside the chosen folders, or one inside an overlay's layer folder. `folder` is
+    // where the walked folder lies.
+    void boundRecord(TWFileUtility& record, const std::string& walkedPath, const std::string& expectedPath,
+                     TWScanBounds::Place folder);
+    void placeRecord(TWFileUtility& record, TWScanBounds::Place place);
     // A record whose attributes could not be read: named (unless it is gone), not placed.
     void skipUnreadable(const TWFileUtility& record, const std::string& walkedPath);
     // The walked roots' real paths, each "" when it cannot be resolved (then named as skipped).

@@ -1,8 +1,9 @@
 // What twinsift-cli never touches and what it cannot read, end to end: a link to a file
-// outside the chosen folders, paths too long or unreadable, and a chosen folder the
-// settings ignore.
+// outside the chosen folders, an overlay's layer folder scanned with its merged view,
+// paths too long or unreadable, and a chosen folder the settings ignore.
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -75,6 +76,36 @@ TEST_F(CliScanBounds, AChosenFolderThatIsALinkCoversItsFiles) {
     auto removal = runCli({"remove", "--yes", "--to", "delete", dir / "chosen"}, env());
     EXPECT_EQ(removal.exitStatus, 0) << removal.err;
     EXPECT_NE(exists(a), exists(b)) << "one copy goes, one stays";
+}
+
+TEST_F(CliScanBounds, AnOverlayScannedWithItsLowerFolderIsNotedAndTheLowerFileStays) {
+    twtest::TempDir dir;
+    const std::string lower = dir.write("lower/shared.txt", "one file, two devices");
+    for (const char* folder : {"upper", "work", "merged"}) dir.mkdir(folder);
+    const std::string options = "lowerdir=" + dir / "lower" + ",upperdir=" + dir / "upper" + ",workdir=" + dir / "work";
+    ASSERT_EQ(::mount("overlay", (dir / "merged").c_str(), "overlay", 0, options.c_str()), 0)
+        << "cannot mount the overlay: " << std::strerror(errno);
+    struct Unmount {
+        std::string path;
+        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+    } unmount{dir / "merged"};
+
+    auto scan = runCli({"scan", "--json", dir / "merged", dir / "lower"}, env());
+    ASSERT_EQ(scan.exitStatus, 0) << scan.err;
+    const json result = json::parse(scan.out);
+    ASSERT_EQ(result["notices"].size(), 1u) << scan.out;
+    EXPECT_EQ(result["notices"][0]["path"], dir / "lower");
+    EXPECT_EQ(filesOf(result)[lower]["insideOverlayLayer"], true);
+    EXPECT_NE(scan.err.find("note: " + dir / "lower" + " is a layer folder of the overlay mounted at "),
+              std::string::npos)
+        << scan.err;
+
+    for (const char* rule : {"smart-name", "newer", "older"}) {
+        auto removal =
+            runCli({"remove", "--yes", "--to", "delete", "--rule", rule, dir / "merged", dir / "lower"}, env());
+        EXPECT_EQ(removal.exitStatus, 0) << removal.err;
+        EXPECT_EQ(readFile(lower), "one file, two devices") << rule;
+    }
 }
 
 TEST_F(CliScanBounds, APathTooLongIsNamedAndTheScanExitsOne) {
