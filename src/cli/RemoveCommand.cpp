@@ -182,7 +182,7 @@ int runRemove(RemoveSettings& s) {
                 if (file->isChecked()) checkedSizes[file->filePath()] = file->fileSize();
 
     if (s.scan.json)
-        printJson(stdout, planned, scan.counters, false);
+        printJson(stdout, planned, scan.counters, false, scan.notes);
     else
         printText(stdout, planned, scan.counters, false);
     fflush(stdout);
@@ -198,9 +198,12 @@ int runRemove(RemoveSettings& s) {
     if (merelySimilar > 0)
         fprintf(stderr, "%llu of the checked files are only similar to the images kept, not identical copies.\n",
                 static_cast<unsigned long long>(merelySimilar));
+    printNotes(stderr, scan.notes);
+    // Paths that could not be read make the status 1, as for scan, whatever the removal did.
+    const int unreadStatus = scan.notes.skippedCount > 0 ? 1 : 0;
     if (count == 0) {
         fprintf(stderr, "Nothing to remove.\n");
-        return 0;
+        return unreadStatus;
     }
     std::string where = destinationText(destType);
     if (destType == TWDestTypeMoveToFolder) where += printablePath(s.dest);
@@ -208,7 +211,7 @@ int runRemove(RemoveSettings& s) {
             TWFileUtility::stringWithSize(bytes).c_str(), where.c_str());
     if (s.dryRun) {
         fprintf(stderr, "Dry run: nothing was changed.\n");
-        return 0;
+        return unreadStatus;
     }
     if (!s.yes) {
         bool noTerminal = false;
@@ -258,7 +261,7 @@ int runRemove(RemoveSettings& s) {
         fprintf(stderr, "failed: %s: %s\n", printablePath(failure.path).c_str(), failure.reason.c_str());
     fflush(stdout);
     if (outcome.cancelled) return 130;
-    return outcome.failed > 0 ? 1 : 0;
+    return outcome.failed > 0 ? 1 : unreadStatus;
 }
 
 }  // namespace

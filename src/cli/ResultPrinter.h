@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "TWScanReport.h"
+
 class TWCategoryFiles;
 class TWDuplicateFile;
 
@@ -19,6 +21,13 @@ struct ScanCounters {
     uint64_t duplicateBytes = 0;
 };
 
+// What a scan skipped for an error (all counted, the first ones named) and its notices.
+struct ScanNotes {
+    uint64_t skippedCount = 0;
+    std::vector<TWScanReport::Entry> skipped;
+    std::vector<TWScanReport::Entry> notices;
+};
+
 // One category's groups as printed (the whole result, or the exact-only view).
 struct PrintedCategory {
     std::shared_ptr<TWCategoryFiles> container;
@@ -28,7 +37,10 @@ struct PrintedCategory {
 void printText(FILE* out, const std::vector<PrintedCategory>& categories, const ScanCounters& counters,
                bool interrupted);
 void printJson(FILE* out, const std::vector<PrintedCategory>& categories, const ScanCounters& counters,
-               bool interrupted);
+               bool interrupted, const ScanNotes& notes = {});
+// The notices and the skipped paths, one line each, then how many paths could not be
+// read (standard error).
+void printNotes(FILE* out, const ScanNotes& notes);
 
 std::string base64(const std::string& bytes);
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -63,6 +64,15 @@ std::string absolute(const std::string& path) {
     return path;
 }
 
+// While whole files are read to compare them: how far, so that a long read of a huge
+// file never looks like a hang.
+std::string readingText(const TWSearchDuplicateFiles& engine) {
+    const TWReadControl::Progress reading = engine.digestProgress();
+    if (reading.files == 0) return {};
+    return "; reading " + TWFileUtility::stringWithSize(std::min(reading.bytesRead, reading.bytesTotal)) + " of " +
+           TWFileUtility::stringWithSize(reading.bytesTotal);
+}
+
 class ProgressLine {
 public:
     explicit ProgressLine(bool enabled) : enabled_(enabled) {}
@@ -71,10 +81,10 @@ public:
         auto now = std::chrono::steady_clock::now();
         if (!force && now - last_ < std::chrono::milliseconds(100)) return;
         last_ = now;
-        fprintf(stderr, "\r\033[KScanning: %llu files scanned, %llu duplicates found, %s",
+        fprintf(stderr, "\r\033[KScanning: %llu files scanned, %llu duplicates found, %s%s",
                 static_cast<unsigned long long>(engine.numberOfSearchFiles()),
                 static_cast<unsigned long long>(engine.numberOfDuplicateFiles()),
-                TWFileUtility::stringWithSize(engine.sizeOfDuplicateFiles()).c_str());
+                TWFileUtility::stringWithSize(engine.sizeOfDuplicateFiles()).c_str(), readingText(engine).c_str());
         fflush(stderr);
         shown_ = true;
     }
@@ -202,7 +212,10 @@ ScanOutcome runScan(const ScanSettings& s) {
     engine->startSearch();
     int seenInterrupts = 0;
     while (!finished) {
-        queue.runUntil([&] { return finished || gInterrupts.load() != seenInterrupts; }, std::chrono::hours(24));
+        // Woken now and then to redraw the line while one long read sends no progress.
+        queue.runUntil([&] { return finished || gInterrupts.load() != seenInterrupts; },
+                       std::chrono::milliseconds(250));
+        line.update(*engine);
         if (gInterrupts.load() != seenInterrupts) {
             seenInterrupts = gInterrupts.load();
             outcome.interrupted = true;
@@ -213,6 +226,8 @@ ScanOutcome runScan(const ScanSettings& s) {
     line.clear();
     outcome.counters = {engine->numberOfSearchFiles(), engine->numberOfDuplicateFiles(),
                         engine->sizeOfDuplicateFiles()};
+    const TWScanReport& report = engine->scanReport();
+    outcome.notes = {report.numberOfSkippedPaths(), report.skippedPaths(), report.notices()};
     return outcome;
 }
 

@@ -54,8 +54,10 @@ public:
     // reach the caller in decision order.
     using Counted = std::function<void(TWPlacement placement, uint64_t size)>;
 
-    // `placed` is shared with the similar road; it must outlive the index.
-    TWDuplicateIndex(int64_t searchMode, bool verifyFullContent, TWPlacedItems& placed);
+    // `placed` is shared with the similar road; it must outlive the index, and so must
+    // `control` (when given), under which every full-content digest is read.
+    TWDuplicateIndex(int64_t searchMode, bool verifyFullContent, TWPlacedItems& placed,
+                     TWReadControl* control = nullptr);
     TWDuplicateIndex(const TWDuplicateIndex&) = delete;
     TWDuplicateIndex& operator=(const TWDuplicateIndex&) = delete;
 
@@ -192,6 +194,7 @@ private:
 
     const int64_t searchMode_;
     const bool verifyFullContent_;
+    TWReadControl* const control_;
     TWPlacedItems& placed_;
 
     mutable tw::AdaptiveMutex mutex_;

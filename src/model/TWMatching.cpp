@@ -3,7 +3,8 @@
 #include "TWPreference.h"
 #include "TWPreferenceTypes.h"
 
-bool TWContentMatches(TWFileUtility& groupFirst, TWFileUtility& candidate, bool verifyFullContent) {
+bool TWContentMatches(TWFileUtility& groupFirst, TWFileUtility& candidate, bool verifyFullContent,
+                      TWReadControl* control) {
     const std::optional<std::string> firstHash = groupFirst.hashString();
     const std::optional<std::string> candidateHash = candidate.hashString();
     if (!firstHash || !candidateHash || *firstHash != *candidateHash) return false;
@@ -11,9 +12,9 @@ bool TWContentMatches(TWFileUtility& groupFirst, TWFileUtility& candidate, bool 
     if (!verifyFullContent) return true;
     // Two records of one file need no second read; otherwise a sampled hash may collide.
     if (&groupFirst == &candidate) return true;
-    const std::optional<TWContentDigest> firstDigest = groupFirst.contentDigest();
+    const std::optional<TWContentDigest> firstDigest = groupFirst.contentDigest(control);
     if (!firstDigest) return false;
-    const std::optional<TWContentDigest> candidateDigest = candidate.contentDigest();
+    const std::optional<TWContentDigest> candidateDigest = candidate.contentDigest(control);
     return candidateDigest && *firstDigest == *candidateDigest;
 }
 

@@ -164,6 +164,11 @@ tw::Status TWRemovalRun::handOverLibraryItem(const TWFileUtility& file, bool* is
 
 tw::Status TWRemovalRun::disposeOfPlainFile(const TWFileUtility& file) {
     std::optional<TWKeptCopies::Verified> verified;
+    // Some files are never removed or moved, whatever their mark says.
+    if (file.refusesRemoval()) {
+        tw::log("Left file(%s) in place: %s", file.filePath().c_str(), file.removalRefusalReason().c_str());
+        return tw::Status::failure(file.filePath(), file.removalRefusalReason());
+    }
     tw::Status status = keptCopies_.mayDispose(file, &verified);
     if (status && options_.beforeAct) {
         options_.beforeAct(file.filePath());
