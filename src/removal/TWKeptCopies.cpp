@@ -73,7 +73,14 @@ void TWKeptCopies::addGroup(const TWDuplicateFile& group, const std::vector<File
     }();
     Group kept;
     for (const auto& file : members)
-        if (file && !file->isChecked()) kept.kept.push_back(file);
+        if (file && !file->isChecked()) {
+            // A file inside an overlay's layer folder may be the very file that the
+            // overlay's merged view shows under another device: it vouches for nothing.
+            if (file->isInsideOverlayLayer())
+                ++kept.layerFiles;
+            else
+                kept.kept.push_back(file);
+        }
     groups_.push_back(std::move(kept));
     for (const auto& file : members) {
         if (!file || !file->isChecked()) continue;
@@ -89,6 +96,10 @@ tw::Status TWKeptCopies::mayDispose(const TWFileUtility& file, std::optional<Ver
     auto found = checked_.find(&file);
     if (found == checked_.end()) return tw::Status::failure(path, "it was not checked when the removal started");
     const Group& group = groups_[found->second.group];
+    if (group.kept.empty() && group.layerFiles > 0)
+        return tw::Status::failure(path,
+                                   "the only files of its group that stay lie in an overlay's layer folder, "
+                                   "which may be this very file seen through the overlay");
     if (group.kept.empty())
         return tw::Status::failure(path, "every file of its group is checked, and the last copy is always kept");
     const std::optional<TWFileStamp> now = TWFileStamp::ofPath(path);

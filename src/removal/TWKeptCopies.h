@@ -86,6 +86,7 @@ public:
 private:
     struct Group {
         std::vector<FilePtr> kept;  // as the scan saw them
+        size_t layerFiles = 0;      // unchecked files in an overlay's layer folder: they vouch for nothing
     };
     struct Checked {
         size_t group = 0;
