@@ -111,8 +111,9 @@ void addScanOptions(CLI::App* cmd, ScanSettings& s) {
         ->check(CLI::Range(0.0, 1.0));
     cmd->add_flag("--hidden", s.hidden, "Scan hidden files and folders too");
     cmd->add_flag("--skip-packages", s.skipPackages, "Ignore packages (application bundles)");
-    cmd->add_option("--ignore-type", s.ignoreTypes, "Ignore files of this type (extension); repeatable");
-    cmd->add_option("--ignore", s.ignorePaths, "Ignore this folder or file; repeatable");
+    cmd->add_option("--ignore-type", s.ignoreTypes, "Ignore files of this type (extension); repeatable")
+        ->allow_extra_args(false);
+    cmd->add_option("--ignore", s.ignorePaths, "Ignore this folder or file; repeatable")->allow_extra_args(false);
     cmd->add_option("--rule", s.rule,
                     "Rule that marks the copies to remove: 0 smart-name, 1 privilege, 2 newer, 3 older");
     cmd->add_option("--image-rule", s.imageRule,
