@@ -17,6 +17,7 @@
 #include "TWDuplicateFilesManager.h"
 #include "TWFileUtility.h"
 #include "TWManagerRemovalSource.h"
+#include "TWMediaObjectUtility.h"
 #include "TWPreference.h"
 #include "TWRemovalRun.h"
 
@@ -40,7 +41,8 @@ void onRemovalInterrupt(int) {
 
 int32_t ruleFor(TWCategory category) {
     auto& prefs = TWPreference::shared();
-    if (category == TWCategory_images && !prefs.usingDupFilesChkMtdForSimImg()) return prefs.checkMethodForSimilarImages();
+    if (category == TWCategory_images && !prefs.usingDupFilesChkMtdForSimImg())
+        return prefs.checkMethodForSimilarImages();
     return prefs.checkMethodForDuplicateFiles();
 }
 
@@ -106,9 +108,12 @@ private:
 
 const char* destinationText(int64_t destType) {
     switch (destType) {
-        case TWDestTypeTrash: return "moved to the Trash";
-        case TWDestTypeDeletePermanently: return "deleted permanently";
-        default: return "moved into ";
+        case TWDestTypeTrash:
+            return "moved to the Trash";
+        case TWDestTypeDeletePermanently:
+            return "deleted permanently";
+        default:
+            return "moved into ";
     }
 }
 
@@ -146,10 +151,14 @@ int runRemove(RemoveSettings& s) {
     const uint64_t count = manager.numberOfFilesCheckedToRemoved();
     const uint64_t bytes = manager.sizeOfFilesCheckedToRemoved();
     std::map<std::string, uint64_t> checkedSizes;
+    uint64_t libraryItems = 0;
     for (const auto& container : scan.result)
         for (const auto& group : container->duplicateFilesIncludingSimilar())
             for (const auto& file : group->itemsOfFileUtility())
-                if (file->isChecked()) checkedSizes[file->filePath()] = file->fileSize();
+                if (file->isChecked()) {
+                    checkedSizes[file->filePath()] = file->fileSize();
+                    if (dynamic_cast<const TWMediaObjectUtility*>(file.get())) ++libraryItems;
+                }
 
     if (s.scan.json)
         printJson(stdout, planned, scan.counters, false);
@@ -164,6 +173,11 @@ int runRemove(RemoveSettings& s) {
     if (destType == TWDestTypeMoveToFolder) where += printablePath(s.dest);
     fprintf(stderr, "%llu files (%s) will be %s.\n", static_cast<unsigned long long>(count),
             TWFileUtility::stringWithSize(bytes).c_str(), where.c_str());
+    if (libraryItems > 0)
+        fprintf(stderr,
+                "%llu of them are library items: they stay on disk and are gathered in their library (a tag in "
+                "Shotwell or digiKam, a playlist in Rhythmbox) for you to delete there.\n",
+                static_cast<unsigned long long>(libraryItems));
     if (nameMode)
         fprintf(stderr, "Warning: files were matched by name and size only; their contents were not compared.\n");
     if (s.dryRun) {
@@ -214,6 +228,10 @@ int runRemove(RemoveSettings& s) {
            outcome.cancelled ? " Cancelled: the files not reached were left alone." : "");
     for (const auto& failure : outcome.failures)
         fprintf(stderr, "failed: %s: %s\n", printablePath(failure.path).c_str(), failure.reason.c_str());
+    if (outcome.touchedLibrary()) printf("%s\n", outcome.guide().prompt().c_str());
+    if (outcome.keptChecked > 0)
+        fprintf(stderr, "%llu library items were left in their library unchanged: nothing was removed from it.\n",
+                static_cast<unsigned long long>(outcome.keptChecked));
     fflush(stdout);
     if (outcome.cancelled) return 130;
     return outcome.failed > 0 ? 1 : 0;
@@ -232,8 +250,9 @@ Runner addRemoveCommand(CLI::App& app) {
         "freed and how many files failed; any failure gives exit status 1.");
     auto s = std::make_shared<RemoveSettings>();
     addScanOptions(cmd, s->scan);
-    cmd->add_option("--to", s->to, "Where the copies go: trash, delete (permanently) or move (into --dest); "
-                                    "default: the removal setting")
+    cmd->add_option("--to", s->to,
+                    "Where the copies go: trash, delete (permanently) or move (into --dest); "
+                    "default: the removal setting")
         ->check(CLI::IsMember({"trash", "delete", "move"}));
     cmd->add_option("--dest", s->dest, "The folder that --to move moves the copies into (created when missing)");
     cmd->add_flag("--yes,-y", s->yes, "Remove without asking for confirmation");

@@ -5,9 +5,11 @@
 #include <map>
 
 #include "Commands.h"
+#include "LinuxLibraries.h"
 
 int main(int argc, char** argv) {
     setlocale(LC_ALL, "");
+    tw::installLinuxLibraries();
     CLI::App app{"Twinsift finds duplicate files, and visually similar images, in the folders you choose.",
                  "twinsift-cli"};
     app.set_version_flag("--version", std::string("twinsift-cli ") + TWINSIFT_VERSION);

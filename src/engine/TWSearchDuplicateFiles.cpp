@@ -1,6 +1,7 @@
 #include "TWSearchDuplicateFiles.h"
 
 #include <dirent.h>
+#include <sys/sysmacros.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -83,6 +84,24 @@ bool isLibraryLocation(const TWPreference& prefs, const std::string& path) {
            prefs.containedByItunesMediaFolder(path);
 }
 
+// Whether a library of the source holds a file inside one of the folders: on Linux a
+// library's files live in the user's own folders, not in a library package.
+// Compared as text, links in the folders resolved: a library may hold many thousand files.
+bool holdsLibraryFiles(const char* source, const std::vector<std::string>& folders) {
+    auto service = tw::MediaLibraryService::installed();
+    if (!service) return false;
+    std::vector<std::string> prefixes;
+    for (const std::string& folder : folders) {
+        std::string resolved = resolvedFolder(folder);
+        if (resolved.empty()) continue;
+        prefixes.push_back(resolved == "/" ? resolved : resolved + "/");
+    }
+    for (const std::string& file : service->referencedFiles(source))
+        for (const std::string& prefix : prefixes)
+            if (file.compare(0, prefix.size(), prefix) == 0) return true;
+    return false;
+}
+
 }  // namespace
 
 TWSearchDuplicateFiles::Ptr TWSearchDuplicateFiles::init() {
@@ -135,7 +154,7 @@ bool TWSearchDuplicateFiles::containPhotosLibrary(const std::vector<std::string>
         if (prefs.containPhotoLibraryPath(path) || prefs.isPhotosLibraryPath(path) ||
             prefs.containedByPhotoLibraryPath(path))
             return true;
-    return false;
+    return holdsLibraryFiles(MLMediaSourcePhotosIdentifier, paths);
 }
 
 bool TWSearchDuplicateFiles::containiTunesLibrary(const std::vector<std::string>& paths) {
@@ -144,7 +163,7 @@ bool TWSearchDuplicateFiles::containiTunesLibrary(const std::vector<std::string>
         if (prefs.containItunesMediaFolder(path) || prefs.isItuneMediaFolderLocation(path) ||
             prefs.containedByItunesMediaFolder(path))
             return true;
-    return false;
+    return holdsLibraryFiles(MLMediaSourceiTunesIdentifier, paths);
 }
 
 // --- control (main thread) ---
@@ -248,6 +267,8 @@ void TWSearchDuplicateFiles::run() {
     placed_->clear();
     duplicates_ = std::make_unique<TWDuplicateIndex>(searchMode_, prefs.verifyFullContent(), *placed_);
     similar_ = std::make_unique<TWSimilarRoad>(*similarContext_, *placed_);
+    libraryFiles_ = TWLibraryFiles::ofInstalledLibraries();
+    libraryFilesLeftOut_.store(0);
     {
         std::lock_guard<std::mutex> lock(resultMutex_);
         categoryFiles_.clear();
@@ -293,14 +314,18 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
         if (!resolved.empty() && entry.type != DT_DIR && entry.type != DT_LNK &&
             TWFileUtility::readEntryAttributes(resolvedChild, attributes) && !S_ISDIR(attributes.stx_mode)) {
             if (prefs.fileFolderIsIgnored(child, TWFileTypeRegular, attributes.stx_size, hasHiddenList)) continue;
+            if (isLibraryFile(makedev(attributes.stx_dev_major, attributes.stx_dev_minor), attributes.stx_ino))
+                continue;
             collectFileUtility(TWFileUtility::initWithEntryOfResolvedFolder(resolvedChild, attributes));
             continue;
         }
         if (prefs.fileFolderIsIgnored(child)) continue;
         const TWFileType type = entryType(child, entry.type);
         if (type == TWFileTypeRegular) {
-            collectFileUtility(resolved.empty() ? TWFileUtility::initWithPath(child)
-                                                : TWFileUtility::initWithEntryOfResolvedFolder(resolvedChild));
+            auto record = resolved.empty() ? TWFileUtility::initWithPath(child)
+                                           : TWFileUtility::initWithEntryOfResolvedFolder(resolvedChild);
+            if (record && record->hasIdentity() && isLibraryFile(record->device(), record->inode())) continue;
+            collectFileUtility(record);
         } else if (type == TWFileTypePackage) {
             collectFileUtility(TWApplicationUtility::initWithPath(child));  // not entered
         } else {
@@ -319,6 +344,12 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
     }
     flushCounts();
     if (needReleaseCPU) curSearchSema_.release();
+}
+
+bool TWSearchDuplicateFiles::isLibraryFile(dev_t device, ino_t inode) {
+    if (!libraryFiles_.contains(device, inode)) return false;
+    libraryFilesLeftOut_.fetch_add(1);
+    return true;
 }
 
 void TWSearchDuplicateFiles::collectFileUtility(const std::shared_ptr<TWFileUtility>& record) {

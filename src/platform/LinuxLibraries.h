@@ -1,0 +1,58 @@
+#pragma once
+// The Linux backends of the media-library service and the script executor: the photo
+// source reads Shotwell's and digiKam's databases, the music source Rhythmbox's
+// library; the clean-up scripts become tags written into those databases (only while
+// their application is closed, after a backup) and a playlist made through
+// Rhythmbox's D-Bus interface. Each library is looked for anew on every call
+// (LibraryLocations.h), so a library made or moved while the program runs is found.
+//
+// Both classes are safe from any thread.
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "LibraryContent.h"
+#include "MediaLibraryService.h"
+#include "ScriptExecutor.h"
+
+namespace tw {
+
+// The libraries found for one source, read; those that could not be read are listed
+// with their problem and no items.
+std::vector<LibraryContent> readLibrariesOf(const std::string& sourceIdentifier);
+
+class LinuxMediaLibraryService : public MediaLibraryService {
+public:
+    std::shared_ptr<MediaLibrary> createLibrary(const std::vector<std::string>& sourceIdentifiers) override;
+    std::optional<std::vector<MediaLibraryInfo>> librariesOf(const std::string& sourceIdentifier) override;
+    std::vector<std::string> referencedFiles(const std::string& sourceIdentifier) override;
+};
+
+// Carries out the two clean-up scripts that TWAppleScript builds: the photo script's
+// album and folder names and item ids, the music script's playlist name and song
+// locations. Any other text is refused as a script this system cannot run.
+class LinuxLibraryScriptExecutor : public ScriptExecutor {
+public:
+    // How long a clean-up waits for Rhythmbox to start.
+    explicit LinuxLibraryScriptExecutor(std::chrono::milliseconds rhythmboxStartLimit = std::chrono::seconds(60))
+        : startLimit_(rhythmboxStartLimit) {}
+    Result run(const std::string& scriptText) override;
+
+    // What a script asks for, parsed back from its text; nullopt for another text.
+    struct Request {
+        bool photos = false;  // else music
+        std::string album, folder, playlist;
+        std::vector<std::string> identifiers;
+    };
+    static std::optional<Request> parse(const std::string& scriptText);
+
+private:
+    std::chrono::milliseconds startLimit_;
+};
+
+// Installs both backends (the desktop app and the command line call it at start).
+void installLinuxLibraries();
+
+}  // namespace tw
