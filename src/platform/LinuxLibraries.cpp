@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "AppLauncher.h"
 #include "DigikamLibrary.h"
 #include "LibraryLocations.h"
 #include "LibraryWriteGuard.h"
@@ -211,6 +212,10 @@ Status tagPhotos(const LinuxLibraryScriptExecutor::Request& request) {
 
 }  // namespace
 
+LinuxLibraryScriptExecutor::LinuxLibraryScriptExecutor(std::chrono::milliseconds rhythmboxStartLimit,
+                                                       Launcher launcher)
+    : startLimit_(rhythmboxStartLimit), launcher_(launcher ? std::move(launcher) : Launcher(&AppLauncher::launchByName)) {}
+
 std::optional<LinuxLibraryScriptExecutor::Request> LinuxLibraryScriptExecutor::parse(const std::string& text) {
     std::istringstream lines(text);
     std::string line;
@@ -244,7 +249,7 @@ ScriptExecutor::Result LinuxLibraryScriptExecutor::run(const std::string& script
     }
     if (request->identifiers.empty()) return ranWith(Status::success());
     if (request->photos) return ranWith(tagPhotos(*request));
-    return ranWith(RhythmboxLibrary::addToPlaylist(request->identifiers, request->playlist, startLimit_));
+    return ranWith(RhythmboxLibrary::addToPlaylist(request->identifiers, request->playlist, startLimit_, launcher_));
 }
 
 void installLinuxLibraries() {

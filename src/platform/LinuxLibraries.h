@@ -9,6 +9,7 @@
 // Both classes are safe from any thread.
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,9 +36,11 @@ public:
 // locations. Any other text is refused as a script this system cannot run.
 class LinuxLibraryScriptExecutor : public ScriptExecutor {
 public:
-    // How long a clean-up waits for Rhythmbox to start.
-    explicit LinuxLibraryScriptExecutor(std::chrono::milliseconds rhythmboxStartLimit = std::chrono::seconds(60))
-        : startLimit_(rhythmboxStartLimit) {}
+    using Launcher = std::function<bool(const std::string& applicationName)>;
+    // How long a clean-up waits for Rhythmbox to start, and how it starts it when D-Bus
+    // activation cannot (AppLauncher::launchByName).
+    explicit LinuxLibraryScriptExecutor(std::chrono::milliseconds rhythmboxStartLimit = std::chrono::seconds(60),
+                                        Launcher launcher = nullptr);
     Result run(const std::string& scriptText) override;
 
     // What a script asks for, parsed back from its text; nullopt for another text.
@@ -50,6 +53,7 @@ public:
 
 private:
     std::chrono::milliseconds startLimit_;
+    Launcher launcher_;
 };
 
 // Installs both backends (the desktop app and the command line call it at start).

@@ -7,7 +7,6 @@
 #include <memory>
 #include <thread>
 
-#include "AppLauncher.h"
 #include "Log.h"
 #include "SessionBus.h"
 
@@ -180,11 +179,12 @@ LibraryContent RhythmboxLibrary::read() const {
 namespace {
 
 // Starts Rhythmbox when no one owns its name, and waits for it.
-Status reachRhythmbox(SessionBus& bus, std::chrono::milliseconds limit) {
+Status reachRhythmbox(SessionBus& bus, std::chrono::milliseconds limit,
+                      const std::function<bool(const std::string&)>& launch) {
     if (bus.nameHasOwner(RhythmboxLibrary::kBusName)) return Status::success();
     if (!bus.startService(RhythmboxLibrary::kBusName)) {
         log("Rhythmbox: D-Bus activation failed (%s); trying its desktop entry", bus.error().c_str());
-        AppLauncher::launchByName("Rhythmbox");
+        if (launch) launch("Rhythmbox");
     }
     if (!bus.waitForOwner(RhythmboxLibrary::kBusName, limit))
         return Status::failure("", "Rhythmbox is not running and could not be started");
@@ -226,10 +226,11 @@ Status callFailed(SessionBus& bus, const std::string& what) {
 }  // namespace
 
 Status RhythmboxLibrary::addToPlaylist(const std::vector<std::string>& uris, const std::string& name,
-                                       std::chrono::milliseconds startLimit) {
+                                       std::chrono::milliseconds startLimit,
+                                       const std::function<bool(const std::string&)>& launch) {
     SessionBus bus;
     if (!bus.isConnected()) return Status::failure("", bus.error());
-    if (Status reached = reachRhythmbox(bus, startLimit); !reached) return reached;
+    if (Status reached = reachRhythmbox(bus, startLimit, launch); !reached) return reached;
     GVariant* list = playlists(bus, startLimit);
     if (!list) return callFailed(bus, "list its playlists");
     const bool exists = hasPlaylist(list, name);

@@ -8,6 +8,7 @@
 // Safe from any thread; every call reads the files or reaches the bus anew.
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,8 +33,10 @@ public:
     // static playlist `name`, made when missing. When Rhythmbox is not running it is
     // started (D-Bus activation, else its desktop entry) and waited for at most
     // `startLimit`. Fails when it cannot be reached or refuses a song.
+    // `launch` starts an application by its name (AppLauncher::launchByName).
     static Status addToPlaylist(const std::vector<std::string>& uris, const std::string& name,
-                                std::chrono::milliseconds startLimit);
+                                std::chrono::milliseconds startLimit,
+                                const std::function<bool(const std::string&)>& launch);
 
 private:
     std::string folder_;
