@@ -104,6 +104,12 @@ void TWCleanMediaLibraryWndCtrl::setPlaylistNameInItunes(const QString& name) {
     promptChanged();
 }
 
+void TWCleanMediaLibraryWndCtrl::setLibraryNames(const std::string& photos, const std::string& music) {
+    guide_.photosLibraryName = photos;
+    guide_.musicLibraryName = music;
+    promptChanged();
+}
+
 QString TWCleanMediaLibraryWndCtrl::prompt() const {
     return QString::fromStdString(guide_.prompt());
 }

@@ -28,6 +28,8 @@ public:
     void setAlbumNameInPhotos(const QString& name);
     QString playlistNameInItunes() const { return QString::fromStdString(guide_.playlistNameInItunes); }
     void setPlaylistNameInItunes(const QString& name);
+    // The applications that took the items, named in the guide text.
+    void setLibraryNames(const std::string& photos, const std::string& music);
 
     // The guide text for the flags (follows every change of the values above).
     QString prompt() const;

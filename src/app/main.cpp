@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "AppDelegate.h"
+#include "LinuxLibraries.h"
 #include "TWAppInfo.h"
 #include "TWAppStyle.h"
 #include "TWMainWindow.h"
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
 
     TWQtMainQueue mainQueue;
     TWQtThumbnailProvider::installShared();
+    tw::installLinuxLibraries();
 
     int status = 0;
     {

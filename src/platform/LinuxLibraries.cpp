@@ -212,9 +212,9 @@ Status tagPhotos(const LinuxLibraryScriptExecutor::Request& request) {
 
 }  // namespace
 
-LinuxLibraryScriptExecutor::LinuxLibraryScriptExecutor(std::chrono::milliseconds rhythmboxStartLimit,
-                                                       Launcher launcher)
-    : startLimit_(rhythmboxStartLimit), launcher_(launcher ? std::move(launcher) : Launcher(&AppLauncher::launchByName)) {}
+LinuxLibraryScriptExecutor::LinuxLibraryScriptExecutor(std::chrono::milliseconds rhythmboxStartLimit, Launcher launcher)
+    : startLimit_(rhythmboxStartLimit),
+      launcher_(launcher ? std::move(launcher) : Launcher(&AppLauncher::launchByName)) {}
 
 std::optional<LinuxLibraryScriptExecutor::Request> LinuxLibraryScriptExecutor::parse(const std::string& text) {
     std::istringstream lines(text);

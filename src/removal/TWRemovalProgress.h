@@ -38,6 +38,8 @@ struct TWRemovalOutcome {
     bool cancelled = false;  // the walk ended early at the user's request
     bool cleanPhotos = false;
     bool cleanItunes = false;
+    std::string photosLibraries;  // the applications that took photo items ("Shotwell")
+    std::string musicLibraries;
 
     // Whether the clean-up guide is to be shown, and what it says.
     bool touchedLibrary() const { return cleanPhotos || cleanItunes; }

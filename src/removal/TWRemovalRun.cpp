@@ -172,6 +172,9 @@ std::vector<TWKeptCopies::FilePtr> TWRemovalRun::handOverLibraryItems() {
         if (gathered) {
             // The guide is shown only for a library that took its items.
             (source == MLMediaSourcePhotosIdentifier ? cleanPhotos_ : cleanItunes_).store(true);
+            std::string& names =
+                source == MLMediaSourcePhotosIdentifier ? outcome_.photosLibraries : outcome_.musicLibraries;
+            if (!name.empty() && names.find(name) == std::string::npos) names += (names.empty() ? "" : " and ") + name;
             for (const auto& file : files) record(*file, tw::Status::success());
             continue;
         }

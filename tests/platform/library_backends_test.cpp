@@ -73,10 +73,15 @@ protected:
         photo2 = home.dir().write("pics/b.jpg", "b");
         trashed = home.dir().write("pics/t.jpg", "t");
         video1 = home.dir().write("pics/v.mp4", "v");
-        sql(db, "INSERT INTO EventTable (id, name) VALUES (1, 'Trip'), (2, NULL);"
-                "INSERT INTO PhotoTable (id, filename, filesize, event_id, flags) VALUES "
-                "(1, '" + photo1 + "', 1, 1, 0), (2, '" + photo2 + "', 1, 2, 2), (3, '" + trashed + "', 1, 1, 4);"
-                "INSERT INTO VideoTable (id, filename, filesize, event_id, flags) VALUES (1, '" + video1 + "', 1, 1, 0);"
+        sql(db,
+            "INSERT INTO EventTable (id, name) VALUES (1, 'Trip'), (2, NULL);"
+            "INSERT INTO PhotoTable (id, filename, filesize, event_id, flags) VALUES "
+            "(1, '" +
+                photo1 + "', 1, 1, 0), (2, '" + photo2 + "', 1, 2, 2), (3, '" + trashed +
+                "', 1, 1, 4);"
+                "INSERT INTO VideoTable (id, filename, filesize, event_id, flags) VALUES (1, '" +
+                video1 +
+                "', 1, 1, 0);"
                 "INSERT INTO TagTable (name, photo_id_list) VALUES "
                 "('Beach', 'thumb0000000000000001,'), ('/Family', 'thumb0000000000000002,video-0000000000000001,'),"
                 "('/Family/Kids', 'thumb0000000000000002,video-0000000000000001,'),"
@@ -130,8 +135,9 @@ TEST_F(Shotwell, TaggingWritesTheTwoTagsAfterABackupAndNothingElse) {
     // A second run appends to both tags and makes a second backup.
     result = tagPhotos({"thumb0000000000000001"});
     ASSERT_FALSE(result.runError);
-    EXPECT_EQ(rows(db, "SELECT photo_id_list FROM TagTable WHERE name = '/Varnel Duplicate Folder/Varnel Duplicate "
-                       "Album'"),
+    EXPECT_EQ(rows(db,
+                   "SELECT photo_id_list FROM TagTable WHERE name = '/Varnel Duplicate Folder/Varnel Duplicate "
+                   "Album'"),
               (std::vector<std::string>{"thumb0000000000000001,video-0000000000000001,"}));
     EXPECT_EQ(backupsBeside(db).size(), 2u);
 }
@@ -175,8 +181,11 @@ protected:
         home.dir().write("Pictures/root.jpg", "r");
         home.dir().write("Pictures/2020/Trip/Day1/deep.jpg", "d");
         home.dir().write("Pictures/2020/top.jpg", "t");
-        sql(db, "INSERT INTO AlbumRoots (id, label, status, type, identifier, specificPath) VALUES "
-                "(1, 'Pictures', 0, 1, 'volumeid:?path=" + collection + "', '/'),"
+        sql(db,
+            "INSERT INTO AlbumRoots (id, label, status, type, identifier, specificPath) VALUES "
+            "(1, 'Pictures', 0, 1, 'volumeid:?path=" +
+                collection +
+                "', '/'),"
                 "(2, 'Gone', 0, 1, 'volumeid:?uuid=00000000-dead-beef-0000-000000000000', '/photos');"
                 "INSERT INTO Albums (id, albumRoot, relativePath) VALUES (1, 1, '/'), (2, 1, '/2020'), "
                 "(3, 1, '/2020/Trip/Day1'), (4, 2, '/');"
@@ -214,8 +223,9 @@ TEST_F(Digikam, TaggingWritesOneTagPairAndTheItemsAfterABackup) {
               (std::vector<std::string>{"Varnel Duplicate Album|Varnel Duplicate Folder"}));
     EXPECT_EQ(rows(db, "SELECT pid, name FROM Tags WHERE id > 4 AND pid = 0"),
               (std::vector<std::string>{"0|Varnel Duplicate Folder"}));
-    EXPECT_EQ(rows(db, "SELECT i.imageid FROM ImageTags i JOIN Tags t ON i.tagid = t.id WHERE t.name = 'Varnel "
-                       "Duplicate Album' ORDER BY 1"),
+    EXPECT_EQ(rows(db,
+                   "SELECT i.imageid FROM ImageTags i JOIN Tags t ON i.tagid = t.id WHERE t.name = 'Varnel "
+                   "Duplicate Album' ORDER BY 1"),
               (std::vector<std::string>{"1", "2"}));
     EXPECT_EQ(rows(db, "SELECT COUNT(*) FROM ImageTags").front(), "4");
     // digiKam's own trigger kept the ancestor table.
@@ -253,18 +263,25 @@ protected:
         uriA = "file://" + home.dir().path() + "/Music/a%20b.ogg";
         home.dir().write("data/rhythmbox/rhythmdb.xml",
                          "<?xml version=\"1.0\" standalone=\"yes\"?>\n<rhythmdb version=\"2.0\">\n"
-                         "<entry type=\"song\"><title>A</title><location>" + uriA + "</location></entry>\n"
-                         "<entry type=\"song\"><title>B</title><location>file://" + songB + "</location></entry>\n"
-                         "<entry type=\"song\"><location>file:///gone.ogg</location><hidden>1</hidden></entry>\n"
-                         "<entry type=\"iradio\"><location>http://radio.example/stream</location></entry>\n"
-                         "<entry type=\"ignore\"><location>file://" + home.dir().path() + "/x.txt</location></entry>\n"
-                         "</rhythmdb>\n");
+                         "<entry type=\"song\"><title>A</title><location>" +
+                             uriA +
+                             "</location></entry>\n"
+                             "<entry type=\"song\"><title>B</title><location>file://" +
+                             songB +
+                             "</location></entry>\n"
+                             "<entry type=\"song\"><location>file:///gone.ogg</location><hidden>1</hidden></entry>\n"
+                             "<entry type=\"iradio\"><location>http://radio.example/stream</location></entry>\n"
+                             "<entry type=\"ignore\"><location>file://" +
+                             home.dir().path() +
+                             "/x.txt</location></entry>\n"
+                             "</rhythmdb>\n");
         home.dir().write("data/rhythmbox/playlists.xml",
                          "<?xml version=\"1.0\"?>\n<rhythmdb-playlists>\n"
-                         "<playlist name=\"Road\" show-browser=\"true\" type=\"static\"><location>" + uriA +
+                         "<playlist name=\"Road\" show-browser=\"true\" type=\"static\"><location>" +
+                             uriA +
                              "</location></playlist>\n"
-                         "<playlist name=\"Recent\" type=\"automatic\"><conjunction/></playlist>\n"
-                         "</rhythmdb-playlists>\n");
+                             "<playlist name=\"Recent\" type=\"automatic\"><conjunction/></playlist>\n"
+                             "</rhythmdb-playlists>\n");
     }
     std::string songA, songB, uriA;
 };
@@ -292,8 +309,9 @@ public:
         tw::GLibThread::shared().invokeAndWait([this] {
             GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kIntrospection, nullptr);
             static const GDBusInterfaceVTable vtable{&FakePlaylistManager::onCall, nullptr, nullptr, {}};
-            registration_ = g_dbus_connection_register_object(connection_.get(), tw::RhythmboxLibrary::kPlaylistManagerPath,
-                                                              node->interfaces[0], &vtable, this, nullptr, nullptr);
+            registration_ =
+                g_dbus_connection_register_object(connection_.get(), tw::RhythmboxLibrary::kPlaylistManagerPath,
+                                                  node->interfaces[0], &vtable, this, nullptr, nullptr);
             g_dbus_node_info_unref(node);
         });
         owned_ = twtest::PrivateBus::ownName(connection_.get(), tw::RhythmboxLibrary::kBusName);
@@ -358,10 +376,10 @@ TEST_F(Rhythmbox, PlaylistMadeOnceThroughItsInterfaceAndSongsAddedByLocation) {
     ASSERT_TRUE(rhythmbox.owned());
     auto result = executor.run(TWAppleScript::iTunesScript({uriA, "file:///b.ogg"}, kTWDuplicatePlaylistName));
     ASSERT_FALSE(result.runError) << *result.runError;
-    EXPECT_EQ(rhythmbox.calls(), (std::vector<std::string>{
-                                     "GetPlaylists", "CreatePlaylist ('Varnel Duplicate Media',)",
-                                     "AddToPlaylist ('Varnel Duplicate Media', '" + uriA + "')",
-                                     "AddToPlaylist ('Varnel Duplicate Media', 'file:///b.ogg')"}));
+    EXPECT_EQ(rhythmbox.calls(),
+              (std::vector<std::string>{"GetPlaylists", "CreatePlaylist ('Varnel Duplicate Media',)",
+                                        "AddToPlaylist ('Varnel Duplicate Media', '" + uriA + "')",
+                                        "AddToPlaylist ('Varnel Duplicate Media', 'file:///b.ogg')"}));
     // The playlist exists now: it is not made again.
     result = executor.run(TWAppleScript::iTunesScript({uriA}, kTWDuplicatePlaylistName));
     ASSERT_FALSE(result.runError);

@@ -89,7 +89,9 @@ MadeDatabase madeOnce(const std::string& name, const std::string& file, const st
     return {cached, textOf(cached, versionSql)};
 }
 
-void writeFile(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
+void writeFile(const std::string& path, const std::string& text) {
+    std::ofstream(path) << text;
+}
 
 }  // namespace
 
@@ -152,8 +154,8 @@ MadeDatabase emptyDigikamDatabase() {
                         writeFile(home + "/config/digikamrc",
                                   "[Album Settings]\nAlbum Path=" + pictures +
                                       "\n\n[Database Settings]\nDatabase Type=QSQLITE\nDatabase Name=" + pictures +
-                                      "/\nDatabase Name Thumbnails=" + pictures + "/\nDatabase Name Face=" +
-                                      pictures + "/\nDatabase Name Similarity=" + pictures + "/\n");
+                                      "/\nDatabase Name Thumbnails=" + pictures + "/\nDatabase Name Face=" + pictures +
+                                      "/\nDatabase Name Similarity=" + pictures + "/\n");
                         const std::string db = pictures + "/digikam4.db";
                         const bool made = runApplicationUntil(
                             home, {"digikam"},
