@@ -41,8 +41,7 @@ void onRemovalInterrupt(int) {
 
 int32_t ruleFor(TWCategory category) {
     auto& prefs = TWPreference::shared();
-    if (category == TWCategory_images && !prefs.usingDupFilesChkMtdForSimImg())
-        return prefs.checkMethodForSimilarImages();
+    if (category == TWCategory_images && !prefs.usingDupFilesChkMtdForSimImg()) return prefs.checkMethodForSimilarImages();
     return prefs.checkMethodForDuplicateFiles();
 }
 
@@ -108,12 +107,9 @@ private:
 
 const char* destinationText(int64_t destType) {
     switch (destType) {
-        case TWDestTypeTrash:
-            return "moved to the Trash";
-        case TWDestTypeDeletePermanently:
-            return "deleted permanently";
-        default:
-            return "moved into ";
+        case TWDestTypeTrash: return "moved to the Trash";
+        case TWDestTypeDeletePermanently: return "deleted permanently";
+        default: return "moved into ";
     }
 }
 
@@ -250,9 +246,8 @@ Runner addRemoveCommand(CLI::App& app) {
         "freed and how many files failed; any failure gives exit status 1.");
     auto s = std::make_shared<RemoveSettings>();
     addScanOptions(cmd, s->scan);
-    cmd->add_option("--to", s->to,
-                    "Where the copies go: trash, delete (permanently) or move (into --dest); "
-                    "default: the removal setting")
+    cmd->add_option("--to", s->to, "Where the copies go: trash, delete (permanently) or move (into --dest); "
+                                    "default: the removal setting")
         ->check(CLI::IsMember({"trash", "delete", "move"}));
     cmd->add_option("--dest", s->dest, "The folder that --to move moves the copies into (created when missing)");
     cmd->add_flag("--yes,-y", s->yes, "Remove without asking for confirmation");

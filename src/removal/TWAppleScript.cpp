@@ -18,9 +18,7 @@ TWAppleScript& TWAppleScript::shareAppleScript() {
     return instance;
 }
 
-std::string TWAppleScript::musicApplicationName() {
-    return "Music";
-}
+std::string TWAppleScript::musicApplicationName() { return "Music"; }
 
 std::string TWAppleScript::quoted(const std::string& value) {
     std::string out;
