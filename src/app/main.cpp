@@ -7,6 +7,7 @@
 #include "TWAppInfo.h"
 #include "TWAppStyle.h"
 #include "TWMainWindow.h"
+#include "TWPreference.h"
 #include "TWQtMainQueue.h"
 #include "TWQtThumbnailProvider.h"
 
@@ -22,7 +23,9 @@ int main(int argc, char** argv) {
 
     TWQtMainQueue mainQueue;
     TWQtThumbnailProvider::installShared();
-    tw::installLinuxLibraries();
+    // The backends read the libraries at the locations chosen in the preferences.
+    tw::installLinuxLibraries(
+        [](const std::string& source) { return TWPreference::shared().chosenLibraryLocation(source); });
 
     int status = 0;
     {

@@ -130,4 +130,14 @@ std::string rhythmboxFolder() {
     return dataHome() + "/rhythmbox";
 }
 
+std::string rhythmboxFolderIn(const std::string& folder) {
+    const std::string base = withoutTrailingSlash(folder);
+    if (isRegularFile(base + "/rhythmdb.xml")) return base;
+    const size_t slash = base.rfind('/');
+    if (slash != std::string::npos && base.compare(slash, std::string::npos, "/rhythmdb.xml") == 0 &&
+        isRegularFile(base))
+        return base.substr(0, slash);
+    return {};
+}
+
 }  // namespace tw::libraries

@@ -37,6 +37,8 @@ std::string digikamDatabaseIn(const std::string& folder);
 
 // Rhythmbox's folder (<data home>/rhythmbox), which holds rhythmdb.xml and playlists.xml.
 std::string rhythmboxFolder();
+// `folder` when it holds rhythmdb.xml (or its folder when it is that file); "" else.
+std::string rhythmboxFolderIn(const std::string& folder);
 
 bool isRegularFile(const std::string& path);
 

@@ -20,23 +20,40 @@ namespace {
 
 struct Found {
     std::string name;
-    std::string location;  // "" when nothing is there to read
+    std::string location;  // the database or library file to read
     std::string problem;   // set when the library is known but cannot be read
 };
 
-std::vector<Found> foundFor(const std::string& source) {
+// The libraries of a source: those found where their applications keep them, a
+// library at the location the user chose standing in for the one of its kind.
+std::vector<Found> foundFor(const std::string& source, const std::string& chosen) {
     std::vector<Found> found;
     if (source == MLMediaSourcePhotosIdentifier) {
-        if (std::string db = libraries::shotwellDatabaseIn(libraries::shotwellFolder()); !db.empty())
-            found.push_back({libraries::kShotwell, db, ""});
+        const std::string chosenShotwell = chosen.empty() ? "" : libraries::shotwellDatabaseIn(chosen);
+        const std::string chosenDigikam = chosen.empty() ? "" : libraries::digikamDatabaseIn(chosen);
+        if (!chosen.empty() && chosenShotwell.empty() && chosenDigikam.empty())
+            found.push_back(
+                {"photo", chosen, "the location chosen in the preferences holds no Shotwell or digiKam library"});
+        const std::string shotwell =
+            chosenShotwell.empty() ? libraries::shotwellDatabaseIn(libraries::shotwellFolder()) : chosenShotwell;
+        if (!shotwell.empty()) found.push_back({libraries::kShotwell, shotwell, ""});
         const libraries::DigikamDatabase digikam = libraries::digikamDatabase();
-        if (digikam.unsupported)
+        if (!chosenDigikam.empty())
+            found.push_back({libraries::kDigikam, chosenDigikam, ""});
+        else if (digikam.unsupported)
             found.push_back({libraries::kDigikam, libraries::configHome() + "/digikamrc",
                              "digiKam is set up with a MySQL or MariaDB database, which Twinsift does not read"});
         else if (libraries::isRegularFile(digikam.file))
             found.push_back({libraries::kDigikam, digikam.file, ""});
     } else if (source == MLMediaSourceiTunesIdentifier) {
-        RhythmboxLibrary rhythmbox(libraries::rhythmboxFolder());
+        std::string folder = libraries::rhythmboxFolder();
+        if (!chosen.empty()) {
+            if (std::string in = libraries::rhythmboxFolderIn(chosen); !in.empty())
+                folder = in;
+            else
+                found.push_back({"music", chosen, "the location chosen in the preferences holds no Rhythmbox library"});
+        }
+        RhythmboxLibrary rhythmbox(folder);
         if (libraries::isRegularFile(rhythmbox.database()))
             found.push_back({libraries::kRhythmbox, rhythmbox.database(), ""});
     }
@@ -48,7 +65,18 @@ LibraryContent readFound(const Found& found) {
         return LibraryContent{found.name, found.location, {}, {found.name, {}, {}}, found.problem};
     if (found.name == libraries::kShotwell) return ShotwellLibrary(found.location).read();
     if (found.name == libraries::kDigikam) return DigikamLibrary(found.location).read();
-    return RhythmboxLibrary(libraries::rhythmboxFolder()).read();
+    return RhythmboxLibrary(found.location.substr(0, found.location.rfind('/'))).read();
+}
+
+// The database of the library `name` that a source reads; "" when there is none.
+std::string databaseOf(const std::string& name, const std::string& source, const std::string& chosen) {
+    for (const Found& found : foundFor(source, chosen))
+        if (found.name == name && found.problem.empty()) return found.location;
+    return {};
+}
+
+std::string chosenFor(const ChosenLocation& chosen, const std::string& source) {
+    return chosen ? chosen(source) : std::string();
 }
 
 // --- the service's objects over read contents ---
@@ -108,9 +136,9 @@ public:
 
 // The libraries of a source under one root group: the root holds every library's
 // root items, and its children are those of every library.
-std::shared_ptr<MediaGroup> rootGroupOf(const std::string& source) {
+std::shared_ptr<MediaGroup> rootGroupOf(const std::string& source, const std::string& chosen) {
     auto root = std::make_shared<TreeGroup>();
-    for (const LibraryContent& read : readLibrariesOf(source)) {
+    for (const LibraryContent& read : readLibrariesOf(source, chosen)) {
         if (!read.ok()) {
             log("%s library %s skipped: %s", read.library.c_str(), read.location.c_str(), read.problem.c_str());
             continue;
@@ -127,9 +155,9 @@ std::shared_ptr<MediaGroup> rootGroupOf(const std::string& source) {
 
 }  // namespace
 
-std::vector<LibraryContent> readLibrariesOf(const std::string& sourceIdentifier) {
+std::vector<LibraryContent> readLibrariesOf(const std::string& sourceIdentifier, const std::string& chosenLocation) {
     std::vector<LibraryContent> contents;
-    for (const Found& found : foundFor(sourceIdentifier)) contents.push_back(readFound(found));
+    for (const Found& found : foundFor(sourceIdentifier, chosenLocation)) contents.push_back(readFound(found));
     return contents;
 }
 
@@ -137,21 +165,21 @@ std::shared_ptr<MediaLibrary> LinuxMediaLibraryService::createLibrary(const std:
     auto library = std::make_shared<Library>();
     for (const std::string& source : sources)
         if (source == MLMediaSourcePhotosIdentifier || source == MLMediaSourceiTunesIdentifier)
-            library->sources_[source] = std::make_shared<Source>(rootGroupOf(source));
+            library->sources_[source] = std::make_shared<Source>(rootGroupOf(source, chosenFor(chosen_, source)));
     return library;
 }
 
 std::optional<std::vector<MediaLibraryInfo>> LinuxMediaLibraryService::librariesOf(
     const std::string& sourceIdentifier) {
     std::vector<MediaLibraryInfo> infos;
-    for (const LibraryContent& content : readLibrariesOf(sourceIdentifier))
+    for (const LibraryContent& content : readLibrariesOf(sourceIdentifier, chosenFor(chosen_, sourceIdentifier)))
         infos.push_back({content.library, content.location, content.problem});
     return infos;
 }
 
 std::vector<std::string> LinuxMediaLibraryService::referencedFiles(const std::string& sourceIdentifier) {
     std::vector<std::string> paths;
-    for (const LibraryContent& content : readLibrariesOf(sourceIdentifier))
+    for (const LibraryContent& content : readLibrariesOf(sourceIdentifier, chosenFor(chosen_, sourceIdentifier)))
         for (const LibraryItem& item : content.items) paths.push_back(item.path);
     return paths;
 }
@@ -183,7 +211,7 @@ ScriptExecutor::Result ranWith(const Status& status) {
     return result;
 }
 
-Status tagPhotos(const LinuxLibraryScriptExecutor::Request& request) {
+Status tagPhotos(const LinuxLibraryScriptExecutor::Request& request, const std::string& chosen) {
     std::vector<std::string> shotwellIds, digikamIds;
     for (const auto& id : request.identifiers)
         (id.rfind(DigikamLibrary::kIdentifierPrefix, 0) == 0 ? digikamIds : shotwellIds).push_back(id);
@@ -197,13 +225,12 @@ Status tagPhotos(const LinuxLibraryScriptExecutor::Request& request) {
         return tag();
     };
     if (!shotwellIds.empty()) {
-        const std::string db = libraries::shotwellDatabaseIn(libraries::shotwellFolder());
+        const std::string db = databaseOf(libraries::kShotwell, MLMediaSourcePhotosIdentifier, chosen);
         status = write(libraries::kShotwell, db, LibraryWriteGuard::kShotwellBusName, false,
                        [&] { return ShotwellLibrary(db).addToTag(shotwellIds, request.folder, request.album); });
     }
     if (status && !digikamIds.empty()) {
-        const libraries::DigikamDatabase digikam = libraries::digikamDatabase();
-        const std::string db = libraries::isRegularFile(digikam.file) ? digikam.file : "";
+        const std::string db = databaseOf(libraries::kDigikam, MLMediaSourcePhotosIdentifier, chosen);
         status = write(libraries::kDigikam, db, LibraryWriteGuard::kDigikamBusNamePrefix, true,
                        [&] { return DigikamLibrary(db).addToTag(digikamIds, request.folder, request.album); });
     }
@@ -212,9 +239,11 @@ Status tagPhotos(const LinuxLibraryScriptExecutor::Request& request) {
 
 }  // namespace
 
-LinuxLibraryScriptExecutor::LinuxLibraryScriptExecutor(std::chrono::milliseconds rhythmboxStartLimit, Launcher launcher)
+LinuxLibraryScriptExecutor::LinuxLibraryScriptExecutor(std::chrono::milliseconds rhythmboxStartLimit, Launcher launcher,
+                                                       ChosenLocation chosen)
     : startLimit_(rhythmboxStartLimit),
-      launcher_(launcher ? std::move(launcher) : Launcher(&AppLauncher::launchByName)) {}
+      launcher_(launcher ? std::move(launcher) : Launcher(&AppLauncher::launchByName)),
+      chosen_(std::move(chosen)) {}
 
 std::optional<LinuxLibraryScriptExecutor::Request> LinuxLibraryScriptExecutor::parse(const std::string& text) {
     std::istringstream lines(text);
@@ -248,13 +277,13 @@ ScriptExecutor::Result LinuxLibraryScriptExecutor::run(const std::string& script
         return refused;
     }
     if (request->identifiers.empty()) return ranWith(Status::success());
-    if (request->photos) return ranWith(tagPhotos(*request));
+    if (request->photos) return ranWith(tagPhotos(*request, chosenFor(chosen_, MLMediaSourcePhotosIdentifier)));
     return ranWith(RhythmboxLibrary::addToPlaylist(request->identifiers, request->playlist, startLimit_, launcher_));
 }
 
-void installLinuxLibraries() {
-    MediaLibraryService::install(std::make_shared<LinuxMediaLibraryService>());
-    ScriptExecutor::install(std::make_shared<LinuxLibraryScriptExecutor>());
+void installLinuxLibraries(const ChosenLocation& chosen) {
+    MediaLibraryService::install(std::make_shared<LinuxMediaLibraryService>(chosen));
+    ScriptExecutor::install(std::make_shared<LinuxLibraryScriptExecutor>(std::chrono::seconds(60), nullptr, chosen));
 }
 
 }  // namespace tw

@@ -12,6 +12,7 @@
 #include "JsonBytes.h"
 #include "LibraryLocations.h"
 #include "Log.h"
+#include "MediaLibraryService.h"
 #include "PathText.h"
 #include "TWBaseFunction.h"
 #include "TWFileUtility.h"
@@ -347,6 +348,13 @@ std::string TWPreference::PhotosLibraryLocation() const {
 void TWPreference::setPhotosLibraryLocation(const std::string& path) {
     if (pt::characterCount(path) < 2) return;
     writeSetting(kPhotoLibraryLocation, path);
+}
+
+std::string TWPreference::chosenLibraryLocation(const std::string& sourceIdentifier) const {
+    const char* key = sourceIdentifier == MLMediaSourcePhotosIdentifier   ? kPhotoLibraryLocation
+                      : sourceIdentifier == MLMediaSourceiTunesIdentifier ? kITunesMediaFolderLocation
+                                                                          : nullptr;
+    return key ? store().stringValue(key).value_or("") : "";
 }
 
 // --- library locations ---

@@ -80,6 +80,9 @@ public:
     void setITunesMediaFolderLocation(const std::string& path);  // ignored below 3 characters
     std::string PhotosLibraryLocation() const;
     void setPhotosLibraryLocation(const std::string& path);  // ignored below 2 characters
+    // The location the user chose for the photo or the music library (by
+    // MLMediaSource*Identifier); "" while none is stored and the library found applies.
+    std::string chosenLibraryLocation(const std::string& sourceIdentifier) const;
 
     // --- library locations ---
     // The music library's folder (Rhythmbox's), and the photo library found (Shotwell's

@@ -14,6 +14,7 @@
 #include "PrivateBus.h"
 #include "RhythmboxLibrary.h"
 #include "ShotwellLibrary.h"
+#include "SqliteDatabase.h"
 #include "TWAppleScript.h"
 #include "TWCleanMediaLibraryGuide.h"
 
@@ -170,6 +171,41 @@ TEST_F(Shotwell, RefusedWhileShotwellRunsAndNewerSchemaLeftAlone) {
     EXPECT_TRUE(service.referencedFiles(MLMediaSourcePhotosIdentifier).empty());
 }
 
+TEST_F(Shotwell, TheLibraryAtTheChosenLocationIsReadAndTaggedInsteadOfTheDefaultOne) {
+    const std::string other = home.dir().mkdir("Other/data") + "/photo.db";
+    ASSERT_TRUE(tw::SqliteDatabase::openReadOnly(db).backupTo(other));
+    sql(other, "DELETE FROM PhotoTable WHERE id <> 1; DELETE FROM VideoTable; DELETE FROM TagTable;");
+    std::string chosen = home.dir() / "Other";
+    auto chosenLocation = [&](const std::string& source) {
+        return source == MLMediaSourcePhotosIdentifier ? chosen : std::string();
+    };
+    tw::LinuxMediaLibraryService service(chosenLocation);
+    auto libraries = service.librariesOf(MLMediaSourcePhotosIdentifier);
+    ASSERT_TRUE(libraries && libraries->size() == 1u);
+    EXPECT_EQ((*libraries)[0].location, other);
+    EXPECT_EQ(service.referencedFiles(MLMediaSourcePhotosIdentifier), std::vector<std::string>{photo1});
+
+    const std::string defaultBefore = twtest::dumpDatabase(db);
+    tw::LinuxLibraryScriptExecutor tagger(std::chrono::seconds(2), nullptr, chosenLocation);
+    auto result = tagger.run(
+        TWAppleScript::photosScript({"thumb0000000000000001"}, kTWDuplicateAlbumName, kTWDuplicateFolderName));
+    ASSERT_FALSE(result.runError) << *result.runError;
+    EXPECT_EQ(rows(other, "SELECT photo_id_list FROM TagTable WHERE name LIKE '%Varnel Duplicate Album'"),
+              std::vector<std::string>{"thumb0000000000000001,"});
+    EXPECT_EQ(backupsBeside(other).size(), 1u);
+    EXPECT_EQ(twtest::dumpDatabase(db), defaultBefore);
+    EXPECT_TRUE(backupsBeside(db).empty());
+
+    // A chosen folder without a library is reported; the library found is still read.
+    chosen = home.dir() / "pics";
+    libraries = service.librariesOf(MLMediaSourcePhotosIdentifier);
+    ASSERT_TRUE(libraries && libraries->size() == 2u);
+    EXPECT_EQ((*libraries)[0].location, chosen);
+    EXPECT_NE((*libraries)[0].problem.find("holds no Shotwell or digiKam library"), std::string::npos);
+    EXPECT_EQ((*libraries)[1].location, db);
+    EXPECT_TRUE((*libraries)[1].problem.empty());
+}
+
 // --- digiKam ---
 
 class Digikam : public LibraryBackends {
@@ -300,6 +336,19 @@ TEST_F(Rhythmbox, SongsAndStaticPlaylists) {
     EXPECT_NE(tw::RhythmboxLibrary(home.dataHome() + "/rhythmbox").read().problem.find("3.0"), std::string::npos);
     home.dir().write("data/rhythmbox/rhythmdb.xml", "<rhythmdb version=\"2.0\"><entry");
     EXPECT_FALSE(tw::RhythmboxLibrary(home.dataHome() + "/rhythmbox").read().ok());
+}
+
+TEST_F(Rhythmbox, ARhythmboxFolderChosenElsewhereIsRead) {
+    home.dir().write("Elsewhere/rhythmdb.xml", "<rhythmdb version=\"2.0\"><entry type=\"song\"><location>file://" +
+                                                   songB + "</location></entry></rhythmdb>");
+    std::string chosen = home.dir() / "Elsewhere/rhythmdb.xml";
+    tw::LinuxMediaLibraryService service([&](const std::string&) { return chosen; });
+    EXPECT_EQ(service.referencedFiles(MLMediaSourceiTunesIdentifier), std::vector<std::string>{songB});
+    chosen = home.dir() / "Music";
+    auto libraries = service.librariesOf(MLMediaSourceiTunesIdentifier);
+    ASSERT_TRUE(libraries && libraries->size() == 2u);
+    EXPECT_NE((*libraries)[0].problem.find("holds no Rhythmbox library"), std::string::npos);
+    EXPECT_EQ((*libraries)[1].location, home.dataHome() + "/rhythmbox/rhythmdb.xml");
 }
 
 // Rhythmbox's playlist manager, as its D-Bus interface shows it: records every call.
