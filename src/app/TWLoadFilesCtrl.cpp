@@ -407,40 +407,38 @@ bool TWLoadFilesCtrl::askAboutLibrary(const std::string& appName, const std::str
 }
 
 int TWLoadFilesCtrl::alertReadLibrary(const std::string& appNames, const std::string& libraries) {
-    QMessageBox alert(view_ ? view_->window() : nullptr);
-    alert.setObjectName(QStringLiteral("libraryAlert"));
-    alert.setIcon(QMessageBox::Warning);
-    alert.setWindowModality(Qt::ApplicationModal);
-    alert.setText(QString::asprintf("%s will read your %s library \"%s\" to detect duplicates",
-                                    TWAppInfo::displayName().toUtf8().constData(), appNames.c_str(),
-                                    libraries.c_str()));
-    alert.setInformativeText(QString::asprintf(
-        "Duplicates in it are tagged in %s for you to delete there. Close %s before you remove duplicates: its "
-        "library is changed only while it is closed.",
-        appNames.c_str(), appNames.c_str()));
-    QPushButton* skip = alert.addButton(QStringLiteral("Skip This Library"), QMessageBox::RejectRole);
-    QPushButton* include = alert.addButton(QStringLiteral("Include"), QMessageBox::AcceptRole);
-    alert.setDefaultButton(include);
-    alert.setEscapeButton(skip);
-    alert.exec();
-    return alert.clickedButton() == include ? TWAlertSecondButtonReturn : TWAlertFirstButtonReturn;
+    return alertLibrary(
+        QString::asprintf("%s will read your %s library \"%s\" to detect duplicates",
+                          TWAppInfo::displayName().toUtf8().constData(), appNames.c_str(), libraries.c_str()),
+        QString::asprintf("Duplicates in it are tagged in %s for you to delete there. Close %s "
+                          "before you remove duplicates: its library is changed only while it is "
+                          "closed.",
+                          appNames.c_str(), appNames.c_str()),
+        QStringLiteral("Include"));
 }
 
 int TWLoadFilesCtrl::alertApp(const std::string& appName, const std::string& library) {
+    return alertLibrary(
+        QString::asprintf("%s will now open %s to detect duplicates in your \"%s\"",
+                          TWAppInfo::displayName().toUtf8().constData(), appName.c_str(), library.c_str()),
+        QString::asprintf("It is required to keep %s open until you finish locating and removing duplicates.",
+                          appName.c_str()),
+        QStringLiteral("Open"));
+}
+
+int TWLoadFilesCtrl::alertLibrary(const QString& text, const QString& informative, const QString& accept) {
     QMessageBox alert(view_ ? view_->window() : nullptr);
     alert.setObjectName(QStringLiteral("libraryAlert"));
     alert.setIcon(QMessageBox::Warning);
     alert.setWindowModality(Qt::ApplicationModal);
-    alert.setText(QString::asprintf("%s will now open %s to detect duplicates in your \"%s\"",
-                                    TWAppInfo::displayName().toUtf8().constData(), appName.c_str(), library.c_str()));
-    alert.setInformativeText(QString::asprintf(
-        "It is required to keep %s open until you finish locating and removing duplicates.", appName.c_str()));
+    alert.setText(text);
+    alert.setInformativeText(informative);
     QPushButton* skip = alert.addButton(QStringLiteral("Skip This Library"), QMessageBox::RejectRole);
-    QPushButton* open = alert.addButton(QStringLiteral("Open"), QMessageBox::AcceptRole);
-    alert.setDefaultButton(open);
+    QPushButton* second = alert.addButton(accept, QMessageBox::AcceptRole);
+    alert.setDefaultButton(second);
     alert.setEscapeButton(skip);
     alert.exec();
-    return alert.clickedButton() == open ? TWAlertSecondButtonReturn : TWAlertFirstButtonReturn;
+    return alert.clickedButton() == second ? TWAlertSecondButtonReturn : TWAlertFirstButtonReturn;
 }
 
 void TWLoadFilesCtrl::searchDuplicateStart() {

@@ -133,6 +133,8 @@ private:
     // cannot be read gets a notice, and the question names the ones it can read.
     bool askAboutLibrary(const std::string& appName, const std::string& location, const QString& kind,
                          const char* source);
+    // The library question: "Skip This Library" and `accept` (the second button).
+    int alertLibrary(const QString& text, const QString& informative, const QString& accept);
     void updateNotice();
     uint64_t duplicatesFound() const;
 
