@@ -128,11 +128,14 @@ void TWRemovalRun::disposeOf(const TWKeptCopies::FilePtr& file) {
     subtractSaturating(remainingCount_, 1);
     subtractSaturating(remainingBytes_, file->fileSize());
     // A library item never leaves the disk here, whatever the destination: it waits
-    // for the hand-over to its library after the walk.
-    if (dynamic_cast<const TWMediaObjectUtility*>(file.get()))
-        libraryItems_.push_back(file);
-    else
+    // for the hand-over to its library after the walk. The user deletes what the library
+    // gathered, so the last copy of a group is not handed over either.
+    if (!dynamic_cast<const TWMediaObjectUtility*>(file.get()))
         record(*file, disposeOfPlainFile(*file));
+    else if (tw::Status kept = keptCopies_.mayDispose(*file); !kept)
+        record(*file, kept);
+    else
+        libraryItems_.push_back(file);
     postProgress();
 }
 

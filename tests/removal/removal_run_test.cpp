@@ -142,7 +142,7 @@ TEST_F(RemovalRunTest, TrashRunLeavesLibraryItemsOnDiskAndFlagsTheGuide) {
 TEST_F(RemovalRunTest, CancelBeforeTheFirstOfTenHandsOverOneAndKeepsNineChecked) {
     auto executor = std::make_shared<HoldingExecutor>();
     tw::ScriptExecutor::install(executor);
-    std::vector<std::pair<FilePtr, bool>> members{{recordOf(dir.write("kept.jpg", "k")), false}};
+    std::vector<std::pair<FilePtr, bool>> members{{recordOf(dir.write("kept.jpg", "x")), false}};
     for (int i = 1; i <= 10; ++i)
         members.push_back({libraryItem("ID-" + std::to_string(i), MLMediaSourcePhotosIdentifier), true});
     auto group = groupOf(members);
@@ -189,6 +189,23 @@ TEST_F(RemovalRunTest, ARefusedLibraryKeepsItsItemsCheckedInTheResults) {
     EXPECT_EQ(progress->outcome.disposed, 1u);
     ASSERT_EQ(progress->outcome.failures.size(), 2u);
     EXPECT_NE(progress->outcome.failures[0].reason.find("Shotwell is running"), std::string::npos);
+    EXPECT_FALSE(progress->outcome.touchedLibrary());
+    EXPECT_TRUE(exists(photo1->filePath()) && exists(photo2->filePath()));
+}
+
+// Every copy of a group checked: the library is handed none of them (its user would
+// delete them all there); each is reported and stays on disk.
+TEST_F(RemovalRunTest, TheLastCopyOfAGroupIsNotHandedToItsLibrary) {
+    auto executor = std::make_shared<HoldingExecutor>();
+    tw::ScriptExecutor::install(executor);
+    auto photo1 = libraryItem("thumb1", MLMediaSourcePhotosIdentifier);
+    auto photo2 = libraryItem("thumb2", MLMediaSourcePhotosIdentifier);
+    auto photos = groupOf({{photo1, true}, {photo2, true}});
+    runToEnd({containerOf(TWCategory_images, {photos})}, options(TWDestTypeTrash));
+
+    EXPECT_TRUE(executor->scripts().empty());
+    EXPECT_EQ(progress->outcome.failed, 2u);
+    EXPECT_EQ(progress->outcome.disposed, 0u);
     EXPECT_FALSE(progress->outcome.touchedLibrary());
     EXPECT_TRUE(exists(photo1->filePath()) && exists(photo2->filePath()));
 }
