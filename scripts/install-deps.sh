@@ -15,6 +15,9 @@ packages=(
   dbus                       # tests start a private bus of their own
   qt6-base-dev qt6-svg-dev   # the desktop app
   xvfb xauth                 # running the app without a display of one's own
+  libsqlite3-dev             # reading and tagging photo libraries
+  dbus-x11                   # a private session bus for the library applications under Xvfb
+  shotwell digikam rhythmbox # the library applications whose real databases the tests build on
 )
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(libbenchmark-dev jdupes rmlint fdupes time)

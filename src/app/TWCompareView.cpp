@@ -1,7 +1,5 @@
 #include "TWCompareView.h"
 
-#include "TWClickSelection.h"
-
 #include <QHelpEvent>
 #include <QLocale>
 #include <QMouseEvent>
@@ -14,7 +12,9 @@
 #include "TWAppStyle.h"
 #include "TWArtwork.h"
 #include "TWBrowserNotifications.h"
+#include "TWClickSelection.h"
 #include "TWFilesListManager.h"
+#include "TWFilesListModel.h"
 #include "TWThumbnailCache.h"
 
 namespace {
@@ -126,7 +126,13 @@ QStringList TWCompareView::valuesOf(int index) const {
     if (!file) return {};
     return {QString::fromStdString(file->descriptionOfCreateTime()),
             sizeCaption(file->fileSize(), file->fileSizeOnDisk()), QString::fromStdString(file->formatResolution()),
-            QString::fromStdString(file->filePath())};
+            pathCaption(*file)};
+}
+
+QString TWCompareView::pathCaption(const TWFileUtility& file) {
+    const QString path = QString::fromStdString(file.filePath());
+    const QString library = TWFilesListModel::libraryOf(file);
+    return library.isEmpty() ? path : tr("%1 (in the %2 library)").arg(path, library);
 }
 
 void TWCompareView::paintEvent(QPaintEvent* event) {

@@ -7,6 +7,8 @@
 #include <QAbstractScrollArea>
 #include <QString>
 
+class TWFileUtility;
+
 class TWCompareView : public QAbstractScrollArea {
     Q_OBJECT
 public:
@@ -41,6 +43,8 @@ public:
     // "%@ bytes(%@ on disk)": the byte count in the locale's decimal style, and the
     // formatted size on disk.
     static QString sizeCaption(uint64_t bytes, uint64_t bytesOnDisk);
+    // "<path>", or "<path> (in the Shotwell library)" for a library item.
+    static QString pathCaption(const TWFileUtility& file);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

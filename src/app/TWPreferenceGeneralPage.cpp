@@ -7,12 +7,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "LibraryLocations.h"
 #include "TWAppStyle.h"
 #include "TWPreference.h"
 #include "TWPreferenceChooser.h"
@@ -183,19 +185,38 @@ void TWPreferenceGeneralPage::verifyFullContentChanged() {
 }
 
 void TWPreferenceGeneralPage::changePhotoLibraryLocation() {
-    TWPreferenceChooser::chooseLibraryFolder(window(), tr("Choose the Photos Library"),
-                                             TWPreference::shared().PhotosLibraryLocation(),
-                                             [this](const std::vector<std::string>& paths) {
-                                                 TWPreference::shared().setPhotosLibraryLocation(paths.front());
-                                                 reloadData();
-                                             });
+    TWPreferenceChooser::chooseLibraryFolder(
+        window(), tr("Choose the Photos Library"), TWPreference::shared().PhotosLibraryLocation(),
+        [this](const std::vector<std::string>& paths) {
+            // The backends read the library chosen here: a folder without one is refused.
+            if (tw::libraries::shotwellDatabaseIn(paths.front()).empty() &&
+                tw::libraries::digikamDatabaseIn(paths.front()).empty())
+                return refuseLibraryFolder(paths.front(), tr("No Shotwell or digiKam library is in “%1”."),
+                                           tr("Choose Shotwell's folder (it holds data/photo.db) or the folder "
+                                              "of digiKam's database (digikam4.db)."));
+            TWPreference::shared().setPhotosLibraryLocation(paths.front());
+            reloadData();
+        });
 }
 
 void TWPreferenceGeneralPage::changeItunesMediaLocation() {
-    TWPreferenceChooser::chooseLibraryFolder(window(), tr("Choose the Music Media Folder"),
-                                             TWPreference::shared().iTunesMediaFolderLocation(),
-                                             [this](const std::vector<std::string>& paths) {
-                                                 TWPreference::shared().setITunesMediaFolderLocation(paths.front());
-                                                 reloadData();
-                                             });
+    TWPreferenceChooser::chooseLibraryFolder(
+        window(), tr("Choose the Music Media Folder"), TWPreference::shared().iTunesMediaFolderLocation(),
+        [this](const std::vector<std::string>& paths) {
+            if (tw::libraries::rhythmboxFolderIn(paths.front()).empty())
+                return refuseLibraryFolder(paths.front(), tr("No Rhythmbox library is in “%1”."),
+                                           tr("Choose Rhythmbox's folder (it holds rhythmdb.xml)."));
+            TWPreference::shared().setITunesMediaFolderLocation(paths.front());
+            reloadData();
+        });
+}
+
+void TWPreferenceGeneralPage::refuseLibraryFolder(const std::string& path, const QString& text,
+                                                  const QString& informative) {
+    auto* alert = new QMessageBox(QMessageBox::Warning, tr("No Library There"), text.arg(QString::fromStdString(path)),
+                                  QMessageBox::Ok, window());
+    alert->setObjectName(QStringLiteral("noLibraryAlert"));
+    alert->setInformativeText(informative);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->open();  // window-modal, like the chooser; the location stays as it was
 }

@@ -28,7 +28,8 @@ public:
     void removeDestChanged();
     void similarityChanged(int percent);
     void verifyFullContentChanged();
-    // Open the folder choosers; OK stores the chosen folder.
+    // Open the folder choosers; OK stores the chosen folder when it holds a library of
+    // the kind (Shotwell or digiKam, Rhythmbox), else a warning says it holds none.
     void changePhotoLibraryLocation();
     void changeItunesMediaLocation();
 
@@ -47,6 +48,8 @@ public:
 
 private:
     QWidget* libraryRow(QLineEdit*& field, QPushButton*& button, const QString& tip);
+    // Tells that `path` holds no library of the kind asked for; nothing is stored.
+    void refuseLibraryFolder(const std::string& path, const QString& text, const QString& informative);
 
     QButtonGroup* matrixSearchMethod_ = nullptr;
     QButtonGroup* matrixRemoveDest_ = nullptr;

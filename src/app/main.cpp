@@ -3,9 +3,11 @@
 #include <QApplication>
 
 #include "AppDelegate.h"
+#include "LinuxLibraries.h"
 #include "TWAppInfo.h"
 #include "TWAppStyle.h"
 #include "TWMainWindow.h"
+#include "TWPreference.h"
 #include "TWQtMainQueue.h"
 #include "TWQtThumbnailProvider.h"
 
@@ -21,6 +23,9 @@ int main(int argc, char** argv) {
 
     TWQtMainQueue mainQueue;
     TWQtThumbnailProvider::installShared();
+    // The backends read the libraries at the locations chosen in the preferences.
+    tw::installLinuxLibraries(
+        [](const std::string& source) { return TWPreference::shared().chosenLibraryLocation(source); });
 
     int status = 0;
     {

@@ -20,6 +20,7 @@
 #include "TWDuplicateFilesManager.h"
 #include "TWFileUtility.h"
 #include "TWManagerRemovalSource.h"
+#include "TWMediaObjectUtility.h"
 #include "TWPreference.h"
 #include "TWRemovalReview.h"
 #include "TWRemovalRun.h"
@@ -176,10 +177,14 @@ int runRemove(RemoveSettings& s) {
     const uint64_t count = manager.numberOfFilesCheckedToRemoved();
     const uint64_t bytes = manager.sizeOfFilesCheckedToRemoved();
     std::map<std::string, uint64_t> checkedSizes;
+    uint64_t libraryItems = 0;
     for (const auto& container : scan.result)
         for (const auto& group : container->duplicateFilesIncludingSimilar())
             for (const auto& file : group->itemsOfFileUtility())
-                if (file->isChecked()) checkedSizes[file->filePath()] = file->fileSize();
+                if (file->isChecked()) {
+                    checkedSizes[file->filePath()] = file->fileSize();
+                    if (dynamic_cast<const TWMediaObjectUtility*>(file.get())) ++libraryItems;
+                }
 
     if (s.scan.json)
         printJson(stdout, planned, scan.counters, false, scan.notes);
@@ -209,6 +214,11 @@ int runRemove(RemoveSettings& s) {
     if (destType == TWDestTypeMoveToFolder) where += printablePath(s.dest);
     fprintf(stderr, "%llu files (%s) will be %s.\n", static_cast<unsigned long long>(count),
             TWFileUtility::stringWithSize(bytes).c_str(), where.c_str());
+    if (libraryItems > 0)
+        fprintf(stderr,
+                "%llu of them are library items: they stay on disk and are gathered in their library (a tag in "
+                "Shotwell or digiKam, a playlist in Rhythmbox) for you to delete there.\n",
+                static_cast<unsigned long long>(libraryItems));
     if (s.dryRun) {
         fprintf(stderr, "Dry run: nothing was changed.\n");
         return unreadStatus;
@@ -259,6 +269,10 @@ int runRemove(RemoveSettings& s) {
            outcome.cancelled ? " Cancelled: the files not reached were left alone." : "");
     for (const auto& failure : outcome.failures)
         fprintf(stderr, "failed: %s: %s\n", printablePath(failure.path).c_str(), failure.reason.c_str());
+    if (outcome.touchedLibrary()) printf("%s\n", outcome.guide().prompt().c_str());
+    if (outcome.keptChecked > 0)
+        fprintf(stderr, "%llu library items were left in their library unchanged: nothing was removed from it.\n",
+                static_cast<unsigned long long>(outcome.keptChecked));
     fflush(stdout);
     if (outcome.cancelled) return 130;
     return outcome.failed > 0 ? 1 : unreadStatus;

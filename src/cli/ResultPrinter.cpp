@@ -6,8 +6,19 @@
 #include "TWCategoryFiles.h"
 #include "TWDuplicateFile.h"
 #include "TWFileUtility.h"
+#include "TWMediaObjectUtility.h"
 
 namespace twcli {
+
+namespace {
+// "  [in the Shotwell library]" after a library item's path; "" for a plain file.
+std::string libraryNote(const TWFileUtility& file) {
+    const auto* item = dynamic_cast<const TWMediaObjectUtility*>(&file);
+    if (!item) return {};
+    const std::string name = item->libraryName();
+    return "  [in the " + (name.empty() ? std::string("media") : name) + " library]";
+}
+}  // namespace
 
 std::string base64(const std::string& bytes) {
     static const char* table = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -51,8 +62,9 @@ void printText(FILE* out, const std::vector<PrintedCategory>& categories, const 
         for (const auto& group : category.groups) {
             if (group->isSimilarGroup()) fprintf(out, "   (similar images)\n");
             for (const auto& file : group->itemsOfFileUtility())
-                fprintf(out, "[%c] %10s  %s%s\n", file->isChecked() ? 'x' : ' ', file->formatSize().c_str(),
-                        printablePath(file->filePath()).c_str(), refusalNote(*file).c_str());
+                fprintf(out, "[%c] %10s  %s%s%s\n", file->isChecked() ? 'x' : ' ', file->formatSize().c_str(),
+                        printablePath(file->filePath()).c_str(), refusalNote(*file).c_str(),
+                        libraryNote(*file).c_str());
             fputc('\n', out);
         }
     }
@@ -154,6 +166,10 @@ void printJson(FILE* out, const std::vector<PrintedCategory>& categories, const 
                 number(file->fileSize());
                 fputs(",\"checked\":", out);
                 boolean(file->isChecked());
+                if (const auto* item = dynamic_cast<const TWMediaObjectUtility*>(file.get())) {
+                    fputs(",\"library\":", out);
+                    putJsonString(out, item->libraryName());
+                }
                 if (!isValidUtf8(file->filePath()))
                     fprintf(out, ",\"pathBase64\":\"%s\"", base64(file->filePath()).c_str());
                 if (file->isOutsideChosenFolders()) {

@@ -13,6 +13,7 @@
 #include "Commands.h"
 #include "DefaultsStore.h"
 #include "MainQueue.h"
+#include "MediaLibraryService.h"
 #include "NotificationCenter.h"
 #include "TWFileUtility.h"
 #include "TWPreference.h"
@@ -99,6 +100,29 @@ private:
     std::chrono::steady_clock::time_point last_{};
 };
 
+// Prints, on standard error, the libraries a source will read and those it cannot;
+// answers whether there is one to read.
+bool reportLibraries(const char* source, const char* kind) {
+    auto service = tw::MediaLibraryService::installed();
+    auto libraries = service ? service->librariesOf(source) : std::nullopt;
+    if (!libraries || libraries->empty()) {
+        fprintf(stderr, "No %s library was found; none is included.\n", kind);
+        return false;
+    }
+    bool readable = false;
+    for (const auto& library : *libraries) {
+        if (library.problem.empty()) {
+            fprintf(stderr, "Including the %s library %s.\n", library.name.c_str(),
+                    printablePath(library.location).c_str());
+            readable = true;
+        } else {
+            fprintf(stderr, "Skipped the %s library %s: %s.\n", library.name.c_str(),
+                    printablePath(library.location).c_str(), library.problem.c_str());
+        }
+    }
+    return readable;
+}
+
 }  // namespace
 
 void addScanOptions(CLI::App* cmd, ScanSettings& s) {
@@ -125,6 +149,9 @@ void addScanOptions(CLI::App* cmd, ScanSettings& s) {
     cmd->add_flag("--quiet", s.quiet, "Print no progress");
     auto* progress = cmd->add_flag("--progress", s.progress, "Show progress even when standard error is no terminal");
     cmd->add_flag("--no-progress", s.noProgress, "Show no progress")->excludes(progress);
+    cmd->add_flag("--photos-library", s.photosLibrary,
+                  "Include the photo libraries found (Shotwell, digiKam) as library items");
+    cmd->add_flag("--music-library", s.musicLibrary, "Include the music library found (Rhythmbox) as library items");
 }
 
 bool applyScanSettings(ScanSettings& s) {
@@ -209,6 +236,8 @@ ScanOutcome runScan(const ScanSettings& s) {
         finished = true;
     });
 
+    engine->setSearchPhotosLibrary(s.photosLibrary && reportLibraries(MLMediaSourcePhotosIdentifier, "photo"));
+    engine->setSearchiTunesLibrary(s.musicLibrary && reportLibraries(MLMediaSourceiTunesIdentifier, "music"));
     engine->searchRootPaths(s.folders);
     engine->startSearch();
     int seenInterrupts = 0;
@@ -229,6 +258,12 @@ ScanOutcome runScan(const ScanSettings& s) {
                         engine->sizeOfDuplicateFiles()};
     const TWScanReport& report = engine->scanReport();
     outcome.notes = {report.numberOfSkippedPaths(), report.skippedPaths(), report.notices()};
+    if (const uint64_t leftOut = engine->numberOfLibraryFilesLeftOut(); leftOut > 0 && !s.quiet)
+        fprintf(stderr, "%llu files in these folders belong to a photo or music library and were %s.\n",
+                static_cast<unsigned long long>(leftOut),
+                s.photosLibrary || s.musicLibrary
+                    ? "taken as library items where their library is included, else left out"
+                    : "left out; give --photos-library or --music-library to include them as library items");
     return outcome;
 }
 

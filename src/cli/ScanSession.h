@@ -30,6 +30,8 @@ struct ScanSettings {
     bool quiet = false;
     bool progress = false;
     bool noProgress = false;
+    bool photosLibrary = false;  // include the photo libraries (Shotwell, digiKam)
+    bool musicLibrary = false;   // include the music library (Rhythmbox)
 };
 
 // Registers the options shared by scan and remove.

@@ -5,9 +5,14 @@
 #include <map>
 
 #include "Commands.h"
+#include "LinuxLibraries.h"
+#include "TWPreference.h"
 
 int main(int argc, char** argv) {
     setlocale(LC_ALL, "");
+    // The backends read the libraries at the locations chosen in the preferences.
+    tw::installLinuxLibraries(
+        [](const std::string& source) { return TWPreference::shared().chosenLibraryLocation(source); });
     CLI::App app{"Twinsift finds duplicate files, and visually similar images, in the folders you choose.",
                  "twinsift-cli"};
     app.set_version_flag("--version", std::string("twinsift-cli ") + TWINSIFT_VERSION);

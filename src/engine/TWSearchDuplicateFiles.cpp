@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -109,6 +110,24 @@ bool isLibraryLocation(const TWPreference& prefs, const std::string& path) {
            prefs.containedByItunesMediaFolder(path);
 }
 
+// Whether a library of the source holds a file inside one of the folders: on Linux a
+// library's files live in the user's own folders, not in a library package.
+// Compared as text, links in the folders resolved: a library may hold many thousand files.
+bool holdsLibraryFiles(const char* source, const std::vector<std::string>& folders) {
+    auto service = tw::MediaLibraryService::installed();
+    if (!service) return false;
+    std::vector<std::string> prefixes;
+    for (const std::string& folder : folders) {
+        std::string resolved = resolvedFolder(folder);
+        if (resolved.empty()) continue;
+        prefixes.push_back(resolved == "/" ? resolved : resolved + "/");
+    }
+    for (const std::string& file : service->referencedFiles(source))
+        for (const std::string& prefix : prefixes)
+            if (file.compare(0, prefix.size(), prefix) == 0) return true;
+    return false;
+}
+
 }  // namespace
 
 TWSearchDuplicateFiles::Ptr TWSearchDuplicateFiles::init() {
@@ -162,7 +181,7 @@ bool TWSearchDuplicateFiles::containPhotosLibrary(const std::vector<std::string>
         if (prefs.containPhotoLibraryPath(path) || prefs.isPhotosLibraryPath(path) ||
             prefs.containedByPhotoLibraryPath(path))
             return true;
-    return false;
+    return holdsLibraryFiles(MLMediaSourcePhotosIdentifier, paths);
 }
 
 bool TWSearchDuplicateFiles::containiTunesLibrary(const std::vector<std::string>& paths) {
@@ -171,7 +190,7 @@ bool TWSearchDuplicateFiles::containiTunesLibrary(const std::vector<std::string>
         if (prefs.containItunesMediaFolder(path) || prefs.isItuneMediaFolderLocation(path) ||
             prefs.containedByItunesMediaFolder(path))
             return true;
-    return false;
+    return holdsLibraryFiles(MLMediaSourceiTunesIdentifier, paths);
 }
 
 // --- control (main thread) ---
@@ -277,6 +296,8 @@ void TWSearchDuplicateFiles::run() {
     duplicates_ =
         std::make_unique<TWDuplicateIndex>(searchMode_, prefs.verifyFullContent(), *placed_, digestControl_.get());
     similar_ = std::make_unique<TWSimilarRoad>(*similarContext_, *placed_);
+    libraryFiles_ = TWLibraryFiles::ofInstalledLibraries();
+    libraryFilesLeftOut_.store(0);
     {
         std::lock_guard<std::mutex> lock(resultMutex_);
         categoryFiles_.clear();
@@ -355,6 +376,8 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
             if (TWFileUtility::readEntryAttributes(resolvedChild, attributes, &error) &&
                 !S_ISDIR(attributes.stx_mode)) {
                 if (prefs.fileFolderIsIgnored(child, TWFileTypeRegular, attributes.stx_size, hasHiddenList)) continue;
+                if (isLibraryFile(makedev(attributes.stx_dev_major, attributes.stx_dev_minor), attributes.stx_ino))
+                    continue;
                 auto record = TWFileUtility::initWithEntryOfResolvedFolder(resolvedChild, attributes);
                 placeRecord(*record, place);
                 collectFileUtility(record);
@@ -379,6 +402,7 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
                 skipUnreadable(*record, child);
                 continue;
             }
+            if (type == TWFileTypeRegular && isLibraryFile(record->device(), record->inode())) continue;
             boundRecord(*record, child, resolvedChild, place);
             collectFileUtility(record);
         } else {
@@ -423,6 +447,12 @@ void TWSearchDuplicateFiles::skipUnreadable(const TWFileUtility& record, const s
     } else {
         tw::log("Skipped(%s): it changed while it was read.", walkedPath.c_str());
     }
+}
+
+bool TWSearchDuplicateFiles::isLibraryFile(dev_t device, ino_t inode) {
+    if (!libraryFiles_.contains(device, inode)) return false;
+    libraryFilesLeftOut_.fetch_add(1);
+    return true;
 }
 
 void TWSearchDuplicateFiles::collectFileUtility(const std::shared_ptr<TWFileUtility>& record) {

@@ -34,6 +34,7 @@
 #include "SessionEvents.h"
 #include "TWCategoryFiles.h"
 #include "TWFileUtility.h"
+#include "TWLibraryFiles.h"
 #include "TWReadControl.h"
 #include "TWScanBounds.h"
 #include "TWScanReport.h"
@@ -80,7 +81,8 @@ public:
     void setSearchiTunesLibrary(bool search) { searchiTunesLibrary_ = search; }
 
     // Whether one of the paths is, contains or lies in the Photos library (the music
-    // library's media folder); asked of the preference store's library tests.
+    // library's media folder), by the preference store's library tests, or holds a file
+    // that a library of that source holds (asked of the installed media-library service).
     static bool containPhotosLibrary(const std::vector<std::string>& paths);
     static bool containiTunesLibrary(const std::vector<std::string>& paths);
 
@@ -102,6 +104,8 @@ public:
     uint64_t numberOfSearchFiles() const { return numberOfSearchFiles_; }
     uint64_t numberOfDuplicateFiles() const { return numberOfDuplicateFiles_; }
     uint64_t sizeOfDuplicateFiles() const { return sizeOfDuplicateFiles_; }
+    // Files the walk left to the libraries (TWLibraryFiles) in the last scan; any thread.
+    uint64_t numberOfLibraryFilesLeftOut() const { return libraryFilesLeftOut_.load(); }
 
     // The full-content digests in progress (any thread): how many, the bytes they have
     // read and their sizes. A digest passes the pause gate and tests the stop flag
@@ -153,6 +157,8 @@ private:
     // The walked roots' real paths, each "" when it cannot be resolved (then named as skipped).
     std::vector<std::string> resolveRoots(const std::vector<std::string>& roots);
     void collectFileUtility(const std::shared_ptr<TWFileUtility>& record);
+    // Whether a file the walk met belongs to a library (and is counted as left out).
+    bool isLibraryFile(dev_t device, ino_t inode);
     void collectionFile(const std::shared_ptr<TWFileUtility>& record);
     void collectSimilarFile(const std::shared_ptr<TWFileUtility>& record);
     void startSearchMediaLibrary();
@@ -185,6 +191,8 @@ private:
     bool isRoot_ = false;                              // set by the run: whether it runs as root
     TWScanReport report_;
     int64_t searchMode_ = 0;
+    TWLibraryFiles libraryFiles_;  // set before the walks start
+    std::atomic<uint64_t> libraryFilesLeftOut_{0};
 
     std::counting_semaphore<> curSearchSema_;
     std::atomic<bool> isBeStop_{false};

@@ -10,7 +10,9 @@
 
 #include "HiddenList.h"
 #include "JsonBytes.h"
+#include "LibraryLocations.h"
 #include "Log.h"
+#include "MediaLibraryService.h"
 #include "PathText.h"
 #include "TWBaseFunction.h"
 #include "TWFileUtility.h"
@@ -348,16 +350,27 @@ void TWPreference::setPhotosLibraryLocation(const std::string& path) {
     writeSetting(kPhotoLibraryLocation, path);
 }
 
+std::string TWPreference::chosenLibraryLocation(const std::string& sourceIdentifier) const {
+    const char* key = sourceIdentifier == MLMediaSourcePhotosIdentifier   ? kPhotoLibraryLocation
+                      : sourceIdentifier == MLMediaSourceiTunesIdentifier ? kITunesMediaFolderLocation
+                                                                          : nullptr;
+    return key ? store().stringValue(key).value_or("") : "";
+}
+
 // --- library locations ---
 
+// The libraries found on this system (LibraryLocations.h): the folder of the Shotwell
+// library, else digiKam's database, else where Shotwell would keep one; Rhythmbox's folder.
 std::string TWPreference::defaultItunesMediaFolderLocation() {
-    std::string music = tw::userdirs::resolveSymlinks(tw::userdirs::userDirectory("MUSIC", "Music"));
-    return (music == "/" ? "" : music) + "/Music/Media";
+    return tw::userdirs::resolveSymlinks(tw::libraries::rhythmboxFolder());
 }
 
 std::string TWPreference::defaultPhotoLibraryLocation() {
-    std::string pictures = tw::userdirs::resolveSymlinks(tw::userdirs::userDirectory("PICTURES", "Pictures"));
-    return (pictures == "/" ? "" : pictures) + "/Photos Library.photoslibrary";
+    const std::string shotwell = tw::libraries::shotwellFolder();
+    if (tw::libraries::shotwellDatabaseIn(shotwell).empty())
+        if (std::string digikam = tw::libraries::digikamDatabase().file; tw::libraries::isRegularFile(digikam))
+            return tw::userdirs::resolveSymlinks(digikam);
+    return tw::userdirs::resolveSymlinks(shotwell);
 }
 
 std::vector<std::string> TWPreference::defaultIgnoreTypes() {

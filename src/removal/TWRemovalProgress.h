@@ -32,9 +32,14 @@ struct TWRemovalOutcome {
     uint64_t disposed = 0;  // trashed, deleted, moved, or handed to a library's application
     uint64_t failed = 0;    // left where they were; each is in `failures` and in the log
     std::vector<TWRemovalFailure> failures;
+    // Of the failed: library items their library refused, which stay in the results,
+    // still checked (every other file handed to the run left the results).
+    uint64_t keptChecked = 0;
     bool cancelled = false;  // the walk ended early at the user's request
     bool cleanPhotos = false;
     bool cleanItunes = false;
+    std::string photosLibraries;  // the applications that took photo items ("Shotwell")
+    std::string musicLibraries;
 
     // Whether the clean-up guide is to be shown, and what it says.
     bool touchedLibrary() const { return cleanPhotos || cleanItunes; }

@@ -2,8 +2,7 @@
 
 #include <sys/stat.h>
 
-#include <chrono>
-#include <thread>
+#include <map>
 #include <unordered_set>
 #include <vector>
 
@@ -92,6 +91,14 @@ void TWRemovalRun::work() {
                 break;
             }
         }
+        // A refused library item stays in the results, checked: the walk below passes
+        // by unchecked files, so it is unchecked for the walk and checked again after
+        // it (its group's counters never saw the change).
+        const std::vector<TWKeptCopies::FilePtr> refused = handOverLibraryItems();
+        for (const auto& item : refused) {
+            handled.erase(item.get());
+            item->setIsChecked(false);
+        }
 
         // The results drop what was handled, and only that: after a cancel the walk
         // stops at the last handled file. A file that became checked since the listing
@@ -103,6 +110,9 @@ void TWRemovalRun::work() {
             if (handled.erase(file.get()) == 0) disposeOf(file);
             if (cancelled && handled.empty()) stop = true;
         });
+        handOverLibraryItems();  // library items that became checked meanwhile
+        for (const auto& item : refused) item->setIsChecked(true);
+        outcome_.keptChecked = refused.size();
     }
 
     outcome_.cleanPhotos = cleanPhotos_.load();
@@ -120,46 +130,72 @@ void TWRemovalRun::work() {
 void TWRemovalRun::disposeOf(const TWKeptCopies::FilePtr& file) {
     subtractSaturating(remainingCount_, 1);
     subtractSaturating(remainingBytes_, file->fileSize());
+    // A library item never leaves the disk here, whatever the destination: it waits
+    // for the hand-over to its library after the walk. The user deletes what the library
+    // gathered, so the last copy of a group is not handed over either.
+    if (!dynamic_cast<const TWMediaObjectUtility*>(file.get()))
+        record(*file, disposeOfPlainFile(*file));
+    else if (tw::Status kept = keptCopies_.mayDispose(*file); !kept)
+        record(*file, kept);
+    else
+        libraryItems_.push_back(file);
+    postProgress();
+}
 
-    bool isLibraryItem = false;
-    tw::Status status = handOverLibraryItem(*file, &isLibraryItem);
-    if (!isLibraryItem) status = disposeOfPlainFile(*file);
-
+void TWRemovalRun::record(const TWFileUtility& file, const tw::Status& status) {
     ++outcome_.handled;
     if (status) {
         ++outcome_.disposed;
     } else {
-        outcome_.failures.push_back({status.path.empty() ? file->filePath() : status.path, status.reason});
+        outcome_.failures.push_back({status.path.empty() ? file.filePath() : status.path, status.reason});
         failed_.fetch_add(1);
     }
-    postProgress();
 }
 
-tw::Status TWRemovalRun::handOverLibraryItem(const TWFileUtility& file, bool* isLibraryItem) {
-    auto item = dynamic_cast<const TWMediaObjectUtility*>(&file);
-    *isLibraryItem = item != nullptr;
-    if (!item) return tw::Status::success();
-    // A library item never leaves the disk here, whatever the destination: its own
-    // application gathers it for the user to delete there.
-    bool gathered = false;
-    const std::string source = item->sourceType();
-    if (source == MLMediaSourcePhotosIdentifier) {
-        gathered = TWAppleScript::shareAppleScript().removeDuplicatePhotos({item->identifier()}, kTWDuplicateAlbumName,
-                                                                           kTWDuplicateFolderName);
-        cleanPhotos_.store(true);
-    } else if (source == MLMediaSourceiTunesIdentifier) {
-        gathered =
-            TWAppleScript::shareAppleScript().removeDuplicateiTunes({item->identifier()}, kTWDuplicatePlaylistName);
-        cleanItunes_.store(true);
-    } else {
-        tw::log("Left library item(%s) in place: it belongs to an unknown library", file.filePath().c_str());
-        return tw::Status::failure(file.filePath(), "it belongs to an unknown library");
+std::vector<TWKeptCopies::FilePtr> TWRemovalRun::handOverLibraryItems() {
+    std::map<std::pair<std::string, std::string>, std::vector<TWKeptCopies::FilePtr>> byLibrary;
+    for (auto& file : libraryItems_) {
+        const auto& item = static_cast<const TWMediaObjectUtility&>(*file);
+        byLibrary[{item.sourceType(), item.libraryName()}].push_back(std::move(file));
     }
-    // The library application is given a moment between items.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    if (gathered) return tw::Status::success();
-    tw::log("Library item(%s) was not gathered by its application", file.filePath().c_str());
-    return tw::Status::failure(file.filePath(), "its library's application did not gather it (see the log)");
+    libraryItems_.clear();
+    std::vector<TWKeptCopies::FilePtr> refused;
+    for (const auto& [library, files] : byLibrary) {
+        std::vector<std::string> identifiers;
+        for (const auto& file : files)
+            identifiers.push_back(static_cast<const TWMediaObjectUtility&>(*file).identifier());
+        const auto& [source, name] = library;
+        TWAppleScript& script = TWAppleScript::shareAppleScript();
+        bool gathered = false;
+        std::string reason;
+        if (source == MLMediaSourcePhotosIdentifier) {
+            gathered = script.removeDuplicatePhotos(identifiers, kTWDuplicateAlbumName, kTWDuplicateFolderName);
+        } else if (source == MLMediaSourceiTunesIdentifier) {
+            gathered = script.removeDuplicateiTunes(identifiers, kTWDuplicatePlaylistName);
+        } else {
+            reason = "it belongs to an unknown library";
+        }
+        if (gathered) {
+            // The guide is shown only for a library that took its items.
+            (source == MLMediaSourcePhotosIdentifier ? cleanPhotos_ : cleanItunes_).store(true);
+            std::string& names =
+                source == MLMediaSourcePhotosIdentifier ? outcome_.photosLibraries : outcome_.musicLibraries;
+            if (!name.empty() && names.find(name) == std::string::npos) names += (names.empty() ? "" : " and ") + name;
+            for (const auto& file : files) record(*file, tw::Status::success());
+            continue;
+        }
+        if (reason.empty()) {
+            const std::string why = TWAppleScript::lastError();
+            reason = (name.empty() ? std::string("its library") : name) + " did not take it" +
+                     (why.empty() ? std::string(" (see the log)") : ": " + why);
+            refused.insert(refused.end(), files.begin(), files.end());
+        }
+        for (const auto& file : files) {
+            tw::log("Left library item(%s) in place: %s", file->filePath().c_str(), reason.c_str());
+            record(*file, tw::Status::failure(file->filePath(), reason));
+        }
+    }
+    return refused;
 }
 
 tw::Status TWRemovalRun::disposeOfPlainFile(const TWFileUtility& file) {

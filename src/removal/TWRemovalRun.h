@@ -5,7 +5,10 @@
 //
 // Every file is first checked against a snapshot of the files that stay (TWKeptCopies:
 // the last copy is never removed), then trashed, deleted or moved into a folder by
-// TWFileRemoval, or, for a library item, handed to its library's application by script.
+// TWFileRemoval. Library items never leave the disk here: once the walk is done they
+// are handed to their libraries by script, all the items of one library in one call
+// (one transaction for a database library); the items of a library that refused them
+// stay in the results, still checked, and are reported as failures.
 // Between the check and the act lies the hook `beforeAct` (tests use it to change the
 // files at exactly that moment); after it the check is made again, and the act makes
 // sure it deals with the file that was checked: a deletion first sets the file aside
@@ -28,6 +31,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "TWFolderMove.h"
 #include "TWKeptCopies.h"
@@ -85,13 +89,17 @@ private:
     void disposeOf(const TWKeptCopies::FilePtr& file);
     tw::Status disposeOfPlainFile(const TWFileUtility& file);
     tw::Status actOn(const TWFileUtility& file, const TWKeptCopies::Verified& verified);
-    tw::Status handOverLibraryItem(const TWFileUtility& file, bool* isLibraryItem);
+    void record(const TWFileUtility& file, const tw::Status& status);
+    // Hands the library items gathered so far to their libraries; answers those that
+    // were refused.
+    std::vector<TWKeptCopies::FilePtr> handOverLibraryItems();
     void postProgress();
 
     std::shared_ptr<TWRemovalSource> source_;
     std::shared_ptr<TWRemovalProgress> progress_;
     const Options options_;
-    TWKeptCopies keptCopies_;  // worker thread only
+    TWKeptCopies keptCopies_;                          // worker thread only
+    std::vector<TWKeptCopies::FilePtr> libraryItems_;  // worker thread only
 
     std::atomic<bool> isCancelled_{false};
     std::atomic<bool> started_{false};

@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -20,6 +21,7 @@
 
 #include "AppDelegate.h"
 #include "AppTestSupport.h"
+#include "MediaLibraryService.h"
 #include "NotificationCenter.h"
 #include "TWArtwork.h"
 #include "TWFileTypeView.h"
@@ -162,8 +164,10 @@ void PreferencesWindowTest::generalPageShowsAndWritesTheStore() {
 void PreferencesWindowTest::libraryChooserStoresTheChosenFolder() {
     Window w;
     twtest::TempDir tree;
-    std::string library = tree.mkdir("Pictures/My Photos.photoslibrary");
+    std::string library = tree.mkdir("Pictures/Shotwell");
+    tree.write("Pictures/Shotwell/data/photo.db", "");
     TWPreferenceGeneralPage* page = w.ctrl->general();
+    const std::string before = w.store().PhotosLibraryLocation();
 
     QTest::mouseClick(page->changePhotosButton(), Qt::LeftButton);
     auto* chooser = w.ctrl->window()->findChild<QFileDialog*>();
@@ -171,17 +175,33 @@ void PreferencesWindowTest::libraryChooserStoresTheChosenFolder() {
     QCOMPARE(chooser->fileMode(), QFileDialog::Directory);
     QVERIFY(chooser->testOption(QFileDialog::ReadOnly));  // no new folders
     QCOMPARE(chooser->windowModality(), Qt::WindowModal);
+    // A folder without a library is refused with a warning that names it.
+    emit chooser->filesSelected({QString::fromStdString(tree.path())});
+    auto* alert = w.ctrl->window()->findChild<QMessageBox*>(QStringLiteral("noLibraryAlert"));
+    QVERIFY(alert);
+    QVERIFY(alert->text().contains(QString::fromStdString(tree.path())));
+    QCOMPARE(w.store().PhotosLibraryLocation(), before);
+    alert->close();
+    // Shotwell's folder is taken, and is the one the backends read.
     emit chooser->filesSelected({QString::fromStdString(library)});
     QCOMPARE(w.store().PhotosLibraryLocation(), library);
+    QCOMPARE(w.store().chosenLibraryLocation(MLMediaSourcePhotosIdentifier), library);
     QCOMPARE(page->photosLibraryField()->text().toStdString(), library);
     chooser->close();
 
-    // The music folder refuses what the store refuses (a path under 3 characters).
-    std::string before = w.store().iTunesMediaFolderLocation();
+    // The music folder must hold Rhythmbox's library.
+    const std::string music = tree.write("rb/rhythmdb.xml", "<rhythmdb version=\"2.0\"/>");
     page->changeItunesMediaLocation();
     auto* second = w.ctrl->window()->findChildren<QFileDialog*>().last();
-    emit second->filesSelected({QStringLiteral("/")});
-    QCOMPARE(w.store().iTunesMediaFolderLocation(), before);
+    emit second->filesSelected({QString::fromStdString(library)});
+    QVERIFY(QTest::qWaitFor([&] {
+        for (auto* box : w.ctrl->window()->findChildren<QMessageBox*>())
+            if (box->isVisible() && box->text().contains(QStringLiteral("Rhythmbox"))) return true;
+        return false;
+    }));
+    QCOMPARE(w.store().chosenLibraryLocation(MLMediaSourceiTunesIdentifier), std::string());
+    emit second->filesSelected({QString::fromStdString(tree / "rb")});
+    QCOMPARE(w.store().iTunesMediaFolderLocation(), tree / "rb");
     second->close();
 }
 

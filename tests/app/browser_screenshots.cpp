@@ -132,6 +132,7 @@ int main(int argc, char** argv) {
     guide->setAlbumNameInPhotos(QString::fromLatin1(kTWDuplicateAlbumName));
     guide->setGroupNameInPhotos(QString::fromLatin1(kTWDuplicateFolderName));
     guide->setPlaylistNameInItunes(QString::fromLatin1(kTWDuplicatePlaylistName));
+    guide->setLibraryNames("Shotwell", "Rhythmbox");
     guide->updateFace();
     guide->show();
     QTest::qWait(100);

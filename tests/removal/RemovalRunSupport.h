@@ -101,7 +101,11 @@ public:
     std::string title;
     TWRemovalOutcome outcome;
 
-    void removalDidStart() override { started = true; }
+    std::function<void()> onStart;  // runs inside removalDidStart (main thread)
+    void removalDidStart() override {
+        started = true;
+        if (onStart) onStart();
+    }
     void removalDidProgress(double p, const std::string& t) override {
         ++updates;
         percent = p;
@@ -115,6 +119,20 @@ public:
 
 // Answers every script with success; the call numbered `holdAt` (1-based) waits until
 // release() after telling waitUntilHeld() that it is there.
+// Answers every script with a run error, as a library whose application runs does.
+class RefusingExecutor : public tw::ScriptExecutor {
+public:
+    explicit RefusingExecutor(std::string reason) : reason_(std::move(reason)) {}
+    Result run(const std::string& text) override {
+        scripts.push_back(text);
+        return Result{true, "", "", reason_};
+    }
+    std::vector<std::string> scripts;  // run on the removal's worker; read after it finished
+
+private:
+    std::string reason_;
+};
+
 class HoldingExecutor : public tw::ScriptExecutor {
 public:
     explicit HoldingExecutor(size_t holdAt = 0) : holdAt_(holdAt) {}

@@ -137,30 +137,78 @@ TEST_F(RemovalRunTest, TrashRunLeavesLibraryItemsOnDiskAndFlagsTheGuide) {
     EXPECT_EQ(progress->outcome.disposed, 2u);
 }
 
-TEST_F(RemovalRunTest, CancelDuringTheFifthOfTenDisposesOfSixAndKeepsFourChecked) {
-    auto executor = std::make_shared<HoldingExecutor>(5);
+// Library items are handed over together after the walk, so Cancel is given before the
+// first step: that step still takes its item, the walk ends, and only that item goes to
+// the library (one script); the other nine stay checked.
+TEST_F(RemovalRunTest, CancelBeforeTheFirstOfTenHandsOverOneAndKeepsNineChecked) {
+    auto executor = std::make_shared<HoldingExecutor>();
     tw::ScriptExecutor::install(executor);
-    std::vector<std::pair<FilePtr, bool>> members{{recordOf(dir.write("kept.jpg", "k")), false}};
+    std::vector<std::pair<FilePtr, bool>> members{{recordOf(dir.write("kept.jpg", "x")), false}};
     for (int i = 1; i <= 10; ++i)
         members.push_back({libraryItem("ID-" + std::to_string(i), MLMediaSourcePhotosIdentifier), true});
     auto group = groupOf(members);
     run = TWRemovalRun::create(std::make_shared<ContainerSource>(std::vector{containerOf(TWCategory_images, {group})}),
                                progress, options(TWDestTypeDeletePermanently));
+    progress->onStart = [this] { run->cancel(); };
     run->start();
-    ASSERT_TRUE(twtest::runMainQueueUntil([&] { return executor->isHeld(); }));
-    run->cancel();
-    executor->release();
     ASSERT_TRUE(twtest::runMainQueueUntil([&] { return progress->finished; }));
 
-    ASSERT_EQ(executor->scripts().size(), 6u);
-    EXPECT_NE(executor->scripts()[5].find("whose id is \"ID-6\""), std::string::npos);
+    ASSERT_EQ(executor->scripts().size(), 1u);
+    EXPECT_NE(executor->scripts()[0].find("whose id is \"ID-1\""), std::string::npos);
+    EXPECT_EQ(executor->scripts()[0].find("ID-2"), std::string::npos);
     EXPECT_TRUE(progress->outcome.cancelled);
-    EXPECT_EQ(progress->outcome.handled, 6u);
-    EXPECT_EQ(group->numberOfFiles(), 5u);
-    EXPECT_EQ(group->numberOfChecked(), 4u);
+    EXPECT_EQ(progress->outcome.handled, 1u);
+    EXPECT_EQ(group->numberOfFiles(), 10u);
+    EXPECT_EQ(group->numberOfChecked(), 9u);
     for (size_t i = 1; i <= 10; ++i) EXPECT_TRUE(exists(members[i].first->filePath()));
     EXPECT_TRUE(progress->outcome.cleanPhotos);
-    EXPECT_EQ(progress->title, "4 files for the total of 4 B bytes remaining...");
+    EXPECT_EQ(progress->title, "9 files for the total of 9 B bytes remaining...");
+}
+
+// A library that refuses its items (its application runs) leaves them in the results,
+// still checked, reported once each; the plain files of the run are disposed of, and the
+// guide is not shown for the library that took nothing.
+TEST_F(RemovalRunTest, ARefusedLibraryKeepsItsItemsCheckedInTheResults) {
+    auto executor = std::make_shared<RefusingExecutor>("Shotwell is running: close Shotwell, then remove again");
+    tw::ScriptExecutor::install(executor);
+    auto plain = groupOf({{recordOf(dir.write("k/t.txt", "t")), false}, {recordOf(dir.write("c/t.txt", "t")), true}});
+    auto photo1 = libraryItem("thumb1", MLMediaSourcePhotosIdentifier);
+    auto photo2 = libraryItem("thumb2", MLMediaSourcePhotosIdentifier);
+    auto kept = libraryItem("thumb3", MLMediaSourcePhotosIdentifier);
+    auto photos = groupOf({{kept, false}, {photo1, true}, {photo2, true}});
+    runToEnd({containerOf(TWCategory_documents, {plain}), containerOf(TWCategory_images, {photos})},
+             options(TWDestTypeDeletePermanently));
+
+    EXPECT_FALSE(exists(dir / "c/t.txt"));
+    ASSERT_EQ(executor->scripts.size(), 1u);  // one hand-over for the library's two items
+    EXPECT_EQ(photos->numberOfFiles(), 3u);
+    EXPECT_EQ(photos->numberOfChecked(), 2u);
+    EXPECT_TRUE(photo1->isChecked() && photo2->isChecked());
+    EXPECT_EQ(plain->numberOfFiles(), 1u);
+    EXPECT_EQ(progress->outcome.failed, 2u);
+    EXPECT_EQ(progress->outcome.keptChecked, 2u);
+    EXPECT_EQ(progress->outcome.disposed, 1u);
+    ASSERT_EQ(progress->outcome.failures.size(), 2u);
+    EXPECT_NE(progress->outcome.failures[0].reason.find("Shotwell is running"), std::string::npos);
+    EXPECT_FALSE(progress->outcome.touchedLibrary());
+    EXPECT_TRUE(exists(photo1->filePath()) && exists(photo2->filePath()));
+}
+
+// Every copy of a group checked: the library is handed none of them (its user would
+// delete them all there); each is reported and stays on disk.
+TEST_F(RemovalRunTest, TheLastCopyOfAGroupIsNotHandedToItsLibrary) {
+    auto executor = std::make_shared<HoldingExecutor>();
+    tw::ScriptExecutor::install(executor);
+    auto photo1 = libraryItem("thumb1", MLMediaSourcePhotosIdentifier);
+    auto photo2 = libraryItem("thumb2", MLMediaSourcePhotosIdentifier);
+    auto photos = groupOf({{photo1, true}, {photo2, true}});
+    runToEnd({containerOf(TWCategory_images, {photos})}, options(TWDestTypeTrash));
+
+    EXPECT_TRUE(executor->scripts().empty());
+    EXPECT_EQ(progress->outcome.failed, 2u);
+    EXPECT_EQ(progress->outcome.disposed, 0u);
+    EXPECT_FALSE(progress->outcome.touchedLibrary());
+    EXPECT_TRUE(exists(photo1->filePath()) && exists(photo2->filePath()));
 }
 
 // The hook between each check and its act is where a racing process strikes: whatever

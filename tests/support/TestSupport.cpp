@@ -4,6 +4,7 @@
 #include <gd.h>
 #include <grp.h>
 #include <limits.h>
+#include <poll.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -204,6 +205,21 @@ int runAsUnprivileged(const std::function<int()>& body) {
     if (!WIFEXITED(status)) return -1;
     int rc = WEXITSTATUS(status);
     return rc >= 120 && rc <= 123 ? -1 : rc;
+}
+
+std::string readLine(int fd, std::chrono::steady_clock::time_point deadline) {
+    std::string line;
+    char c;
+    while (line.empty() || line.back() != '\n') {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
+        if (read(fd, &c, 1) != 1) break;
+        line.push_back(c);
+    }
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    return line;
 }
 
 }  // namespace twtest

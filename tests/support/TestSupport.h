@@ -63,6 +63,8 @@ std::string randomBytes(size_t length, unsigned seed);
 // stays the caller's.
 std::string pngBytesOf(gdImageStruct* image, int compression = -1);
 std::string readFile(const std::string& path);
+// One line read from `fd` (without its line end), waiting at most until `deadline`.
+std::string readLine(int fd, std::chrono::steady_clock::time_point deadline);
 bool exists(const std::string& path);  // lstat succeeds
 void removeTree(const std::string& path);
 
