@@ -11,6 +11,12 @@
 // writing different keys never undo each other. A file that cannot be parsed is
 // moved aside (never overwritten), logged, and the store starts from the defaults.
 //
+// The settings file may be a symbolic link: the store reads and writes the file it
+// leads to, but creates and renames only inside the settings folder. A target in the
+// folder is replaced as a plain file is; a target elsewhere is rewritten in place; a
+// link to something damaged or unreadable is moved aside itself, its target untouched.
+// The lock file is never followed when it is a link (writes then fail and say so).
+//
 // An argument layer overrides keys for this run only: overrides are read before the
 // stored values and are never written.
 
