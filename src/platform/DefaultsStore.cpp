@@ -402,6 +402,12 @@ struct DefaultsStore::Impl {
         }
     }
 
+    // Read-modify-write of one key under the file lock; `change` sees the whole stored
+    // document and the key's stored value and returns the key's new value (nullopt
+    // removes it).
+    using DocumentChange = std::function<std::optional<Json>(const Json& document, const std::optional<Json>& stored)>;
+    Status update(const std::string& key, const DocumentChange& change);
+
     void warnWrongType(const std::string& key, const char* expected) {
         std::lock_guard<std::mutex> lock(warnMutex);
         if (warnedKeys.insert(key).second)
@@ -544,7 +550,22 @@ Status DefaultsStore::removeValue(const std::string& key) {
 }
 
 Status DefaultsStore::updateValue(const std::string& key, const Change& change) {
-    Impl& d = *impl_;
+    return impl_->update(key, [&](const Json&, const std::optional<Value>& stored) { return change(stored); });
+}
+
+Status DefaultsStore::setValueIf(const std::string& key, const Value& value, const Condition& condition,
+                                 bool* written) {
+    bool held = false;
+    Status status = impl_->update(key, [&](const Json& document, const std::optional<Value>& stored) {
+        held = condition(document);
+        return held ? std::optional<Value>(value) : stored;
+    });
+    if (written) *written = status && held;
+    return status;
+}
+
+Status DefaultsStore::Impl::update(const std::string& key, const DocumentChange& change) {
+    Impl& d = *this;
     if (!isValidUtf8(key)) return Status::failure(d.path, "a settings key must be valid UTF-8", EINVAL);
     std::lock_guard<std::mutex> guard(d.fileMutex);
     if (Status made = makeDirectories(parentOf(d.path)); !made) return made;
@@ -562,7 +583,7 @@ Status DefaultsStore::updateValue(const std::string& key, const Change& change) 
     if (auto it = loaded.document.find(key); it != loaded.document.end()) before = *it;
     std::optional<Value> after;
     try {
-        after = change(before);
+        after = change(loaded.document, before);
     } catch (const std::exception& e) {
         return Status::failure(d.path, std::string("cannot compute the new value: ") + e.what());
     }

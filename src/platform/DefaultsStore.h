@@ -81,6 +81,15 @@ public:
     // short and never call back into the store.
     using Change = std::function<std::optional<Value>(const std::optional<Value>& stored)>;
     Status updateValue(const std::string& key, const Change& change);
+    // Compare-and-write under the file lock: `condition` sees every stored value (the
+    // JSON object of the file as it is at that moment, overrides not applied) and
+    // answers whether `value` is to be written under `key`; false leaves everything as
+    // it is. `*written` tells which happened. So a check that involves other keys (the
+    // minimum size below the maximum) and its write are one step that no other thread
+    // or process can come between. `condition` runs with the lock held: keep it short
+    // and never call back into the store.
+    using Condition = std::function<bool(const Value& stored)>;
+    Status setValueIf(const std::string& key, const Value& value, const Condition& condition, bool* written = nullptr);
 
     // The argument layer.
     void setOverride(const std::string& key, const Value& value);
