@@ -31,6 +31,7 @@ struct RemoveSettings {
     bool yes = false;
     bool dryRun = false;
     bool includeSimilar = false;
+    bool noWait = false;
 };
 
 std::atomic<int> gRemovalInterrupts{0};
@@ -92,6 +93,10 @@ public:
     void removalDidProgress(double percent, const std::string& title) override {
         if (!show_) return;
         fprintf(stderr, "\r\033[K%3.0f%%  %s", percent, title.c_str());
+        fflush(stderr);
+    }
+    void removalIsWaiting() override {
+        fprintf(stderr, "Another removal is running; waiting for it to finish...\n");
         fflush(stderr);
     }
     void removalDidFinish(const TWRemovalOutcome& outcome) override {
@@ -189,6 +194,7 @@ int runRemove(RemoveSettings& s) {
                                                        (s.scan.progress || isatty(STDERR_FILENO)));
     auto options = TWRemovalRun::optionsFromPreferences(s.dest);
     options.destType = destType;
+    options.waitForOtherRemoval = !s.noWait;
     auto run = TWRemovalRun::create(std::make_shared<TWManagerRemovalSource>(manager), progress, options);
     run->start();
     auto& queue = tw::MainQueue::shared();
@@ -202,6 +208,13 @@ int runRemove(RemoveSettings& s) {
     }
 
     const TWRemovalOutcome& outcome = progress->outcome_;
+    if (!outcome.notStarted.empty() && !outcome.cancelled) {
+        fprintf(stderr,
+                outcome.otherRemovalRunning ? "twinsift-cli: another removal is running; nothing was removed.\n"
+                                            : "twinsift-cli: cannot take the removal lock (%s); nothing was removed.\n",
+                outcome.notStarted.c_str());
+        return outcome.otherRemovalRunning ? 2 : 1;
+    }
     uint64_t failedBytes = 0;
     for (const auto& failure : outcome.failures)
         if (auto it = checkedSizes.find(failure.path); it != checkedSizes.end()) failedBytes += it->second;
@@ -228,7 +241,8 @@ Runner addRemoveCommand(CLI::App& app) {
         "terminal, then move them to the Trash, delete them, or move them into a folder. By default only exact "
         "duplicates are removed (files that are merely similar images are kept, and every group of identical "
         "files keeps one copy); --include-similar acts on the groups as the scan marked them. A copy is removed "
-        "only while another copy with the same content is still in place. Prints what was removed, the bytes "
+        "only while another copy with the same content is still in place, and only one removal runs at a time: "
+        "another waits for it (or, with --no-wait, exits with status 2). Prints what was removed, the bytes "
         "freed and how many files failed; any failure gives exit status 1.");
     auto s = std::make_shared<RemoveSettings>();
     addScanOptions(cmd, s->scan);
@@ -240,6 +254,8 @@ Runner addRemoveCommand(CLI::App& app) {
     cmd->add_flag("--dry-run,-n", s->dryRun, "Only list what would be removed; change nothing");
     cmd->add_flag("--include-similar", s->includeSimilar,
                   "Also remove images that are only similar, as the scan marked them");
+    cmd->add_flag("--no-wait", s->noWait,
+                  "When another removal is running, exit with status 2 instead of waiting for it");
     return [s]() { return runRemove(*s); };
 }
 
