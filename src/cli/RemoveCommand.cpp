@@ -11,6 +11,7 @@
 
 #include "Commands.h"
 #include "DefaultsStore.h"
+#include "Interrupts.h"
 #include "MainQueue.h"
 #include "ScanSession.h"
 #include "TWCategoryFiles.h"
@@ -33,11 +34,6 @@ struct RemoveSettings {
     bool includeSimilar = false;
     bool noWait = false;
 };
-
-std::atomic<int> gRemovalInterrupts{0};
-void onRemovalInterrupt(int) {
-    if (gRemovalInterrupts.fetch_add(1) >= 1) _exit(130);
-}
 
 int32_t ruleFor(TWCategory category) {
     auto& prefs = TWPreference::shared();
@@ -185,11 +181,6 @@ int runRemove(RemoveSettings& s) {
         }
     }
 
-    struct sigaction action {};
-    action.sa_handler = onRemovalInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-
     auto progress = std::make_shared<TerminalProgress>(!s.scan.quiet && !s.scan.noProgress &&
                                                        (s.scan.progress || isatty(STDERR_FILENO)));
     auto options = TWRemovalRun::optionsFromPreferences(s.dest);
@@ -198,11 +189,11 @@ int runRemove(RemoveSettings& s) {
     auto run = TWRemovalRun::create(std::make_shared<TWManagerRemovalSource>(manager), progress, options);
     run->start();
     auto& queue = tw::MainQueue::shared();
-    int seen = 0;
+    int seen = interruptCount();
     while (!run->isFinished()) {
-        queue.runUntil([&] { return run->isFinished() || gRemovalInterrupts.load() != seen; }, std::chrono::hours(24));
-        if (gRemovalInterrupts.load() != seen) {
-            seen = gRemovalInterrupts.load();
+        queue.runUntil([&] { return run->isFinished() || interruptCount() != seen; }, std::chrono::hours(24));
+        if (interruptCount() != seen) {
+            seen = interruptCount();
             run->cancel();
         }
     }

@@ -11,6 +11,7 @@
 
 #include "Commands.h"
 #include "DefaultsStore.h"
+#include "Interrupts.h"
 #include "MainQueue.h"
 #include "NotificationCenter.h"
 #include "TWFileUtility.h"
@@ -21,12 +22,6 @@
 namespace twcli {
 
 namespace {
-
-std::atomic<int> gInterrupts{0};
-
-void onInterrupt(int) {
-    if (gInterrupts.fetch_add(1) >= 1) _exit(130);  // the second Ctrl-C ends the process at once
-}
 
 bool fail(const std::string& message) {
     fprintf(stderr, "twinsift-cli: %s\nRun 'twinsift-cli --help' for usage.\n", message.c_str());
@@ -176,10 +171,7 @@ ScanOutcome runScan(const ScanSettings& s) {
     auto& queue = tw::MainQueue::shared();
     queue.adoptCurrentThread();
 
-    struct sigaction action {};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
+    installInterruptHandlers();
 
     TWSearchDuplicateFiles::Options options;
     options.waitForCounts = false;  // the main thread takes the counts in batches
@@ -200,11 +192,11 @@ ScanOutcome runScan(const ScanSettings& s) {
 
     engine->searchRootPaths(s.folders);
     engine->startSearch();
-    int seenInterrupts = 0;
+    int seenInterrupts = interruptCount();
     while (!finished) {
-        queue.runUntil([&] { return finished || gInterrupts.load() != seenInterrupts; }, std::chrono::hours(24));
-        if (gInterrupts.load() != seenInterrupts) {
-            seenInterrupts = gInterrupts.load();
+        queue.runUntil([&] { return finished || interruptCount() != seenInterrupts; }, std::chrono::hours(24));
+        if (interruptCount() != seenInterrupts) {
+            seenInterrupts = interruptCount();
             outcome.interrupted = true;
             engine->stopSearch();
         }

@@ -74,4 +74,17 @@ TEST_F(CliRemove, ASecondRemovalWaitsForTheFirstThenRuns) {
     EXPECT_TRUE(oneLeft());
 }
 
+TEST_F(CliRemove, SigtermOrSighupWhileWaitingEndsWithoutRemovingAnything) {
+    auto lock = TWRemovalLock::tryLock(nullptr);
+    ASSERT_TRUE(lock);
+    for (int signal : {SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        CliProcess cli(spawn({"remove", "--to", "delete", "--yes", "--quiet", tree.path()}));
+        ASSERT_TRUE(cli.waitForErr("waiting for it to finish")) << cli.err;
+        cli.signal(signal);
+        EXPECT_EQ(cli.wait(), 130) << cli.err;
+        EXPECT_TRUE(bothThere());
+    }
+}
+
 }  // namespace
