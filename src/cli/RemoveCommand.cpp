@@ -3,10 +3,13 @@
 // desktop app's Delete.
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <map>
 
 #include "Commands.h"
@@ -18,6 +21,7 @@
 #include "TWDuplicateFilesManager.h"
 #include "TWFileUtility.h"
 #include "TWManagerRemovalSource.h"
+#include "TWMoveDestination.h"
 #include "TWPreference.h"
 #include "TWRemovalRun.h"
 
@@ -67,18 +71,27 @@ std::vector<PrintedCategory> plannedGroups(const std::vector<std::shared_ptr<TWC
     return out;
 }
 
-// Asks on the terminal; false when there is none or the answer is not yes.
+// Asks on the terminal; false when there is none, the answer is not yes, or a signal
+// came (interruptCount() tells).
 bool confirm(const std::string& question, bool* noTerminal) {
     int tty = open("/dev/tty", O_RDWR | O_CLOEXEC);
     if (tty < 0) {
         *noTerminal = true;
         return false;
     }
+    // A signal ends the question, also one that comes before the read begins.
+    const int interrupts = interruptCount();
     std::string prompt = question + " [y/N] ";
     (void)!write(tty, prompt.data(), prompt.size());
     std::string answer;
     char c;
-    while (read(tty, &c, 1) == 1 && c != '\n') answer.push_back(c);
+    for (;;) {
+        pollfd ready{tty, POLLIN, 0};
+        if (interruptCount() != interrupts) break;
+        if (poll(&ready, 1, 100) <= 0) continue;  // nothing typed yet, or a signal
+        if (read(tty, &c, 1) != 1 || c == '\n') break;
+        answer.push_back(c);
+    }
     close(tty);
     return answer == "y" || answer == "Y" || answer == "yes" || answer == "YES" || answer == "Yes";
 }
@@ -113,7 +126,36 @@ const char* destinationText(int64_t destType) {
     }
 }
 
+const char* destinationName(int64_t destType) {
+    return destType == TWDestTypeTrash ? "trash" : destType == TWDestTypeDeletePermanently ? "delete" : "move";
+}
+
+// Whether everything written to standard output so far reached it.
+bool outputWritten() {
+    return fflush(stdout) == 0 && !ferror(stdout);
+}
+
+// Ends the output: with --json the "removal" member that closes the one document, else
+// the summary line of a run that ran. A write that fails is exit status 1.
+int endRemove(const RemoveSettings& s, const RemovalSummary& summary, int status) {
+    if (s.scan.json) {
+        printJsonRemoval(stdout, summary);
+    } else if (summary.outcome == "removed") {
+        const bool moved = summary.destination == "move";
+        printf("%s %llu files, %s %s; %llu failed.%s\n", moved ? "Moved" : "Removed",
+               static_cast<unsigned long long>(summary.removed),
+               TWFileUtility::stringWithSize(summary.bytesFreed).c_str(),
+               moved ? "moved out of the scanned folders" : "freed", static_cast<unsigned long long>(summary.failed),
+               summary.cancelled ? " Cancelled: the files not reached were left alone." : "");
+    }
+    if (outputWritten()) return status;
+    fprintf(stderr, "twinsift-cli: cannot write to standard output: %s\n", strerror(errno));
+    return status == 0 ? 1 : status;
+}
+
 int runRemove(RemoveSettings& s) {
+    // A reader that went away is a failed write (exit 1), never a death part-way.
+    signal(SIGPIPE, SIG_IGN);
     if (!applyScanSettings(s.scan)) return 2;
     int64_t destType = TWPreference::shared().destType();
     if (s.to == "trash") destType = TWDestTypeTrash;
@@ -131,6 +173,16 @@ int runRemove(RemoveSettings& s) {
     if (destType != TWDestTypeMoveToFolder && !s.dest.empty()) {
         fprintf(stderr, "twinsift-cli: --dest is only for --to move\nRun 'twinsift-cli remove --help'.\n");
         return 2;
+    }
+    if (destType == TWDestTypeMoveToFolder) {
+        // Moved there, the copies would stay among the files scanned.
+        if (auto folder = TWMoveDestination::scannedFolderHolding(s.dest, s.scan.folders)) {
+            fprintf(stderr,
+                    "twinsift-cli: the destination %s is inside the scanned folder %s; choose a folder outside the "
+                    "scanned folders. Nothing was moved.\n",
+                    printablePath(s.dest).c_str(), printablePath(*folder).c_str());
+            return 2;
+        }
     }
     const bool nameMode = TWPreference::shared().searchMode() == TWSearchModeName;
 
@@ -153,13 +205,22 @@ int runRemove(RemoveSettings& s) {
                 if (file->isChecked()) checkedSizes[file->filePath()] = file->fileSize();
 
     if (s.scan.json)
-        printJson(stdout, planned, scan.counters, false);
+        printJson(stdout, planned, scan.counters, false, false);
     else
         printText(stdout, planned, scan.counters, false);
-    fflush(stdout);
+    // Nothing is removed that the list did not show.
+    if (!outputWritten()) {
+        fprintf(stderr, "twinsift-cli: cannot write the list of copies to standard output (%s); nothing was removed.\n",
+                strerror(errno));
+        return 1;
+    }
+    RemovalSummary summary;
+    summary.destination = destinationName(destType);
+    if (destType == TWDestTypeMoveToFolder) summary.folder = s.dest;
     if (count == 0) {
         fprintf(stderr, "Nothing to remove.\n");
-        return 0;
+        summary.outcome = "nothing-to-remove";
+        return endRemove(s, summary, 0);
     }
     std::string where = destinationText(destType);
     if (destType == TWDestTypeMoveToFolder) where += printablePath(s.dest);
@@ -169,15 +230,23 @@ int runRemove(RemoveSettings& s) {
         fprintf(stderr, "Warning: files were matched by name and size only; their contents were not compared.\n");
     if (s.dryRun) {
         fprintf(stderr, "Dry run: nothing was changed.\n");
-        return 0;
+        summary.outcome = "dry-run";
+        return endRemove(s, summary, 0);
     }
     if (!s.yes) {
         bool noTerminal = false;
-        if (!confirm("Remove these " + std::to_string(count) + " files?", &noTerminal)) {
+        const bool yes = confirm("Remove these " + std::to_string(count) + " files?", &noTerminal);
+        if (interruptCount() > 0) {  // Ctrl-C at the prompt
+            fprintf(stderr, "\nInterrupted: nothing was removed.\n");
+            summary.outcome = "interrupted";
+            return endRemove(s, summary, 130);
+        }
+        if (!yes) {
             fprintf(stderr, noTerminal ? "twinsift-cli: no terminal to confirm on; run with --yes to remove without "
                                          "asking. Nothing was removed.\n"
                                        : "Nothing was removed.\n");
-            return noTerminal ? 2 : 0;
+            summary.outcome = noTerminal ? "no-terminal" : "declined";
+            return endRemove(s, summary, noTerminal ? 2 : 0);
         }
     }
 
@@ -187,9 +256,9 @@ int runRemove(RemoveSettings& s) {
     options.destType = destType;
     options.waitForOtherRemoval = !s.noWait;
     auto run = TWRemovalRun::create(std::make_shared<TWManagerRemovalSource>(manager), progress, options);
+    int seen = interruptCount();  // before start(): a signal while it starts counts
     run->start();
     auto& queue = tw::MainQueue::shared();
-    int seen = interruptCount();
     while (!run->isFinished()) {
         queue.runUntil([&] { return run->isFinished() || interruptCount() != seen; }, std::chrono::hours(24));
         if (interruptCount() != seen) {
@@ -204,23 +273,22 @@ int runRemove(RemoveSettings& s) {
                 outcome.otherRemovalRunning ? "twinsift-cli: another removal is running; nothing was removed.\n"
                                             : "twinsift-cli: cannot take the removal lock (%s); nothing was removed.\n",
                 outcome.notStarted.c_str());
-        return outcome.otherRemovalRunning ? 2 : 1;
+        summary.outcome = outcome.otherRemovalRunning ? "another-removal-running" : "not-started";
+        return endRemove(s, summary, outcome.otherRemovalRunning ? 2 : 1);
     }
     uint64_t failedBytes = 0;
     for (const auto& failure : outcome.failures)
         if (auto it = checkedSizes.find(failure.path); it != checkedSizes.end()) failedBytes += it->second;
     const uint64_t handledBytes = bytes - run->remainingBytes();
-    const uint64_t freed = handledBytes > failedBytes ? handledBytes - failedBytes : 0;
-    printf("%s %llu files, %s %s; %llu failed.%s\n", destType == TWDestTypeMoveToFolder ? "Moved" : "Removed",
-           static_cast<unsigned long long>(outcome.disposed), TWFileUtility::stringWithSize(freed).c_str(),
-           destType == TWDestTypeMoveToFolder ? "moved out of the scanned folders" : "freed",
-           static_cast<unsigned long long>(outcome.failed),
-           outcome.cancelled ? " Cancelled: the files not reached were left alone." : "");
+    summary.outcome = "removed";
+    summary.removed = outcome.disposed;
+    summary.failed = outcome.failed;
+    summary.bytesFreed = handledBytes > failedBytes ? handledBytes - failedBytes : 0;
+    summary.cancelled = outcome.cancelled;
+    summary.failures = outcome.failures;
     for (const auto& failure : outcome.failures)
         fprintf(stderr, "failed: %s: %s\n", printablePath(failure.path).c_str(), failure.reason.c_str());
-    fflush(stdout);
-    if (outcome.cancelled) return 130;
-    return outcome.failed > 0 ? 1 : 0;
+    return endRemove(s, summary, outcome.cancelled ? 130 : outcome.failed > 0 ? 1 : 0);
 }
 
 }  // namespace
@@ -234,7 +302,12 @@ Runner addRemoveCommand(CLI::App& app) {
         "files keeps one copy); --include-similar acts on the groups as the scan marked them. A copy is removed "
         "only while another copy with the same content is still in place, and only one removal runs at a time: "
         "another waits for it (or, with --no-wait, exits with status 2). Prints what was removed, the bytes "
-        "freed and how many files failed; any failure gives exit status 1.");
+        "freed and how many files failed; any failure gives exit status 1. With --json the list and the summary "
+        "(every failure with its path and reason) are one JSON document. Nothing is removed when the list "
+        "cannot be written to standard output (exit status 1), when the prompt is interrupted (130), or when "
+        "--dest lies inside a scanned folder (2). Ctrl-C, SIGTERM and SIGHUP stop after the current file; a "
+        "second one ends at once, and a file being copied to another file system is never left under its "
+        "name half-written.");
     auto s = std::make_shared<RemoveSettings>();
     addScanOptions(cmd, s->scan);
     cmd->add_option("--to", s->to, "Where the copies go: trash, delete (permanently) or move (into --dest); "

@@ -61,12 +61,19 @@ void putJsonString(FILE* out, const std::string& text) {
     fwrite(quoted.data(), 1, quoted.size(), out);
 }
 
+// A path as "path" (invalid UTF-8 replaced) followed, when the path is not UTF-8, by
+// ,"pathBase64" with its exact bytes.
+void putJsonPath(FILE* out, const std::string& path) {
+    putJsonString(out, path);
+    if (!isValidUtf8(path)) fprintf(out, ",\"pathBase64\":\"%s\"", base64(path).c_str());
+}
+
 }  // namespace
 
 // Written as it goes: a tree of the whole result would cost more memory than the scan
 // that found it.
 void printJson(FILE* out, const std::vector<PrintedCategory>& categories, const ScanCounters& counters,
-               bool interrupted) {
+               bool interrupted, bool close) {
     const auto number = [out](uint64_t value) { fprintf(out, "%llu", static_cast<unsigned long long>(value)); };
     const auto boolean = [out](bool value) { fputs(value ? "true" : "false", out); };
     fputs("{\"counters\":{\"filesScanned\":", out);
@@ -114,7 +121,29 @@ void printJson(FILE* out, const std::vector<PrintedCategory>& categories, const 
     }
     fputs("],\"interrupted\":", out);
     boolean(interrupted);
-    fputs("}\n", out);
+    if (close) fputs("}\n", out);
+}
+
+void printJsonRemoval(FILE* out, const RemovalSummary& summary) {
+    fputs(",\"removal\":{\"outcome\":", out);
+    putJsonString(out, summary.outcome);
+    fputs(",\"destination\":", out);
+    putJsonString(out, summary.destination);
+    if (!summary.folder.empty()) {
+        fputs(",\"folder\":", out);
+        putJsonString(out, summary.folder);
+    }
+    fprintf(out, ",\"removed\":%llu,\"failed\":%llu,\"bytesFreed\":%llu,\"cancelled\":%s,\"failures\":[",
+            static_cast<unsigned long long>(summary.removed), static_cast<unsigned long long>(summary.failed),
+            static_cast<unsigned long long>(summary.bytesFreed), summary.cancelled ? "true" : "false");
+    for (size_t i = 0; i < summary.failures.size(); ++i) {
+        fputs(i == 0 ? "{\"path\":" : ",{\"path\":", out);
+        putJsonPath(out, summary.failures[i].path);
+        fputs(",\"reason\":", out);
+        putJsonString(out, summary.failures[i].reason);
+        fputc('}', out);
+    }
+    fputs("]}}\n", out);
 }
 
 }  // namespace twcli

@@ -1,6 +1,9 @@
 // twinsift-cli scan [OPTIONS] FOLDER...: scans, marks the copies by the settings'
 // rules, and prints the result.
 
+#include <cerrno>
+#include <cstring>
+
 #include "Commands.h"
 #include "ScanSession.h"
 #include "TWCategoryFiles.h"
@@ -27,7 +30,10 @@ Runner addScanCommand(CLI::App& app) {
             printJson(stdout, categories, outcome.counters, outcome.interrupted);
         else
             printText(stdout, categories, outcome.counters, outcome.interrupted);
-        fflush(stdout);
+        if (fflush(stdout) != 0 || ferror(stdout)) {
+            fprintf(stderr, "twinsift-cli: cannot write to standard output: %s\n", strerror(errno));
+            return 1;
+        }
         return outcome.interrupted ? 130 : 0;
     };
 }

@@ -190,9 +190,9 @@ ScanOutcome runScan(const ScanSettings& s) {
         finished = true;
     });
 
+    int seenInterrupts = interruptCount();
     engine->searchRootPaths(s.folders);
     engine->startSearch();
-    int seenInterrupts = interruptCount();
     while (!finished) {
         queue.runUntil([&] { return finished || interruptCount() != seenInterrupts; }, std::chrono::hours(24));
         if (interruptCount() != seenInterrupts) {

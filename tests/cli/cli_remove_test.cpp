@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <set>
 
 #include "CliProcess.h"
 #include "CliRunner.h"
@@ -85,6 +86,110 @@ TEST_F(CliRemove, SigtermOrSighupWhileWaitingEndsWithoutRemovingAnything) {
         EXPECT_EQ(cli.wait(), 130) << cli.err;
         EXPECT_TRUE(bothThere());
     }
+}
+
+TEST_F(CliRemove, JsonIsOneDocumentWithTheSummaryAndEveryFailure) {
+    const std::string third = tree.write("c/third.txt", "the same content");
+    const std::string notAFolder = config.write("not-a-folder", "x");  // every move into it fails
+    auto r = runCli({"remove", "--json", "--quiet", "--to", "move", "--dest", notAFolder, "--yes", tree.path()}, env());
+    EXPECT_EQ(r.exitStatus, 1) << r.err;
+    json document = json::parse(r.out);  // throws on anything beside the one document
+    const json& removal = document["removal"];
+    EXPECT_EQ(removal["outcome"], "removed");
+    EXPECT_EQ(removal["removed"], 0);
+    EXPECT_EQ(removal["failed"], 2);
+    EXPECT_EQ(removal["cancelled"], false);
+    std::set<std::string> failed;
+    for (const auto& failure : removal["failures"]) {
+        failed.insert(failure["path"].get<std::string>());
+        EXPECT_FALSE(failure["reason"].get<std::string>().empty());
+    }
+    EXPECT_EQ(failed.size(), 2u);
+    for (const auto& path : {kept, copy, third}) EXPECT_TRUE(exists(path));
+    EXPECT_EQ(document["categories"][0]["groups"][0]["files"].size(), 3u) << "the listing is in the same document";
+
+    r = runCli({"remove", "--json", "--quiet", "--to", "delete", "--yes", tree.path()}, env());
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    document = json::parse(r.out);
+    EXPECT_EQ(document["removal"]["removed"], 2);
+    EXPECT_EQ(document["removal"]["bytesFreed"], 2 * std::string("the same content").size());
+    EXPECT_TRUE(document["removal"]["failures"].empty());
+
+    r = runCli({"remove", "--json", "--quiet", "--to", "delete", "--yes", tree.path()}, env());
+    EXPECT_EQ(json::parse(r.out)["removal"]["outcome"], "nothing-to-remove");
+}
+
+TEST_F(CliRemove, AListingThatCannotBeWrittenExitsOneAndRemovesNothing) {
+    for (bool json : {false, true})
+        for (bool closed : {false, true}) {
+            SCOPED_TRACE(std::string(json ? "json" : "text") + (closed ? ", closed" : ", /dev/full"));
+            std::vector<std::string> args = {"remove", "--quiet", "--to", "delete", "--yes", tree.path()};
+            if (json) args.push_back("--json");
+            auto s = spawn(args);
+            s.closedStdout = closed;
+            s.stdoutPath = closed ? "" : "/dev/full";
+            CliProcess cli(s);
+            EXPECT_EQ(cli.wait(), 1) << cli.err;
+            EXPECT_NE(cli.err.find("nothing was removed"), std::string::npos) << cli.err;
+            EXPECT_TRUE(bothThere());
+        }
+    auto s = spawn({"scan", "--quiet", tree.path()});
+    s.stdoutPath = "/dev/full";
+    CliProcess scan(s);
+    EXPECT_EQ(scan.wait(), 1) << "scan, too, says when its result was not written";
+}
+
+TEST_F(CliRemove, CtrlCOrASignalAtThePromptExits130AndRemovesNothing) {
+    for (int signal : {0, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        auto s = spawn({"remove", "--quiet", "--to", "delete", tree.path()});
+        s.terminal = true;
+        CliProcess cli(s);
+        ASSERT_TRUE(cli.waitForTerminal("[y/N]")) << cli.err << cli.terminal;
+        signal == 0 ? cli.type("\x03") : cli.signal(signal);
+        EXPECT_EQ(cli.wait(), 130) << cli.err;
+        EXPECT_NE(cli.err.find("Interrupted: nothing was removed."), std::string::npos) << cli.err;
+        EXPECT_TRUE(bothThere());
+    }
+    // And the answer still works.
+    auto s = spawn({"remove", "--quiet", "--to", "delete", tree.path()});
+    s.terminal = true;
+    CliProcess cli(s);
+    ASSERT_TRUE(cli.waitForTerminal("[y/N]"));
+    cli.type("y\n");
+    EXPECT_EQ(cli.wait(), 0) << cli.err;
+    EXPECT_TRUE(oneLeft());
+}
+
+TEST_F(CliRemove, ADestinationInsideAScannedFolderIsRefusedBeforeTheScan) {
+    twtest::TempDir outside;
+    const std::string linkIntoTree = outside.symlink(tree / "b", "into-tree");
+    const std::string linkToTree = outside.symlink(tree.path(), "tree-link");
+    struct Case {
+        std::string dest;
+        std::string scanned;
+    } cases[] = {
+        {tree / "a/new/deeper", tree.path()},  // does not exist yet
+        {tree.path(), tree.path()},
+        {linkIntoTree, tree.path()},   // a link that leads inside
+        {tree / "a/new", linkToTree},  // the scanned folder given as a link
+        {outside / "x/../../" + fs::path(tree.path()).filename().string() + "/a", tree.path()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dest);
+        auto r = runCli({"remove", "--to", "move", "--dest", c.dest, "--yes", c.scanned}, env());
+        EXPECT_EQ(r.exitStatus, 2) << r.err;
+        EXPECT_NE(r.err.find("is inside the scanned folder"), std::string::npos) << r.err;
+        EXPECT_TRUE(r.out.empty()) << "refused before the scan";
+        EXPECT_TRUE(bothThere());
+        EXPECT_FALSE(exists(tree / "a/new"));
+    }
+    // Beside the scanned folder is fine, even when its name starts the same way.
+    auto r =
+        runCli({"remove", "--quiet", "--to", "move", "--dest", tree.path() + "-moved", "--yes", tree.path()}, env());
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_TRUE(oneLeft());
+    fs::remove_all(tree.path() + "-moved");
 }
 
 }  // namespace
