@@ -5,6 +5,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -23,7 +25,10 @@
 #include "TWManagerRemovalSource.h"
 #include "TWMoveDestination.h"
 #include "TWPreference.h"
+#include "TWRemovalReview.h"
 #include "TWRemovalRun.h"
+
+extern char** environ;
 
 namespace twcli {
 
@@ -37,6 +42,7 @@ struct RemoveSettings {
     bool dryRun = false;
     bool includeSimilar = false;
     bool noWait = false;
+    bool allowDifferentContent = false;
 };
 
 int32_t ruleFor(TWCategory category) {
@@ -69,6 +75,22 @@ std::vector<PrintedCategory> plannedGroups(const std::vector<std::shared_ptr<TWC
         out.push_back(std::move(printed));
     }
     return out;
+}
+
+// For the fault tests of the removal: the program named by TWINSIFT_TEST_BEFORE_ACT
+// runs with each file's path right before that file is acted on, and is waited for.
+std::function<void(const std::string&)> beforeActHook() {
+    const char* program = getenv("TWINSIFT_TEST_BEFORE_ACT");
+    if (!program || !*program) return {};
+    return [program = std::string(program)](const std::string& path) {
+        std::string arg0 = program, arg1 = path;
+        char* argv[] = {arg0.data(), arg1.data(), nullptr};
+        pid_t pid = 0;
+        if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) != 0) return;
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    };
 }
 
 // Asks on the terminal; false when there is none, the answer is not yes, or a signal
@@ -192,6 +214,13 @@ int runRemove(RemoveSettings& s) {
         return 130;
     }
     if (!s.includeSimilar) keepExactDuplicatesOnly(scan.result);
+    // Name mode matched by name and size: compare the contents before asking. A
+    // permanent deletion leaves the files that differ alone unless allowed.
+    const uint64_t merelySimilar = s.includeSimilar ? TWRemovalReview::numberOfMerelySimilarChecked(scan.result) : 0;
+    std::vector<TWRemovalReview::Differing> differing;
+    if (nameMode) differing = TWRemovalReview::checkedDifferingFromKept(scan.result);
+    const bool onlyIdentical = nameMode && destType == TWDestTypeDeletePermanently && !s.allowDifferentContent;
+    if (onlyIdentical) TWRemovalReview::leaveAlone(differing);
     auto& manager = TWDuplicateFilesManager::shared();
     manager.updateDuplicateFiles(scan.result);
 
@@ -205,7 +234,7 @@ int runRemove(RemoveSettings& s) {
                 if (file->isChecked()) checkedSizes[file->filePath()] = file->fileSize();
 
     if (s.scan.json)
-        printJson(stdout, planned, scan.counters, false, false);
+        printJson(stdout, planned, scan.counters, false, scan.notes, false);
     else
         printText(stdout, planned, scan.counters, false);
     // Nothing is removed that the list did not show.
@@ -214,24 +243,37 @@ int runRemove(RemoveSettings& s) {
                 strerror(errno));
         return 1;
     }
+    if (nameMode && !differing.empty()) {
+        fprintf(stderr, "%zu checked files differ in content from the file kept in their group (matched by name).\n",
+                differing.size());
+        if (onlyIdentical) {
+            for (const auto& file : differing)
+                fprintf(stderr, "left alone (other content): %s\n", printablePath(file.file->filePath()).c_str());
+            fprintf(stderr, "They are left alone; --allow-different-content deletes them too.\n");
+        }
+    }
+    if (merelySimilar > 0)
+        fprintf(stderr, "%llu of the checked files are only similar to the images kept, not identical copies.\n",
+                static_cast<unsigned long long>(merelySimilar));
+    printNotes(stderr, scan.notes);
+    // Paths that could not be read make the status 1, as for scan, whatever the removal did.
+    const int unreadStatus = scan.notes.skippedCount > 0 ? 1 : 0;
     RemovalSummary summary;
     summary.destination = destinationName(destType);
     if (destType == TWDestTypeMoveToFolder) summary.folder = s.dest;
     if (count == 0) {
         fprintf(stderr, "Nothing to remove.\n");
         summary.outcome = "nothing-to-remove";
-        return endRemove(s, summary, 0);
+        return endRemove(s, summary, unreadStatus);
     }
     std::string where = destinationText(destType);
     if (destType == TWDestTypeMoveToFolder) where += printablePath(s.dest);
     fprintf(stderr, "%llu files (%s) will be %s.\n", static_cast<unsigned long long>(count),
             TWFileUtility::stringWithSize(bytes).c_str(), where.c_str());
-    if (nameMode)
-        fprintf(stderr, "Warning: files were matched by name and size only; their contents were not compared.\n");
     if (s.dryRun) {
         fprintf(stderr, "Dry run: nothing was changed.\n");
         summary.outcome = "dry-run";
-        return endRemove(s, summary, 0);
+        return endRemove(s, summary, unreadStatus);
     }
     if (!s.yes) {
         bool noTerminal = false;
@@ -255,6 +297,8 @@ int runRemove(RemoveSettings& s) {
     auto options = TWRemovalRun::optionsFromPreferences(s.dest);
     options.destType = destType;
     options.waitForOtherRemoval = !s.noWait;
+    options.onlyIdentical = onlyIdentical;
+    options.beforeAct = beforeActHook();
     auto run = TWRemovalRun::create(std::make_shared<TWManagerRemovalSource>(manager), progress, options);
     int seen = interruptCount();  // before start(): a signal while it starts counts
     run->start();
@@ -288,7 +332,7 @@ int runRemove(RemoveSettings& s) {
     summary.failures = outcome.failures;
     for (const auto& failure : outcome.failures)
         fprintf(stderr, "failed: %s: %s\n", printablePath(failure.path).c_str(), failure.reason.c_str());
-    return endRemove(s, summary, outcome.cancelled ? 130 : outcome.failed > 0 ? 1 : 0);
+    return endRemove(s, summary, outcome.cancelled ? 130 : outcome.failed > 0 ? 1 : unreadStatus);
 }
 
 }  // namespace
@@ -299,15 +343,17 @@ Runner addRemoveCommand(CLI::App& app) {
         "Scan the FOLDERs as 'scan' does, list the copies that will be removed, ask for confirmation on the "
         "terminal, then move them to the Trash, delete them, or move them into a folder. By default only exact "
         "duplicates are removed (files that are merely similar images are kept, and every group of identical "
-        "files keeps one copy); --include-similar acts on the groups as the scan marked them. A copy is removed "
-        "only while another copy with the same content is still in place, and only one removal runs at a time: "
-        "another waits for it (or, with --no-wait, exits with status 2). Prints what was removed, the bytes "
-        "freed and how many files failed; any failure gives exit status 1. With --json the list and the summary "
-        "(every failure with its path and reason) are one JSON document. Nothing is removed when the list "
-        "cannot be written to standard output (exit status 1), when the prompt is interrupted (130), or when "
-        "--dest lies inside a scanned folder (2). Ctrl-C, SIGTERM and SIGHUP stop after the current file; a "
-        "second one ends at once, and a file being copied to another file system is never left under its "
-        "name half-written.");
+        "files keeps one copy); --include-similar acts on the groups as the scan marked them. A file is removed "
+        "only while it is still the file the scan saw and, right before the act, a kept file of its group still has "
+        "its content (a merely similar image or a file matched by name: while a kept file of its group is still the "
+        "file the scan saw). In name mode the contents are compared first; --to delete leaves files with other "
+        "content alone unless --allow-different-content is given. Only one removal runs at a time: another waits "
+        "for it (or, with --no-wait, exits with status 2). Prints what was removed, the bytes freed and how many "
+        "files failed; any failure gives exit status 1. With --json the list and the summary (every failure with "
+        "its path and reason) are one JSON document. Nothing is removed when the list cannot be written to "
+        "standard output (exit status 1), when the prompt is interrupted (130), or when --dest lies inside a "
+        "scanned folder (2). Ctrl-C, SIGTERM and SIGHUP stop after the current file; a second one ends at once, "
+        "and a file being copied to another file system is never left under its name half-written.");
     auto s = std::make_shared<RemoveSettings>();
     addScanOptions(cmd, s->scan);
     cmd->add_option("--to", s->to, "Where the copies go: trash, delete (permanently) or move (into --dest); "
@@ -320,6 +366,8 @@ Runner addRemoveCommand(CLI::App& app) {
                   "Also remove images that are only similar, as the scan marked them");
     cmd->add_flag("--no-wait", s->noWait,
                   "When another removal is running, exit with status 2 instead of waiting for it");
+    cmd->add_flag("--allow-different-content", s->allowDifferentContent,
+                  "In name mode, let --to delete remove files whose content differs from the kept file");
     return [s]() { return runRemove(*s); };
 }
 

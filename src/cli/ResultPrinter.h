@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "TWRemovalProgress.h"
+#include "TWScanReport.h"
 
 class TWCategoryFiles;
 class TWDuplicateFile;
@@ -21,6 +22,13 @@ struct ScanCounters {
     uint64_t duplicateBytes = 0;
 };
 
+// What a scan skipped for an error (all counted, the first ones named) and its notices.
+struct ScanNotes {
+    uint64_t skippedCount = 0;
+    std::vector<TWScanReport::Entry> skipped;
+    std::vector<TWScanReport::Entry> notices;
+};
+
 // One category's groups as printed (the whole result, or the exact-only view).
 struct PrintedCategory {
     std::shared_ptr<TWCategoryFiles> container;
@@ -31,7 +39,10 @@ void printText(FILE* out, const std::vector<PrintedCategory>& categories, const 
                bool interrupted);
 // `close` false leaves the document open for printJsonRemoval to end.
 void printJson(FILE* out, const std::vector<PrintedCategory>& categories, const ScanCounters& counters,
-               bool interrupted, bool close = true);
+               bool interrupted, const ScanNotes& notes = {}, bool close = true);
+// The notices and the skipped paths, one line each, then how many paths could not be
+// read (standard error).
+void printNotes(FILE* out, const ScanNotes& notes);
 
 // How a removal ended, as remove prints it.
 struct RemovalSummary {

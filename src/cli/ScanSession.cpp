@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -58,6 +59,15 @@ std::string absolute(const std::string& path) {
     return path;
 }
 
+// While whole files are read to compare them: how far, so that a long read of a huge
+// file never looks like a hang.
+std::string readingText(const TWSearchDuplicateFiles& engine) {
+    const TWReadControl::Progress reading = engine.digestProgress();
+    if (reading.files == 0) return {};
+    return "; reading " + TWFileUtility::stringWithSize(std::min(reading.bytesRead, reading.bytesTotal)) + " of " +
+           TWFileUtility::stringWithSize(reading.bytesTotal);
+}
+
 class ProgressLine {
 public:
     explicit ProgressLine(bool enabled) : enabled_(enabled) {}
@@ -66,10 +76,10 @@ public:
         auto now = std::chrono::steady_clock::now();
         if (!force && now - last_ < std::chrono::milliseconds(100)) return;
         last_ = now;
-        fprintf(stderr, "\r\033[KScanning: %llu files scanned, %llu duplicates found, %s",
+        fprintf(stderr, "\r\033[KScanning: %llu files scanned, %llu duplicates found, %s%s",
                 static_cast<unsigned long long>(engine.numberOfSearchFiles()),
                 static_cast<unsigned long long>(engine.numberOfDuplicateFiles()),
-                TWFileUtility::stringWithSize(engine.sizeOfDuplicateFiles()).c_str());
+                TWFileUtility::stringWithSize(engine.sizeOfDuplicateFiles()).c_str(), readingText(engine).c_str());
         fflush(stderr);
         shown_ = true;
     }
@@ -194,7 +204,10 @@ ScanOutcome runScan(const ScanSettings& s) {
     engine->searchRootPaths(s.folders);
     engine->startSearch();
     while (!finished) {
-        queue.runUntil([&] { return finished || interruptCount() != seenInterrupts; }, std::chrono::hours(24));
+        // Woken now and then to redraw the line while one long read sends no progress.
+        queue.runUntil([&] { return finished || interruptCount() != seenInterrupts; },
+                       std::chrono::milliseconds(250));
+        line.update(*engine);
         if (interruptCount() != seenInterrupts) {
             seenInterrupts = interruptCount();
             outcome.interrupted = true;
@@ -205,6 +218,8 @@ ScanOutcome runScan(const ScanSettings& s) {
     line.clear();
     outcome.counters = {engine->numberOfSearchFiles(), engine->numberOfDuplicateFiles(),
                         engine->sizeOfDuplicateFiles()};
+    const TWScanReport& report = engine->scanReport();
+    outcome.notes = {report.numberOfSkippedPaths(), report.skippedPaths(), report.notices()};
     return outcome;
 }
 

@@ -42,6 +42,7 @@ bool applyScanSettings(ScanSettings& settings);
 struct ScanOutcome {
     std::vector<std::shared_ptr<TWCategoryFiles>> result;
     ScanCounters counters;
+    ScanNotes notes;
     bool interrupted = false;
 };
 

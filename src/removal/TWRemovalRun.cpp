@@ -16,6 +16,7 @@
 #include "TWCleanMediaLibraryGuide.h"
 #include "TWFileRemoval.h"
 #include "TWMediaObjectUtility.h"
+#include "TWPackageTree.h"
 #include "TWPreference.h"
 #include "TWPreferenceTypes.h"
 
@@ -33,6 +34,7 @@ TWRemovalRun::Options TWRemovalRun::optionsFromPreferences(const std::string& fo
     Options options;
     options.destType = TWPreference::shared().destType();
     options.searchMode = TWPreference::shared().searchMode();
+    options.verifyFullContent = TWPreference::shared().verifyFullContent();
     options.folder = folder;
     return options;
 }
@@ -104,7 +106,8 @@ void TWRemovalRun::work(const std::shared_ptr<TWRemovalLock>& lock, const tw::St
         for (const auto& container : containers)
             if (container)
                 for (auto& group : container->duplicateFilesIncludingSimilar()) groups.push_back(std::move(group));
-        keptCopies_ = TWKeptCopies::snapshotOfGroups(groups, options_.searchMode);
+        keptCopies_ = TWKeptCopies::snapshotOfGroups(
+            groups, {options_.searchMode, options_.onlyIdentical, options_.verifyFullContent});
         std::vector<TWKeptCopies::FilePtr> checked;
         std::unordered_set<const TWFileUtility*> listed;
         for (const auto& group : groups)
@@ -193,23 +196,51 @@ tw::Status TWRemovalRun::handOverLibraryItem(const TWFileUtility& file, bool* is
 }
 
 tw::Status TWRemovalRun::disposeOfPlainFile(const TWFileUtility& file) {
-    std::optional<TWKeptCopies::Identity> verified;
-    tw::Status status = keptCopies_.mayDispose(file, &verified);
-    if (status && verified) {
-        struct stat now {};
-        if (::lstat(file.filePath().c_str(), &now) != 0 || now.st_dev != verified->device ||
-            now.st_ino != verified->inode)
-            status = tw::Status::failure(file.filePath(), "it was replaced while it was checked");
+    std::optional<TWKeptCopies::Verified> verified;
+    // Some files are never removed or moved, whatever their mark says.
+    if (file.refusesRemoval()) {
+        tw::log("Left file(%s) in place: %s", file.filePath().c_str(), file.removalRefusalReason().c_str());
+        return tw::Status::failure(file.filePath(), file.removalRefusalReason());
     }
+    tw::Status status = keptCopies_.mayDispose(file, &verified);
+    if (status && options_.beforeAct) {
+        options_.beforeAct(file.filePath());
+        status = keptCopies_.mayDispose(file, &verified);
+    }
+    if (status && !verified) status = tw::Status::failure(file.filePath(), "it was not verified");
     if (!status) {
         tw::log("Left file(%s) in place: %s", file.filePath().c_str(), status.reason.c_str());
         return status;
     }
+    return actOn(file, *verified);
+}
+
+namespace {
+
+// Whether the item at `path` is the one that was verified. A rename changes an item's
+// change time, so an item set aside is judged by the rest of its stamp, and a package
+// by its tree as well.
+bool isVerifiedItem(const std::string& path, const TWKeptCopies::Verified& verified, bool setAside) {
+    std::optional<TWFileStamp> now = TWFileStamp::ofPath(path);
+    if (!now) return false;
+    if (setAside) now->changeTimeNs = verified.stamp.changeTimeNs;
+    if (!(*now == verified.stamp)) return false;
+    return !verified.tree || TWPackageTree::digestOf(path) == verified.tree;
+}
+
+}  // namespace
+
+tw::Status TWRemovalRun::actOn(const TWFileUtility& file, const TWKeptCopies::Verified& verified) {
+    if (options_.destType == TWDestTypeDeletePermanently)
+        return TWFileRemoval::removedFileDirect(
+            file, [&](const std::string& aside) { return isVerifiedItem(aside, verified, true); });
+    if (!isVerifiedItem(file.filePath(), verified, false)) {
+        tw::log("Left file(%s) in place: it changed just before its removal", file.filePath().c_str());
+        return tw::Status::failure(file.filePath(), "it changed just before its removal");
+    }
     switch (options_.destType) {
         case TWDestTypeMoveToFolder:
             return TWFileRemoval::moveFile(file, options_.folder, options_.move);
-        case TWDestTypeDeletePermanently:
-            return TWFileRemoval::removedFileDirect(file);
         case TWDestTypeTrash:
             return TWFileRemoval::removedFileToTrash(file);
         default:

@@ -6,6 +6,11 @@
 // Every file is first checked against a snapshot of the files that stay (TWKeptCopies:
 // the last copy is never removed), then trashed, deleted or moved into a folder by
 // TWFileRemoval, or, for a library item, handed to its library's application by script.
+// Between the check and the act lies the hook `beforeAct` (tests use it to change the
+// files at exactly that moment); after it the check is made again, and the act makes
+// sure it deals with the file that was checked: a deletion first sets the file aside
+// under a private name and judges it there (TWFileRemoval), a move or a trash compares
+// its stamp right before.
 // All disk work happens with no lock of the results held: the run lists the checked
 // files first, disposes of them, and only then lets the results drop them through the
 // source's walk, so that the views never wait for a copy or a Trash.
@@ -24,6 +29,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -41,10 +47,19 @@ public:
         int64_t destType = 0;    // TWDestType
         std::string folder;      // the destination of TWDestTypeMoveToFolder
         int64_t searchMode = 0;  // TWSearchMode the results were found with
+        // Name mode: only files whose content a kept file of their group has at the
+        // moment of the act go; the others stay and count as failed.
+        bool onlyIdentical = false;
+        // Packages group by whole trees (TWPreference::verifyFullContent); else by
+        // bundle identity.
+        bool verifyFullContent = true;
         TWFolderMove::Options move;
         bool waitForOtherRemoval = true;  // false: end at once when another removal runs
+        // Called on the worker thread with the path of each file that passed its check,
+        // right before it is acted on; the check is then made again.
+        std::function<void(const std::string& path)> beforeAct;
     };
-    // destType and searchMode from the preference store; main thread.
+    // destType, searchMode and verifyFullContent from the preference store; main thread.
     static Options optionsFromPreferences(const std::string& folder);
 
     static std::shared_ptr<TWRemovalRun> create(std::shared_ptr<TWRemovalSource> source,
@@ -78,6 +93,7 @@ private:
     // The per-file step: counters, the disposal, the progress report.
     void disposeOf(const TWKeptCopies::FilePtr& file);
     tw::Status disposeOfPlainFile(const TWFileUtility& file);
+    tw::Status actOn(const TWFileUtility& file, const TWKeptCopies::Verified& verified);
     tw::Status handOverLibraryItem(const TWFileUtility& file, bool* isLibraryItem);
     void postProgress();
 
