@@ -85,6 +85,13 @@ void putJsonString(FILE* out, const std::string& text) {
     fwrite(quoted.data(), 1, quoted.size(), out);
 }
 
+// A path as "path" (invalid UTF-8 replaced) followed, when the path is not UTF-8, by
+// ,"pathBase64" with its exact bytes.
+void putJsonPath(FILE* out, const std::string& path) {
+    putJsonString(out, path);
+    if (!isValidUtf8(path)) fprintf(out, ",\"pathBase64\":\"%s\"", base64(path).c_str());
+}
+
 }  // namespace
 
 // Written as it goes: a tree of the whole result would cost more memory than the scan
@@ -97,8 +104,7 @@ void putEntries(FILE* out, const std::vector<TWScanReport::Entry>& entries, cons
     fputc('[', out);
     for (size_t i = 0; i < entries.size(); ++i) {
         fputs(i == 0 ? "{\"path\":" : ",{\"path\":", out);
-        putJsonString(out, entries[i].path);
-        if (!isValidUtf8(entries[i].path)) fprintf(out, ",\"pathBase64\":\"%s\"", base64(entries[i].path).c_str());
+        putJsonPath(out, entries[i].path);
         fprintf(out, ",\"%s\":", key);
         putJsonString(out, entries[i].text);
         fputc('}', out);
@@ -122,7 +128,7 @@ void printNotes(FILE* out, const ScanNotes& notes) {
 }
 
 void printJson(FILE* out, const std::vector<PrintedCategory>& categories, const ScanCounters& counters,
-               bool interrupted, const ScanNotes& notes) {
+               bool interrupted, const ScanNotes& notes, bool close) {
     const auto number = [out](uint64_t value) { fprintf(out, "%llu", static_cast<unsigned long long>(value)); };
     const auto boolean = [out](bool value) { fputs(value ? "true" : "false", out); };
     fputs("{\"counters\":{\"filesScanned\":", out);
@@ -187,7 +193,29 @@ void printJson(FILE* out, const std::vector<PrintedCategory>& categories, const 
     }
     fputs("],\"interrupted\":", out);
     boolean(interrupted);
-    fputs("}\n", out);
+    if (close) fputs("}\n", out);
+}
+
+void printJsonRemoval(FILE* out, const RemovalSummary& summary) {
+    fputs(",\"removal\":{\"outcome\":", out);
+    putJsonString(out, summary.outcome);
+    fputs(",\"destination\":", out);
+    putJsonString(out, summary.destination);
+    if (!summary.folder.empty()) {
+        fputs(",\"folder\":", out);
+        putJsonString(out, summary.folder);
+    }
+    fprintf(out, ",\"removed\":%llu,\"failed\":%llu,\"bytesFreed\":%llu,\"cancelled\":%s,\"failures\":[",
+            static_cast<unsigned long long>(summary.removed), static_cast<unsigned long long>(summary.failed),
+            static_cast<unsigned long long>(summary.bytesFreed), summary.cancelled ? "true" : "false");
+    for (size_t i = 0; i < summary.failures.size(); ++i) {
+        fputs(i == 0 ? "{\"path\":" : ",{\"path\":", out);
+        putJsonPath(out, summary.failures[i].path);
+        fputs(",\"reason\":", out);
+        putJsonString(out, summary.failures[i].reason);
+        fputc('}', out);
+    }
+    fputs("]}}\n", out);
 }
 
 }  // namespace twcli

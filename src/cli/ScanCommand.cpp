@@ -1,6 +1,9 @@
 // twinsift-cli scan [OPTIONS] FOLDER...: scans, marks the copies by the settings'
 // rules, and prints the result.
 
+#include <cerrno>
+#include <cstring>
+
 #include "Commands.h"
 #include "ScanSession.h"
 #include "TWCategoryFiles.h"
@@ -28,8 +31,12 @@ Runner addScanCommand(CLI::App& app) {
             printJson(stdout, categories, outcome.counters, outcome.interrupted, outcome.notes);
         else
             printText(stdout, categories, outcome.counters, outcome.interrupted);
-        fflush(stdout);
+        const bool written = fflush(stdout) == 0 && !ferror(stdout);
         printNotes(stderr, outcome.notes);
+        if (!written) {
+            fprintf(stderr, "twinsift-cli: cannot write to standard output: %s\n", strerror(errno));
+            return 1;
+        }
         // As find does: 1 when the scan finished but some paths could not be read.
         if (outcome.interrupted) return 130;
         return outcome.notes.skippedCount > 0 ? 1 : 0;

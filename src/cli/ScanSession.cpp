@@ -12,6 +12,7 @@
 
 #include "Commands.h"
 #include "DefaultsStore.h"
+#include "Interrupts.h"
 #include "MainQueue.h"
 #include "MediaLibraryService.h"
 #include "NotificationCenter.h"
@@ -23,12 +24,6 @@
 namespace twcli {
 
 namespace {
-
-std::atomic<int> gInterrupts{0};
-
-void onInterrupt(int) {
-    if (gInterrupts.fetch_add(1) >= 1) _exit(130);  // the second Ctrl-C ends the process at once
-}
 
 bool fail(const std::string& message) {
     fprintf(stderr, "twinsift-cli: %s\nRun 'twinsift-cli --help' for usage.\n", message.c_str());
@@ -214,10 +209,7 @@ ScanOutcome runScan(const ScanSettings& s) {
     auto& queue = tw::MainQueue::shared();
     queue.adoptCurrentThread();
 
-    struct sigaction action {};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
+    installInterruptHandlers();
 
     TWSearchDuplicateFiles::Options options;
     options.waitForCounts = false;  // the main thread takes the counts in batches
@@ -238,16 +230,16 @@ ScanOutcome runScan(const ScanSettings& s) {
 
     engine->setSearchPhotosLibrary(s.photosLibrary && reportLibraries(MLMediaSourcePhotosIdentifier, "photo"));
     engine->setSearchiTunesLibrary(s.musicLibrary && reportLibraries(MLMediaSourceiTunesIdentifier, "music"));
+    int seenInterrupts = interruptCount();
     engine->searchRootPaths(s.folders);
     engine->startSearch();
-    int seenInterrupts = 0;
     while (!finished) {
         // Woken now and then to redraw the line while one long read sends no progress.
-        queue.runUntil([&] { return finished || gInterrupts.load() != seenInterrupts; },
+        queue.runUntil([&] { return finished || interruptCount() != seenInterrupts; },
                        std::chrono::milliseconds(250));
         line.update(*engine);
-        if (gInterrupts.load() != seenInterrupts) {
-            seenInterrupts = gInterrupts.load();
+        if (interruptCount() != seenInterrupts) {
+            seenInterrupts = interruptCount();
             outcome.interrupted = true;
             engine->stopSearch();
         }

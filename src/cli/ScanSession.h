@@ -49,8 +49,8 @@ struct ScanOutcome {
 };
 
 // Runs one scan of settings.folders on the calling thread's main queue. The first
-// Ctrl-C stops the scan (what was found so far is returned, marked interrupted); a
-// second one ends the process at once with status 130.
+// Ctrl-C (or SIGTERM, SIGHUP) stops the scan (what was found so far is returned, marked
+// interrupted); a second one ends the process at once with status 130 (Interrupts.h).
 ScanOutcome runScan(const ScanSettings& settings);
 
 }  // namespace twcli

@@ -1,5 +1,8 @@
 // twinsift-cli: parses the command line and dispatches to one subcommand.
 
+#include <fcntl.h>
+
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <map>
@@ -8,7 +11,19 @@
 #include "LinuxLibraries.h"
 #include "TWPreference.h"
 
+namespace {
+
+// A standard stream that was closed gets a placeholder on which writes fail: otherwise
+// the next file opened would take its number, and the output would go into that file.
+void guardStandardStreams() {
+    for (int fd = 0; fd <= 2; ++fd)
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) open("/dev/null", O_RDONLY);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    guardStandardStreams();
     setlocale(LC_ALL, "");
     // The backends read the libraries at the locations chosen in the preferences.
     tw::installLinuxLibraries(

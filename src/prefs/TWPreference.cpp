@@ -79,6 +79,26 @@ void updateList(std::mutex& listMutex, const char* key, bool emptyRemovesKey,
     if (!status) tw::log("cannot save setting %s: %s", key, status.message().c_str());
 }
 
+// A size setting as the store's uintValue reads it, from a stored document: a value of
+// another type reads as the default.
+uint64_t storedSize(const Json& stored, const char* key, uint64_t fallback) {
+    auto it = stored.find(key);
+    if (it == stored.end()) return fallback;
+    if (it->is_number_unsigned()) return it->get<uint64_t>();
+    if (it->is_number_integer() && it->get<int64_t>() >= 0) return static_cast<uint64_t>(it->get<int64_t>());
+    return fallback;
+}
+
+// Writes a setting when `condition` holds for the stored values, as one step under the
+// store's lock. False when the condition refused the value; a failed write is logged
+// here and answers true (the value was not refused).
+bool writeSettingIf(const char* key, const Json& value, const tw::DefaultsStore::Condition& condition) {
+    bool written = false;
+    tw::Status status = store().setValueIf(key, value, condition, &written);
+    if (!status) tw::log("cannot save setting %s: %s", key, status.message().c_str());
+    return written || !status;
+}
+
 bool removeIndexes(StringList& list, const std::set<size_t>& indexes) {
     bool removed = false;
     for (auto it = indexes.rbegin(); it != indexes.rend(); ++it) {
@@ -141,7 +161,7 @@ void TWPreference::resetShared() {
 
 TWPreference::TWPreference() : impl_(std::make_unique<Impl>()) {
     impl_->serial = gNextSerial.fetch_add(1);
-    impl_->grants = restorePrivilegeFolders();
+    impl_->refreshGrants();
     impl_->privilegeObserver = tw::NotificationCenter::defaultCenter().addObserver(
         TWPrivilegeChanged, [this](const tw::Notification&) { privilegeChanged(); });
 }
@@ -248,13 +268,14 @@ uint64_t TWPreference::filterMinSize() const {
 }
 
 void TWPreference::setFilterMinSize(uint64_t size) {
-    uint64_t maximum = filterMaxSize();
-    if (size >= maximum) {
+    uint64_t maximum = kDefaultMaxSize;
+    auto belowMaximum = [&](const Json& stored) {
+        maximum = storedSize(stored, kMaxSizeIgnored, kDefaultMaxSize);
+        return size < maximum;
+    };
+    if (!writeSettingIf(kMinSizeIgnored, size, belowMaximum))
         tw::log("filter min size(%lu) over than max size(%lu), ignored", static_cast<unsigned long>(size),
                 static_cast<unsigned long>(maximum));
-        return;
-    }
-    writeSetting(kMinSizeIgnored, size);
 }
 
 uint64_t TWPreference::filterMaxSize() const {
@@ -262,13 +283,14 @@ uint64_t TWPreference::filterMaxSize() const {
 }
 
 void TWPreference::setFilterMaxSize(uint64_t size) {
-    uint64_t minimum = filterMinSize();
-    if (size <= minimum) {
+    uint64_t minimum = 0;
+    auto aboveMinimum = [&](const Json& stored) {
+        minimum = storedSize(stored, kMinSizeIgnored, 0);
+        return size > minimum;
+    };
+    if (!writeSettingIf(kMaxSizeIgnored, size, aboveMinimum))
         tw::log("filter max size(%lu) low than min size(%lu), ignored", static_cast<unsigned long>(size),
                 static_cast<unsigned long>(minimum));
-        return;
-    }
-    writeSetting(kMaxSizeIgnored, size);
 }
 
 bool TWPreference::filterPackage() const {

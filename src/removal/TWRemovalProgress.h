@@ -36,6 +36,10 @@ struct TWRemovalOutcome {
     // still checked (every other file handed to the run left the results).
     uint64_t keptChecked = 0;
     bool cancelled = false;  // the walk ended early at the user's request
+    // Why the run touched nothing, when it could not take the removal lock; empty when
+    // it ran. otherRemovalRunning: another removal held it and the run was not to wait.
+    std::string notStarted;
+    bool otherRemovalRunning = false;
     bool cleanPhotos = false;
     bool cleanItunes = false;
     std::string photosLibraries;  // the applications that took photo items ("Shotwell")
@@ -53,6 +57,9 @@ public:
     // The run begins: show percent 0 and kTWProcessingTitle. The run waits for it, so
     // what it shows is up before the first file.
     virtual void removalDidStart() {}
+    // Another removal is running: the run waits for it before it starts (cancel ends
+    // the wait). Called at most once, before removalDidStart.
+    virtual void removalIsWaiting() {}
     // After every file, without the run waiting; several may arrive at once, each with
     // the newest values.
     virtual void removalDidProgress(double percent, const std::string& title) {}

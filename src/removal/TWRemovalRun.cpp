@@ -2,7 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <chrono>
 #include <map>
+#include <thread>
 #include <unordered_set>
 #include <vector>
 
@@ -50,14 +53,40 @@ TWRemovalRun::TWRemovalRun(PrivateTag, std::shared_ptr<TWRemovalSource> source,
 
 void TWRemovalRun::start() {
     if (started_.exchange(true)) return;  // a run runs once
+    tw::Status status;
+    auto lock = TWRemovalLock::tryLock(&status);
+    if (lock || status.error != EWOULDBLOCK || !options_.waitForOtherRemoval) {
+        begin(std::move(lock), status);
+        return;
+    }
+    progress_->removalIsWaiting();
     auto self = shared_from_this();
-    tw::WorkerPool::background().submit([self] { self->work(); });
+    std::lock_guard<std::mutex> guard(waitMutex_);
+    waiter_ = TWRemovalLock::lockInBackground(
+        [self](std::unique_ptr<TWRemovalLock> held, const tw::Status& s) { self->begin(std::move(held), s); });
 }
 
-void TWRemovalRun::work() {
+void TWRemovalRun::cancel() {
+    isCancelled_.store(true);
+    std::shared_ptr<TWRemovalLock::Waiter> waiter;
+    {
+        std::lock_guard<std::mutex> guard(waitMutex_);
+        waiter = std::move(waiter_);
+    }
+    if (waiter && waiter->abandon())
+        begin(nullptr, tw::Status::failure("", "cancelled while another removal was running", ECANCELED));
+}
+
+void TWRemovalRun::begin(std::unique_ptr<TWRemovalLock> lock, const tw::Status& lockStatus) {
+    auto self = shared_from_this();
+    std::shared_ptr<TWRemovalLock> held = std::move(lock);
+    // The lock goes with the work and is let go when it is over.
+    tw::WorkerPool::background().submit([self, held, lockStatus] { self->work(held, lockStatus); });
+}
+
+void TWRemovalRun::work(const std::shared_ptr<TWRemovalLock>& lock, const tw::Status& lockStatus) {
     std::vector<std::shared_ptr<TWCategoryFiles>> containers;
     tw::MainQueue::shared().postAndWait([&] {
-        isCancelled_.store(false);
         progress_->removalDidStart();
         total_.store(source_->numberOfFilesCheckedToRemoved());
         remainingCount_.store(total_.load());
@@ -65,8 +94,14 @@ void TWRemovalRun::work() {
         containers = source_->allDuplicateFiles();
     });
     outcome_.total = total_.load();
+    if (!lock) {
+        outcome_.notStarted = lockStatus.message();
+        outcome_.otherRemovalRunning = lockStatus.error == EWOULDBLOCK;
+        outcome_.cancelled = lockStatus.error == ECANCELED;
+        tw::log("Removal not started: %s", outcome_.notStarted.c_str());
+    }
 
-    if (outcome_.total > 0) {
+    if (lock && outcome_.total > 0) {
         // The files that stay, and the checked files in the order of the walk.
         std::vector<TWDuplicateFile::Ptr> groups;
         for (const auto& container : containers)

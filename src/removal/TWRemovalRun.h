@@ -21,8 +21,14 @@
 // Cancel: the step that starts after cancel() still disposes of its own file; the walk
 // ends after it, and files not reached keep their checks.
 //
+// One removal at a time per user (TWRemovalLock): the run holds the lock from before
+// its first check to after its last act. When another removal holds it, the run tells
+// its progress (removalIsWaiting) and waits, or with waitForOtherRemoval false ends at
+// once; a cancel() while it waits ends it too. A run that did not get the lock touches
+// nothing and says why in its outcome.
+//
 // Threading: start() and the progress calls on the main thread; cancel() and every
-// counter from any thread (single atomic words, no lock).
+// counter from any thread (the counters are single atomic words, read with no lock).
 
 #include <atomic>
 #include <cstdint>
@@ -35,6 +41,7 @@
 
 #include "TWFolderMove.h"
 #include "TWKeptCopies.h"
+#include "TWRemovalLock.h"
 #include "TWRemovalProgress.h"
 #include "TWRemovalSource.h"
 
@@ -51,6 +58,7 @@ public:
         // bundle identity.
         bool verifyFullContent = true;
         TWFolderMove::Options move;
+        bool waitForOtherRemoval = true;  // false: end at once when another removal runs
         // Called on the worker thread with the path of each file that passed its check,
         // right before it is acted on; the check is then made again.
         std::function<void(const std::string& path)> beforeAct;
@@ -64,7 +72,7 @@ public:
     // Starts the run in the background and returns at once (removedCheckedFilesWithFolder).
     void start();
     // The progress window's Cancel (cancelClick).
-    void cancel() { isCancelled_.store(true); }
+    void cancel();
     bool isCancelled() const { return isCancelled_.load(); }
     // Set once the finish has been shown on the main thread.
     bool isFinished() const { return finished_.load(); }
@@ -84,7 +92,8 @@ public:
                  Options options);
 
 private:
-    void work();
+    void begin(std::unique_ptr<TWRemovalLock> lock, const tw::Status& lockStatus);
+    void work(const std::shared_ptr<TWRemovalLock>& lock, const tw::Status& lockStatus);
     // The per-file step: counters, the disposal, the progress report.
     void disposeOf(const TWKeptCopies::FilePtr& file);
     tw::Status disposeOfPlainFile(const TWFileUtility& file);
@@ -101,6 +110,8 @@ private:
     TWKeptCopies keptCopies_;                          // worker thread only
     std::vector<TWKeptCopies::FilePtr> libraryItems_;  // worker thread only
 
+    std::mutex waitMutex_;
+    std::shared_ptr<TWRemovalLock::Waiter> waiter_;  // waitMutex_; while waiting for another removal
     std::atomic<bool> isCancelled_{false};
     std::atomic<bool> started_{false};
     std::atomic<bool> finished_{false};
