@@ -1,6 +1,10 @@
 #include "TWAppInfo.h"
 
+#include <dlfcn.h>
+
 #include <QFileInfo>
+
+#include "MediaModule.h"
 
 QString TWAppInfo::displayName() {
     return QStringLiteral("Twinsift");
@@ -24,4 +28,13 @@ QString TWAppInfo::helpDocument() {
         if (QFileInfo(path).isFile()) return path;
     }
     return {};
+}
+
+QString TWAppInfo::imageModuleLine() {
+    const TWMediaFunctions* functions = tw::mediaModule();
+    Dl_info info{};
+    if (!functions || !dladdr(reinterpret_cast<void*>(functions->pixelSize), &info) || !info.dli_fname)
+        return QStringLiteral("image module: not found, images are treated as unreadable\n");
+    return QStringLiteral("image module: %1\n")
+        .arg(QFileInfo(QString::fromLocal8Bit(info.dli_fname)).canonicalFilePath());
 }

@@ -16,4 +16,7 @@ public:
     // The help document: the installed README, else the source tree's; empty when
     // neither exists.
     static QString helpDocument();
+    // "image module: <path>" for the image module this process loaded (loading it
+    // when it has not been yet), or the reason none could be; ends in a newline.
+    static QString imageModuleLine();
 };
