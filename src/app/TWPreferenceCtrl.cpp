@@ -1,6 +1,7 @@
 #include "TWPreferenceCtrl.h"
 
 #include <QAction>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -53,7 +54,13 @@ TWPreferenceCtrl::TWPreferenceCtrl() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(titleBar_);
-    layout->addWidget(pages_, 1);
+    // On a screen smaller than the window the pages scroll instead of being cut.
+    auto* scroller = new QScrollArea(window_);
+    scroller->setObjectName(QStringLiteral("pagesScroller"));
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(true);
+    scroller->setWidget(pages_);
+    layout->addWidget(scroller, 1);
 
     pageObserver_ = tw::NotificationCenter::defaultCenter().addObserver(
         TWButtonSelectedDidChanged, [this](const tw::Notification&) { showPage(titleBar_->buttonSelected()); });
@@ -76,7 +83,7 @@ void TWPreferenceCtrl::showWindow() {
     ignore_->reloadIgnoredTable();
     if (!window_->isVisible()) {
         TWScreenFit::capFixedSize(window_, kWindowSize);
-        window_->move(TWScreenFit::centred(window_, window_->size()).topLeft());
+        window_->setGeometry(TWScreenFit::centred(window_, window_->size()));
     }
     window_->show();
     window_->raise();

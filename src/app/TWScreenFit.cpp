@@ -43,5 +43,7 @@ QRect TWScreenFit::centred(const QWidget* window, const QSize& size) {
 }
 
 void TWScreenFit::capFixedSize(QWidget* window, const QSize& size) {
+    // A native window knows its frame on the platforms that tell it before mapping.
+    window->winId();
     window->setFixedSize(capped(window, size));
 }
