@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QMenu>
+#include <QMessageBox>
 #include <QTimer>
 #include <QUrl>
 #include <utility>
@@ -16,6 +17,8 @@
 #include "TWArtwork.h"
 #include "TWBrowserResoultViewCtrl.h"
 #include "TWDuplicateFilesManager.h"
+#include "TWFilesListManager.h"
+#include "TWFolderReveal.h"
 #include "TWLoadFilesCtrl.h"
 #include "TWMainWindow.h"
 #include "TWPreferenceCtrl.h"
@@ -41,6 +44,9 @@ AppDelegate::AppDelegate() {
     connect(wndMain_, &TWMainWindow::fullScreenEntered, this, &AppDelegate::windowDidEnterFullScreen);
     connect(wndMain_, &TWMainWindow::fullScreenExited, this, &AppDelegate::windowDidExitFullScreen);
     connect(wndMain_->titleBar(), &TWTitlebarViewCtrl::settingsClicked, this, &AppDelegate::showPreferences);
+    QPointer<TWMainWindow> window = wndMain_;
+    TWFilesListManager::shareFilesListManager().setRevealer(
+        [window](const std::vector<std::string>& paths) { TWFolderReveal::reveal(paths, window); });
 
     // The scan view's window: not resizable.
     wndMain_->setResizable(false);
@@ -225,12 +231,11 @@ void AppDelegate::aboutWindow() {
 }
 
 void AppDelegate::showHelp() {
-    QString document = TWAppInfo::helpDocument();
-    if (document.isEmpty()) {
-        tw::log("no help document is installed");
-        return;
-    }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(document));
+    const QString document = TWAppInfo::helpDocument();
+    if (!document.isEmpty() && QDesktopServices::openUrl(QUrl::fromLocalFile(document))) return;
+    QMessageBox::warning(wndMain_, tr("Cannot Open the Help"),
+                         document.isEmpty() ? tr("The help page is not installed.")
+                                            : tr("No application could open the help page %1.").arg(document));
 }
 
 void AppDelegate::supportMenu() {

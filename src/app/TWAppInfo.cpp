@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 #include "MediaModule.h"
@@ -23,9 +24,10 @@ QString TWAppInfo::productWebPage() {
 }
 
 QString TWAppInfo::helpDocument() {
-    for (const char* candidate : {TWINSIFT_HELP_DOCUMENT, TWINSIFT_SOURCE_HELP_DOCUMENT}) {
-        QString path = QString::fromUtf8(candidate);
-        if (QFileInfo(path).isFile()) return path;
+    // Beside an installed executable (<prefix>/bin/../share/...), else in the source tree.
+    const QString installed = QCoreApplication::applicationDirPath() + QStringLiteral("/../" TWINSIFT_HELP_DOCUMENT);
+    for (const QString& path : {installed, QStringLiteral(TWINSIFT_SOURCE_HELP_DOCUMENT)}) {
+        if (QFileInfo(path).isFile()) return QFileInfo(path).canonicalFilePath();
     }
     return {};
 }

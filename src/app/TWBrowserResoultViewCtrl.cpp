@@ -242,7 +242,7 @@ QWidget* TWBrowserResoultViewCtrl::buildBottomBar() {
     layout->addWidget(sldIconSize_);
     layout->addSpacing(10);
 
-    btnDeleteInFinder_ = new QPushButton(tr("Show In Finder"), bar);
+    btnDeleteInFinder_ = new QPushButton(tr("Show in Folder"), bar);
     btnDeleteInFinder_->setObjectName(QStringLiteral("btnDeleteInFinder"));
     btnDeleteInFinder_->hide();
     connect(btnDeleteInFinder_, &QPushButton::clicked, this, &TWBrowserResoultViewCtrl::deleteInFinder);

@@ -235,7 +235,7 @@ void TWCompareView::paintCard(QPainter& painter, int index) {
         painter.setPen(QColor(0x24, 0x29, 0x2F));
         painter.drawText(QRect(left + 22, r.top(), textWidth + 2, r.height()), Qt::AlignLeft | Qt::AlignVCenter, text);
     };
-    drawButton(showInFinderRect(index), QStringLiteral("openInFinder"), QStringLiteral("Show In Finder"));
+    drawButton(showInFinderRect(index), QStringLiteral("openInFinder"), tr("Show in Folder"));
     drawButton(ignoreRect(index), QStringLiteral("hideFile"), QStringLiteral("Ignore"));
 }
 

@@ -132,7 +132,7 @@ bool TWFilesListCellDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* vi
             tip = tr("Mark for removal");
             break;
         case Part::ShowInFinder:
-            tip = QStringLiteral("Show In Finder");
+            tip = tr("Show in Folder");
             break;
         case Part::Ignore:
             tip = QStringLiteral("Ignore");

@@ -113,6 +113,10 @@ TWToolBar::TWToolBar() {
         layout->addWidget(button);
         categoryButtons_.push_back(button);
     }
+    // "Packages" says nothing on Linux by itself.
+    categoryButtons_[TWCategory_packages]->setToolTip(
+        tr("Application bundles: folders such as .app, .bundle, .framework, .kext and .plugin, each compared as "
+           "one item"));
     layoutView_->adjustSize();
     categorySelected_ = TWCategory_allFiles;
     overviewSelected_ = false;

@@ -7,6 +7,7 @@
 #include <QSettings>
 #include <QTest>
 
+#include "TWAppInfo.h"
 #include "TWCommandLine.h"
 #include "TestSupport.h"
 
@@ -48,6 +49,7 @@ private slots:
     void helpAndVersionNeedNoDisplay();
     void aWrongOptionFailsWithoutDisplay();
     void desktopEntriesOpenFoldersButOnlyTheHiddenOneClaimsThem();
+    void helpIsTheShippedPageNeverTheReadme();
 };
 
 void CommandLineTest::foldersAreAddedFilesAndMissingPathsIgnored() {
@@ -115,6 +117,14 @@ void CommandLineTest::desktopEntriesOpenFoldersButOnlyTheHiddenOneClaimsThem() {
     QCOMPARE(folders.value(QStringLiteral("MimeType")), QStringLiteral("inode/directory;"));
     QCOMPARE(folders.value(QStringLiteral("NoDisplay")), QStringLiteral("true"));
     QCOMPARE(folders.value(QStringLiteral("Name")), main.value(QStringLiteral("Name")));
+}
+
+void CommandLineTest::helpIsTheShippedPageNeverTheReadme() {
+    const QString help = TWAppInfo::helpDocument();
+    QVERIFY2(help.endsWith(QStringLiteral("/help/index.html")), qPrintable(help));
+    QFile page(help);
+    QVERIFY(page.open(QIODevice::ReadOnly));
+    QVERIFY(page.readAll().contains("<title>Twinsift Help</title>"));
 }
 
 QTEST_GUILESS_MAIN(CommandLineTest)
