@@ -240,14 +240,14 @@ void TWQuickLookViewCtrl::showInfo(const std::string& path) {
     const QLocale locale;
     const QString modified = locale.toString(info.lastModified(), QLocale::ShortFormat);
     QString html = QStringLiteral(
-                       "<div style='color:#24292F'><b style='font-size:13pt'>%1</b><br><br>"
+                       "<div style='color:#24292F'><b style='font-size:17px'>%1</b><br><br>"
                        "<span style='color:#6B7280'>Size:</span> %2<br>"
                        "<span style='color:#6B7280'>Created:</span> %3<br>"
                        "<span style='color:#6B7280'>Modified:</span> %4</div>")
                        .arg(QString::fromStdString(TWFileUtility::lastPathComponent(path)).toHtmlEscaped(),
                             QString::fromStdString(TWFileUtility::stringWithSize(file->fileSize())),
                             QString::fromStdString(file->descriptionOfCreateTime()).toHtmlEscaped(), modified);
-    infoLabel_->setText(html);
+    infoLabel_->setText(TWAppStyle::adaptStyleSheet(html));
     stack_->setCurrentWidget(infoView_);
 }
 

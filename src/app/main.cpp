@@ -8,6 +8,7 @@
 #include "AppDelegate.h"
 #include "TWAppInfo.h"
 #include "TWAppStyle.h"
+#include "TWColorScheme.h"
 #include "TWCommandLine.h"
 #include "TWMainWindow.h"
 #include "TWQtMainQueue.h"
@@ -66,7 +67,12 @@ int main(int argc, char** argv) {
 
     // Closing the main window ends the application.
     QApplication::setQuitOnLastWindowClosed(true);
+    TWColorScheme scheme;
+    TWAppStyle::setDark(scheme.prefersDark());
     TWAppStyle::apply(app);
+    QObject::connect(&scheme, &TWColorScheme::changed, &app, [](TWColorScheme::Preference preference) {
+        TWAppStyle::setDark(preference == TWColorScheme::Preference::dark);
+    });
 
     TWQtMainQueue mainQueue;
     TWQtThumbnailProvider::installShared();
