@@ -9,6 +9,7 @@
 #include <QStackedLayout>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <utility>
 
 #include "TWAppStyle.h"
@@ -41,7 +42,10 @@ TWMainWindow::TWMainWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     notice_->setObjectName(QStringLiteral("windowNotice"));
     notice_->setWordWrap(true);
     notice_->setAlignment(Qt::AlignCenter);
-    notice_->setProperty("notice", true);
+    // A dark banner in both schemes (rgba colours are left as they are).
+    notice_->setStyleSheet(
+        QStringLiteral("QLabel { background: rgba(36, 41, 47, 0.92); color: rgb(255, 255, 255);"
+                       " border-radius: 8px; padding: 8px 14px; }"));
     notice_->hide();
     noticeTimer_ = new QTimer(this);
     noticeTimer_->setSingleShot(true);
@@ -150,8 +154,8 @@ QString TWMainWindow::noticeText() const {
 }
 
 void TWMainWindow::placeNotice() {
-    const int width = std::min(content_->width() - 2 * kNoticeMargin, 520);
-    const int height = notice_->heightForWidth(width - 24) + 16;
+    const int width = std::min({notice_->sizeHint().width(), content_->width() - 2 * kNoticeMargin, 520});
+    const int height = notice_->heightForWidth(width);
     notice_->setGeometry((this->width() - width) / 2, content_->y() + kNoticeMargin, width, height);
 }
 
