@@ -10,6 +10,7 @@
 #include <QStyle>
 #include <QStyleFactory>
 #include <QWidget>
+#include <algorithm>
 
 namespace {
 
@@ -132,6 +133,11 @@ void TWAppStyle::apply(QApplication& app) {
     app.setFont(systemFont(10));
 }
 
+TWSchemeNotifier* TWAppStyle::notifier() {
+    static TWSchemeNotifier notifier;
+    return &notifier;
+}
+
 bool TWAppStyle::isDark() {
     return darkScheme();
 }
@@ -142,11 +148,15 @@ void TWAppStyle::setDark(bool dark) {
     auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
     if (!app) return;
     apply(*app);
+    // Widgets below a style sheet keep the palette they were polished with: a new
+    // application sheet polishes every widget again, with the new palette.
+    app->setStyleSheet(dark ? QStringLiteral("/* dark */") : QString());
     QPixmapCache::clear();
     for (QWidget* widget : QApplication::allWidgets()) {
         adaptWidget(widget);
         widget->update();
     }
+    emit notifier()->changed(dark);
 }
 
 QColor TWAppStyle::adapt(const QColor& light) {
@@ -156,7 +166,8 @@ QColor TWAppStyle::adapt(const QColor& light) {
     // Saturated colours of middle lightness carry meaning (accent, categories): kept.
     if (s >= 0.35f && l <= 0.82f) return light;
     const float swapped = 0.10f + (1.0f - l) * 0.82f;  // white -> 10 %, black -> 92 %
-    return QColor::fromHslF(h, s >= 0.35f ? s * 0.5f : s, swapped, a);
+    // Greys have no hue (-1), which fromHslF does not take.
+    return QColor::fromHslF(std::max(h, 0.0f), s >= 0.35f ? s * 0.5f : s, swapped, a);
 }
 
 QString TWAppStyle::adaptStyleSheet(const QString& sheet) {

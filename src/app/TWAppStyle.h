@@ -11,14 +11,25 @@
 #include <QByteArray>
 #include <QColor>
 #include <QFont>
+#include <QObject>
 #include <QString>
 
 class QApplication;
 class QPainter;
 class QRect;
 
+// Tells views that draw text with colours of their own (rich text) to build it anew.
+class TWSchemeNotifier : public QObject {
+    Q_OBJECT
+signals:
+    void changed(bool dark);
+};
+
 class TWAppStyle {
 public:
+    // Emits changed() after every change of the scheme.
+    static TWSchemeNotifier* notifier();
+
     // Fusion style, the palette of the current scheme, the app font, and the filter
     // that adapts style sheets and palettes of widgets as they are polished.
     static void apply(QApplication& app);

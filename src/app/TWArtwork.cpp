@@ -1,11 +1,14 @@
 #include "TWArtwork.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QHash>
 #include <QIconEngine>
 #include <QPainter>
 #include <QPixmapCache>
 #include <QSet>
+#include <QStyle>
+#include <QStyleOption>
 #include <QSvgRenderer>
 #include <memory>
 
@@ -110,9 +113,9 @@ namespace {
 class ArtworkIconEngine : public QIconEngine {
 public:
     explicit ArtworkIconEngine(QString name) : name_(std::move(name)) {}
-    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override {
-        if (mode == QIcon::Disabled) painter->setOpacity(painter->opacity() * 0.4);
-        TWArtwork::draw(*painter, name_, rect);
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+        const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+        painter->drawPixmap(rect, scaledPixmap(rect.size(), mode, state, ratio));
     }
     QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
         return scaledPixmap(size, mode, state, 1.0);
@@ -121,9 +124,15 @@ public:
         QPixmap pixmap(size * scale);
         pixmap.setDevicePixelRatio(scale);
         pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        paint(&painter, QRect(QPoint(0, 0), size), mode, state);
-        return pixmap;
+        {
+            QPainter painter(&pixmap);
+            TWArtwork::draw(painter, name_, QRect(QPoint(0, 0), size));
+        }
+        if (mode == QIcon::Normal) return pixmap;
+        // Disabled and selected faces as the style makes them for any icon (greyed).
+        QStyleOption option;
+        option.palette = QApplication::palette();
+        return QApplication::style()->generatedIconPixmap(mode, pixmap, &option);
     }
     // Window icons are taken at the sizes an icon lists.
     QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override {

@@ -30,9 +30,7 @@ TWCompareView::TWCompareView(QWidget* parent) : QAbstractScrollArea(parent) {
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     viewport()->setAutoFillBackground(true);
-    QPalette palette = viewport()->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    viewport()->setPalette(palette);
+    viewport()->setBackgroundRole(QPalette::Base);  // white, or dark in the dark scheme
     viewport()->setMouseTracking(true);
     verticalScrollBar()->setSingleStep(30);
     connect(TWThumbnailCache::shared(), &TWThumbnailCache::thumbnailReady, viewport(), qOverload<>(&QWidget::update));

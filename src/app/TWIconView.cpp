@@ -21,10 +21,7 @@ TWIconView::TWIconView(QWidget* parent) : QAbstractScrollArea(parent) {
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     viewport()->setAutoFillBackground(true);
-    QPalette palette = viewport()->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    palette.setColor(QPalette::Base, Qt::white);
-    viewport()->setPalette(palette);
+    viewport()->setBackgroundRole(QPalette::Base);  // white, or dark in the dark scheme
     verticalScrollBar()->setSingleStep(24);
     connect(TWThumbnailCache::shared(), &TWThumbnailCache::thumbnailReady, viewport(), qOverload<>(&QWidget::update));
 }

@@ -63,6 +63,13 @@ void TWMainWindow::addContentView(QWidget* view) {
 }
 
 void TWMainWindow::showContentView(QWidget* view) {
+    // A stack is as large as its largest view; only the view shown sets the window's
+    // minimum size, so that the scan view keeps its own size after the results.
+    for (int i = 0; i < stack_->count(); ++i) {
+        QWidget* page = stack_->widget(i);
+        const auto policy = page == view ? QSizePolicy::Preferred : QSizePolicy::Ignored;
+        page->setSizePolicy(policy, policy);
+    }
     stack_->setCurrentWidget(view);
 }
 

@@ -55,12 +55,12 @@ TWPreferenceCtrl::TWPreferenceCtrl() {
     layout->setSpacing(0);
     layout->addWidget(titleBar_);
     // On a screen smaller than the window the pages scroll instead of being cut.
-    auto* scroller = new QScrollArea(window_);
-    scroller->setObjectName(QStringLiteral("pagesScroller"));
-    scroller->setFrameShape(QFrame::NoFrame);
-    scroller->setWidgetResizable(true);
-    scroller->setWidget(pages_);
-    layout->addWidget(scroller, 1);
+    scroller_ = new QScrollArea(window_);
+    scroller_->setObjectName(QStringLiteral("pagesScroller"));
+    scroller_->setFrameShape(QFrame::NoFrame);
+    scroller_->setWidgetResizable(true);
+    scroller_->setWidget(pages_);
+    layout->addWidget(scroller_, 1);
 
     pageObserver_ = tw::NotificationCenter::defaultCenter().addObserver(
         TWButtonSelectedDidChanged, [this](const tw::Notification&) { showPage(titleBar_->buttonSelected()); });
@@ -83,6 +83,10 @@ void TWPreferenceCtrl::showWindow() {
     ignore_->reloadIgnoredTable();
     if (!window_->isVisible()) {
         TWScreenFit::capFixedSize(window_, kWindowSize);
+        // Scroll bars only where the screen made the window smaller than its pages.
+        const bool capped = window_->size() != kWindowSize;
+        scroller_->setVerticalScrollBarPolicy(capped ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+        scroller_->setHorizontalScrollBarPolicy(capped ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
         window_->setGeometry(TWScreenFit::centred(window_, window_->size()));
     }
     window_->show();

@@ -96,9 +96,7 @@ TWQuickLookViewCtrl::TWQuickLookViewCtrl() {
     view_ = new QWidget();
     view_->setObjectName(QStringLiteral("quickLookView"));
     view_->setAutoFillBackground(true);
-    QPalette palette = view_->palette();
-    palette.setColor(QPalette::Window, QColor(0xF4, 0xF5, 0xF7));
-    view_->setPalette(palette);
+    view_->setBackgroundRole(QPalette::AlternateBase);  // a pale grey, or dark in the dark scheme
 
     titleLabel_ = new QLabel(view_);
     titleLabel_->setObjectName(QStringLiteral("previewTitle"));

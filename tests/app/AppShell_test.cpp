@@ -12,6 +12,7 @@
 #include <QToolButton>
 
 #include "AppTestSupport.h"
+#include "BrowserTestSupport.h"
 #include "TWBrowserResoultViewCtrl.h"
 #include "TWLoadFilesCtrl.h"
 #include "TWMainWindow.h"
@@ -44,6 +45,7 @@ private slots:
     void backInFullScreenLeavesFullScreenFirst();
     void resultsMaximiseFromTheHeaderBarButTheScanViewDoesNot();
     void f11TogglesFullScreenAndEscapeLeavesItAfterClearingSearch();
+    void backFromAFilledResultKeepsTheScanViewSize();
 };
 
 void AppShellTest::startsOnTheScanViewCentredAndFixed() {
@@ -232,6 +234,19 @@ void AppShellTest::f11TogglesFullScreenAndEscapeLeavesItAfterClearingSearch() {
     // The next Escape leaves full screen.
     QTest::keyClick(search, Qt::Key_Escape);
     QVERIFY(apptest::waitFor([&] { return !d.isFullScreen(); }, 5000));
+}
+
+// The results, once filled, are wider than the scan view; they must not hold the
+// window wide after Back (found drawing the screenshots: 721 x 440).
+void AppShellTest::backFromAFilledResultKeepsTheScanViewSize() {
+    LiveApp app;
+    twtest::TempDir tree("Twinsift");
+    QVERIFY(browsertest::scanAndShow(app, browsertest::writeRealisticTree(tree)));
+    TWMainWindow* window = app.delegate().wndMain();
+    QVERIFY(settled(window, QSize(840, 630)));
+    app.delegate().BackToScan();
+    QVERIFY(settled(window, QSize(580, 440)));
+    QCOMPARE(window->minimumSize(), QSize(580, 440));
 }
 
 QTEST_MAIN(AppShellTest)

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QTest>
 #include <atomic>
@@ -137,6 +138,12 @@ void ColorSchemeTest::darkSchemeReachesPalettesStyleSheetsAndArtwork() {
     own.setColor(QPalette::Window, Qt::white);
     label->setPalette(own);
     label->show();
+    auto* area = new QScrollArea(app.delegate().wndMain());
+    QPalette viewport = area->viewport()->palette();
+    viewport.setColor(QPalette::Base, Qt::white);
+    viewport.setColor(QPalette::Window, Qt::white);
+    area->viewport()->setPalette(viewport);
+    area->show();
     const QImage lightButton = TWArtwork::pixmap(QStringLiteral("button_plus"), QSize(32, 32)).toImage();
 
     TWAppStyle::setDark(true);
@@ -145,7 +152,12 @@ void ColorSchemeTest::darkSchemeReachesPalettesStyleSheetsAndArtwork() {
     // A view's own style sheet and palette follow without the view knowing.
     QVERIFY2(!label->styleSheet().contains(QLatin1String("white")), qPrintable(label->styleSheet()));
     QVERIFY(label->palette().color(QPalette::Window).lightness() < 60);
-    // The accent keeps its colour; the artwork is drawn anew.
+    QVERIFY(area->viewport()->palette().color(QPalette::Base).lightness() < 60);
+    // Greys and black (colours without a hue) turn light; the accent keeps its colour;
+    // the artwork is drawn anew.
+    QVERIFY(TWAppStyle::adapt(Qt::black).isValid());
+    QVERIFY(TWAppStyle::adapt(Qt::black).lightness() > 200);
+    QVERIFY(TWAppStyle::grey(0.15).lightness() > 200);
     QCOMPARE(TWAppStyle::adapt(TWAppStyle::accent()), TWAppStyle::accent());
     QVERIFY(TWArtwork::pixmap(QStringLiteral("button_plus"), QSize(32, 32)).toImage() != lightButton);
     QCOMPARE(TWArtwork::pixmap(QStringLiteral("app_icon"), QSize(32, 32)).toImage(),

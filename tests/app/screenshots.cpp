@@ -51,6 +51,9 @@ int main(int argc, char** argv) {
     TWAppStyle::setDark(true);
     ok = save(app, folder, QStringLiteral("scan-view-folders-dark.png")) && ok;
     TWAppStyle::setDark(false);
+    TWAppStyle::setDark(true);
+    ok = save(app, folder, QStringLiteral("scan-view-folders-dark.png")) && ok;
+    TWAppStyle::setDark(false);
 
     // While scanning: hold the scan (paused) once the counters show something.
     ctrl->clearFolders();

@@ -5,7 +5,10 @@
 # hands its folder to the running window instead of opening another.
 #   tests/e2e/open_and_scan.sh PATH/TO/twinsift
 # Later steps (checking files, removing them, Undo) build on the helpers below.
-# E2E_SCREENSHOTS=DIR keeps a picture of the screen with the results window.
+# E2E_SCREENSHOTS=DIR keeps a picture of the screen with the results window;
+# E2E_DEBUG=1 prints the app's threads when a step fails.
+# Not yet part of CTest: about one run in four the first window never shows on the
+# virtual display (the app runs and answers on the bus); see the report of issue 20.
 set -uo pipefail
 app=$1
 work=$(mktemp -d)
@@ -79,6 +82,7 @@ size_is() { [[ $(window_size "$1") == "$2" ]]; }
 "$app" "$tree" >"$work/app.log" 2>&1 &
 pids+=($!)
 check "the window opens" wait_until 60 has_window
+echo "app started at $(date +%T)"
 wid=$(main_window)
 check "the scan view has its fixed size" wait_until 20 size_is "$wid" 580x440
 check "the window manager frames it" sh -c "xprop -id $wid _NET_FRAME_EXTENTS | grep -q '='"
@@ -99,11 +103,14 @@ if [[ -n ${E2E_SCREENSHOTS:-} ]] && command -v import >/dev/null; then
 fi
 xdotool windowactivate --sync "$wid" 2>/dev/null
 xdotool key ctrl+q
-check "Ctrl+Q quits" wait_until 30 sh -c "! kill -0 ${pids[3]} 2>/dev/null"
+[[ -n ${E2E_DEBUG:-} && $failures -gt 0 ]] || check "Ctrl+Q quits" wait_until 30 sh -c "! kill -0 ${pids[3]} 2>/dev/null"
 
 if ((failures > 0)); then
     echo "--- the app said:"
     cat "$work/app.log"
+    echo "--- windows on $DISPLAY:"
+    xwininfo -root -tree 2>/dev/null | grep -i twinsift
+    [[ -n ${E2E_DEBUG:-} ]] && gdb -p "${pids[3]}" -batch -ex "thread apply all bt 12" 2>/dev/null | grep -E "^#|^Thread" | head -60
 fi
 echo "$passes passed, $failures failed"
 ((failures == 0))
