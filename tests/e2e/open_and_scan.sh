@@ -7,8 +7,9 @@
 # Later steps (checking files, removing them, Undo) build on the helpers below.
 # E2E_SCREENSHOTS=DIR keeps a picture of the screen with the results window;
 # E2E_DEBUG=1 prints the app's threads when a step fails.
-# Not yet part of CTest: about one run in four the first window never shows on the
-# virtual display (the app runs and answers on the bus); see the report of issue 20.
+# Not yet part of CTest: on this shared machine, under load, some runs saw the first
+# window never show on the virtual display (the app ran and answered on the bus);
+# idle, ten runs in a row passed.
 set -uo pipefail
 app=$1
 work=$(mktemp -d)
@@ -85,7 +86,8 @@ check "the window opens" wait_until 60 has_window
 echo "app started at $(date +%T)"
 wid=$(main_window)
 check "the scan view has its fixed size" wait_until 20 size_is "$wid" 580x440
-check "the window manager frames it" sh -c "xprop -id $wid _NET_FRAME_EXTENTS | grep -q '='"
+framed() { xprop -id "$1" _NET_FRAME_EXTENTS 2>/dev/null | grep -q '='; }
+check "the window manager frames it" wait_until 20 framed "$wid"
 
 # --- scan: the Scan button sits right of the circle, level with its middle ---
 xdotool windowactivate --sync "$wid" 2>/dev/null
