@@ -15,7 +15,7 @@ packages=(
   dbus                       # tests start a private bus of their own
   qt6-base-dev qt6-svg-dev   # the desktop app
   xvfb xauth                 # running the app without a display of one's own
-  openbox xdotool dbus-x11   # the end-to-end run under a window manager
+  openbox xdotool x11-utils dbus-x11  # the end-to-end run under a window manager
   dpkg-dev file              # the Debian package: dpkg-shlibdeps finds its dependencies
   desktop-file-utils appstream xdg-utils pcmanfm  # the package test: validation, a file manager
 )
