@@ -54,9 +54,6 @@ TWCleanMediaLibraryWndCtrl::TWCleanMediaLibraryWndCtrl() : QWidget(nullptr, Qt::
     setObjectName(QStringLiteral("TWCleanMediaLibraryWndCtrl"));
     setWindowTitle(tr("Finish the Removal"));
     setAutoFillBackground(true);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, QColor(0xFA, 0xFA, 0xFB));
-    setPalette(palette);
 
     promptLabel_ = new QLabel(this);
     promptLabel_->setObjectName(QStringLiteral("prompt"));

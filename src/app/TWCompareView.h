@@ -1,7 +1,7 @@
 #pragma once
 // The compare view: one card per file of the selected groups, top to bottom, each with
 // a check box and the name, the picture, the creation date, size, resolution and path,
-// and the Show In Finder and Ignore buttons. Only the cards on screen are drawn.
+// and the Show in Folder and Ignore buttons. Only the cards on screen are drawn.
 // Main thread only.
 
 #include <QAbstractScrollArea>

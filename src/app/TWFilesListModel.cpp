@@ -78,10 +78,12 @@ void TWFilesListCellDelegate::paint(QPainter* painter, const QStyleOptionViewIte
     const bool selected = option.state & QStyle::State_Selected;
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
-    QColor background = selected ? QColor(0xDC, 0xE9, 0xF9) : (index.row() % 2 ? QColor(0xF8, 0xF9, 0xFB) : Qt::white);
+    QColor background =
+        selected ? TWAppStyle::adapt(QColor(0xDC, 0xE9, 0xF9))
+                 : (index.row() % 2 ? TWAppStyle::adapt(QColor(0xF8, 0xF9, 0xFB)) : TWAppStyle::adapt(Qt::white));
     painter->fillRect(r, background);
     if (isFirst && index.row() > 0) {
-        painter->setPen(QPen(QColor(0xD8, 0xDC, 0xE2), 1));
+        painter->setPen(QPen(TWAppStyle::adapt(QColor(0xD8, 0xDC, 0xE2)), 1));
         painter->drawLine(QPointF(r.left(), r.top() + 0.5), QPointF(r.right() + 1, r.top() + 0.5));
     }
 
@@ -91,7 +93,7 @@ void TWFilesListCellDelegate::paint(QPainter* painter, const QStyleOptionViewIte
     const QFont font = TWAppStyle::systemFont(9.5, isFirst);
     const QFontMetrics metrics(font);
     painter->setFont(font);
-    painter->setPen(Qt::black);
+    painter->setPen(TWAppStyle::adapt(Qt::black));
     const QRect showRect = showInFinderRect(r);
     QRect timeRect(showRect.left() - 10 - kTimeWidth, r.top(), kTimeWidth, r.height());
     const int pathLeft = checkBoxRect(r).right() + 8;
@@ -159,7 +161,7 @@ bool TWFilesListCellDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* vi
             tip = tr("Mark for removal");
             break;
         case Part::ShowInFinder:
-            tip = QStringLiteral("Show In Finder");
+            tip = tr("Show in Folder");
             break;
         case Part::Ignore:
             tip = QStringLiteral("Ignore");

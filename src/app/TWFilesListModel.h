@@ -1,7 +1,7 @@
 #pragma once
 // The file list's rows: a list model over the flattened file list of the selected
 // groups (TWFilesListManager), and the delegate that draws a row (TWFilesListCellView:
-// check box, path, the library of a library item, creation time, Show In Finder and
+// check box, path, the library of a library item, creation time, Show in Folder and
 // Ignore buttons) and reports clicks
 // on its parts. Main thread only.
 

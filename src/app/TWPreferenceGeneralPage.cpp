@@ -15,6 +15,7 @@
 #include <cmath>
 
 #include "LibraryLocations.h"
+#include "MediaLibraryService.h"
 #include "TWAppStyle.h"
 #include "TWPreference.h"
 #include "TWPreferenceChooser.h"
@@ -101,10 +102,12 @@ TWPreferenceGeneralPage::TWPreferenceGeneralPage(QWidget* parent) : QWidget(pare
     grid->addWidget(TWPreferencePage::rowLabel(tr("Verification:"), this), row, 0);
     grid->addLayout(verifyBox, row++, 1);
 
-    grid->addWidget(TWPreferencePage::rowLabel(tr("Photos library:"), this), row, 0);
-    grid->addWidget(libraryRow(photosLibraryField_, changePhotosButton_, tr("Choose the Photos library")), row++, 1);
-    grid->addWidget(TWPreferencePage::rowLabel(tr("Music media folder:"), this), row, 0);
-    grid->addWidget(libraryRow(musicMediaField_, changeMusicButton_, tr("Choose the music media folder")), row++, 1);
+    libraryWidgets_ = {TWPreferencePage::rowLabel(tr("Photos library:"), this),
+                       libraryRow(photosLibraryField_, changePhotosButton_, tr("Choose the Photos library")),
+                       TWPreferencePage::rowLabel(tr("Music media folder:"), this),
+                       libraryRow(musicMediaField_, changeMusicButton_, tr("Choose the music media folder"))};
+    for (int i = 0; i < libraryWidgets_.size(); ++i) grid->addWidget(libraryWidgets_[i], row + i / 2, i % 2);
+    row += 2;
     grid->setRowStretch(row, 1);
 
     connect(matrixSearchMethod_, &QButtonGroup::idClicked, this, [this] { searchMethodChanged(); });
@@ -157,6 +160,9 @@ void TWPreferenceGeneralPage::reloadData() {
     slideSimilarity_->setValue(int(std::lround(double(level) * 100)));
     similarLevelDescription_->setText(percentText(level));
     chkVerifyFullContent_->setChecked(preferences.verifyFullContent());
+    // The locations matter only to a media-library backend; without one they are hidden.
+    const bool libraries = tw::MediaLibraryService::installed() != nullptr;
+    for (QWidget* widget : libraryWidgets_) widget->setVisible(libraries);
     photosLibraryField_->setText(QString::fromStdString(preferences.PhotosLibraryLocation()));
     photosLibraryField_->setCursorPosition(0);
     musicMediaField_->setText(QString::fromStdString(preferences.iTunesMediaFolderLocation()));

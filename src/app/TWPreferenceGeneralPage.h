@@ -4,6 +4,7 @@
 // over the whole file, and where the photo and music libraries live. Every change is
 // written to the preference store at once. Main thread only.
 
+#include <QList>
 #include <QWidget>
 #include <string>
 
@@ -60,5 +61,6 @@ private:
     QLineEdit* musicMediaField_ = nullptr;
     QPushButton* changePhotosButton_ = nullptr;
     QPushButton* changeMusicButton_ = nullptr;
-    bool loading_ = false;  // reloadData() is setting the controls
+    QList<QWidget*> libraryWidgets_;  // the two location rows with their labels
+    bool loading_ = false;            // reloadData() is setting the controls
 };
