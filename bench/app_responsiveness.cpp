@@ -22,10 +22,10 @@
 #include <string>
 #include <vector>
 
-#include "AppDelegate.h"
-#include "TWLoadFilesCtrl.h"
-#include "TWQtMainQueue.h"
-#include "TWQtThumbnailProvider.h"
+#include "app/AppDelegate.h"
+#include "app/TWLoadFilesCtrl.h"
+#include "app/TWQtMainQueue.h"
+#include "app/TWQtThumbnailProvider.h"
 
 namespace fs = std::filesystem;
 

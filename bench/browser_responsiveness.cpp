@@ -22,18 +22,18 @@
 #include <string>
 #include <vector>
 
-#include "TWAppStyle.h"
-#include "TWBrowserResoultViewCtrl.h"
-#include "TWCategoryFiles.h"
-#include "TWDuplicateFilesManager.h"
-#include "TWDuplicateFilesViewCtrl.h"
-#include "TWFilesListManager.h"
-#include "TWIconView.h"
-#include "TWIconViewController.h"
-#include "TWQtMainQueue.h"
-#include "TWQtThumbnailProvider.h"
-#include "TWThumbnailCache.h"
-#include "TWToolBar.h"
+#include "app/TWAppStyle.h"
+#include "app/TWBrowserResoultViewCtrl.h"
+#include "app/TWDuplicateFilesViewCtrl.h"
+#include "app/TWIconView.h"
+#include "app/TWIconViewController.h"
+#include "app/TWQtMainQueue.h"
+#include "app/TWQtThumbnailProvider.h"
+#include "app/TWThumbnailCache.h"
+#include "app/TWToolBar.h"
+#include "model/TWCategoryFiles.h"
+#include "model/TWDuplicateFilesManager.h"
+#include "model/TWFilesListManager.h"
 
 namespace fs = std::filesystem;
 

@@ -143,7 +143,7 @@ def medians(samples):
 
 def category_lists():
     """Twinsift's extension lists, read from the category manager so that they never drift."""
-    with open(os.path.join(ROOT, "src", "model", "TWCategoryManager.cpp")) as f:
+    with open(os.path.join(ROOT, "src", "files", "TWCategoryManager.cpp")) as f:
         source = f.read()
     lists = {}
     for name, body in re.findall(r"arrayOf(\w+)FileType\(\)\s*\{.*?=\s*\{(.*?)\};", source, re.S):

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "DefaultsStore.h"
-#include "TWPreference.h"
+#include "platform/DefaultsStore.h"
+#include "prefs/TWPreference.h"
 
 namespace {
 

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "TWCategoryFiles.h"
-#include "TWDuplicateFilesManager.h"
-#include "TWFilesListManager.h"
+#include "model/TWCategoryFiles.h"
+#include "model/TWDuplicateFilesManager.h"
+#include "model/TWFilesListManager.h"
 
 namespace {
 

@@ -18,9 +18,9 @@
 #include <random>
 #include <string>
 
-#include "MainQueue.h"
-#include "NotificationCenter.h"
-#include "TWSearchDuplicateFiles.h"
+#include "engine/TWSearchDuplicateFiles.h"
+#include "platform/MainQueue.h"
+#include "platform/NotificationCenter.h"
 
 namespace {
 

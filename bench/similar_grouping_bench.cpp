@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "../tests/similar/HistogramFixtures.h"
-#include "ZPSimilarContext.h"
+#include "similar/ZPSimilarContext.h"
 
 namespace {
 

@@ -19,10 +19,10 @@
 #include <string>
 #include <vector>
 
-#include "SafeFile.h"
-#include "ZPImageDecoder.h"
-#include "ZPImageSignature.h"
-#include "ZPSimilarContext.h"
+#include "platform/SafeFile.h"
+#include "similar/ZPImageDecoder.h"
+#include "similar/ZPImageSignature.h"
+#include "similar/ZPSimilarContext.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "AppDelegate.h"
+#include "app/AppDelegate.h"
 
 #include <QAction>
 #include <QApplication>
@@ -10,20 +10,20 @@
 #include <QUrl>
 #include <utility>
 
-#include "Log.h"
-#include "MainQueue.h"
-#include "TWAboutCtrl.h"
-#include "TWAppInfo.h"
-#include "TWArtwork.h"
-#include "TWBrowserResoultViewCtrl.h"
-#include "TWDuplicateFilesManager.h"
-#include "TWFilesListManager.h"
-#include "TWFolderReveal.h"
-#include "TWLoadFilesCtrl.h"
-#include "TWMainWindow.h"
-#include "TWPreferenceCtrl.h"
-#include "TWScreenFit.h"
-#include "TWTitlebarViewCtrl.h"
+#include "app/TWAboutCtrl.h"
+#include "app/TWAppInfo.h"
+#include "app/TWArtwork.h"
+#include "app/TWBrowserResoultViewCtrl.h"
+#include "app/TWFolderReveal.h"
+#include "app/TWLoadFilesCtrl.h"
+#include "app/TWMainWindow.h"
+#include "app/TWPreferenceCtrl.h"
+#include "app/TWScreenFit.h"
+#include "app/TWTitlebarViewCtrl.h"
+#include "model/TWDuplicateFilesManager.h"
+#include "model/TWFilesListManager.h"
+#include "platform/Log.h"
+#include "platform/MainQueue.h"
 
 namespace {
 AppDelegate*& liveDelegate() {

@@ -13,8 +13,8 @@
 #include <map>
 #include <memory>
 
-#include "TWLoadFilesCtrlDelegate.h"
-#include "TWMainWindow.h"
+#include "app/TWLoadFilesCtrlDelegate.h"
+#include "app/TWMainWindow.h"
 class TWLoadFilesCtrl;
 
 // The menu items, by the operation they run.

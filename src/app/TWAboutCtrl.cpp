@@ -1,4 +1,4 @@
-#include "TWAboutCtrl.h"
+#include "app/TWAboutCtrl.h"
 
 #include <QDesktopServices>
 #include <QHBoxLayout>
@@ -8,10 +8,10 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "TWAppInfo.h"
-#include "TWAppStyle.h"
-#include "TWArtwork.h"
-#include "TWScreenFit.h"
+#include "app/TWAppInfo.h"
+#include "app/TWAppStyle.h"
+#include "app/TWArtwork.h"
+#include "app/TWScreenFit.h"
 
 namespace {
 QPointer<TWAboutCtrl>& sharedAbout() {

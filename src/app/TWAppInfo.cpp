@@ -1,11 +1,11 @@
-#include "TWAppInfo.h"
+#include "app/TWAppInfo.h"
 
 #include <dlfcn.h>
 
 #include <QCoreApplication>
 #include <QFileInfo>
 
-#include "MediaModule.h"
+#include "platform/MediaModule.h"
 
 QString TWAppInfo::displayName() {
     return QStringLiteral("Twinsift");

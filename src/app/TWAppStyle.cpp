@@ -1,4 +1,4 @@
-#include "TWAppStyle.h"
+#include "app/TWAppStyle.h"
 
 #include <QApplication>
 #include <QLinearGradient>

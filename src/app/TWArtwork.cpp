@@ -1,4 +1,4 @@
-#include "TWArtwork.h"
+#include "app/TWArtwork.h"
 
 #include <QApplication>
 #include <QFile>
@@ -12,8 +12,8 @@
 #include <QSvgRenderer>
 #include <memory>
 
-#include "Log.h"
-#include "TWAppStyle.h"
+#include "app/TWAppStyle.h"
+#include "platform/Log.h"
 
 // Q_INIT_RESOURCE must run outside any namespace.
 static void initTwinsiftResources() {

@@ -6,14 +6,14 @@
 #include <QPushButton>
 #include <map>
 
-#include "TWBrowserResoultViewCtrl.h"
-#include "TWCleanMediaLibraryWndCtrl.h"
-#include "TWDuplicateFilesManager.h"
-#include "TWManagerRemovalSource.h"
-#include "TWPreference.h"
-#include "TWPreferenceTypes.h"
-#include "TWProgressWndCtrl.h"
-#include "TWRemovalRun.h"
+#include "app/TWBrowserResoultViewCtrl.h"
+#include "app/TWCleanMediaLibraryWndCtrl.h"
+#include "app/TWProgressWndCtrl.h"
+#include "model/TWDuplicateFilesManager.h"
+#include "prefs/TWPreference.h"
+#include "prefs/TWPreferenceTypes.h"
+#include "removal/TWManagerRemovalSource.h"
+#include "removal/TWRemovalRun.h"
 
 // Hands the run's reports to the browser, if it is still there.
 class TWBrowserRemovalProgress : public TWRemovalProgress {

@@ -1,4 +1,4 @@
-#include "TWBrowserResoultViewCtrl.h"
+#include "app/TWBrowserResoultViewCtrl.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>
@@ -13,22 +13,22 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "AppDelegate.h"
-#include "TWAppStyle.h"
-#include "TWArtwork.h"
-#include "TWBrowserNotifications.h"
-#include "TWCleanMediaLibraryWndCtrl.h"
-#include "TWCompareViewController.h"
-#include "TWDuplicateFilesManager.h"
-#include "TWDuplicateFilesViewCtrl.h"
-#include "TWFilesListManager.h"
-#include "TWFilesListViewController.h"
-#include "TWIconView.h"
-#include "TWIconViewController.h"
-#include "TWProgressWndCtrl.h"
-#include "TWQuickLookViewCtrl.h"
-#include "TWSlideViewController.h"
-#include "TWThumbnailCache.h"
+#include "app/AppDelegate.h"
+#include "app/TWAppStyle.h"
+#include "app/TWArtwork.h"
+#include "app/TWBrowserNotifications.h"
+#include "app/TWCleanMediaLibraryWndCtrl.h"
+#include "app/TWCompareViewController.h"
+#include "app/TWDuplicateFilesViewCtrl.h"
+#include "app/TWFilesListViewController.h"
+#include "app/TWIconView.h"
+#include "app/TWIconViewController.h"
+#include "app/TWProgressWndCtrl.h"
+#include "app/TWQuickLookViewCtrl.h"
+#include "app/TWSlideViewController.h"
+#include "app/TWThumbnailCache.h"
+#include "model/TWDuplicateFilesManager.h"
+#include "model/TWFilesListManager.h"
 
 namespace {
 

@@ -18,11 +18,11 @@
 #include <optional>
 #include <string>
 
-#include "NotificationCenter.h"
-#include "TWOverViewerCtrl.h"
-#include "TWRemovalProgress.h"
-#include "TWRemovalRun.h"
-#include "TWToolBar.h"
+#include "app/TWOverViewerCtrl.h"
+#include "app/TWToolBar.h"
+#include "platform/NotificationCenter.h"
+#include "removal/TWRemovalProgress.h"
+#include "removal/TWRemovalRun.h"
 
 class QAbstractButton;
 class QLabel;

@@ -1,4 +1,4 @@
-#include "TWCleanMediaLibraryWndCtrl.h"
+#include "app/TWCleanMediaLibraryWndCtrl.h"
 
 #include <QFile>
 #include <QLabel>
@@ -7,8 +7,8 @@
 #include <QSvgRenderer>
 #include <QVBoxLayout>
 
-#include "TWAppStyle.h"
-#include "TWArtwork.h"
+#include "app/TWAppStyle.h"
+#include "app/TWArtwork.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "TWCleanMediaLibraryGuide.h"
+#include "removal/TWCleanMediaLibraryGuide.h"
 
 class QLabel;
 

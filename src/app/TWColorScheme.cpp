@@ -1,4 +1,4 @@
-#include "TWColorScheme.h"
+#include "app/TWColorScheme.h"
 
 #include <sys/stat.h>
 
@@ -10,7 +10,7 @@
 #include <gio/gio.h>
 #pragma pop_macro("signals")
 
-#include "Log.h"
+#include "platform/Log.h"
 
 namespace {
 

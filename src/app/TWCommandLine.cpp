@@ -1,10 +1,10 @@
-#include "TWCommandLine.h"
+#include "app/TWCommandLine.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
-#include "TWAppInfo.h"
+#include "app/TWAppInfo.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "TWCompareView.h"
+#include "app/TWCompareView.h"
 
 #include <QHelpEvent>
 #include <QLocale>
@@ -8,14 +8,14 @@
 #include <QScrollBar>
 #include <QToolTip>
 
-#include "NotificationCenter.h"
-#include "TWAppStyle.h"
-#include "TWArtwork.h"
-#include "TWBrowserNotifications.h"
-#include "TWClickSelection.h"
-#include "TWFilesListManager.h"
-#include "TWFilesListModel.h"
-#include "TWThumbnailCache.h"
+#include "app/TWAppStyle.h"
+#include "app/TWArtwork.h"
+#include "app/TWBrowserNotifications.h"
+#include "app/TWClickSelection.h"
+#include "app/TWFilesListModel.h"
+#include "app/TWThumbnailCache.h"
+#include "model/TWFilesListManager.h"
+#include "platform/NotificationCenter.h"
 
 namespace {
 

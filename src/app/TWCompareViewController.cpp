@@ -1,6 +1,6 @@
-#include "TWCompareViewController.h"
+#include "app/TWCompareViewController.h"
 
-#include "TWCompareView.h"
+#include "app/TWCompareView.h"
 
 namespace {
 TWCompareViewController*& sharedCtrl() {

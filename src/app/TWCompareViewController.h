@@ -4,7 +4,7 @@
 #include <QObject>
 #include <QPointer>
 
-#include "TWCompareView.h"
+#include "app/TWCompareView.h"
 
 class TWCompareViewController : public QObject {
     Q_OBJECT

@@ -1,11 +1,11 @@
-#include "TWDuplicateFilesModel.h"
+#include "app/TWDuplicateFilesModel.h"
 
 #include <QPainter>
 
-#include "TWAppStyle.h"
-#include "TWArtwork.h"
-#include "TWDuplicateFilesManager.h"
-#include "TWThumbnailCache.h"
+#include "app/TWAppStyle.h"
+#include "app/TWArtwork.h"
+#include "app/TWThumbnailCache.h"
+#include "model/TWDuplicateFilesManager.h"
 
 int TWDuplicateFilesModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid()) return 0;

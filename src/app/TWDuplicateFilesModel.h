@@ -5,7 +5,7 @@
 #include <QAbstractListModel>
 #include <QStyledItemDelegate>
 
-#include "TWDuplicateFile.h"
+#include "model/TWDuplicateFile.h"
 
 class TWDuplicateFilesModel : public QAbstractListModel {
     Q_OBJECT

@@ -1,4 +1,4 @@
-#include "TWDuplicateFilesViewCtrl.h"
+#include "app/TWDuplicateFilesViewCtrl.h"
 
 #include <QAction>
 #include <QEvent>
@@ -11,13 +11,13 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "NotificationCenter.h"
-#include "TWAppStyle.h"
-#include "TWArtwork.h"
-#include "TWBrowserNotifications.h"
-#include "TWDuplicateFilesModel.h"
-#include "TWThumbnailCache.h"
-#include "TWToolBar.h"
+#include "app/TWAppStyle.h"
+#include "app/TWArtwork.h"
+#include "app/TWBrowserNotifications.h"
+#include "app/TWDuplicateFilesModel.h"
+#include "app/TWThumbnailCache.h"
+#include "app/TWToolBar.h"
+#include "platform/NotificationCenter.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <QString>
 #include <optional>
 
-#include "TWDuplicateFilesManager.h"
+#include "model/TWDuplicateFilesManager.h"
 
 class QLineEdit;
 class QListView;

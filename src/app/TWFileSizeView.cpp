@@ -1,4 +1,4 @@
-#include "TWFileSizeView.h"
+#include "app/TWFileSizeView.h"
 
 #include <QFontMetricsF>
 #include <QMouseEvent>
@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "TWAppStyle.h"
-#include "TWArtwork.h"
-#include "TWFileUtility.h"
-#include "TWPreference.h"
+#include "app/TWAppStyle.h"
+#include "app/TWArtwork.h"
+#include "files/TWFileUtility.h"
+#include "prefs/TWPreference.h"
 
 namespace {
 constexpr uint64_t kMiB = 1024 * 1024;

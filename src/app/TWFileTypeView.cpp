@@ -1,4 +1,4 @@
-#include "TWFileTypeView.h"
+#include "app/TWFileTypeView.h"
 
 #include <QFontMetricsF>
 #include <QLineEdit>
@@ -8,7 +8,7 @@
 #include <cmath>
 #include <functional>
 
-#include "TWAppStyle.h"
+#include "app/TWAppStyle.h"
 
 namespace {
 QFont chipFont() {

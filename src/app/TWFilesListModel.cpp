@@ -1,4 +1,4 @@
-#include "TWFilesListModel.h"
+#include "app/TWFilesListModel.h"
 
 #include <QAbstractItemView>
 #include <QHelpEvent>
@@ -6,10 +6,10 @@
 #include <QPainter>
 #include <QToolTip>
 
-#include "TWAppStyle.h"
-#include "TWArtwork.h"
-#include "TWFilesListManager.h"
-#include "TWMediaObjectUtility.h"
+#include "app/TWAppStyle.h"
+#include "app/TWArtwork.h"
+#include "engine/TWMediaObjectUtility.h"
+#include "model/TWFilesListManager.h"
 
 int TWFilesListModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid()) return 0;

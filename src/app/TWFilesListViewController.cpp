@@ -1,13 +1,13 @@
-#include "TWFilesListViewController.h"
+#include "app/TWFilesListViewController.h"
 
 #include <QItemSelection>
 #include <QListView>
 #include <QVBoxLayout>
 
-#include "NotificationCenter.h"
-#include "TWBrowserNotifications.h"
-#include "TWFilesListManager.h"
-#include "TWFilesListModel.h"
+#include "app/TWBrowserNotifications.h"
+#include "app/TWFilesListModel.h"
+#include "model/TWFilesListManager.h"
+#include "platform/NotificationCenter.h"
 
 namespace {
 TWFilesListViewController*& sharedCtrl() {

@@ -1,4 +1,4 @@
-#include "TWFolderChooser.h"
+#include "app/TWFolderChooser.h"
 
 #include <QAbstractItemView>
 #include <QDir>
@@ -8,8 +8,8 @@
 #include <QSortFilterProxyModel>
 #include <QTreeView>
 
-#include "TWCategoryManager.h"
-#include "TWPreference.h"
+#include "files/TWCategoryManager.h"
+#include "prefs/TWPreference.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
-#include "TWFolderReveal.h"
+#include "app/TWFolderReveal.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>
 
-#include "Executors.h"
-#include "FileManagerReveal.h"
-#include "Log.h"
-#include "MainQueue.h"
-#include "TWAppInfo.h"
+#include "app/TWAppInfo.h"
+#include "platform/Executors.h"
+#include "platform/FileManagerReveal.h"
+#include "platform/Log.h"
+#include "platform/MainQueue.h"
 
 tw::Status TWFolderReveal::revealNow(const std::vector<std::string>& paths) {
     tw::FileManagerReveal::Options options;

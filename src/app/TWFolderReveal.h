@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "Status.h"
+#include "platform/Status.h"
 
 class TWFolderReveal {
 public:

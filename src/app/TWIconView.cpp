@@ -1,6 +1,4 @@
-#include "TWIconView.h"
-
-#include "TWClickSelection.h"
+#include "app/TWIconView.h"
 
 #include <QHelpEvent>
 #include <QMouseEvent>
@@ -9,12 +7,13 @@
 #include <QToolTip>
 #include <cmath>
 
-#include "NotificationCenter.h"
-#include "TWAppStyle.h"
-#include "TWArtwork.h"
-#include "TWBrowserNotifications.h"
-#include "TWFilesListManager.h"
-#include "TWThumbnailCache.h"
+#include "app/TWAppStyle.h"
+#include "app/TWArtwork.h"
+#include "app/TWBrowserNotifications.h"
+#include "app/TWClickSelection.h"
+#include "app/TWThumbnailCache.h"
+#include "model/TWFilesListManager.h"
+#include "platform/NotificationCenter.h"
 
 TWIconView::TWIconView(QWidget* parent) : QAbstractScrollArea(parent) {
     setObjectName(QStringLiteral("TWIconView"));

@@ -1,6 +1,6 @@
-#include "TWIconViewController.h"
+#include "app/TWIconViewController.h"
 
-#include "TWIconView.h"
+#include "app/TWIconView.h"
 
 namespace {
 TWIconViewController*& sharedCtrl() {

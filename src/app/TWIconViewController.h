@@ -5,7 +5,7 @@
 #include <QObject>
 #include <QPointer>
 
-#include "TWIconView.h"
+#include "app/TWIconView.h"
 
 class TWIconViewController : public QObject {
     Q_OBJECT

@@ -1,4 +1,4 @@
-#include "TWLoadFileDragView.h"
+#include "app/TWLoadFileDragView.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -12,11 +12,11 @@
 #include <QUrl>
 #include <algorithm>
 
-#include "TWAppStyle.h"
-#include "TWArtwork.h"
-#include "TWCategoryManager.h"
-#include "TWFileUtility.h"
-#include "TWPreference.h"
+#include "app/TWAppStyle.h"
+#include "app/TWArtwork.h"
+#include "files/TWCategoryManager.h"
+#include "files/TWFileUtility.h"
+#include "prefs/TWPreference.h"
 
 namespace {
 

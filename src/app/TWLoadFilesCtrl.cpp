@@ -1,4 +1,4 @@
-#include "TWLoadFilesCtrl.h"
+#include "app/TWLoadFilesCtrl.h"
 
 #include <QEvent>
 #include <QFileInfo>
@@ -9,18 +9,18 @@
 #include <QWidget>
 #include <algorithm>
 
-#include "AppLauncher.h"
-#include "Log.h"
-#include "MainQueue.h"
-#include "MediaLibraryService.h"
-#include "TWAppInfo.h"
-#include "TWAppStyle.h"
-#include "TWArtwork.h"
-#include "TWFileUtility.h"
-#include "TWFolderChooser.h"
-#include "TWPreference.h"
-#include "TWQtThumbnailProvider.h"
-#include "TWScanAnimationView.h"
+#include "app/TWAppInfo.h"
+#include "app/TWAppStyle.h"
+#include "app/TWArtwork.h"
+#include "app/TWFolderChooser.h"
+#include "app/TWQtThumbnailProvider.h"
+#include "app/TWScanAnimationView.h"
+#include "files/TWFileUtility.h"
+#include "platform/AppLauncher.h"
+#include "platform/Log.h"
+#include "platform/MainQueue.h"
+#include "platform/MediaLibraryService.h"
+#include "prefs/TWPreference.h"
 
 namespace {
 

@@ -19,10 +19,10 @@
 #include <string>
 #include <vector>
 
-#include "NotificationCenter.h"
-#include "TWLoadFileDragView.h"
-#include "TWLoadFilesCtrlDelegate.h"
-#include "TWSearchDuplicateFiles.h"
+#include "app/TWLoadFileDragView.h"
+#include "app/TWLoadFilesCtrlDelegate.h"
+#include "engine/TWSearchDuplicateFiles.h"
+#include "platform/NotificationCenter.h"
 
 class QLabel;
 class QToolButton;

@@ -1,4 +1,4 @@
-#include "TWMainWindow.h"
+#include "app/TWMainWindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -12,9 +12,9 @@
 #include <algorithm>
 #include <utility>
 
-#include "TWAppStyle.h"
-#include "TWScreenFit.h"
-#include "TWTitlebarViewCtrl.h"
+#include "app/TWAppStyle.h"
+#include "app/TWScreenFit.h"
+#include "app/TWTitlebarViewCtrl.h"
 
 namespace {
 constexpr int kAnimationMilliseconds = 220;

@@ -1,4 +1,4 @@
-#include "TWOverView.h"
+#include "app/TWOverView.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -8,8 +8,8 @@
 #include <QVariantAnimation>
 #include <cmath>
 
-#include "MainQueue.h"
-#include "TWAppStyle.h"
+#include "app/TWAppStyle.h"
+#include "platform/MainQueue.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "TWOverViewItemView.h"
+#include "app/TWOverViewItemView.h"
 
 #include <QPainter>
 
-#include "TWAppStyle.h"
+#include "app/TWAppStyle.h"
 
 TWOverViewItemView::TWOverViewItemView(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("TWOverViewItemView"));

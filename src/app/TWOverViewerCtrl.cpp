@@ -1,12 +1,12 @@
-#include "TWOverViewerCtrl.h"
+#include "app/TWOverViewerCtrl.h"
 
 #include <QEvent>
 #include <QWidget>
 
-#include "MainQueue.h"
-#include "TWDuplicateFilesManager.h"
-#include "TWFileUtility.h"
-#include "TWOverViewItemView.h"
+#include "app/TWOverViewItemView.h"
+#include "files/TWFileUtility.h"
+#include "model/TWDuplicateFilesManager.h"
+#include "platform/MainQueue.h"
 
 namespace {
 TWOverViewerCtrl*& sharedCtrl() {

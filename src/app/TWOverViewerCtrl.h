@@ -6,7 +6,7 @@
 #include <QObject>
 #include <QPointer>
 
-#include "TWOverView.h"
+#include "app/TWOverView.h"
 
 class QWidget;
 class TWOverViewItemView;

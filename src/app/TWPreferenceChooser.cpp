@@ -1,4 +1,4 @@
-#include "TWPreferenceChooser.h"
+#include "app/TWPreferenceChooser.h"
 
 #include <QAbstractItemView>
 #include <QDir>
@@ -8,7 +8,7 @@
 #include <QListView>
 #include <QTreeView>
 
-#include "TWPreferencesWndTitleBarViewCtrl.h"
+#include "app/TWPreferencesWndTitleBarViewCtrl.h"
 
 namespace {
 

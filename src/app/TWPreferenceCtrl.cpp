@@ -1,18 +1,18 @@
-#include "TWPreferenceCtrl.h"
+#include "app/TWPreferenceCtrl.h"
 
 #include <QAction>
 #include <QScrollArea>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
-#include "AppDelegate.h"
-#include "TWAppStyle.h"
-#include "TWArtwork.h"
-#include "TWPreferenceGeneralPage.h"
-#include "TWPreferenceIgnorePage.h"
-#include "TWPreferenceSmartPage.h"
-#include "TWPreferencesWndTitleBarViewCtrl.h"
-#include "TWScreenFit.h"
+#include "app/AppDelegate.h"
+#include "app/TWAppStyle.h"
+#include "app/TWArtwork.h"
+#include "app/TWPreferenceGeneralPage.h"
+#include "app/TWPreferenceIgnorePage.h"
+#include "app/TWPreferenceSmartPage.h"
+#include "app/TWPreferencesWndTitleBarViewCtrl.h"
+#include "app/TWScreenFit.h"
 
 namespace {
 TWPreferenceCtrl*& sharedPreferences() {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "NotificationCenter.h"
+#include "platform/NotificationCenter.h"
 
 class QAction;
 class QScrollArea;

@@ -1,4 +1,4 @@
-#include "TWPreferenceGeneralPage.h"
+#include "app/TWPreferenceGeneralPage.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -14,12 +14,12 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "LibraryLocations.h"
-#include "MediaLibraryService.h"
-#include "TWAppStyle.h"
-#include "TWPreference.h"
-#include "TWPreferenceChooser.h"
-#include "TWPreferencePage.h"
+#include "app/TWAppStyle.h"
+#include "app/TWPreferenceChooser.h"
+#include "app/TWPreferencePage.h"
+#include "platform/LibraryLocations.h"
+#include "platform/MediaLibraryService.h"
+#include "prefs/TWPreference.h"
 
 namespace {
 QButtonGroup* radioGroup(QWidget* parent, QVBoxLayout* layout, const QStringList& titles, const QString& name) {

@@ -1,4 +1,4 @@
-#include "TWPreferenceIgnorePage.h"
+#include "app/TWPreferenceIgnorePage.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -15,15 +15,15 @@
 #include <QVBoxLayout>
 #include <set>
 
-#include "Executors.h"
-#include "Log.h"
-#include "TWAppStyle.h"
-#include "TWArtwork.h"
-#include "TWFileSizeView.h"
-#include "TWFolderReveal.h"
-#include "TWPreference.h"
-#include "TWPreferenceChooser.h"
-#include "TWPreferencePage.h"
+#include "app/TWAppStyle.h"
+#include "app/TWArtwork.h"
+#include "app/TWFileSizeView.h"
+#include "app/TWFolderReveal.h"
+#include "app/TWPreferenceChooser.h"
+#include "app/TWPreferencePage.h"
+#include "platform/Executors.h"
+#include "platform/Log.h"
+#include "prefs/TWPreference.h"
 
 namespace {
 constexpr const char* kPlaceholderType = "xxxx";

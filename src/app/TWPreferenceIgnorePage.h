@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "TWFileTypeView.h"
+#include "app/TWFileTypeView.h"
 
 class QCheckBox;
 class QLabel;

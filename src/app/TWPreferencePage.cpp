@@ -1,10 +1,10 @@
-#include "TWPreferencePage.h"
+#include "app/TWPreferencePage.h"
 
 #include <QFrame>
 #include <QLabel>
 #include <QToolButton>
 
-#include "TWAppStyle.h"
+#include "app/TWAppStyle.h"
 
 QLabel* TWPreferencePage::sectionTitle(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);

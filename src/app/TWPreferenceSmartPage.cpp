@@ -1,4 +1,4 @@
-#include "TWPreferenceSmartPage.h"
+#include "app/TWPreferenceSmartPage.h"
 
 #include <QButtonGroup>
 #include <QFileIconProvider>
@@ -16,11 +16,11 @@
 #include <QVBoxLayout>
 #include <set>
 
-#include "TWPreference.h"
-#include "TWPreferenceChooser.h"
-#include "TWPreferencePage.h"
-#include "TWPreferenceTypes.h"
-#include "TWPrivilegeFolder.h"
+#include "app/TWPreferenceChooser.h"
+#include "app/TWPreferencePage.h"
+#include "prefs/TWPreference.h"
+#include "prefs/TWPreferenceTypes.h"
+#include "prefs/TWPrivilegeFolder.h"
 
 namespace {
 constexpr const char* kPrivilegeKey = "privilege";

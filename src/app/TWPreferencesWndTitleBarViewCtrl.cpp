@@ -1,13 +1,13 @@
-#include "TWPreferencesWndTitleBarViewCtrl.h"
+#include "app/TWPreferencesWndTitleBarViewCtrl.h"
 
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QStyle>
 #include <QToolButton>
 
-#include "NotificationCenter.h"
-#include "TWAppStyle.h"
-#include "TWArtwork.h"
+#include "app/TWAppStyle.h"
+#include "app/TWArtwork.h"
+#include "platform/NotificationCenter.h"
 
 namespace {
 constexpr int kPageButtonMinWidth = 104;

@@ -1,4 +1,4 @@
-#include "TWProgressWndCtrl.h"
+#include "app/TWProgressWndCtrl.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "TWAppStyle.h"
-#include "TWRemovalProgress.h"
+#include "app/TWAppStyle.h"
+#include "removal/TWRemovalProgress.h"
 
 namespace {
 TWProgressWndCtrl*& sharedCtrl() {

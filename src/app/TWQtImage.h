@@ -4,7 +4,7 @@
 
 #include <QImage>
 
-#include "TWImage.h"
+#include "files/TWImage.h"
 
 class TWQtImage : public TWImage {
 public:

@@ -1,8 +1,8 @@
-#include "TWQtMainQueue.h"
+#include "app/TWQtMainQueue.h"
 
 #include <QCoreApplication>
 
-#include "MainQueue.h"
+#include "platform/MainQueue.h"
 
 TWQtMainQueue::TWQtMainQueue(QObject* parent) : QObject(parent) {
     auto& queue = tw::MainQueue::shared();

@@ -1,4 +1,4 @@
-#include "TWQtThumbnailProvider.h"
+#include "app/TWQtThumbnailProvider.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,10 +9,10 @@
 #include <QPainter>
 #include <condition_variable>
 
-#include "Log.h"
-#include "MainQueue.h"
-#include "SafeFile.h"
-#include "TWQtImage.h"
+#include "app/TWQtImage.h"
+#include "platform/Log.h"
+#include "platform/MainQueue.h"
+#include "platform/SafeFile.h"
 
 namespace {
 

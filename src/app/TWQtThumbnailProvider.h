@@ -13,7 +13,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "TWImage.h"
+#include "files/TWImage.h"
 
 class TWQtThumbnailProvider : public TWThumbnailProvider {
 public:

@@ -1,4 +1,4 @@
-#include "TWQuickLookViewCtrl.h"
+#include "app/TWQuickLookViewCtrl.h"
 
 #include <sys/stat.h>
 
@@ -15,12 +15,12 @@
 #include <QThreadPool>
 #include <QVBoxLayout>
 
-#include "MainQueue.h"
-#include "SafeFile.h"
-#include "TWAppStyle.h"
-#include "TWArtwork.h"
-#include "TWFileUtility.h"
-#include "TWThumbnailCache.h"
+#include "app/TWAppStyle.h"
+#include "app/TWArtwork.h"
+#include "app/TWThumbnailCache.h"
+#include "files/TWFileUtility.h"
+#include "platform/MainQueue.h"
+#include "platform/SafeFile.h"
 
 // Draws one image scaled to fit its bounds, centred, never enlarged past 2x.
 class TWPreviewImageView : public QWidget {

@@ -1,11 +1,11 @@
-#include "TWScanAnimationView.h"
+#include "app/TWScanAnimationView.h"
 
 #include <QPainter>
 #include <QPointer>
 #include <QVariantAnimation>
 
-#include "MainQueue.h"
-#include "TWArtwork.h"
+#include "app/TWArtwork.h"
+#include "platform/MainQueue.h"
 
 namespace {
 constexpr int kTurnMilliseconds = 2000;

@@ -1,4 +1,4 @@
-#include "TWScreenFit.h"
+#include "app/TWScreenFit.h"
 
 #include <QGuiApplication>
 #include <QMargins>

@@ -1,4 +1,4 @@
-#include "TWSingleInstance.h"
+#include "app/TWSingleInstance.h"
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnectionInterface>
@@ -6,7 +6,7 @@
 #include <QUrl>
 #include <QVariantMap>
 
-#include "Log.h"
+#include "platform/Log.h"
 
 namespace {
 constexpr int kCallTimeoutMs = 10000;

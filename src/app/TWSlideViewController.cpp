@@ -1,10 +1,10 @@
-#include "TWSlideViewController.h"
+#include "app/TWSlideViewController.h"
 
 #include <QSplitter>
 #include <QVBoxLayout>
 
-#include "TWFilesListManager.h"
-#include "TWQuickLookViewCtrl.h"
+#include "app/TWQuickLookViewCtrl.h"
+#include "model/TWFilesListManager.h"
 
 namespace {
 TWSlideViewController*& sharedCtrl() {

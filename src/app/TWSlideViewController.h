@@ -7,7 +7,7 @@
 #include <QPointer>
 #include <QSplitter>
 
-#include "TWFilesListViewController.h"
+#include "app/TWFilesListViewController.h"
 
 class TWSlideViewController : public QObject, public TWFilesListViewCtrDelegate {
     Q_OBJECT

@@ -1,4 +1,4 @@
-#include "TWThumbnailCache.h"
+#include "app/TWThumbnailCache.h"
 
 #include <QFile>
 #include <QFileIconProvider>
@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "SafeFile.h"
-#include "TWQtThumbnailProvider.h"
+#include "app/TWQtThumbnailProvider.h"
+#include "platform/SafeFile.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <memory>
 #include <mutex>
 
-#include "TWFileUtility.h"
+#include "files/TWFileUtility.h"
 
 class TWThumbnailCache : public QObject {
     Q_OBJECT

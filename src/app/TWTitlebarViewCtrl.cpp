@@ -1,4 +1,4 @@
-#include "TWTitlebarViewCtrl.h"
+#include "app/TWTitlebarViewCtrl.h"
 
 #include <QHBoxLayout>
 #include <QMenu>
@@ -6,8 +6,8 @@
 #include <QPainter>
 #include <QToolButton>
 
-#include "TWAppStyle.h"
-#include "TWArtwork.h"
+#include "app/TWAppStyle.h"
+#include "app/TWArtwork.h"
 
 namespace {
 QPointer<TWTitlebarViewCtrl>& liveTitleBar() {

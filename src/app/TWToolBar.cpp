@@ -1,11 +1,11 @@
-#include "TWToolBar.h"
+#include "app/TWToolBar.h"
 
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
 
-#include "TWAppStyle.h"
-#include "TWArtwork.h"
+#include "app/TWAppStyle.h"
+#include "app/TWArtwork.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <QWidget>
 #include <vector>
 
-#include "TWCategoryManager.h"
+#include "files/TWCategoryManager.h"
 
 class TWToolBar;
 

@@ -5,17 +5,17 @@
 #include <QDir>
 #include <cstdio>
 
-#include "AppDelegate.h"
-#include "LinuxLibraries.h"
-#include "TWAppInfo.h"
-#include "TWAppStyle.h"
-#include "TWColorScheme.h"
-#include "TWCommandLine.h"
-#include "TWMainWindow.h"
-#include "TWPreference.h"
-#include "TWQtMainQueue.h"
-#include "TWQtThumbnailProvider.h"
-#include "TWSingleInstance.h"
+#include "app/AppDelegate.h"
+#include "app/TWAppInfo.h"
+#include "app/TWAppStyle.h"
+#include "app/TWColorScheme.h"
+#include "app/TWCommandLine.h"
+#include "app/TWMainWindow.h"
+#include "app/TWQtMainQueue.h"
+#include "app/TWQtThumbnailProvider.h"
+#include "app/TWSingleInstance.h"
+#include "platform/LinuxLibraries.h"
+#include "prefs/TWPreference.h"
 
 namespace {
 

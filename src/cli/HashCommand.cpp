@@ -5,8 +5,8 @@
 
 #include <cstring>
 
-#include "Commands.h"
-#include "TWFileUtility.h"
+#include "cli/Commands.h"
+#include "files/TWFileUtility.h"
 
 namespace twcli {
 

@@ -1,11 +1,11 @@
-#include "Interrupts.h"
+#include "cli/Interrupts.h"
 
 #include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
 
-#include "TWFolderMove.h"
+#include "removal/TWFolderMove.h"
 
 namespace twcli {
 

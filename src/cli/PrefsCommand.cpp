@@ -1,8 +1,8 @@
 // twinsift-cli prefs [KEY [VALUE]]: list, read or store settings.
 
-#include "Commands.h"
-#include "DefaultsStore.h"
-#include "TWPreferenceKeys.h"
+#include "cli/Commands.h"
+#include "platform/DefaultsStore.h"
+#include "prefs/TWPreferenceKeys.h"
 
 namespace twcli {
 

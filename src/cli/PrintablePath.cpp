@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "Commands.h"
+#include "cli/Commands.h"
 
 namespace twcli {
 

@@ -14,20 +14,20 @@
 #include <cstring>
 #include <map>
 
-#include "Commands.h"
-#include "DefaultsStore.h"
-#include "Interrupts.h"
-#include "MainQueue.h"
-#include "ScanSession.h"
-#include "TWCategoryFiles.h"
-#include "TWDuplicateFilesManager.h"
-#include "TWFileUtility.h"
-#include "TWManagerRemovalSource.h"
-#include "TWMediaObjectUtility.h"
-#include "TWMoveDestination.h"
-#include "TWPreference.h"
-#include "TWRemovalReview.h"
-#include "TWRemovalRun.h"
+#include "cli/Commands.h"
+#include "cli/Interrupts.h"
+#include "cli/ScanSession.h"
+#include "engine/TWMediaObjectUtility.h"
+#include "files/TWFileUtility.h"
+#include "model/TWCategoryFiles.h"
+#include "model/TWDuplicateFilesManager.h"
+#include "platform/DefaultsStore.h"
+#include "platform/MainQueue.h"
+#include "prefs/TWPreference.h"
+#include "removal/TWManagerRemovalSource.h"
+#include "removal/TWMoveDestination.h"
+#include "removal/TWRemovalReview.h"
+#include "removal/TWRemovalRun.h"
 
 extern char** environ;
 

@@ -1,12 +1,12 @@
-#include "ResultPrinter.h"
+#include "cli/ResultPrinter.h"
 
 #include <nlohmann/json.hpp>
 
-#include "Commands.h"
-#include "TWCategoryFiles.h"
-#include "TWDuplicateFile.h"
-#include "TWFileUtility.h"
-#include "TWMediaObjectUtility.h"
+#include "cli/Commands.h"
+#include "engine/TWMediaObjectUtility.h"
+#include "files/TWFileUtility.h"
+#include "model/TWCategoryFiles.h"
+#include "model/TWDuplicateFile.h"
 
 namespace twcli {
 

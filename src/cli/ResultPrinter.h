@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "TWRemovalProgress.h"
-#include "TWScanReport.h"
+#include "engine/TWScanReport.h"
+#include "removal/TWRemovalProgress.h"
 
 class TWCategoryFiles;
 class TWDuplicateFile;

@@ -4,9 +4,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "Commands.h"
-#include "ScanSession.h"
-#include "TWCategoryFiles.h"
+#include "cli/Commands.h"
+#include "cli/ScanSession.h"
+#include "model/TWCategoryFiles.h"
 
 namespace twcli {
 

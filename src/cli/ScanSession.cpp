@@ -1,4 +1,4 @@
-#include "ScanSession.h"
+#include "cli/ScanSession.h"
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -10,16 +10,16 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "Commands.h"
-#include "DefaultsStore.h"
-#include "Interrupts.h"
-#include "MainQueue.h"
-#include "MediaLibraryService.h"
-#include "NotificationCenter.h"
-#include "TWFileUtility.h"
-#include "TWPreference.h"
-#include "TWPreferenceKeys.h"
-#include "TWSearchDuplicateFiles.h"
+#include "cli/Commands.h"
+#include "cli/Interrupts.h"
+#include "engine/TWSearchDuplicateFiles.h"
+#include "files/TWFileUtility.h"
+#include "platform/DefaultsStore.h"
+#include "platform/MainQueue.h"
+#include "platform/MediaLibraryService.h"
+#include "platform/NotificationCenter.h"
+#include "prefs/TWPreference.h"
+#include "prefs/TWPreferenceKeys.h"
 
 namespace twcli {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "ResultPrinter.h"
+#include "cli/ResultPrinter.h"
 
 class TWCategoryFiles;
 

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <map>
 
-#include "Commands.h"
-#include "LinuxLibraries.h"
-#include "TWPreference.h"
+#include "cli/Commands.h"
+#include "platform/LinuxLibraries.h"
+#include "prefs/TWPreference.h"
 
 namespace {
 

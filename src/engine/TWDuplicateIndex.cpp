@@ -1,4 +1,4 @@
-#include "TWDuplicateIndex.h"
+#include "engine/TWDuplicateIndex.h"
 
 #include <locale.h>
 #include <wctype.h>
@@ -7,8 +7,8 @@
 #include <cstring>
 #include <new>
 
-#include "TWMatching.h"
-#include "TWPreferenceTypes.h"
+#include "model/TWMatching.h"
+#include "prefs/TWPreferenceTypes.h"
 
 namespace {
 

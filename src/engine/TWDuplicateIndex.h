@@ -35,11 +35,11 @@
 #include <unordered_map>
 #include <vector>
 
-#include "AdaptiveMutex.h"
-#include "TWCategoryFiles.h"
-#include "TWDuplicateFile.h"
-#include "TWFileUtility.h"
-#include "TWPlacedItems.h"
+#include "engine/TWPlacedItems.h"
+#include "files/TWFileUtility.h"
+#include "model/TWCategoryFiles.h"
+#include "model/TWDuplicateFile.h"
+#include "platform/AdaptiveMutex.h"
 
 enum class TWPlacement {
     Dropped,  // not placed: a stop, or the same item placed before

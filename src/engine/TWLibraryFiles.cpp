@@ -1,8 +1,8 @@
-#include "TWLibraryFiles.h"
+#include "engine/TWLibraryFiles.h"
 
 #include <sys/stat.h>
 
-#include "MediaLibraryService.h"
+#include "platform/MediaLibraryService.h"
 
 TWLibraryFiles TWLibraryFiles::ofInstalledLibraries() {
     auto service = tw::MediaLibraryService::installed();

@@ -1,4 +1,4 @@
-#include "TWMediaObjectUtility.h"
+#include "engine/TWMediaObjectUtility.h"
 
 std::shared_ptr<TWMediaObjectUtility> TWMediaObjectUtility::initWithMediaObject(
     const std::shared_ptr<tw::MediaObject>& mediaObject, const std::string& sourceType) {

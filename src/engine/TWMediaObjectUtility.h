@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "MediaLibraryService.h"
-#include "TWFileUtility.h"
+#include "files/TWFileUtility.h"
+#include "platform/MediaLibraryService.h"
 
 class TWMediaObjectUtility : public TWFileUtility {
 public:

@@ -1,4 +1,4 @@
-#include "TWOverlayMounts.h"
+#include "engine/TWOverlayMounts.h"
 
 #include <fstream>
 #include <sstream>

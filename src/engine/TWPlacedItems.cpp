@@ -1,6 +1,6 @@
-#include "TWPlacedItems.h"
+#include "engine/TWPlacedItems.h"
 
-#include "TWMediaObjectUtility.h"
+#include "engine/TWMediaObjectUtility.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "TWFileUtility.h"
+#include "files/TWFileUtility.h"
 
 class TWPlacedItems {
 public:

@@ -1,4 +1,4 @@
-#include "TWScanBounds.h"
+#include "engine/TWScanBounds.h"
 
 #include <cstdlib>
 

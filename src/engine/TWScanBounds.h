@@ -19,8 +19,8 @@
 #include <string_view>
 #include <vector>
 
-#include "TWOverlayMounts.h"
-#include "TWScanReport.h"
+#include "engine/TWOverlayMounts.h"
+#include "engine/TWScanReport.h"
 
 class TWScanBounds {
 public:

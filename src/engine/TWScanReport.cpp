@@ -1,8 +1,8 @@
-#include "TWScanReport.h"
+#include "engine/TWScanReport.h"
 
 #include <cstring>
 
-#include "Log.h"
+#include "platform/Log.h"
 
 std::string TWScanReport::cannotListFolder(int error) {
     return std::string("cannot list folder: ") + std::strerror(error);

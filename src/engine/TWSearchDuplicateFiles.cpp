@@ -1,4 +1,4 @@
-#include "TWSearchDuplicateFiles.h"
+#include "engine/TWSearchDuplicateFiles.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,18 +12,18 @@
 #include <cstring>
 #include <thread>
 
-#include "Log.h"
-#include "MainQueue.h"
-#include "NotificationCenter.h"
-#include "TWBaseFunction.h"
-#include "TWDuplicateIndex.h"
-#include "TWMediaObjectUtility.h"
-#include "TWOverlayMounts.h"
-#include "TWPlacedItems.h"
-#include "TWPreference.h"
-#include "TWSearchMediaLibrary.h"
-#include "TWSimilarRoad.h"
-#include "ZPSimilarContext.h"
+#include "engine/TWDuplicateIndex.h"
+#include "engine/TWMediaObjectUtility.h"
+#include "engine/TWOverlayMounts.h"
+#include "engine/TWPlacedItems.h"
+#include "engine/TWSearchMediaLibrary.h"
+#include "engine/TWSimilarRoad.h"
+#include "files/TWBaseFunction.h"
+#include "platform/Log.h"
+#include "platform/MainQueue.h"
+#include "platform/NotificationCenter.h"
+#include "prefs/TWPreference.h"
+#include "similar/ZPSimilarContext.h"
 
 namespace {
 

@@ -29,15 +29,15 @@
 #include <string>
 #include <vector>
 
-#include "AdaptiveMutex.h"
-#include "Executors.h"
-#include "SessionEvents.h"
-#include "TWCategoryFiles.h"
-#include "TWFileUtility.h"
-#include "TWLibraryFiles.h"
-#include "TWReadControl.h"
-#include "TWScanBounds.h"
-#include "TWScanReport.h"
+#include "engine/TWLibraryFiles.h"
+#include "engine/TWScanBounds.h"
+#include "engine/TWScanReport.h"
+#include "files/TWFileUtility.h"
+#include "files/TWReadControl.h"
+#include "model/TWCategoryFiles.h"
+#include "platform/AdaptiveMutex.h"
+#include "platform/Executors.h"
+#include "platform/SessionEvents.h"
 
 class TWDuplicateIndex;
 class TWPlacedItems;

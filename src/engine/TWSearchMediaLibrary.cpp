@@ -1,8 +1,8 @@
-#include "TWSearchMediaLibrary.h"
+#include "engine/TWSearchMediaLibrary.h"
 
 #include <condition_variable>
 
-#include "Executors.h"
+#include "platform/Executors.h"
 
 using SourceMap = std::map<std::string, std::shared_ptr<tw::MediaSource>>;
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "MediaLibraryService.h"
+#include "platform/MediaLibraryService.h"
 
 class TWSearchMediaLibrary {
 public:

@@ -1,4 +1,4 @@
-#include "TWSimilarRoad.h"
+#include "engine/TWSimilarRoad.h"
 
 TWPlacement TWSimilarRoad::place(const std::shared_ptr<ZPImageSignature>& signature, const std::atomic<bool>& stop,
                                  const Counted& counted) {

@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "TWDuplicateIndex.h"
-#include "TWPlacedItems.h"
-#include "ZPImageSignature.h"
-#include "ZPSimilarContext.h"
-#include "ZPSimilarImages.h"
+#include "engine/TWDuplicateIndex.h"
+#include "engine/TWPlacedItems.h"
+#include "similar/ZPImageSignature.h"
+#include "similar/ZPSimilarContext.h"
+#include "similar/ZPSimilarImages.h"
 
 class TWSimilarRoad {
 public:

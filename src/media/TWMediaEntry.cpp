@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <type_traits>
 
-#include "TWMediaInternal.h"
+#include "media/TWMediaInternal.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-#include "TWMediaInternal.h"
+#include "media/TWMediaInternal.h"
 
 // Exiv2 0.27 still hands out std::auto_ptr.
 #pragma GCC diagnostic push

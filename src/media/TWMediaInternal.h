@@ -1,7 +1,7 @@
 #pragma once
 // Shared between the image module's sources; never seen by the core.
 
-#include "TWMediaModule.h"
+#include "platform/TWMediaModule.h"
 
 namespace twmedia {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "TWMediaInternal.h"
+#include "media/TWMediaInternal.h"
 
 namespace {
 

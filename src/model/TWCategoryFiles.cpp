@@ -1,6 +1,6 @@
-#include "TWCategoryFiles.h"
+#include "model/TWCategoryFiles.h"
 
-#include "Log.h"
+#include "platform/Log.h"
 
 namespace {
 // What a group adds to the two totals: all of its bytes, and all but one copy's.

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "TWCategoryManager.h"
-#include "TWDuplicateFile.h"
+#include "files/TWCategoryManager.h"
+#include "model/TWDuplicateFile.h"
 
 class TWCategoryFiles {
 public:

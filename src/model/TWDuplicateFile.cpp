@@ -1,9 +1,9 @@
-#include "TWDuplicateFile.h"
+#include "model/TWDuplicateFile.h"
 
 #include <algorithm>
 
-#include "TWMatching.h"
-#include "TWPreference.h"
+#include "model/TWMatching.h"
+#include "prefs/TWPreference.h"
 
 namespace {
 

@@ -32,8 +32,8 @@
 #include <string>
 #include <vector>
 
-#include "TWFileUtility.h"
-#include "TWPreferenceTypes.h"
+#include "files/TWFileUtility.h"
+#include "prefs/TWPreferenceTypes.h"
 
 class TWDuplicateFile : public std::enable_shared_from_this<TWDuplicateFile> {
 public:

@@ -6,7 +6,7 @@
 #include <climits>
 #include <string>
 
-#include "TWDuplicateFile.h"
+#include "model/TWDuplicateFile.h"
 
 namespace {
 

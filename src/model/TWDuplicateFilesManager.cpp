@@ -1,10 +1,10 @@
-#include "TWDuplicateFilesManager.h"
+#include "model/TWDuplicateFilesManager.h"
 
 #include <algorithm>
 
-#include "MainQueue.h"
-#include "TWFilesListManager.h"
-#include "TWTextKeys.h"
+#include "model/TWFilesListManager.h"
+#include "model/TWTextKeys.h"
+#include "platform/MainQueue.h"
 
 namespace {
 

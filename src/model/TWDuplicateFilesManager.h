@@ -23,9 +23,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "TWCategoryFiles.h"
-#include "TWCategoryManager.h"
-#include "TWDuplicateFile.h"
+#include "files/TWCategoryManager.h"
+#include "model/TWCategoryFiles.h"
+#include "model/TWDuplicateFile.h"
 
 class TWFilesListManager;
 class TWDuplicateFilesManager;

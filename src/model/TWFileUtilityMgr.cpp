@@ -1,4 +1,4 @@
-#include "TWFileUtilityMgr.h"
+#include "model/TWFileUtilityMgr.h"
 
 std::shared_ptr<TWFileUtilityMgr> TWFileUtilityMgr::initWithFileUtility(FilePtr file, GroupPtr group) {
     const bool first = file && group && group->indexOfFileUtility(file) == 0;

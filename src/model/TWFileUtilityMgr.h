@@ -7,8 +7,8 @@
 
 #include <memory>
 
-#include "TWDuplicateFile.h"
-#include "TWFileUtility.h"
+#include "files/TWFileUtility.h"
+#include "model/TWDuplicateFile.h"
 
 class TWFileUtilityMgr {
 public:

@@ -1,11 +1,11 @@
-#include "TWFilesListManager.h"
+#include "model/TWFilesListManager.h"
 
 #include <algorithm>
 
-#include "Executors.h"
-#include "FileManagerReveal.h"
-#include "Log.h"
-#include "NotificationCenter.h"
+#include "platform/Executors.h"
+#include "platform/FileManagerReveal.h"
+#include "platform/Log.h"
+#include "platform/NotificationCenter.h"
 
 namespace {
 

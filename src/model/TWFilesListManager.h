@@ -23,9 +23,9 @@
 #include <string>
 #include <vector>
 
-#include "TWDuplicateFilesManager.h"
-#include "TWFileUtilityMgr.h"
-#include "TWPreferenceTypes.h"
+#include "model/TWDuplicateFilesManager.h"
+#include "model/TWFileUtilityMgr.h"
+#include "prefs/TWPreferenceTypes.h"
 
 // Posted with no object on the default centre whenever the row selection is set.
 inline constexpr const char* TWDuplicateSingleFileSelectionChangedNotification =

@@ -1,7 +1,7 @@
-#include "TWMatching.h"
+#include "model/TWMatching.h"
 
-#include "TWPreference.h"
-#include "TWPreferenceTypes.h"
+#include "prefs/TWPreference.h"
+#include "prefs/TWPreferenceTypes.h"
 
 bool TWContentMatches(TWFileUtility& groupFirst, TWFileUtility& candidate, bool verifyFullContent,
                       TWReadControl* control) {

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "TWFileUtility.h"
+#include "files/TWFileUtility.h"
 
 // Equal content: both content hashes present and equal, equal sizes, and, when
 // `verifyFullContent`, both whole-content digests present and equal. The hashes are

@@ -1,4 +1,4 @@
-#include "TWTextKeys.h"
+#include "model/TWTextKeys.h"
 
 #include <glib.h>
 

@@ -1,8 +1,8 @@
-#include "AppLauncher.h"
+#include "platform/AppLauncher.h"
 
 #include <gio/gio.h>
 
-#include "Log.h"
+#include "platform/Log.h"
 
 namespace tw {
 namespace {

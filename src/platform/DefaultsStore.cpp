@@ -1,4 +1,4 @@
-#include "DefaultsStore.h"
+#include "platform/DefaultsStore.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -16,10 +16,10 @@
 #include <mutex>
 #include <set>
 
-#include "JsonBytes.h"
-#include "LockFile.h"
-#include "Log.h"
-#include "SafeFile.h"
+#include "platform/JsonBytes.h"
+#include "platform/LockFile.h"
+#include "platform/Log.h"
+#include "platform/SafeFile.h"
 
 namespace tw {
 

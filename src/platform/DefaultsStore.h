@@ -29,7 +29,7 @@
 #include <string>
 #include <vector>
 
-#include "Status.h"
+#include "platform/Status.h"
 
 namespace tw {
 

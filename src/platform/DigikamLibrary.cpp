@@ -1,4 +1,4 @@
-#include "DigikamLibrary.h"
+#include "platform/DigikamLibrary.h"
 
 #include <sys/stat.h>
 
@@ -7,8 +7,8 @@
 #include <map>
 #include <sstream>
 
-#include "Log.h"
-#include "SqliteDatabase.h"
+#include "platform/Log.h"
+#include "platform/SqliteDatabase.h"
 
 namespace tw {
 

@@ -1,4 +1,4 @@
-#include "Executors.h"
+#include "platform/Executors.h"
 
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -10,7 +10,7 @@
 #include <system_error>
 #include <thread>
 
-#include "Log.h"
+#include "platform/Log.h"
 
 namespace tw {
 namespace {

@@ -1,4 +1,4 @@
-#include "GLibThread.h"
+#include "platform/GLibThread.h"
 
 #include <glib.h>
 
@@ -8,8 +8,8 @@
 #include <mutex>
 #include <thread>
 
-#include "Log.h"
-#include "MainQueue.h"
+#include "platform/Log.h"
+#include "platform/MainQueue.h"
 
 namespace tw {
 namespace {

@@ -1,4 +1,4 @@
-#include "JsonBytes.h"
+#include "platform/JsonBytes.h"
 
 #include <array>
 #include <cstdint>

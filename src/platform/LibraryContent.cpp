@@ -1,4 +1,4 @@
-#include "LibraryContent.h"
+#include "platform/LibraryContent.h"
 
 namespace tw {
 

@@ -1,4 +1,4 @@
-#include "LibraryLocations.h"
+#include "platform/LibraryLocations.h"
 
 #include <pwd.h>
 #include <sys/stat.h>

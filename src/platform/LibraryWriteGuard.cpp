@@ -1,12 +1,12 @@
-#include "LibraryWriteGuard.h"
+#include "platform/LibraryWriteGuard.h"
 
 #include <sys/stat.h>
 
 #include <ctime>
 
-#include "Log.h"
-#include "SessionBus.h"
-#include "SqliteDatabase.h"
+#include "platform/Log.h"
+#include "platform/SessionBus.h"
+#include "platform/SqliteDatabase.h"
 
 namespace tw {
 

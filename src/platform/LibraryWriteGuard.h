@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "Status.h"
+#include "platform/Status.h"
 
 namespace tw {
 

@@ -1,16 +1,16 @@
-#include "LinuxLibraries.h"
+#include "platform/LinuxLibraries.h"
 
 #include <unistd.h>
 
 #include <sstream>
 
-#include "AppLauncher.h"
-#include "DigikamLibrary.h"
-#include "LibraryLocations.h"
-#include "LibraryWriteGuard.h"
-#include "Log.h"
-#include "RhythmboxLibrary.h"
-#include "ShotwellLibrary.h"
+#include "platform/AppLauncher.h"
+#include "platform/DigikamLibrary.h"
+#include "platform/LibraryLocations.h"
+#include "platform/LibraryWriteGuard.h"
+#include "platform/Log.h"
+#include "platform/RhythmboxLibrary.h"
+#include "platform/ShotwellLibrary.h"
 
 namespace tw {
 

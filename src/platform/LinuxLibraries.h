@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "LibraryContent.h"
-#include "MediaLibraryService.h"
-#include "ScriptExecutor.h"
+#include "platform/LibraryContent.h"
+#include "platform/MediaLibraryService.h"
+#include "platform/ScriptExecutor.h"
 
 namespace tw {
 

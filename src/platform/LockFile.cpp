@@ -1,4 +1,4 @@
-#include "LockFile.h"
+#include "platform/LockFile.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

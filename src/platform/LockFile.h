@@ -15,7 +15,7 @@
 #include <memory>
 #include <string>
 
-#include "Status.h"
+#include "platform/Status.h"
 
 namespace tw {
 

@@ -1,4 +1,4 @@
-#include "Log.h"
+#include "platform/Log.h"
 
 #include <algorithm>
 #include <atomic>

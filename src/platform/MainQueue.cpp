@@ -1,4 +1,4 @@
-#include "MainQueue.h"
+#include "platform/MainQueue.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -8,7 +8,7 @@
 #include <mutex>
 #include <shared_mutex>
 
-#include "Log.h"
+#include "platform/Log.h"
 
 namespace tw {
 namespace {

@@ -1,4 +1,4 @@
-#include "MediaLibraryService.h"
+#include "platform/MediaLibraryService.h"
 
 #include <atomic>
 

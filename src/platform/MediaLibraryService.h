@@ -119,4 +119,4 @@ T waitForMediaValue(MediaObservable& object, const std::string& keyPath, const s
 
 }  // namespace tw
 
-#include "MediaLibraryServiceWait.h"
+#include "platform/MediaLibraryServiceWait.h"

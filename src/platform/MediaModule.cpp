@@ -1,4 +1,4 @@
-#include "MediaModule.h"
+#include "platform/MediaModule.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <mutex>
 #include <optional>
 
-#include "Log.h"
+#include "platform/Log.h"
 
 #ifndef TWINSIFT_MEDIA_MODULE_NAME
 #define TWINSIFT_MEDIA_MODULE_NAME "libtwinsift_media.so"

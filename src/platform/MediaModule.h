@@ -1,6 +1,6 @@
 #pragma once
 // The image module: the shared object that holds every call into libgd, libpuzzle and
-// Exiv2 (media/TWMediaModule.h). The core loads it when it first needs an image read,
+// Exiv2 (platform/TWMediaModule.h). The core loads it when it first needs an image read,
 // so a scan that meets no image never maps those libraries, and keeps it for the rest
 // of the process.
 //
@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "SafeFile.h"
-#include "media/TWMediaModule.h"
+#include "platform/SafeFile.h"
+#include "platform/TWMediaModule.h"
 
 namespace tw {
 

@@ -1,4 +1,4 @@
-#include "NotificationCenter.h"
+#include "platform/NotificationCenter.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "Log.h"
+#include "platform/Log.h"
 
 namespace tw {
 namespace {

@@ -1,4 +1,4 @@
-#include "RhythmboxLibrary.h"
+#include "platform/RhythmboxLibrary.h"
 
 #include <gio/gio.h>
 
@@ -7,8 +7,8 @@
 #include <memory>
 #include <thread>
 
-#include "Log.h"
-#include "SessionBus.h"
+#include "platform/Log.h"
+#include "platform/SessionBus.h"
 
 namespace tw {
 

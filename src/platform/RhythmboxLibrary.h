@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "LibraryContent.h"
-#include "Status.h"
+#include "platform/LibraryContent.h"
+#include "platform/Status.h"
 
 namespace tw {
 

@@ -1,4 +1,4 @@
-#include "SafeFile.h"
+#include "platform/SafeFile.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "ScriptExecutor.h"
+#include "platform/ScriptExecutor.h"
 
 #include <mutex>
 

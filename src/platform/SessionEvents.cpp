@@ -1,4 +1,4 @@
-#include "SessionEvents.h"
+#include "platform/SessionEvents.h"
 
 #include <gio/gio.h>
 
@@ -6,7 +6,7 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "GLibThread.h"
+#include "platform/GLibThread.h"
 
 namespace tw {
 namespace {

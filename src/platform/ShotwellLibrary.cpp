@@ -1,4 +1,4 @@
-#include "ShotwellLibrary.h"
+#include "platform/ShotwellLibrary.h"
 
 #include <cinttypes>
 #include <cstdio>
@@ -6,8 +6,8 @@
 #include <map>
 #include <set>
 
-#include "Log.h"
-#include "SqliteDatabase.h"
+#include "platform/Log.h"
+#include "platform/SqliteDatabase.h"
 
 namespace tw {
 

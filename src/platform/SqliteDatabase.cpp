@@ -1,4 +1,4 @@
-#include "SqliteDatabase.h"
+#include "platform/SqliteDatabase.h"
 
 #include <sqlite3.h>
 #include <unistd.h>

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "Status.h"
+#include "platform/Status.h"
 
 namespace tw {
 

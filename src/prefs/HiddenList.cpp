@@ -1,4 +1,4 @@
-#include "HiddenList.h"
+#include "prefs/HiddenList.h"
 
 #include <sys/stat.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <unordered_set>
 
-#include "SafeFile.h"
+#include "platform/SafeFile.h"
 
 namespace tw::hiddenlist {
 

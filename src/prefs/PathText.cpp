@@ -1,4 +1,4 @@
-#include "PathText.h"
+#include "prefs/PathText.h"
 
 namespace tw::pathtext {
 

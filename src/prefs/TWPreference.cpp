@@ -1,4 +1,4 @@
-#include "TWPreference.h"
+#include "prefs/TWPreference.h"
 
 #include <sys/stat.h>
 
@@ -8,17 +8,17 @@
 #include <climits>
 #include <cmath>
 
-#include "HiddenList.h"
-#include "JsonBytes.h"
-#include "LibraryLocations.h"
-#include "Log.h"
-#include "MediaLibraryService.h"
-#include "PathText.h"
-#include "TWBaseFunction.h"
-#include "TWFileUtility.h"
-#include "TWPreferenceImpl.h"
-#include "TWPrivilegeFolder.h"
-#include "UserDirs.h"
+#include "files/TWBaseFunction.h"
+#include "files/TWFileUtility.h"
+#include "platform/JsonBytes.h"
+#include "platform/LibraryLocations.h"
+#include "platform/Log.h"
+#include "platform/MediaLibraryService.h"
+#include "prefs/HiddenList.h"
+#include "prefs/PathText.h"
+#include "prefs/TWPreferenceImpl.h"
+#include "prefs/TWPrivilegeFolder.h"
+#include "prefs/UserDirs.h"
 
 namespace pt = tw::pathtext;
 using Json = tw::DefaultsStore::Value;

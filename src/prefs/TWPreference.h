@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "NotificationCenter.h"
-#include "TWPreferenceTypes.h"
+#include "platform/NotificationCenter.h"
+#include "prefs/TWPreferenceTypes.h"
 
 enum TWFileType : int64_t;  // TWFileUtility.h
 

@@ -1,11 +1,11 @@
 // TWPreference: the list of folder grants and the lookup of a path's grant.
 
-#include "JsonBytes.h"
-#include "Log.h"
-#include "PathText.h"
-#include "TWPreference.h"
-#include "TWPreferenceImpl.h"
-#include "TWPrivilegeFolder.h"
+#include "platform/JsonBytes.h"
+#include "platform/Log.h"
+#include "prefs/PathText.h"
+#include "prefs/TWPreference.h"
+#include "prefs/TWPreferenceImpl.h"
+#include "prefs/TWPrivilegeFolder.h"
 
 namespace pt = tw::pathtext;
 using Json = tw::DefaultsStore::Value;

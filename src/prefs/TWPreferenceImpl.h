@@ -11,9 +11,9 @@
 #include <unordered_set>
 #include <vector>
 
-#include "DefaultsStore.h"
-#include "NotificationCenter.h"
-#include "TWPreference.h"
+#include "platform/DefaultsStore.h"
+#include "platform/NotificationCenter.h"
+#include "prefs/TWPreference.h"
 
 // What the scan's per-entry tests need, derived once from the settings and reused
 // until the store's generation changes (or a second has passed, for the library

@@ -1,12 +1,12 @@
-#include "TWPreferenceKeys.h"
+#include "prefs/TWPreferenceKeys.h"
 
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 
-#include "DefaultsStore.h"
-#include "TWPreference.h"
-#include "TWPrivilegeFolder.h"
+#include "platform/DefaultsStore.h"
+#include "prefs/TWPreference.h"
+#include "prefs/TWPrivilegeFolder.h"
 
 using json = nlohmann::json;
 using Type = TWPreferenceKey::Type;

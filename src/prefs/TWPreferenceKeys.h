@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "Status.h"
+#include "platform/Status.h"
 
 struct TWPreferenceKey {
     enum class Type { Bool, Integer, UnsignedInteger, Float, String, StringList, GrantList };

@@ -1,4 +1,4 @@
-#include "UserDirs.h"
+#include "prefs/UserDirs.h"
 
 #include <pwd.h>
 #include <unistd.h>
@@ -6,8 +6,8 @@
 #include <climits>
 #include <cstdlib>
 
-#include "DefaultsStore.h"
-#include "SafeFile.h"
+#include "platform/DefaultsStore.h"
+#include "platform/SafeFile.h"
 
 namespace tw::userdirs {
 

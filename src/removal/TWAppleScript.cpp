@@ -1,7 +1,7 @@
-#include "TWAppleScript.h"
+#include "removal/TWAppleScript.h"
 
-#include "Log.h"
-#include "ScriptExecutor.h"
+#include "platform/Log.h"
+#include "platform/ScriptExecutor.h"
 
 namespace {
 // Names are counted in characters, not bytes.

@@ -1,4 +1,4 @@
-#include "TWCleanMediaLibraryGuide.h"
+#include "removal/TWCleanMediaLibraryGuide.h"
 
 namespace {
 constexpr TWRect kLeft{20, 20, 240, 344};

@@ -1,6 +1,6 @@
-#include "TWFileDigest.h"
+#include "removal/TWFileDigest.h"
 
-#include "TWPackageTree.h"
+#include "files/TWPackageTree.h"
 
 std::optional<TWContentDigest> TWDigestOfOpenFile(const tw::SafeFile& file) {
     return TWPackageTree::digestOfDescriptor(file.fd());

@@ -5,8 +5,8 @@
 
 #include <optional>
 
-#include "SafeFile.h"
-#include "TWFileUtility.h"
+#include "files/TWFileUtility.h"
+#include "platform/SafeFile.h"
 
 // Reads the opened file from its start to its end; nullopt on a read error.
 std::optional<TWContentDigest> TWDigestOfOpenFile(const tw::SafeFile& file);

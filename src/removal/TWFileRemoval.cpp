@@ -1,4 +1,4 @@
-#include "TWFileRemoval.h"
+#include "removal/TWFileRemoval.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "Log.h"
-#include "Trash.h"
+#include "platform/Log.h"
+#include "platform/Trash.h"
 
 namespace fs = std::filesystem;
 

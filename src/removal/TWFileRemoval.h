@@ -10,9 +10,9 @@
 #include <functional>
 #include <string>
 
-#include "Status.h"
-#include "TWFileUtility.h"
-#include "TWFolderMove.h"
+#include "files/TWFileUtility.h"
+#include "platform/Status.h"
+#include "removal/TWFolderMove.h"
 
 class TWFileRemoval {
 public:

@@ -1,4 +1,4 @@
-#include "TWFileStamp.h"
+#include "removal/TWFileStamp.h"
 
 #include <time.h>
 

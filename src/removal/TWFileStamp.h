@@ -17,7 +17,7 @@
 #include <optional>
 #include <string>
 
-#include "TWFileUtility.h"
+#include "files/TWFileUtility.h"
 
 struct TWFileStamp {
     dev_t device = 0;

@@ -1,4 +1,4 @@
-#include "TWFolderMove.h"
+#include "removal/TWFolderMove.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,8 +15,8 @@
 #include <system_error>
 #include <vector>
 
-#include "SafeFile.h"
-#include "TWFileDigest.h"
+#include "platform/SafeFile.h"
+#include "removal/TWFileDigest.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include <functional>
 #include <string>
 
-#include "Status.h"
+#include "platform/Status.h"
 
 class TWFolderMove {
 public:

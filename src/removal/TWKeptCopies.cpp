@@ -1,13 +1,13 @@
-#include "TWKeptCopies.h"
+#include "removal/TWKeptCopies.h"
 
 #include <cerrno>
 #include <system_error>
 #include <unordered_set>
 
-#include "SafeFile.h"
-#include "TWFileDigest.h"
-#include "TWPackageTree.h"
-#include "TWPreferenceTypes.h"
+#include "files/TWPackageTree.h"
+#include "platform/SafeFile.h"
+#include "prefs/TWPreferenceTypes.h"
+#include "removal/TWFileDigest.h"
 
 namespace {
 

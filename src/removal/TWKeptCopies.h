@@ -37,10 +37,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "Status.h"
-#include "TWDuplicateFile.h"
-#include "TWFileStamp.h"
-#include "TWFileUtility.h"
+#include "files/TWFileUtility.h"
+#include "model/TWDuplicateFile.h"
+#include "platform/Status.h"
+#include "removal/TWFileStamp.h"
 
 class TWKeptCopies {
 public:

@@ -2,8 +2,8 @@
 // The results manager as the source of a removal run: what the app's Delete and the
 // command line's removal both walk.
 
-#include "TWDuplicateFilesManager.h"
-#include "TWRemovalSource.h"
+#include "model/TWDuplicateFilesManager.h"
+#include "removal/TWRemovalSource.h"
 
 class TWManagerRemovalSource : public TWRemovalSource {
 public:

@@ -1,4 +1,4 @@
-#include "TWMoveDestination.h"
+#include "removal/TWMoveDestination.h"
 
 #include <filesystem>
 #include <system_error>

@@ -1,4 +1,4 @@
-#include "TWRemovalLock.h"
+#include "removal/TWRemovalLock.h"
 
 #include <sys/stat.h>
 
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <thread>
 
-#include "UserDirs.h"
+#include "prefs/UserDirs.h"
 
 namespace {
 

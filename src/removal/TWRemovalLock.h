@@ -16,8 +16,8 @@
 #include <memory>
 #include <string>
 
-#include "LockFile.h"
-#include "Status.h"
+#include "platform/LockFile.h"
+#include "platform/Status.h"
 
 class TWRemovalLock {
 public:

@@ -1,8 +1,8 @@
-#include "TWRemovalProgress.h"
+#include "removal/TWRemovalProgress.h"
 
 #include <cstdio>
 
-#include "TWFileUtility.h"
+#include "files/TWFileUtility.h"
 
 std::string TWRemovalProgressTitle(uint64_t remainingCount, uint64_t remainingBytes) {
     const std::string size = TWFileUtility::stringWithSize(remainingBytes);

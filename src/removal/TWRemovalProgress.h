@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "TWCleanMediaLibraryGuide.h"
+#include "removal/TWCleanMediaLibraryGuide.h"
 
 // The progress window's title before a run has said anything.
 inline constexpr const char* kTWRemovingTitle = "Removing, please waiting...";

@@ -1,12 +1,12 @@
-#include "TWRemovalReview.h"
+#include "removal/TWRemovalReview.h"
 
 #include <map>
 #include <optional>
 #include <string>
 
-#include "SafeFile.h"
-#include "TWFileDigest.h"
-#include "TWKeptCopies.h"
+#include "platform/SafeFile.h"
+#include "removal/TWFileDigest.h"
+#include "removal/TWKeptCopies.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include <memory>
 #include <vector>
 
-#include "TWCategoryFiles.h"
-#include "TWDuplicateFile.h"
+#include "model/TWCategoryFiles.h"
+#include "model/TWDuplicateFile.h"
 
 class TWRemovalReview {
 public:

@@ -1,4 +1,4 @@
-#include "TWRemovalRun.h"
+#include "removal/TWRemovalRun.h"
 
 #include <sys/stat.h>
 
@@ -9,17 +9,17 @@
 #include <unordered_set>
 #include <vector>
 
-#include "Executors.h"
-#include "Log.h"
-#include "MainQueue.h"
-#include "MediaLibraryService.h"
-#include "TWAppleScript.h"
-#include "TWCleanMediaLibraryGuide.h"
-#include "TWFileRemoval.h"
-#include "TWMediaObjectUtility.h"
-#include "TWPackageTree.h"
-#include "TWPreference.h"
-#include "TWPreferenceTypes.h"
+#include "engine/TWMediaObjectUtility.h"
+#include "files/TWPackageTree.h"
+#include "platform/Executors.h"
+#include "platform/Log.h"
+#include "platform/MainQueue.h"
+#include "platform/MediaLibraryService.h"
+#include "prefs/TWPreference.h"
+#include "prefs/TWPreferenceTypes.h"
+#include "removal/TWAppleScript.h"
+#include "removal/TWCleanMediaLibraryGuide.h"
+#include "removal/TWFileRemoval.h"
 
 namespace {
 

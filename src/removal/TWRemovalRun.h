@@ -39,11 +39,11 @@
 #include <string>
 #include <vector>
 
-#include "TWFolderMove.h"
-#include "TWKeptCopies.h"
-#include "TWRemovalLock.h"
-#include "TWRemovalProgress.h"
-#include "TWRemovalSource.h"
+#include "removal/TWFolderMove.h"
+#include "removal/TWKeptCopies.h"
+#include "removal/TWRemovalLock.h"
+#include "removal/TWRemovalProgress.h"
+#include "removal/TWRemovalSource.h"
 
 class TWRemovalRun : public std::enable_shared_from_this<TWRemovalRun> {
 public:

@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "TWCategoryFiles.h"
-#include "TWDuplicateFile.h"
+#include "model/TWCategoryFiles.h"
+#include "model/TWDuplicateFile.h"
 
 class TWRemovalSource {
 public:

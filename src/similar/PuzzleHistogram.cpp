@@ -1,4 +1,4 @@
-#include "PuzzleHistogram.h"
+#include "similar/PuzzleHistogram.h"
 
 #include <gd.h>
 
@@ -7,7 +7,7 @@
 #include <cmath>
 #include <limits>
 
-#include "ZPInternalCheck.h"
+#include "similar/ZPInternalCheck.h"
 
 namespace {
 

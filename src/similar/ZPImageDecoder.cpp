@@ -1,6 +1,6 @@
-#include "ZPImageDecoder.h"
+#include "similar/ZPImageDecoder.h"
 
-#include "MediaModule.h"
+#include "platform/MediaModule.h"
 
 void zpDestroyImage(gdImagePtr image) {
     // An image exists only where the module was loaded (or where the caller links libgd,

@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "SafeFile.h"
+#include "platform/SafeFile.h"
 
 // Releases an image decoded by zpDecodeImage (or made with the libgd the module uses).
 void zpDestroyImage(gdImagePtr image);

@@ -1,14 +1,14 @@
-#include "ZPImageSignature.h"
+#include "similar/ZPImageSignature.h"
 
 #include <cinttypes>
 #include <cstdio>
 
-#include "Log.h"
-#include "MediaModule.h"
-#include "SafeFile.h"
-#include "ZPImageDecoder.h"
-#include "ZPInternalCheck.h"
-#include "ZPSimilarContext.h"
+#include "platform/Log.h"
+#include "platform/MediaModule.h"
+#include "platform/SafeFile.h"
+#include "similar/ZPImageDecoder.h"
+#include "similar/ZPInternalCheck.h"
+#include "similar/ZPSimilarContext.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <mutex>
 #include <string>
 
-#include "PuzzleHistogram.h"
-#include "TWImage.h"
-#include "ZPPuzzle.h"
+#include "files/TWImage.h"
+#include "similar/PuzzleHistogram.h"
+#include "similar/ZPPuzzle.h"
 
 class ZPSimilarContext;
 

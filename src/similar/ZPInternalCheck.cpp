@@ -1,8 +1,8 @@
-#include "ZPInternalCheck.h"
+#include "similar/ZPInternalCheck.h"
 
 #include <cstring>
 
-#include "Log.h"
+#include "platform/Log.h"
 
 void zpReportInternalError(std::source_location where) {
     const char* file = where.file_name();

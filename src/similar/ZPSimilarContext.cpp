@@ -1,12 +1,12 @@
-#include "ZPSimilarContext.h"
+#include "similar/ZPSimilarContext.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "Log.h"
-#include "MediaModule.h"
-#include "SafeFile.h"
-#include "ZPImageDecoder.h"
+#include "platform/Log.h"
+#include "platform/MediaModule.h"
+#include "platform/SafeFile.h"
+#include "similar/ZPImageDecoder.h"
 
 namespace {
 

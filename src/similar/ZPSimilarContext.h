@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "PuzzleHistogram.h"
-#include "ZPImageSignature.h"
-#include "ZPPuzzle.h"
-#include "ZPSimilarImages.h"
+#include "similar/PuzzleHistogram.h"
+#include "similar/ZPImageSignature.h"
+#include "similar/ZPPuzzle.h"
+#include "similar/ZPSimilarImages.h"
 
 class ZPSimilarContext;
 using ZPSimilarImagesList = std::vector<std::shared_ptr<ZPSimilarImages>>;

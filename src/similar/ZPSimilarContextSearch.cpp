@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <utility>
 
-#include "Executors.h"
-#include "MainQueue.h"
-#include "ZPSimilarContext.h"
+#include "platform/Executors.h"
+#include "platform/MainQueue.h"
+#include "similar/ZPSimilarContext.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "ZPSimilarImages.h"
+#include "similar/ZPSimilarImages.h"
 
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
 
-#include "Trash.h"
+#include "platform/Trash.h"
 
 namespace {
 

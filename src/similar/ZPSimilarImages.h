@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "ZPImageSignature.h"
+#include "similar/ZPImageSignature.h"
 
 class ZPSimilarImages {
 public:

@@ -13,11 +13,11 @@
 
 #include "AppTestSupport.h"
 #include "BrowserTestSupport.h"
-#include "TWBrowserResoultViewCtrl.h"
-#include "TWLoadFilesCtrl.h"
-#include "TWMainWindow.h"
-#include "TWPreferenceCtrl.h"
-#include "TWTitlebarViewCtrl.h"
+#include "app/TWBrowserResoultViewCtrl.h"
+#include "app/TWLoadFilesCtrl.h"
+#include "app/TWMainWindow.h"
+#include "app/TWPreferenceCtrl.h"
+#include "app/TWTitlebarViewCtrl.h"
 
 using apptest::LiveApp;
 

@@ -8,11 +8,11 @@
 #include <QUrl>
 #include <QWidget>
 
-#include "TWAppStyle.h"
-#include "TWDuplicateFilesManager.h"
-#include "TWLoadFilesCtrl.h"
-#include "TWQtMainQueue.h"
-#include "TWQtThumbnailProvider.h"
+#include "app/TWAppStyle.h"
+#include "app/TWLoadFilesCtrl.h"
+#include "app/TWQtMainQueue.h"
+#include "app/TWQtThumbnailProvider.h"
+#include "model/TWDuplicateFilesManager.h"
 
 namespace apptest {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "AppDelegate.h"
 #include "TestSupport.h"
+#include "app/AppDelegate.h"
 
 class QWidget;
 

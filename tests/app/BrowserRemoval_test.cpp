@@ -17,12 +17,12 @@
 #include <memory>
 
 #include "BrowserTestSupport.h"
-#include "TWBrowserResoultViewCtrl.h"
-#include "TWCleanMediaLibraryWndCtrl.h"
-#include "TWDuplicateFilesManager.h"
-#include "TWPreference.h"
-#include "TWPreferenceTypes.h"
-#include "TWProgressWndCtrl.h"
+#include "app/TWBrowserResoultViewCtrl.h"
+#include "app/TWCleanMediaLibraryWndCtrl.h"
+#include "app/TWProgressWndCtrl.h"
+#include "model/TWDuplicateFilesManager.h"
+#include "prefs/TWPreference.h"
+#include "prefs/TWPreferenceTypes.h"
 
 using apptest::LiveApp;
 using browsertest::browser;

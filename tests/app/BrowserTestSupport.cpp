@@ -9,12 +9,12 @@
 #include <QToolButton>
 #include <random>
 
-#include "TWBrowserResoultViewCtrl.h"
-#include "TWDuplicateFilesManager.h"
-#include "TWDuplicateFilesViewCtrl.h"
-#include "TWFilesListManager.h"
-#include "TWLoadFilesCtrl.h"
-#include "TWPreference.h"
+#include "app/TWBrowserResoultViewCtrl.h"
+#include "app/TWDuplicateFilesViewCtrl.h"
+#include "app/TWLoadFilesCtrl.h"
+#include "model/TWDuplicateFilesManager.h"
+#include "model/TWFilesListManager.h"
+#include "prefs/TWPreference.h"
 
 namespace browsertest {
 

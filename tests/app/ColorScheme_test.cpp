@@ -15,13 +15,13 @@
 #pragma pop_macro("signals")
 
 #include "AppTestSupport.h"
-#include "GLibThread.h"
 #include "PrivateBus.h"
-#include "TWAppStyle.h"
-#include "TWArtwork.h"
-#include "TWColorScheme.h"
-#include "TWLoadFilesCtrl.h"
-#include "TWMainWindow.h"
+#include "app/TWAppStyle.h"
+#include "app/TWArtwork.h"
+#include "app/TWColorScheme.h"
+#include "app/TWLoadFilesCtrl.h"
+#include "app/TWMainWindow.h"
+#include "platform/GLibThread.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <QSettings>
 #include <QTest>
 
-#include "TWAppInfo.h"
-#include "TWCommandLine.h"
 #include "TestSupport.h"
+#include "app/TWAppInfo.h"
+#include "app/TWCommandLine.h"
 
 namespace {
 

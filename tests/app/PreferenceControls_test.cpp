@@ -7,10 +7,10 @@
 #include <QTest>
 
 #include "AppTestSupport.h"
-#include "TWFileSizeView.h"
-#include "TWFileTypeView.h"
-#include "TWFileUtility.h"
-#include "TWPreference.h"
+#include "app/TWFileSizeView.h"
+#include "app/TWFileTypeView.h"
+#include "files/TWFileUtility.h"
+#include "prefs/TWPreference.h"
 
 namespace {
 

@@ -19,20 +19,20 @@
 #include <functional>
 #include <set>
 
-#include "AppDelegate.h"
 #include "AppTestSupport.h"
-#include "MediaLibraryService.h"
-#include "NotificationCenter.h"
-#include "TWArtwork.h"
-#include "TWFileTypeView.h"
-#include "TWPreference.h"
-#include "TWPreferenceCtrl.h"
-#include "TWPreferenceGeneralPage.h"
-#include "TWPreferenceIgnorePage.h"
-#include "TWPreferenceSmartPage.h"
-#include "TWPreferencesWndTitleBarViewCtrl.h"
-#include "TWPrivilegeFolder.h"
-#include "TWSearchDuplicateFiles.h"
+#include "app/AppDelegate.h"
+#include "app/TWArtwork.h"
+#include "app/TWFileTypeView.h"
+#include "app/TWPreferenceCtrl.h"
+#include "app/TWPreferenceGeneralPage.h"
+#include "app/TWPreferenceIgnorePage.h"
+#include "app/TWPreferenceSmartPage.h"
+#include "app/TWPreferencesWndTitleBarViewCtrl.h"
+#include "engine/TWSearchDuplicateFiles.h"
+#include "platform/MediaLibraryService.h"
+#include "platform/NotificationCenter.h"
+#include "prefs/TWPreference.h"
+#include "prefs/TWPrivilegeFolder.h"
 
 namespace {
 

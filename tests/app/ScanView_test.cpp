@@ -5,9 +5,9 @@
 #include <QToolButton>
 
 #include "AppTestSupport.h"
-#include "TWLoadFileDragView.h"
-#include "TWLoadFilesCtrl.h"
-#include "TWPreference.h"
+#include "app/TWLoadFileDragView.h"
+#include "app/TWLoadFilesCtrl.h"
+#include "prefs/TWPreference.h"
 
 using apptest::LiveApp;
 

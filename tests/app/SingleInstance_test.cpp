@@ -9,9 +9,9 @@
 
 #include "AppTestSupport.h"
 #include "PrivateBus.h"
-#include "TWLoadFilesCtrl.h"
-#include "TWMainWindow.h"
-#include "TWSingleInstance.h"
+#include "app/TWLoadFilesCtrl.h"
+#include "app/TWMainWindow.h"
+#include "app/TWSingleInstance.h"
 
 using apptest::LiveApp;
 

@@ -11,8 +11,8 @@
 #include <thread>
 
 #include "AppTestSupport.h"
-#include "TWQtImage.h"
-#include "TWQtThumbnailProvider.h"
+#include "app/TWQtImage.h"
+#include "app/TWQtThumbnailProvider.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <QTest>
 
 #include "AppTestSupport.h"
-#include "TWAboutCtrl.h"
-#include "TWMainWindow.h"
-#include "TWPreferenceCtrl.h"
+#include "app/TWAboutCtrl.h"
+#include "app/TWMainWindow.h"
+#include "app/TWPreferenceCtrl.h"
 
 using apptest::LiveApp;
 

@@ -14,18 +14,18 @@
 #include <cstdio>
 
 #include "BrowserTestSupport.h"
-#include "TWAppStyle.h"
-#include "TWBrowserResoultViewCtrl.h"
-#include "TWCleanMediaLibraryWndCtrl.h"
-#include "TWDuplicateFilesManager.h"
-#include "TWDuplicateFilesViewCtrl.h"
-#include "TWFilesListManager.h"
-#include "TWFilesListViewController.h"
-#include "TWMainWindow.h"
-#include "TWProgressWndCtrl.h"
-#include "TWQuickLookViewCtrl.h"
-#include "TWThumbnailCache.h"
-#include "TWToolBar.h"
+#include "app/TWAppStyle.h"
+#include "app/TWBrowserResoultViewCtrl.h"
+#include "app/TWCleanMediaLibraryWndCtrl.h"
+#include "app/TWDuplicateFilesViewCtrl.h"
+#include "app/TWFilesListViewController.h"
+#include "app/TWMainWindow.h"
+#include "app/TWProgressWndCtrl.h"
+#include "app/TWQuickLookViewCtrl.h"
+#include "app/TWThumbnailCache.h"
+#include "app/TWToolBar.h"
+#include "model/TWDuplicateFilesManager.h"
+#include "model/TWFilesListManager.h"
 
 namespace {
 

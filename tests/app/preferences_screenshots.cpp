@@ -10,11 +10,11 @@
 #include <cstdio>
 
 #include "AppTestSupport.h"
-#include "TWPreference.h"
-#include "TWPreferenceCtrl.h"
-#include "TWPreferenceIgnorePage.h"
-#include "TWPreferenceSmartPage.h"
-#include "TWPrivilegeFolder.h"
+#include "app/TWPreferenceCtrl.h"
+#include "app/TWPreferenceIgnorePage.h"
+#include "app/TWPreferenceSmartPage.h"
+#include "prefs/TWPreference.h"
+#include "prefs/TWPrivilegeFolder.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <cstdio>
 
 #include "AppTestSupport.h"
-#include "TWAppStyle.h"
-#include "TWLoadFilesCtrl.h"
-#include "TWMainWindow.h"
+#include "app/TWAppStyle.h"
+#include "app/TWLoadFilesCtrl.h"
+#include "app/TWMainWindow.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 
 #include "CliProcess.h"
 #include "CliRunner.h"
-#include "TWRemovalLock.h"
 #include "TestSupport.h"
+#include "removal/TWRemovalLock.h"
 
 namespace fs = std::filesystem;
 using json = nlohmann::json;

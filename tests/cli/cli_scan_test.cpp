@@ -12,8 +12,8 @@
 #include <set>
 
 #include "CliRunner.h"
-#include "TWCategoryManager.h"
 #include "TestSupport.h"
+#include "files/TWCategoryManager.h"
 
 namespace fs = std::filesystem;
 using json = nlohmann::json;

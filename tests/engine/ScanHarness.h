@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "NotificationCenter.h"
-#include "TWCategoryFiles.h"
-#include "TWSearchDuplicateFiles.h"
 #include "TestSupport.h"
+#include "engine/TWSearchDuplicateFiles.h"
+#include "model/TWCategoryFiles.h"
+#include "platform/NotificationCenter.h"
 
 namespace twtest {
 

@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "ScanHarness.h"
-#include "TWReadControl.h"
+#include "files/TWReadControl.h"
 
 using namespace twtest;
 using namespace std::chrono_literals;

@@ -7,12 +7,12 @@
 
 #include <random>
 
-#include "Log.h"
-#include "TWDuplicateIndex.h"
-#include "TWMatching.h"
-#include "TWMediaObjectUtility.h"
-#include "TWPreference.h"
 #include "TestSupport.h"
+#include "engine/TWDuplicateIndex.h"
+#include "engine/TWMediaObjectUtility.h"
+#include "model/TWMatching.h"
+#include "platform/Log.h"
+#include "prefs/TWPreference.h"
 
 using namespace twtest;
 

@@ -9,10 +9,10 @@
 #include <cstdlib>
 
 #include "ScanHarness.h"
-#include "TWFileUtility.h"
-#include "TWPlacedItems.h"
-#include "TWPreference.h"
 #include "TestSupport.h"
+#include "engine/TWPlacedItems.h"
+#include "files/TWFileUtility.h"
+#include "prefs/TWPreference.h"
 
 using namespace twtest;
 

@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include "EngineTestHelpers.h"
+#include "../files/EngineTestHelpers.h"
 #include "InMemoryMediaLibrary.h"
 #include "LibraryFixtures.h"
-#include "LinuxLibraries.h"
 #include "ScanHarness.h"
-#include "TWMediaObjectUtility.h"
+#include "engine/TWMediaObjectUtility.h"
+#include "platform/LinuxLibraries.h"
 
 namespace {
 

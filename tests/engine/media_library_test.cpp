@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "InMemoryMediaLibrary.h"
-#include "TWMediaObjectUtility.h"
-#include "TWSearchMediaLibrary.h"
 #include "TestSupport.h"
+#include "engine/TWMediaObjectUtility.h"
+#include "engine/TWSearchMediaLibrary.h"
 
 using namespace twtest;
 

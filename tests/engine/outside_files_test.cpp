@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "ScanHarness.h"
-#include "TWPreference.h"
+#include "prefs/TWPreference.h"
 
 using namespace twtest;
 

@@ -10,8 +10,8 @@
 #include <cstring>
 
 #include "ScanHarness.h"
-#include "TWOverlayMounts.h"
-#include "TWPreference.h"
+#include "engine/TWOverlayMounts.h"
+#include "prefs/TWPreference.h"
 
 using namespace twtest;
 

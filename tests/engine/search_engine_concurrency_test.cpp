@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "InMemoryMediaLibrary.h"
-#include "Log.h"
-#include "MainQueue.h"
 #include "ScanHarness.h"
-#include "TWPreference.h"
+#include "platform/Log.h"
+#include "platform/MainQueue.h"
+#include "prefs/TWPreference.h"
 
 using namespace twtest;
 using namespace std::chrono_literals;

@@ -3,10 +3,10 @@
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 
-#include "Log.h"
 #include "PrivateBus.h"
 #include "ScanHarness.h"
-#include "TWPreference.h"
+#include "platform/Log.h"
+#include "prefs/TWPreference.h"
 
 using namespace twtest;
 using namespace std::chrono_literals;

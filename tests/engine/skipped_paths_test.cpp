@@ -7,10 +7,10 @@
 
 #include <thread>
 
-#include "Log.h"
 #include "ScanHarness.h"
-#include "TWPreference.h"
-#include "TWScanReport.h"
+#include "engine/TWScanReport.h"
+#include "platform/Log.h"
+#include "prefs/TWPreference.h"
 
 using namespace twtest;
 

@@ -12,13 +12,13 @@
 #include <functional>
 #include <thread>
 
-#include "Log.h"
-#include "MediaModule.h"
-#include "TWImageHeader.h"
 #include "TestSupport.h"
-#include "ZPImageDecoder.h"
-#include "ZPImageSignature.h"
-#include "ZPSimilarContext.h"
+#include "files/TWImageHeader.h"
+#include "platform/Log.h"
+#include "platform/MediaModule.h"
+#include "similar/ZPImageDecoder.h"
+#include "similar/ZPImageSignature.h"
+#include "similar/ZPSimilarContext.h"
 
 namespace {
 

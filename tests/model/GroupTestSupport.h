@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "TWDuplicateFile.h"
-#include "TWFileUtility.h"
 #include "TestSupport.h"
+#include "files/TWFileUtility.h"
+#include "model/TWDuplicateFile.h"
 
 namespace grouptest {
 

@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "GroupTestSupport.h"
-#include "MainQueue.h"
-#include "TWCategoryFiles.h"
-#include "TWDuplicateFilesManager.h"
-#include "TWFilesListManager.h"
 #include "TestSupport.h"
+#include "model/TWCategoryFiles.h"
+#include "model/TWDuplicateFilesManager.h"
+#include "model/TWFilesListManager.h"
+#include "platform/MainQueue.h"
 
 namespace resultstest {
 

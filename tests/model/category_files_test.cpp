@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "GroupTestSupport.h"
-#include "Log.h"
-#include "TWCategoryFiles.h"
 #include "TestSupport.h"
+#include "model/TWCategoryFiles.h"
+#include "platform/Log.h"
 
 using namespace grouptest;
 

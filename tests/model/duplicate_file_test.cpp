@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "GroupTestSupport.h"
-#include "TWDuplicateFile.h"
-#include "TWPreference.h"
 #include "TestSupport.h"
+#include "model/TWDuplicateFile.h"
+#include "prefs/TWPreference.h"
 
 using namespace grouptest;
 

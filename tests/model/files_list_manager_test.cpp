@@ -4,9 +4,9 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "NotificationCenter.h"
 #include "ResultsTestSupport.h"
-#include "TWPreference.h"
+#include "platform/NotificationCenter.h"
+#include "prefs/TWPreference.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 #endif
 
 #include "GroupTestSupport.h"
-#include "TWCategoryFiles.h"
 #include "TestSupport.h"
+#include "model/TWCategoryFiles.h"
 
 using namespace grouptest;
 

@@ -11,8 +11,8 @@
 #include <thread>
 
 #include "GroupTestSupport.h"
-#include "TWCategoryFiles.h"
 #include "TestSupport.h"
+#include "model/TWCategoryFiles.h"
 
 using namespace grouptest;
 

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "GroupTestSupport.h"
-#include "TWDuplicateFile.h"
 #include "TestSupport.h"
+#include "model/TWDuplicateFile.h"
 
 using namespace grouptest;
 

@@ -5,11 +5,11 @@
 #include <random>
 
 #include "GroupTestSupport.h"
-#include "TWCategoryFiles.h"
-#include "TWDuplicateFile.h"
-#include "TWPreference.h"
-#include "TWPrivilegeFolder.h"
 #include "TestSupport.h"
+#include "model/TWCategoryFiles.h"
+#include "model/TWDuplicateFile.h"
+#include "prefs/TWPreference.h"
+#include "prefs/TWPrivilegeFolder.h"
 
 using namespace grouptest;
 

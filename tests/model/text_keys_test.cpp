@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "TWTextKeys.h"
+#include "model/TWTextKeys.h"
 
 namespace {
 

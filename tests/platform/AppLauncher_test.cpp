@@ -1,4 +1,4 @@
-#include "AppLauncher.h"
+#include "platform/AppLauncher.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <thread>
 
 #include "GioDataHome.h"
-#include "Log.h"
 #include "TestSupport.h"
+#include "platform/Log.h"
 
 using namespace std::chrono_literals;
 

@@ -1,4 +1,4 @@
-#include "Executors.h"
+#include "platform/Executors.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "Log.h"
+#include "platform/Log.h"
 
 using namespace std::chrono_literals;
 

@@ -1,4 +1,4 @@
-#include "FileManagerReveal.h"
+#include "platform/FileManagerReveal.h"
 
 #include <gio/gio.h>
 #include <gtest/gtest.h>
@@ -10,9 +10,9 @@
 #include <thread>
 #include <vector>
 
-#include "GLibThread.h"
 #include "PrivateBus.h"
 #include "TestSupport.h"
+#include "platform/GLibThread.h"
 
 namespace {
 

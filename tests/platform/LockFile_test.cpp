@@ -1,7 +1,7 @@
 // The lock file that keeps processes apart: exclusion, release by the kernel when the
 // holder dies, and the names it refuses to follow.
 
-#include "LockFile.h"
+#include "platform/LockFile.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>

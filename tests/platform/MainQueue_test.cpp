@@ -1,4 +1,4 @@
-#include "MainQueue.h"
+#include "platform/MainQueue.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "Log.h"
 #include "TestSupport.h"
+#include "platform/Log.h"
 
 using namespace std::chrono_literals;
 

@@ -1,4 +1,4 @@
-#include "NotificationCenter.h"
+#include "platform/NotificationCenter.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "Log.h"
+#include "platform/Log.h"
 
 namespace {
 

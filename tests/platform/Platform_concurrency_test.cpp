@@ -9,9 +9,9 @@
 #include <thread>
 #include <vector>
 
-#include "Executors.h"
-#include "MainQueue.h"
-#include "NotificationCenter.h"
+#include "platform/Executors.h"
+#include "platform/MainQueue.h"
+#include "platform/NotificationCenter.h"
 
 using namespace std::chrono_literals;
 

@@ -7,9 +7,9 @@
 #include <thread>
 #include <vector>
 
-#include "Log.h"
-#include "SafeFile.h"
 #include "TestSupport.h"
+#include "platform/Log.h"
+#include "platform/SafeFile.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "SessionEvents.h"
+#include "platform/SessionEvents.h"
 
 #include <gio/gio.h>
 #include <gtest/gtest.h>
@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "GLibThread.h"
-#include "Log.h"
-#include "MainQueue.h"
 #include "PrivateBus.h"
 #include "TestSupport.h"
+#include "platform/GLibThread.h"
+#include "platform/Log.h"
+#include "platform/MainQueue.h"
 
 using namespace std::chrono_literals;
 

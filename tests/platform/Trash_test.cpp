@@ -1,4 +1,4 @@
-#include "Trash.h"
+#include "platform/Trash.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

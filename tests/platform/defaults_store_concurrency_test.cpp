@@ -5,8 +5,8 @@
 #include <atomic>
 #include <thread>
 
-#include "DefaultsStore.h"
 #include "TestSupport.h"
+#include "platform/DefaultsStore.h"
 
 using tw::DefaultsStore;
 using Json = DefaultsStore::Value;

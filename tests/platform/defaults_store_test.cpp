@@ -7,10 +7,10 @@
 #include <set>
 #include <thread>
 
-#include "DefaultsStore.h"
-#include "JsonBytes.h"
-#include "Log.h"
 #include "TestSupport.h"
+#include "platform/DefaultsStore.h"
+#include "platform/JsonBytes.h"
+#include "platform/Log.h"
 
 using tw::DefaultsStore;
 using Json = DefaultsStore::Value;

@@ -7,16 +7,16 @@
 
 #include <mutex>
 
-#include "DigikamLibrary.h"
-#include "GLibThread.h"
 #include "LibraryFixtures.h"
-#include "LinuxLibraries.h"
 #include "PrivateBus.h"
-#include "RhythmboxLibrary.h"
-#include "ShotwellLibrary.h"
-#include "SqliteDatabase.h"
-#include "TWAppleScript.h"
-#include "TWCleanMediaLibraryGuide.h"
+#include "platform/DigikamLibrary.h"
+#include "platform/GLibThread.h"
+#include "platform/LinuxLibraries.h"
+#include "platform/RhythmboxLibrary.h"
+#include "platform/ShotwellLibrary.h"
+#include "platform/SqliteDatabase.h"
+#include "removal/TWAppleScript.h"
+#include "removal/TWCleanMediaLibraryGuide.h"
 
 namespace {
 

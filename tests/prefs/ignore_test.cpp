@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "DefaultsStore.h"
-#include "TWPreference.h"
 #include "TestSupport.h"
+#include "platform/DefaultsStore.h"
+#include "prefs/TWPreference.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "DefaultsStore.h"
-#include "Log.h"
-#include "TWPreference.h"
 #include "TestSupport.h"
+#include "platform/DefaultsStore.h"
+#include "platform/Log.h"
+#include "prefs/TWPreference.h"
 
 using Json = tw::DefaultsStore::Value;
 namespace fs = std::filesystem;

@@ -11,11 +11,11 @@
 #include <sstream>
 #include <thread>
 
-#include "DefaultsStore.h"
-#include "LockFile.h"
-#include "TWPreference.h"
-#include "TWPrivilegeFolder.h"
 #include "TestSupport.h"
+#include "platform/DefaultsStore.h"
+#include "platform/LockFile.h"
+#include "prefs/TWPreference.h"
+#include "prefs/TWPrivilegeFolder.h"
 
 using Json = tw::DefaultsStore::Value;
 

@@ -12,13 +12,13 @@
 #include <thread>
 #include <vector>
 
-#include "ScriptExecutor.h"
-#include "TWCategoryFiles.h"
-#include "TWDuplicateFile.h"
-#include "TWFileStamp.h"
-#include "TWFileUtility.h"
-#include "TWRemovalProgress.h"
-#include "TWRemovalSource.h"
+#include "files/TWFileUtility.h"
+#include "model/TWCategoryFiles.h"
+#include "model/TWDuplicateFile.h"
+#include "platform/ScriptExecutor.h"
+#include "removal/TWFileStamp.h"
+#include "removal/TWRemovalProgress.h"
+#include "removal/TWRemovalSource.h"
 
 namespace removaltest {
 

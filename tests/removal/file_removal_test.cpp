@@ -7,10 +7,10 @@
 
 #include <filesystem>
 
-#include "Log.h"
 #include "RemovalTestSupport.h"
-#include "TWFileRemoval.h"
 #include "TestSupport.h"
+#include "platform/Log.h"
+#include "removal/TWFileRemoval.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "RemovalTestSupport.h"
-#include "TWFolderMove.h"
 #include "TestSupport.h"
+#include "removal/TWFolderMove.h"
 
 namespace {
 

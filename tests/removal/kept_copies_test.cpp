@@ -7,9 +7,9 @@
 #include <cstdio>
 
 #include "RemovalRunSupport.h"
-#include "TWKeptCopies.h"
-#include "TWPreferenceTypes.h"
 #include "TestSupport.h"
+#include "prefs/TWPreferenceTypes.h"
+#include "removal/TWKeptCopies.h"
 
 namespace {
 

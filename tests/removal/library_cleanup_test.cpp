@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include "Log.h"
-#include "ScriptExecutor.h"
-#include "TWAppleScript.h"
-#include "TWCleanMediaLibraryGuide.h"
+#include "platform/Log.h"
+#include "platform/ScriptExecutor.h"
+#include "removal/TWAppleScript.h"
+#include "removal/TWCleanMediaLibraryGuide.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "TWRemovalProgress.h"
+#include "removal/TWRemovalProgress.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "RemovalRunSupport.h"
-#include "TWRemovalRun.h"
 #include "TestSupport.h"
+#include "removal/TWRemovalRun.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 
 #include "InMemoryMediaLibrary.h"
 #include "RemovalRunSupport.h"
-#include "TWMediaObjectUtility.h"
-#include "TWRemovalRun.h"
 #include "TestSupport.h"
+#include "engine/TWMediaObjectUtility.h"
+#include "removal/TWRemovalRun.h"
 
 namespace {
 

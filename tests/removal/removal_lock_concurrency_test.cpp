@@ -10,12 +10,12 @@
 #include <filesystem>
 
 #include "InMemoryMediaLibrary.h"
-#include "MediaLibraryService.h"
 #include "RemovalRunSupport.h"
-#include "TWMediaObjectUtility.h"
-#include "TWRemovalLock.h"
-#include "TWRemovalRun.h"
 #include "TestSupport.h"
+#include "engine/TWMediaObjectUtility.h"
+#include "platform/MediaLibraryService.h"
+#include "removal/TWRemovalLock.h"
+#include "removal/TWRemovalRun.h"
 
 namespace {
 

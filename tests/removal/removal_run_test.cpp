@@ -5,14 +5,14 @@
 #include <unistd.h>
 
 #include "InMemoryMediaLibrary.h"
-#include "MediaLibraryService.h"
 #include "RemovalRunSupport.h"
 #include "RemovalTestSupport.h"
-#include "TWManagerRemovalSource.h"
-#include "TWMediaObjectUtility.h"
-#include "TWRemovalReview.h"
-#include "TWRemovalRun.h"
 #include "TestSupport.h"
+#include "engine/TWMediaObjectUtility.h"
+#include "platform/MediaLibraryService.h"
+#include "removal/TWManagerRemovalSource.h"
+#include "removal/TWRemovalReview.h"
+#include "removal/TWRemovalRun.h"
 
 namespace {
 

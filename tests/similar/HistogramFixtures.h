@@ -8,8 +8,8 @@
 #include <string>
 #include <utility>
 
-#include "PuzzleHistogram.h"
-#include "ZPImageSignature.h"
+#include "similar/PuzzleHistogram.h"
+#include "similar/ZPImageSignature.h"
 
 namespace twtest {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "ZPImageDecoder.h"
+#include "similar/ZPImageDecoder.h"
 
 namespace twtest {
 

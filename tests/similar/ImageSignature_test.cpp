@@ -3,9 +3,9 @@
 #include <numeric>
 
 #include "ImageFixtures.h"
-#include "Log.h"
-#include "ZPImageSignature.h"
-#include "ZPSimilarContext.h"
+#include "platform/Log.h"
+#include "similar/ZPImageSignature.h"
+#include "similar/ZPSimilarContext.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ZPSimilarContext.h"
+#include "similar/ZPSimilarContext.h"
 
 namespace {
 

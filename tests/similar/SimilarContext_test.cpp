@@ -4,8 +4,8 @@
 
 #include "HistogramFixtures.h"
 #include "ImageFixtures.h"
-#include "Log.h"
-#include "ZPSimilarContext.h"
+#include "platform/Log.h"
+#include "similar/ZPSimilarContext.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "ImageFixtures.h"
-#include "Log.h"
-#include "MainQueue.h"
-#include "ZPSimilarContext.h"
+#include "platform/Log.h"
+#include "platform/MainQueue.h"
+#include "similar/ZPSimilarContext.h"
 
 namespace {
 

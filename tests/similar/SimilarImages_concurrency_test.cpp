@@ -6,9 +6,9 @@
 
 #include "HistogramFixtures.h"
 #include "ImageFixtures.h"
-#include "Log.h"
-#include "MainQueue.h"
-#include "ZPSimilarContext.h"
+#include "platform/Log.h"
+#include "platform/MainQueue.h"
+#include "similar/ZPSimilarContext.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include "HistogramFixtures.h"
 #include "TestSupport.h"
-#include "ZPSimilarImages.h"
+#include "similar/ZPSimilarImages.h"
 
 namespace {
 

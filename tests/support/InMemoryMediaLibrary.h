@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "MediaLibraryService.h"
+#include "platform/MediaLibraryService.h"
 
 namespace twtest {
 

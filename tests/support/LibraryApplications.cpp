@@ -13,8 +13,8 @@
 #include <fstream>
 #include <thread>
 
-#include "SqliteDatabase.h"
 #include "TestSupport.h"
+#include "platform/SqliteDatabase.h"
 
 namespace twtest {
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "LibraryApplications.h"
-#include "SqliteDatabase.h"
 #include "TestSupport.h"
+#include "platform/SqliteDatabase.h"
 
 namespace twtest {
 

@@ -17,9 +17,9 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "DefaultsStore.h"
-#include "MainQueue.h"
-#include "TWPreference.h"
+#include "platform/DefaultsStore.h"
+#include "platform/MainQueue.h"
+#include "prefs/TWPreference.h"
 
 namespace fs = std::filesystem;
 

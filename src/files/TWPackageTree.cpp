@@ -1,4 +1,4 @@
-#include "TWPackageTree.h"
+#include "files/TWPackageTree.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -5,8 +5,8 @@
 #include <thread>
 #include <vector>
 
-#include "AdaptiveMutex.h"
-#include "TWFileUtility.h"
+#include "files/TWFileUtility.h"
+#include "platform/AdaptiveMutex.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "TWFileUtility.h"
 #include "TestSupport.h"
+#include "files/TWFileUtility.h"
 
 namespace {
 

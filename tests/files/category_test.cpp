@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "TWCategoryManager.h"
+#include "files/TWCategoryManager.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "TWBaseFunction.h"
 #include "TestSupport.h"
+#include "files/TWBaseFunction.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "TWImageHeader.h"
+#include "files/TWImageHeader.h"
 
-#include "MediaModule.h"
-#include "SafeFile.h"
+#include "platform/MediaModule.h"
+#include "platform/SafeFile.h"
 
 TWSize TWImageHeader::pixelSizeOfFile(const std::string& path) {
     auto file = tw::SafeFile::open(path);

@@ -1,4 +1,4 @@
-#include "TWFileUtility.h"
+#include "files/TWFileUtility.h"
 
 #include <fcntl.h>
 #include <limits.h>
@@ -17,12 +17,12 @@
 #include <typeinfo>
 #include <unordered_map>
 
-#include "Log.h"
-#include "SafeFile.h"
-#include "TWHashUtility.h"
-#include "TWImageHeader.h"
-#include "TWPreference.h"
-#include "TWReadControl.h"
+#include "files/TWHashUtility.h"
+#include "files/TWImageHeader.h"
+#include "files/TWReadControl.h"
+#include "platform/Log.h"
+#include "platform/SafeFile.h"
+#include "prefs/TWPreference.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <map>
 
-#include "TWFileUtility.h"
-#include "TWHashUtility.h"
-#include "TWPackageTree.h"
 #include "TestSupport.h"
+#include "files/TWFileUtility.h"
+#include "files/TWHashUtility.h"
+#include "files/TWPackageTree.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <memory>
 
-#include "SafeFile.h"
-#include "TWFileUtility.h"
-#include "TWHashUtility.h"
-#include "TWPackageTree.h"
+#include "files/TWFileUtility.h"
+#include "files/TWHashUtility.h"
+#include "files/TWPackageTree.h"
+#include "platform/SafeFile.h"
 
 namespace {
 

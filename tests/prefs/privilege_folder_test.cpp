@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "DefaultsStore.h"
-#include "Log.h"
-#include "NotificationCenter.h"
-#include "TWPreference.h"
-#include "TWPrivilegeFolder.h"
 #include "TestSupport.h"
+#include "platform/DefaultsStore.h"
+#include "platform/Log.h"
+#include "platform/NotificationCenter.h"
+#include "prefs/TWPreference.h"
+#include "prefs/TWPrivilegeFolder.h"
 
 using Json = tw::DefaultsStore::Value;
 using Grant = std::shared_ptr<TWPrivilegeFolder>;

@@ -15,7 +15,7 @@
 #include <optional>
 #include <string>
 
-#include "TWFileUtility.h"
+#include "files/TWFileUtility.h"
 
 class TWPackageTree {
 public:

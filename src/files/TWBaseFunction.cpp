@@ -1,4 +1,4 @@
-#include "TWBaseFunction.h"
+#include "files/TWBaseFunction.h"
 
 #include <sys/stat.h>
 

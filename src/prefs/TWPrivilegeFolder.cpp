@@ -1,9 +1,9 @@
-#include "TWPrivilegeFolder.h"
+#include "prefs/TWPrivilegeFolder.h"
 
-#include "JsonBytes.h"
-#include "Log.h"
-#include "NotificationCenter.h"
-#include "TWPreference.h"
+#include "platform/JsonBytes.h"
+#include "platform/Log.h"
+#include "platform/NotificationCenter.h"
+#include "prefs/TWPreference.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <atomic>
 #include <thread>
 
-#include "TWPreference.h"
-#include "TWPrivilegeFolder.h"
 #include "TestSupport.h"
+#include "prefs/TWPreference.h"
+#include "prefs/TWPrivilegeFolder.h"
 
 // Scans read privilegeAtPath() on worker threads while the preferences window edits
 // the grants and their privileges.

@@ -6,10 +6,10 @@
 #include <latch>
 #include <thread>
 
-#include "Log.h"
-#include "TWFileUtility.h"
-#include "TWHashUtility.h"
 #include "TestSupport.h"
+#include "files/TWFileUtility.h"
+#include "files/TWHashUtility.h"
+#include "platform/Log.h"
 
 namespace {
 

@@ -20,10 +20,10 @@
 #include <string>
 #include <vector>
 
-#include "AdaptiveMutex.h"
-#include "TWCategoryManager.h"
-#include "TWHashUtility.h"
-#include "TWImage.h"
+#include "files/TWCategoryManager.h"
+#include "files/TWHashUtility.h"
+#include "files/TWImage.h"
+#include "platform/AdaptiveMutex.h"
 
 class TWReadControl;
 

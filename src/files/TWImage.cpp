@@ -1,4 +1,4 @@
-#include "TWImage.h"
+#include "files/TWImage.h"
 
 #include <mutex>
 

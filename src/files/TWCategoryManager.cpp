@@ -1,4 +1,4 @@
-#include "TWCategoryManager.h"
+#include "files/TWCategoryManager.h"
 
 #include <algorithm>
 #include <array>

@@ -4,10 +4,10 @@
 
 #include <cstdlib>
 
-#include "TWFileUtility.h"
-#include "TWPreference.h"
-#include "TWPrivilegeFolder.h"
 #include "TestSupport.h"
+#include "files/TWFileUtility.h"
+#include "prefs/TWPreference.h"
+#include "prefs/TWPrivilegeFolder.h"
 
 namespace {
 

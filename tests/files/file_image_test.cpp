@@ -5,8 +5,8 @@
 #include <mutex>
 
 #include "EngineTestHelpers.h"
-#include "TWFileUtility.h"
 #include "TestSupport.h"
+#include "files/TWFileUtility.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "TWHashUtility.h"
+#include "files/TWHashUtility.h"
 
 #include <glib.h>
 

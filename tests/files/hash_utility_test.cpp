@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "EngineTestHelpers.h"
-#include "TWHashUtility.h"
+#include "files/TWHashUtility.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "TWImage.h"
+#include "files/TWImage.h"
 
 class TWImageHeader {
 public:
