@@ -19,10 +19,10 @@
 
 #include "files/TWHashUtility.h"
 #include "files/TWImageHeader.h"
+#include "files/TWPrivilegeSource.h"
 #include "files/TWReadControl.h"
 #include "platform/Log.h"
 #include "platform/SafeFile.h"
-#include "prefs/TWPreference.h"
 
 namespace {
 
@@ -581,7 +581,8 @@ std::shared_ptr<TWImage> TWFileUtility::createThumbnailForImage(const TWImage& i
 }
 
 int64_t TWFileUtility::privilege() const {
-    return TWPreference::shared().privilegeAtPath(filePath_);
+    const TWPrivilegeSource* source = TWPrivilegeSource::installed();
+    return source ? source->privilegeAtPath(filePath_) : -1;
 }
 
 // --- probes of a path ---

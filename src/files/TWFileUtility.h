@@ -188,7 +188,7 @@ public:
     std::string removalRefusalReason() const;
 
     virtual std::string sourceType() const { return kTWFileSystemSourceIdentifier; }
-    // The privilege of the nearest granted ancestor folder, -1 when none; read each call.
+    // The privilege of the nearest granted ancestor folder, -1 when none; asked of the installed TWPrivilegeSource.
     virtual int64_t privilege() const;
 
     // --- class operations: probes of a path ---

@@ -10,6 +10,7 @@
 
 #include "files/TWBaseFunction.h"
 #include "files/TWFileUtility.h"
+#include "files/TWPrivilegeSource.h"
 #include "platform/JsonBytes.h"
 #include "platform/LibraryLocations.h"
 #include "platform/Log.h"
@@ -138,6 +139,26 @@ using twprefs::removeSetting;
 using twprefs::writeSetting;
 
 // --- instance ---
+
+namespace {
+
+// The file records' folder grants, read from the shared preferences on every call.
+class PreferencePrivilegeSource final : public TWPrivilegeSource {
+public:
+    int64_t privilegeAtPath(const std::string& path) const override {
+        return TWPreference::shared().privilegeAtPath(path);
+    }
+};
+
+// Installed before main, so that a record asks the stored grants even when nothing else
+// has made the preferences yet. Every program that uses the preferences links this file.
+[[maybe_unused]] const bool gPrivilegeSourceInstalled = [] {
+    static const PreferencePrivilegeSource source;
+    TWPrivilegeSource::install(&source);
+    return true;
+}();
+
+}  // namespace
 
 TWPreference& TWPreference::shared() {
     if (TWPreference* instance = gShared.load(std::memory_order_acquire)) return *instance;
