@@ -1,5 +1,5 @@
 # Reads src/layers.txt, the one place that says which layer may use which. Used by the
-# build (src/CMakeLists.txt, tests/CMakeLists.txt).
+# build (src/CMakeLists.txt, tests/CMakeLists.txt) and by cmake/CheckLayers.cmake.
 #
 # twinsift_read_layers(<file>) sets, in the caller's scope:
 #   TWINSIFT_LAYERS                 the layers, bottom first, as listed
