@@ -32,11 +32,6 @@
 
 namespace {
 
-TWBrowserResoultViewCtrl*& sharedBrowser() {
-    static TWBrowserResoultViewCtrl* browser = nullptr;
-    return browser;
-}
-
 constexpr int kBottomBarHeight = 44;
 constexpr int kInitialListWidth = 290;
 // How long quitting waits for a cancelled removal to finish the file in hand.
@@ -50,13 +45,11 @@ QString colored(const QString& text, double white) {
 }  // namespace
 
 TWBrowserResoultViewCtrl* TWBrowserResoultViewCtrl::shared() {
-    if (!sharedBrowser()) sharedBrowser() = new TWBrowserResoultViewCtrl();
-    return sharedBrowser();
+    return TWSharedInstance<TWBrowserResoultViewCtrl>::get();
 }
 
 void TWBrowserResoultViewCtrl::resetShared() {
-    delete sharedBrowser();
-    sharedBrowser() = nullptr;
+    TWSharedInstance<TWBrowserResoultViewCtrl>::reset();
 }
 
 TWBrowserResoultViewCtrl::TWBrowserResoultViewCtrl() {

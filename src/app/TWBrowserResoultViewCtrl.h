@@ -19,6 +19,7 @@
 #include <string>
 
 #include "app/TWOverViewerCtrl.h"
+#include "app/TWSharedInstance.h"
 #include "app/TWToolBar.h"
 #include "platform/NotificationCenter.h"
 #include "removal/TWRemovalProgress.h"
@@ -122,6 +123,7 @@ signals:
     void removalFinished();
 
 private:
+    friend class TWSharedInstance<TWBrowserResoultViewCtrl>;
     friend class TWBrowserRemovalProgress;
     TWBrowserResoultViewCtrl();
     ~TWBrowserResoultViewCtrl() override;

@@ -12,11 +12,6 @@
 
 namespace {
 
-TWCleanMediaLibraryWndCtrl*& sharedCtrl() {
-    static TWCleanMediaLibraryWndCtrl* ctrl = nullptr;
-    return ctrl;
-}
-
 // A guide picture with the application's name in place of "@APPLICATION@".
 QPixmap guidePicture(const QString& name, const QString& application) {
     TWArtwork::ensureLoaded();
@@ -41,13 +36,11 @@ QRect toWidgetFrame(const TWRect& frame, int areaHeight) {
 }  // namespace
 
 TWCleanMediaLibraryWndCtrl* TWCleanMediaLibraryWndCtrl::shareCleanMediaLibraryWndCtrl() {
-    if (!sharedCtrl()) sharedCtrl() = new TWCleanMediaLibraryWndCtrl();
-    return sharedCtrl();
+    return TWSharedInstance<TWCleanMediaLibraryWndCtrl>::get();
 }
 
 void TWCleanMediaLibraryWndCtrl::resetShared() {
-    delete sharedCtrl();
-    sharedCtrl() = nullptr;
+    TWSharedInstance<TWCleanMediaLibraryWndCtrl>::reset();
 }
 
 TWCleanMediaLibraryWndCtrl::TWCleanMediaLibraryWndCtrl() : QWidget(nullptr, Qt::Window) {

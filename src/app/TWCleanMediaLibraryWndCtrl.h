@@ -7,6 +7,7 @@
 #include <QString>
 #include <QWidget>
 
+#include "app/TWSharedInstance.h"
 #include "removal/TWCleanMediaLibraryGuide.h"
 
 class QLabel;
@@ -44,6 +45,7 @@ public:
     QRect pictureFrame(QLabel* picture) const;
 
 private:
+    friend class TWSharedInstance<TWCleanMediaLibraryWndCtrl>;
     TWCleanMediaLibraryWndCtrl();
     void promptChanged();
     // Draws the two pictures naming the applications that took the items.

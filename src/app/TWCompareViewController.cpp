@@ -2,21 +2,12 @@
 
 #include "app/TWCompareView.h"
 
-namespace {
-TWCompareViewController*& sharedCtrl() {
-    static TWCompareViewController* ctrl = nullptr;
-    return ctrl;
-}
-}  // namespace
-
 TWCompareViewController* TWCompareViewController::shared() {
-    if (!sharedCtrl()) sharedCtrl() = new TWCompareViewController();
-    return sharedCtrl();
+    return TWSharedInstance<TWCompareViewController>::get();
 }
 
 void TWCompareViewController::resetShared() {
-    delete sharedCtrl();
-    sharedCtrl() = nullptr;
+    TWSharedInstance<TWCompareViewController>::reset();
 }
 
 TWCompareViewController::TWCompareViewController() : view_(new TWCompareView()) {}

@@ -5,6 +5,7 @@
 #include <QPointer>
 
 #include "app/TWCompareView.h"
+#include "app/TWSharedInstance.h"
 
 class TWCompareViewController : public QObject {
     Q_OBJECT
@@ -16,6 +17,7 @@ public:
     void reloadData();
 
 private:
+    friend class TWSharedInstance<TWCompareViewController>;
     TWCompareViewController();
     ~TWCompareViewController() override;
     QPointer<TWCompareView> view_;

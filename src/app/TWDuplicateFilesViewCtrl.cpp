@@ -21,11 +21,6 @@
 
 namespace {
 
-TWDuplicateFilesViewCtrl*& sharedCtrl() {
-    static TWDuplicateFilesViewCtrl* ctrl = nullptr;
-    return ctrl;
-}
-
 constexpr int kTabBarHeight = 36;
 constexpr int kTabWidth = 100;
 constexpr int kTabGap = 8;  // each tab keeps this far from the view's centre
@@ -35,13 +30,11 @@ constexpr int kSearchDelayMs = 250;
 }  // namespace
 
 TWDuplicateFilesViewCtrl* TWDuplicateFilesViewCtrl::shared() {
-    if (!sharedCtrl()) sharedCtrl() = new TWDuplicateFilesViewCtrl();
-    return sharedCtrl();
+    return TWSharedInstance<TWDuplicateFilesViewCtrl>::get();
 }
 
 void TWDuplicateFilesViewCtrl::resetShared() {
-    delete sharedCtrl();
-    sharedCtrl() = nullptr;
+    TWSharedInstance<TWDuplicateFilesViewCtrl>::reset();
 }
 
 TWDuplicateFilesViewCtrl::TWDuplicateFilesViewCtrl() {

@@ -10,6 +10,7 @@
 #include <QString>
 #include <optional>
 
+#include "app/TWSharedInstance.h"
 #include "model/TWDuplicateFilesManager.h"
 
 class QLineEdit;
@@ -53,6 +54,7 @@ public:
     QWidget* tabBar() const { return tabBar_; }
 
 private:
+    friend class TWSharedInstance<TWDuplicateFilesViewCtrl>;
     TWDuplicateFilesViewCtrl();
     ~TWDuplicateFilesViewCtrl() override;
     void buildView();

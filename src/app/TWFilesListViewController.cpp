@@ -9,25 +9,16 @@
 #include "model/TWFilesListManager.h"
 #include "platform/NotificationCenter.h"
 
-namespace {
-TWFilesListViewController*& sharedCtrl() {
-    static TWFilesListViewController* ctrl = nullptr;
-    return ctrl;
-}
-}  // namespace
-
 TWFilesListViewController* TWFilesListViewController::shared() {
-    if (!sharedCtrl()) sharedCtrl() = new TWFilesListViewController();
-    return sharedCtrl();
+    return TWSharedInstance<TWFilesListViewController>::get();
 }
 
 TWFilesListViewController* TWFilesListViewController::existing() {
-    return sharedCtrl();
+    return TWSharedInstance<TWFilesListViewController>::existing();
 }
 
 void TWFilesListViewController::resetShared() {
-    delete sharedCtrl();
-    sharedCtrl() = nullptr;
+    TWSharedInstance<TWFilesListViewController>::reset();
 }
 
 TWFilesListViewController::TWFilesListViewController() {

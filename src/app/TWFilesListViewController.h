@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QPointer>
 
+#include "app/TWSharedInstance.h"
+
 class QListView;
 class QWidget;
 class TWFilesListModel;
@@ -46,6 +48,7 @@ public:
     QRect rowRect(int row) const;
 
 private:
+    friend class TWSharedInstance<TWFilesListViewController>;
     TWFilesListViewController();
     ~TWFilesListViewController() override;
     void selectionDidChange();

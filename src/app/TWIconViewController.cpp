@@ -2,21 +2,12 @@
 
 #include "app/TWIconView.h"
 
-namespace {
-TWIconViewController*& sharedCtrl() {
-    static TWIconViewController* ctrl = nullptr;
-    return ctrl;
-}
-}  // namespace
-
 TWIconViewController* TWIconViewController::shared() {
-    if (!sharedCtrl()) sharedCtrl() = new TWIconViewController();
-    return sharedCtrl();
+    return TWSharedInstance<TWIconViewController>::get();
 }
 
 void TWIconViewController::resetShared() {
-    delete sharedCtrl();
-    sharedCtrl() = nullptr;
+    TWSharedInstance<TWIconViewController>::reset();
 }
 
 TWIconViewController::TWIconViewController() : view_(new TWIconView()) {}

@@ -6,6 +6,7 @@
 #include <QPointer>
 
 #include "app/TWIconView.h"
+#include "app/TWSharedInstance.h"
 
 class TWIconViewController : public QObject {
     Q_OBJECT
@@ -19,6 +20,7 @@ public:
     void setScalePercent(double percent);
 
 private:
+    friend class TWSharedInstance<TWIconViewController>;
     TWIconViewController();
     ~TWIconViewController() override;
     QPointer<TWIconView> view_;

@@ -24,11 +24,6 @@
 
 namespace {
 
-TWLoadFilesCtrl*& sharedCtrl() {
-    static TWLoadFilesCtrl* ctrl = nullptr;
-    return ctrl;
-}
-
 constexpr int kRingSide = 316;
 constexpr int kRingTop = 18;
 constexpr int kButtonSide = 72;
@@ -37,13 +32,11 @@ constexpr int kCaptionHeight = 18;
 }  // namespace
 
 TWLoadFilesCtrl* TWLoadFilesCtrl::shareLoadFilesCtrl() {
-    if (!sharedCtrl()) sharedCtrl() = new TWLoadFilesCtrl();
-    return sharedCtrl();
+    return TWSharedInstance<TWLoadFilesCtrl>::get();
 }
 
 void TWLoadFilesCtrl::resetShared() {
-    delete sharedCtrl();
-    sharedCtrl() = nullptr;
+    TWSharedInstance<TWLoadFilesCtrl>::reset();
 }
 
 TWLoadFilesCtrl::TWLoadFilesCtrl() {

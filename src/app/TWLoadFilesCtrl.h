@@ -21,6 +21,7 @@
 
 #include "app/TWLoadFileDragView.h"
 #include "app/TWLoadFilesCtrlDelegate.h"
+#include "app/TWSharedInstance.h"
 #include "engine/TWSearchDuplicateFiles.h"
 #include "platform/NotificationCenter.h"
 
@@ -119,6 +120,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    friend class TWSharedInstance<TWLoadFilesCtrl>;
     TWLoadFilesCtrl();
     ~TWLoadFilesCtrl() override;
     void buildView();

@@ -8,21 +8,12 @@
 #include "model/TWDuplicateFilesManager.h"
 #include "platform/MainQueue.h"
 
-namespace {
-TWOverViewerCtrl*& sharedCtrl() {
-    static TWOverViewerCtrl* ctrl = nullptr;
-    return ctrl;
-}
-}  // namespace
-
 TWOverViewerCtrl* TWOverViewerCtrl::shared() {
-    if (!sharedCtrl()) sharedCtrl() = new TWOverViewerCtrl();
-    return sharedCtrl();
+    return TWSharedInstance<TWOverViewerCtrl>::get();
 }
 
 void TWOverViewerCtrl::resetShared() {
-    delete sharedCtrl();
-    sharedCtrl() = nullptr;
+    TWSharedInstance<TWOverViewerCtrl>::reset();
 }
 
 TWOverViewerCtrl::TWOverViewerCtrl() {
@@ -61,7 +52,7 @@ void TWOverViewerCtrl::layoutViews() {
 void TWOverViewerCtrl::reload() {
     if (!tw::MainQueue::shared().isMainThread()) {
         tw::MainQueue::shared().post([] {
-            if (sharedCtrl()) sharedCtrl()->reload();
+            if (auto* ctrl = TWSharedInstance<TWOverViewerCtrl>::existing()) ctrl->reload();
         });
         return;
     }

@@ -7,6 +7,7 @@
 #include <QPointer>
 
 #include "app/TWOverView.h"
+#include "app/TWSharedInstance.h"
 
 class QWidget;
 class TWOverViewItemView;
@@ -44,6 +45,7 @@ public:
     void overViewMouseUpEvent(TWOverView& view, int category) override;
 
 private:
+    friend class TWSharedInstance<TWOverViewerCtrl>;
     TWOverViewerCtrl();
     ~TWOverViewerCtrl() override;
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -15,21 +15,15 @@
 #include "app/TWScreenFit.h"
 
 namespace {
-TWPreferenceCtrl*& sharedPreferences() {
-    static TWPreferenceCtrl* controller = nullptr;
-    return controller;
-}
 
 }  // namespace
 
 TWPreferenceCtrl* TWPreferenceCtrl::shared() {
-    if (!sharedPreferences()) sharedPreferences() = new TWPreferenceCtrl();
-    return sharedPreferences();
+    return TWSharedInstance<TWPreferenceCtrl>::get();
 }
 
 void TWPreferenceCtrl::resetShared() {
-    delete sharedPreferences();
-    sharedPreferences() = nullptr;
+    TWSharedInstance<TWPreferenceCtrl>::reset();
 }
 
 TWPreferenceCtrl::TWPreferenceCtrl() {

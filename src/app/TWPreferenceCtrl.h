@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/TWSharedInstance.h"
 #include "platform/NotificationCenter.h"
 
 class QAction;
@@ -89,6 +90,7 @@ public:
     bool canRemovePrivilegeFolder() const;
 
 private:
+    friend class TWSharedInstance<TWPreferenceCtrl>;
     TWPreferenceCtrl();
     ~TWPreferenceCtrl() override;
     void updateSelectAll();

@@ -9,21 +9,12 @@
 #include "app/TWAppStyle.h"
 #include "removal/TWRemovalProgress.h"
 
-namespace {
-TWProgressWndCtrl*& sharedCtrl() {
-    static TWProgressWndCtrl* ctrl = nullptr;
-    return ctrl;
-}
-}  // namespace
-
 TWProgressWndCtrl* TWProgressWndCtrl::progressWndCtrl() {
-    if (!sharedCtrl()) sharedCtrl() = new TWProgressWndCtrl();
-    return sharedCtrl();
+    return TWSharedInstance<TWProgressWndCtrl>::get();
 }
 
 void TWProgressWndCtrl::resetShared() {
-    delete sharedCtrl();
-    sharedCtrl() = nullptr;
+    TWSharedInstance<TWProgressWndCtrl>::reset();
 }
 
 TWProgressWndCtrl::TWProgressWndCtrl() {

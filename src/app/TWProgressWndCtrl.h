@@ -8,6 +8,8 @@
 #include <QString>
 #include <functional>
 
+#include "app/TWSharedInstance.h"
+
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -40,6 +42,7 @@ protected:
     void reject() override;  // Escape cancels like the button; the window stays up
 
 private:
+    friend class TWSharedInstance<TWProgressWndCtrl>;
     TWProgressWndCtrl();
 
     QLabel* titleLabel_ = nullptr;

@@ -63,11 +63,6 @@ private:
 
 namespace {
 
-TWQuickLookViewCtrl*& sharedCtrl() {
-    static TWQuickLookViewCtrl* ctrl = nullptr;
-    return ctrl;
-}
-
 // Big enough for a full-screen preview; the view scales down from it.
 constexpr int kPreviewImageSide = 2048;
 
@@ -79,17 +74,15 @@ bool pathExists(const std::string& path) {
 }  // namespace
 
 TWQuickLookViewCtrl* TWQuickLookViewCtrl::shareQuickLookViewCtrl() {
-    if (!sharedCtrl()) sharedCtrl() = new TWQuickLookViewCtrl();
-    return sharedCtrl();
+    return TWSharedInstance<TWQuickLookViewCtrl>::get();
 }
 
 TWQuickLookViewCtrl* TWQuickLookViewCtrl::existing() {
-    return sharedCtrl();
+    return TWSharedInstance<TWQuickLookViewCtrl>::existing();
 }
 
 void TWQuickLookViewCtrl::resetShared() {
-    delete sharedCtrl();
-    sharedCtrl() = nullptr;
+    TWSharedInstance<TWQuickLookViewCtrl>::reset();
 }
 
 TWQuickLookViewCtrl::TWQuickLookViewCtrl() {
@@ -149,7 +142,8 @@ TWQuickLookViewCtrl::~TWQuickLookViewCtrl() {
 void TWQuickLookViewCtrl::quickLookPathfile(std::optional<std::string> path) {
     if (!tw::MainQueue::shared().isMainThread()) {
         tw::MainQueue::shared().post([path = std::move(path)]() mutable {
-            if (sharedCtrl()) sharedCtrl()->quickLookPathfile(std::move(path));
+            if (auto* ctrl = TWSharedInstance<TWQuickLookViewCtrl>::existing())
+                ctrl->quickLookPathfile(std::move(path));
         });
         return;
     }
@@ -208,7 +202,7 @@ void TWQuickLookViewCtrl::reload() {
         QMetaObject::invokeMethod(
             qApp,
             [generation, path, picture, text] {
-                TWQuickLookViewCtrl* ctrl = sharedCtrl();
+                TWQuickLookViewCtrl* ctrl = TWSharedInstance<TWQuickLookViewCtrl>::existing();
                 if (!ctrl || ctrl->generation_ != generation) return;
                 ctrl->loading_ = false;
                 if (!picture.isNull()) {

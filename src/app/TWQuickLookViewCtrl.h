@@ -13,6 +13,8 @@
 #include <optional>
 #include <string>
 
+#include "app/TWSharedInstance.h"
+
 class QLabel;
 class QPlainTextEdit;
 class QStackedWidget;
@@ -48,6 +50,7 @@ public:
     static std::optional<QString> readTextPreview(const std::string& path, size_t limit = kTextPreviewLimit);
 
 private:
+    friend class TWSharedInstance<TWQuickLookViewCtrl>;
     TWQuickLookViewCtrl();
     ~TWQuickLookViewCtrl() override;
     void reload();

@@ -6,21 +6,12 @@
 #include "app/TWQuickLookViewCtrl.h"
 #include "model/TWFilesListManager.h"
 
-namespace {
-TWSlideViewController*& sharedCtrl() {
-    static TWSlideViewController* ctrl = nullptr;
-    return ctrl;
-}
-}  // namespace
-
 TWSlideViewController* TWSlideViewController::shared() {
-    if (!sharedCtrl()) sharedCtrl() = new TWSlideViewController();
-    return sharedCtrl();
+    return TWSharedInstance<TWSlideViewController>::get();
 }
 
 void TWSlideViewController::resetShared() {
-    delete sharedCtrl();
-    sharedCtrl() = nullptr;
+    TWSharedInstance<TWSlideViewController>::reset();
 }
 
 TWSlideViewController::TWSlideViewController() {

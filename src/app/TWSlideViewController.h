@@ -8,6 +8,7 @@
 #include <QSplitter>
 
 #include "app/TWFilesListViewController.h"
+#include "app/TWSharedInstance.h"
 
 class TWSlideViewController : public QObject, public TWFilesListViewCtrDelegate {
     Q_OBJECT
@@ -26,6 +27,7 @@ public:
     void TWFilesListViewSelectionDidChanged(TWFilesListViewController& ctrl) override;
 
 private:
+    friend class TWSharedInstance<TWSlideViewController>;
     TWSlideViewController();
     ~TWSlideViewController() override;
     void previewSelectedFile();

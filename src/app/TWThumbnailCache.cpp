@@ -21,11 +21,6 @@ constexpr size_t kMaxQueued = 384;
 constexpr int kWorkers = 2;
 constexpr qsizetype kCacheBytes = qsizetype(192) * 1024 * 1024;
 
-TWThumbnailCache*& sharedCache() {
-    static TWThumbnailCache* cache = nullptr;
-    return cache;
-}
-
 QString keyFor(int bucket, const std::string& path) {
     return QString::number(bucket) + QLatin1Char(':') + QString::fromStdString(path);
 }
@@ -42,13 +37,11 @@ struct TWThumbnailCache::Shared {
 };
 
 TWThumbnailCache* TWThumbnailCache::shared() {
-    if (!sharedCache()) sharedCache() = new TWThumbnailCache();
-    return sharedCache();
+    return TWSharedInstance<TWThumbnailCache>::get();
 }
 
 void TWThumbnailCache::resetShared() {
-    delete sharedCache();
-    sharedCache() = nullptr;
+    TWSharedInstance<TWThumbnailCache>::reset();
 }
 
 TWThumbnailCache::TWThumbnailCache() : shared_(std::make_shared<Shared>()) {

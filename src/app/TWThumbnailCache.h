@@ -16,6 +16,7 @@
 #include <memory>
 #include <mutex>
 
+#include "app/TWSharedInstance.h"
 #include "files/TWFileUtility.h"
 
 class TWThumbnailCache : public QObject {
@@ -52,6 +53,7 @@ signals:
     void thumbnailReady(const QString& path);
 
 private:
+    friend class TWSharedInstance<TWThumbnailCache>;
     TWThumbnailCache();
     ~TWThumbnailCache() override;
     struct Request {

@@ -9,11 +9,6 @@
 
 namespace {
 
-TWToolBar*& sharedToolBar() {
-    static TWToolBar* toolBar = nullptr;
-    return toolBar;
-}
-
 constexpr int kButtonHeight = 24;
 constexpr int kBackWidth = 28;
 constexpr int kSideMargin = 10;
@@ -65,13 +60,11 @@ void TWToolBarButton::paintEvent(QPaintEvent*) {
 // --- TWToolBar ---
 
 TWToolBar* TWToolBar::shareToolBar() {
-    if (!sharedToolBar()) sharedToolBar() = new TWToolBar();
-    return sharedToolBar();
+    return TWSharedInstance<TWToolBar>::get();
 }
 
 void TWToolBar::resetShared() {
-    delete sharedToolBar();
-    sharedToolBar() = nullptr;
+    TWSharedInstance<TWToolBar>::reset();
 }
 
 TWToolBar::TWToolBar() {

@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <vector>
 
+#include "app/TWSharedInstance.h"
 #include "files/TWCategoryManager.h"
 
 class TWToolBar;
@@ -84,6 +85,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    friend class TWSharedInstance<TWToolBar>;
     TWToolBar();
     void centreLayoutView();
 
