@@ -25,15 +25,7 @@
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
 
-namespace {
-AppDelegate*& liveDelegate() {
-    static AppDelegate* delegate = nullptr;
-    return delegate;
-}
-}  // namespace
-
 AppDelegate::AppDelegate() {
-    liveDelegate() = this;
     TWArtwork::ensureLoaded();
     wndMain_ = new TWMainWindow();
     configLoadView();
@@ -56,7 +48,6 @@ AppDelegate::AppDelegate() {
 }
 
 AppDelegate::~AppDelegate() {
-    if (liveDelegate() == this) liveDelegate() = nullptr;
     if (auto* ctrl = TWLoadFilesCtrl::shareLoadFilesCtrl(); ctrl->delegate() == this) ctrl->setDelegate(nullptr);
     // The views go with their controllers, before the window that holds them.
     TWLoadFilesCtrl::resetShared();
@@ -65,10 +56,6 @@ AppDelegate::~AppDelegate() {
     TWAboutCtrl::resetShared();
     delete menu_;
     delete wndMain_;
-}
-
-AppDelegate* AppDelegate::shared() {
-    return liveDelegate();
 }
 
 void AppDelegate::showMainWindow() {
@@ -122,7 +109,9 @@ void AppDelegate::configLoadView() {
 }
 
 void AppDelegate::configMainView() {
-    wndMain_->addContentView(TWBrowserResoultViewCtrl::shared()->view());
+    TWBrowserResoultViewCtrl* browser = TWBrowserResoultViewCtrl::shared();
+    wndMain_->addContentView(browser->view());
+    connect(browser, &TWBrowserResoultViewCtrl::backToScanRequested, this, &AppDelegate::BackToScan);
     wndMain_->showContentView(TWLoadFilesCtrl::shareLoadFilesCtrl()->view());
 }
 

@@ -15,18 +15,8 @@
 
 #include "app/TWLoadFilesCtrlDelegate.h"
 #include "app/TWMainWindow.h"
+#include "app/TWMenuAction.h"
 class TWLoadFilesCtrl;
-
-// The menu items, by the operation they run.
-enum class TWMenuAction {
-    openFolder,
-    clearAction,
-    selectAll,
-    showPreferences,
-    aboutWindow,
-    showHelp,
-    quit,
-};
 
 class AppDelegate : public QObject, public TWLoadFilesCtrlDelegate {
     Q_OBJECT
@@ -38,8 +28,6 @@ public:
     // the menu, and the window style of the scan view. A QApplication must exist.
     AppDelegate();
     ~AppDelegate() override;
-    // The live delegate, or null.
-    static AppDelegate* shared();
 
     TWMainWindow* wndMain() const { return wndMain_; }
     // Shows the main window centred at the scan view's size.

@@ -13,7 +13,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/AppDelegate.h"
 #include "app/TWAppStyle.h"
 #include "app/TWArtwork.h"
 #include "app/TWBrowserNotifications.h"
@@ -452,7 +451,7 @@ void TWBrowserResoultViewCtrl::TWToolBarCategoryChanged(TWToolBar& bar) {
 }
 
 void TWBrowserResoultViewCtrl::TWToolBarBackAction(TWToolBar&) {
-    if (AppDelegate* app = AppDelegate::shared()) app->BackToScan();
+    emit backToScanRequested();
 }
 
 void TWBrowserResoultViewCtrl::TWOverviewerCtrlSelectViewCatory(TWOverViewerCtrl&, int category) {

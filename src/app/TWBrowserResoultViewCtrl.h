@@ -121,6 +121,8 @@ public:
 signals:
     // A removal ended and the views were refreshed.
     void removalFinished();
+    // The toolbar's back button: the application delegate shows the scan view.
+    void backToScanRequested();
 
 private:
     friend class TWSharedInstance<TWBrowserResoultViewCtrl>;

@@ -5,9 +5,9 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
-#include "app/AppDelegate.h"
 #include "app/TWAppStyle.h"
 #include "app/TWArtwork.h"
+#include "app/TWMenuAction.h"
 #include "app/TWPreferenceGeneralPage.h"
 #include "app/TWPreferenceIgnorePage.h"
 #include "app/TWPreferenceSmartPage.h"

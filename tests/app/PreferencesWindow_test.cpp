@@ -20,9 +20,9 @@
 #include <set>
 
 #include "AppTestSupport.h"
-#include "app/AppDelegate.h"
 #include "app/TWArtwork.h"
 #include "app/TWFileTypeView.h"
+#include "app/TWMenuAction.h"
 #include "app/TWPreferenceCtrl.h"
 #include "app/TWPreferenceGeneralPage.h"
 #include "app/TWPreferenceIgnorePage.h"
