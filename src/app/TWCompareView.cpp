@@ -193,13 +193,7 @@ void TWCompareView::paintCard(QPainter& painter, int index) {
     painter.setPen(Qt::NoPen);
     painter.setBrush(TWAppStyle::adapt(QColor(0xF4, 0xF5, 0xF7)));
     painter.drawRoundedRect(QRectF(picture), 6, 6);
-    QImage image = TWThumbnailCache::shared()->thumbnail(file, picture.width());
-    const bool thumbnail = !image.isNull();
-    if (!thumbnail)
-        image = TWThumbnailCache::shared()->iconForPath(
-            QString::fromStdString(file->filePath()) +
-                (file->fileType() == TWFileTypeRegular ? QString() : QStringLiteral("/")),
-            128);
+    const auto [image, thumbnail] = TWThumbnailCache::shared()->pictureForFile(file, picture.width(), 128);
     if (!image.isNull()) {
         QSize size = thumbnail ? image.size().scaled(picture.size() - QSize(12, 12), Qt::KeepAspectRatio)
                                : image.size().boundedTo(QSize(112, 112));

@@ -133,13 +133,7 @@ void TWIconView::paintEvent(QPaintEvent* event) {
             painter.drawRoundedRect(QRectF(item).adjusted(2, 2, -2, -2), 8, 8);
         }
         const QRect pictureArea = pictureRect(index);
-        QImage picture = TWThumbnailCache::shared()->thumbnail(file, side);
-        const bool isThumbnail = !picture.isNull();
-        if (!isThumbnail)
-            picture = TWThumbnailCache::shared()->iconForPath(
-                QString::fromStdString(file->filePath()) +
-                    (file->fileType() == TWFileTypeRegular ? QString() : QStringLiteral("/")),
-                std::min(128, side));
+        const auto [picture, isThumbnail] = TWThumbnailCache::shared()->pictureForFile(file, side, std::min(128, side));
         if (!picture.isNull()) {
             QSize size = picture.size();
             if (isThumbnail || size.width() > pictureArea.width() || size.height() > pictureArea.height())

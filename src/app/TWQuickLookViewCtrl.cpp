@@ -225,8 +225,7 @@ void TWQuickLookViewCtrl::showInfo(const std::string& path) {
     kind_ = Kind::Info;
     auto file = TWFileUtility::initWithPath(path);
     const QString qpath = QString::fromStdString(path);
-    QImage icon = TWThumbnailCache::shared()->iconForPath(
-        file->fileType() == TWFileTypeRegular ? qpath : qpath + QLatin1Char('/'), 128);
+    QImage icon = TWThumbnailCache::shared()->iconForFile(*file, 128);
     infoIcon_->setPixmap(QPixmap::fromImage(icon));
     QFileInfo info(qpath);
     const QLocale locale;

@@ -75,13 +75,21 @@ QImage TWThumbnailCache::thumbnail(const std::shared_ptr<TWFileUtility>& file, i
     return {};
 }
 
-QImage TWThumbnailCache::pictureForFile(const std::shared_ptr<TWFileUtility>& file, int side) {
+TWThumbnailCache::Picture TWThumbnailCache::pictureForFile(const std::shared_ptr<TWFileUtility>& file, int side,
+                                                           int iconSide) {
     if (!file) return {};
     QImage image = thumbnail(file, side);
-    if (!image.isNull()) return image;
-    const QString path = QString::fromStdString(file->filePath());
-    if (file->fileType() != TWFileTypeRegular) return iconForPath(path + QLatin1Char('/'), side);
-    return iconForPath(path, side);
+    if (!image.isNull()) return {image, true};
+    return {iconForFile(*file, iconSide), false};
+}
+
+QImage TWThumbnailCache::pictureForFile(const std::shared_ptr<TWFileUtility>& file, int side) {
+    return pictureForFile(file, side, side).image;
+}
+
+QImage TWThumbnailCache::iconForFile(const TWFileUtility& file, int side) {
+    const QString path = QString::fromStdString(file.filePath());
+    return iconForPath(file.fileType() == TWFileTypeRegular ? path : path + QLatin1Char('/'), side);
 }
 
 QImage TWThumbnailCache::iconForPath(const QString& path, int side) {

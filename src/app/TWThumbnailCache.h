@@ -34,9 +34,18 @@ public:
     // The thumbnail of an image file at the size bucket for `side`, or null when it is
     // not made yet (a request is then queued). Non-images answer null at once.
     QImage thumbnail(const std::shared_ptr<TWFileUtility>& file, int side);
-    // The thumbnail if made, else the desktop icon of the file's type (never null for a
-    // path the icon theme knows a generic icon for).
+    // What a view shows of a file: its thumbnail at `side` if made (asking queues it
+    // otherwise), else the desktop icon of its type at `iconSide` (never null for a path
+    // the icon theme knows a generic icon for). The one place that makes that choice.
+    struct Picture {
+        QImage image;
+        bool isThumbnail = false;
+    };
+    Picture pictureForFile(const std::shared_ptr<TWFileUtility>& file, int side, int iconSide);
+    // The same with the icon at the thumbnail's side; the image alone.
     QImage pictureForFile(const std::shared_ptr<TWFileUtility>& file, int side);
+    // The desktop icon of the file's type at `side`: a folder's for a package or a folder.
+    QImage iconForFile(const TWFileUtility& file, int side);
     // The desktop icon of the file's type, rendered at `side`; cached per icon name.
     QImage iconForPath(const QString& path, int side);
     static bool isImageFile(const TWFileUtility& file);
