@@ -8,16 +8,10 @@
 #include <QSortFilterProxyModel>
 #include <QTreeView>
 
-#include "files/TWCategoryManager.h"
+#include "files/TWFileUtility.h"
 #include "prefs/TWPreference.h"
 
 namespace {
-
-bool isPackageFolder(const QString& path) {
-    QString suffix = QFileInfo(path).suffix();
-    if (suffix.isEmpty()) return false;
-    return TWCategoryManager::categoryOfFileExtension(suffix.toStdString()) == TWCategory_packages;
-}
 
 // Hides packages from the chooser while they are skipped.
 class PackageFilter : public QSortFilterProxyModel {
@@ -29,14 +23,14 @@ protected:
         auto* model = qobject_cast<QFileSystemModel*>(sourceModel());
         if (!model) return true;
         QModelIndex index = model->index(row, 0, parent);
-        return !(model->isDir(index) && isPackageFolder(model->filePath(index)));
+        return !(model->isDir(index) && TWFileUtility::isPackageName(model->filePath(index).toStdString()));
     }
 };
 
 }  // namespace
 
 bool TWFolderChooser::keepsPath(const std::string& path, bool skipPackages) {
-    return !(skipPackages && isPackageFolder(QString::fromStdString(path)));
+    return !(skipPackages && TWFileUtility::isPackageName(path));
 }
 
 QFileDialog* TWFolderChooser::open(QWidget* parent, Completion done) {

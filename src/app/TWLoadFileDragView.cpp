@@ -14,7 +14,6 @@
 
 #include "app/TWAppStyle.h"
 #include "app/TWArtwork.h"
-#include "files/TWCategoryManager.h"
 #include "files/TWFileUtility.h"
 #include "prefs/TWPreference.h"
 
@@ -29,20 +28,6 @@ constexpr double kArrowSide = 32;
 constexpr double kRemoveButtonSide = 18;
 constexpr int kFadeMilliseconds = 300;
 constexpr double kCaptionGap = 15;
-
-std::optional<std::string> extensionOf(const std::string& path) {
-    std::string name = path;
-    while (name.size() > 1 && name.back() == '/') name.pop_back();
-    auto slash = name.find_last_of('/');
-    if (slash != std::string::npos) name = name.substr(slash + 1);
-    auto dot = name.find_last_of('.');
-    if (dot == std::string::npos || dot == 0 || dot + 1 == name.size()) return std::nullopt;
-    return name.substr(dot + 1);
-}
-
-bool isPackageName(const std::string& path) {
-    return TWCategoryManager::categoryOfFileExtension(extensionOf(path)) == TWCategory_packages;
-}
 
 }  // namespace
 
@@ -356,7 +341,7 @@ bool TWLoadFileDragView::acceptsDragOfPaths(const std::vector<std::string>& path
     if (TWPreference::shared().filterPackage()) {
         // One bundle in the drag refuses the whole drag, so the user sees at once
         // that packages are being skipped.
-        if (std::any_of(paths.begin(), paths.end(), isPackageName)) return false;
+        if (std::any_of(paths.begin(), paths.end(), TWFileUtility::isPackageName)) return false;
     }
     return true;
 }
@@ -367,7 +352,7 @@ std::vector<std::string> TWLoadFileDragView::foldersToKeepFromDrop(const std::ve
     for (const std::string& path : paths) {
         QFileInfo info(QString::fromStdString(path));
         if (!info.exists() || !info.isDir()) continue;
-        if (skipPackages && isPackageName(path)) continue;
+        if (skipPackages && TWFileUtility::isPackageName(path)) continue;
         kept.push_back(path);
     }
     return kept;

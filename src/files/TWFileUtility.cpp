@@ -616,6 +616,10 @@ bool TWFileUtility::fileIsPackage(const std::string& path) {
     return isPackageExtension(path) && fileIsDirectory(path);
 }
 
+bool TWFileUtility::isPackageName(const std::string& path) {
+    return isPackageExtension(path);
+}
+
 TWFileType TWFileUtility::fileTypeOf(const std::string& path) {
     // A root-owned file, a "dylib" or anything else that is neither a regular file nor
     // a folder is TWFileTypeRegular too: one lstat tells the three types apart.

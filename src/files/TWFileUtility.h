@@ -199,6 +199,10 @@ public:
     static bool fileIsRegular(const std::string& path);
     static bool fileIsDirectory(const std::string& path);  // a link to one is not
     static bool fileIsPackage(const std::string& path);
+    // Whether the name's extension is a package's ("app", "bundle", ...; any case), by
+    // the name alone: no disk access, a trailing "/" ignored. What the front ends test
+    // before they let a chosen or dropped folder in while packages are skipped.
+    static bool isPackageName(const std::string& path);
     static TWFileType fileTypeOf(const std::string& path);
     static std::string stringWithSize(uint64_t bytes);  // "%lu B", "%@ KB", "%@ MB", "%@ GB"
     static std::shared_ptr<TWImage> createThumbnailForImage(const TWImage& image, int orientation);
