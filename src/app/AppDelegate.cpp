@@ -238,9 +238,8 @@ void AppDelegate::setCanSettings(bool can) {
 
 // --- view switching ---
 
-QRect AppDelegate::centredFrame(const QSize& size) {
-    AppDelegate* live = shared();
-    return TWScreenFit::centred(live ? live->wndMain() : nullptr, size);
+QRect AppDelegate::centredFrame(const QSize& size) const {
+    return TWScreenFit::centred(wndMain_, size);
 }
 
 void AppDelegate::showResult() {

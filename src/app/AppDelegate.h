@@ -65,7 +65,7 @@ public:
     void BackToScan();
     void backAction();
     // The frame of `size` centred on the main window's screen, capped to fit it.
-    static QRect centredFrame(const QSize& size);
+    QRect centredFrame(const QSize& size) const;
 
     // --- full screen ---
     void windowDidEnterFullScreen();

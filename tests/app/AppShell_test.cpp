@@ -52,7 +52,7 @@ void AppShellTest::startsOnTheScanViewCentredAndFixed() {
     LiveApp app;
     TWMainWindow* window = app.delegate().wndMain();
     QVERIFY(settled(window, QSize(580, 440)));
-    QCOMPARE(window->geometry(), AppDelegate::centredFrame(QSize(580, 440)));
+    QCOMPARE(window->geometry(), app.delegate().centredFrame(QSize(580, 440)));
     QRect screen = QGuiApplication::primaryScreen()->geometry();
     QCOMPARE(window->geometry().center().x(), screen.center().x());
     QVERIFY(!window->isResizable());
@@ -71,7 +71,7 @@ void AppShellTest::showResultAndBackSwitchSizesAndStyles() {
 
     app.delegate().showResult();
     QVERIFY(settled(window, QSize(840, 630)));
-    QCOMPARE(window->geometry(), AppDelegate::centredFrame(QSize(840, 630)));
+    QCOMPARE(window->geometry(), app.delegate().centredFrame(QSize(840, 630)));
     QVERIFY(window->isResizable());
     QVERIFY(window->maximumSize().width() > 840);
     QVERIFY(app.delegate().isResultShown());
