@@ -468,33 +468,43 @@ def case_packages_are_copies_only_with_equal_trees(c):
     check(os.path.exists(c.tree + "/a/X.app") != os.path.exists(c.tree + "/c/X.app"), "no copy went")
 
 
+def mount_overlay(c, relative):
+    """An overlay over tree/lower at tree/merged; with `relative`, mounted from inside
+    the tree with relative layer paths, so that the mount table cannot place them."""
+    if relative:
+        options, cwd = "lowerdir=lower,upperdir=upper,workdir=work", c.tree
+    else:
+        options, cwd = "lowerdir={0}/lower,upperdir={0}/upper,workdir={0}/work".format(c.tree), None
+    for d in ("upper", "work"):
+        subprocess.run(["rm", "-rf", os.path.join(c.tree, d)], check=True)
+        os.makedirs(os.path.join(c.tree, d))
+    r = subprocess.run(["mount", "-t", "overlay", "overlay", "-o", options, os.path.join(c.tree, "merged")],
+                       capture_output=True, text=True, cwd=cwd)
+    check(r.returncode == 0, "cannot mount an overlay: " + r.stderr)
+
+
 def case_files_in_an_overlay_layer_are_never_removed(c):
-    lower, upper, work, merged = (os.path.join(c.tree, d) for d in ("lower", "upper", "work", "merged"))
-    for d in (lower, upper, work, merged):
-        os.makedirs(d)
+    lower, merged, dest = os.path.join(c.tree, "lower"), os.path.join(c.tree, "merged"), os.path.join(c.root, "dest")
+    os.makedirs(merged)
     write(lower + "/photo.jpg.txt", "only in the lower layer")
     write(lower + "/deep/notes.txt", "also only there")
-    r = subprocess.run(["mount", "-t", "overlay", "overlay", "-o",
-                        "lowerdir=%s,upperdir=%s,workdir=%s" % (lower, upper, work), merged],
-                       capture_output=True, text=True)
-    check(r.returncode == 0, "cannot mount an overlay: " + r.stderr)
-    try:
-        lower_before = file_hashes(lower)
-        c.keep_roots = [lower, merged, c.data, os.path.join(c.root, "dest")]
+    lower_before = file_hashes(lower)
+    c.keep_roots = [lower, merged, c.data, dest]
+    for relative in (False, True):
         for rule in ("0", "1", "2", "3"):
-            for to in (["--to", "delete"], ["--to", "move", "--dest", os.path.join(c.root, "dest")]):
-                r = c.guarded(lambda: c.remove(to + ["--rule", rule], folders=[lower, merged]))
-                check(r.returncode in (0, 1), "exit status %d: %s" % (r.returncode, r.err))
-                check(r.err.count("overlay") >= 1, "no word about the overlay: " + r.err)
-                check(file_hashes(lower) == lower_before, "a file in the layer folder changed (rule %s)" % rule)
-                subprocess.run(["umount", merged], check=True)
-                subprocess.run(["rm", "-rf", upper, work], check=True)
-                os.makedirs(upper)
-                os.makedirs(work)
-                subprocess.run(["mount", "-t", "overlay", "overlay", "-o",
-                                "lowerdir=%s,upperdir=%s,workdir=%s" % (lower, upper, work), merged], check=True)
-    finally:
-        subprocess.run(["umount", merged])
+            for to in (["--to", "delete"], ["--to", "move", "--dest", dest]):
+                subprocess.run(["rm", "-rf", dest], check=True)  # each run shows its own moves
+                mount_overlay(c, relative)
+                try:
+                    r = c.guarded(lambda: c.remove(to + ["--rule", rule], folders=[lower, merged]))
+                finally:
+                    subprocess.run(["umount", merged], check=True)
+                what = "(%s layer paths, rule %s, %s)" % ("relative" if relative else "absolute", rule, to[1])
+                check(r.returncode in (0, 1), "exit status %d %s: %s" % (r.returncode, what, r.err))
+                check(file_hashes(lower) == lower_before, "a file in the layer folder changed " + what)
+                if not relative:
+                    check(r.err.count("is a layer folder of the overlay mounted at") == 1,
+                          "not said once that the layer folder was scanned with the overlay %s: %s" % (what, r.err))
 
 
 def case_settings_and_lock_links_are_never_followed(c):
