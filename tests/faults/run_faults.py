@@ -565,9 +565,12 @@ def case_cross_device_move_verifies_before_the_real_name(c):
         check(os.path.exists(c.tree + "/a/big.bin") and os.path.exists(c.tree + "/b/big.bin"),
               "a copy that did not fit was removed")
         os.unlink(c.root + "/destfs/filler")
+        check(visible(dest) == ["small.txt"], "in the destination: %s" % os.listdir(dest))
+        write(dest + "/big.bin", "was there before")  # never replaced
         r = c.guarded(lambda: c.remove(["--to", "move", "--dest", dest]))
         expect(r, 0, "moved out of the scanned folders", "out")
-        check(sorted(os.listdir(dest)) == ["big.bin", "small.txt"], "moved: %s" % os.listdir(dest))
+        check(len(visible(dest)) == 3 and not hidden(dest), "in the destination: %s" % os.listdir(dest))
+        check(read(dest + "/big.bin") == b"was there before", "a file in the destination was replaced")
     finally:
         subprocess.run(["umount", c.tree])
         subprocess.run(["umount", c.root + "/destfs"])
@@ -633,10 +636,22 @@ def case_sighup_during_a_copy_ends_the_walk_at_the_next_file(c):
     # sees the stop, still handles its own file; the walk ends there.
     def outcome(r, dest):
         check(r.returncode == 130, "exit status %d: %s" % (r.returncode, r.err))
-        check(len(visible(dest)) == 2 and hidden(dest) == [], "in the destination: %s" % os.listdir(dest))
+        check(len(visible(dest)) <= 2 and hidden(dest) == [], "in the destination: %s" % os.listdir(dest))
         check("Cancelled" in r.out, "the summary does not say the run was cancelled: " + r.out)
 
     interrupted_copy(c, ["SIGHUP"], outcome)
+
+
+def case_a_move_never_replaces_a_file_in_the_destination(c):
+    dest = os.path.join(c.root, "dest")  # the same file system as the tree
+    c.keep_roots.append(dest)
+    write(c.tree + "/a/notes.txt", "the same words")
+    write(c.tree + "/b/notes.txt", "the same words")
+    write(dest + "/notes.txt", "was there before")
+    r = c.guarded(lambda: c.remove(["--to", "move", "--dest", dest]))
+    expect(r, 0)
+    check(read(dest + "/notes.txt") == b"was there before", "a file in the destination was replaced")
+    check(len(os.listdir(dest)) == 2, "in the destination: %s" % os.listdir(dest))
 
 
 def case_json_output_is_one_document_with_every_failure(c):
