@@ -757,7 +757,7 @@ def case_unreadable_paths_are_counted_and_named(c):
     expect(r, 1, "skipped:")
     check(json.loads(r.out)["skipped"]["count"] >= 1, "the JSON counts no skipped path: " + r.out[:2000])
     # An unreadable folder, scanned by an unprivileged user (root reads everything).
-    shutil_rm(c.tree)
+    empty_folder(c.tree)
     os.makedirs(c.tree + "/closed")
     write(c.tree + "/closed/secret.txt", "hidden away")
     write(c.tree + "/open.txt", "fine")
@@ -774,7 +774,7 @@ def case_unreadable_paths_are_counted_and_named(c):
     expect(r, 0, "note:")
 
 
-def shutil_rm(path):
+def empty_folder(path):
     subprocess.run(["rm", "-rf", path], check=True)
     os.makedirs(path)
 
@@ -827,7 +827,7 @@ def case_concurrent_size_settings_never_cross(c):
 
 def case_name_mode_compares_contents_first(c):
     def reset():
-        shutil_rm(c.tree)
+        empty_folder(c.tree)
         write(c.tree + "/a/notes.txt", "the same words")
         write(c.tree + "/b/notes.txt", "the same words")
         write(c.tree + "/a/report.txt", "version one")
