@@ -580,7 +580,7 @@ def case_cross_device_move_verifies_before_the_real_name(c):
 
 
 def interrupted_copy(c, signals, outcome):
-    """A cross-device move of two large copies, struck by `signals` while the first
+    """A cross-device move of three large copies, struck by `signals` while the first
     hidden copy is written; `outcome(run, dest)` checks what is left."""
     dest = setup_cross_device(c, dest_size="1g", src_size="1g")
     try:
