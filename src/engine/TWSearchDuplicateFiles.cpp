@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -16,6 +17,7 @@
 #include "TWPreference.h"
 #include "TWSearchMediaLibrary.h"
 #include "TWSimilarRoad.h"
+#include "TWSimilarSigning.h"
 #include "ZPSimilarContext.h"
 
 namespace {
@@ -159,6 +161,7 @@ void TWSearchDuplicateFiles::startSearch() {
     numberOfDuplicateFiles_ = 0;
     sizeOfDuplicateFiles_ = 0;
     similarContext_->setSimilarLevel(TWPreference::shared().similarityLevel());
+    similarContext_->setSimilarMethod(static_cast<TWSimilarMethod>(TWPreference::shared().similarMethod()));
     tw::WorkerPool::background().submit([self = shared_from_this()] { self->run(); });
 }
 
@@ -248,6 +251,12 @@ void TWSearchDuplicateFiles::run() {
     placed_->clear();
     duplicates_ = std::make_unique<TWDuplicateIndex>(searchMode_, prefs.verifyFullContent(), *placed_);
     similar_ = std::make_unique<TWSimilarRoad>(*similarContext_, *placed_);
+    signing_ = std::make_unique<TWSimilarSigning>(
+        [this](const std::shared_ptr<TWFileUtility>& record) {
+            return isBeStop() ? nullptr : ZPImageSignature::initWithPathFile(record->filePath(), *similarContext_);
+        },
+        [this](const auto& record, const auto& signature) { placeSimilarFile(record, signature); },
+        tw::WorkerPool::background(), std::max(1u, std::thread::hardware_concurrency()));
     {
         std::lock_guard<std::mutex> lock(resultMutex_);
         categoryFiles_.clear();
@@ -268,6 +277,7 @@ void TWSearchDuplicateFiles::run() {
             group.run(tw::WorkerPool::background(), [this] { startSearchMediaLibrary(); });
         group.wait();
     }
+    signing_->finish();
 
     filterAndSortDulicateFiles();
     tw::MainQueue::shared().postAndWait([this, result = categoryFiles()] {
@@ -342,11 +352,16 @@ void TWSearchDuplicateFiles::collectionFile(const std::shared_ptr<TWFileUtility>
 }
 
 void TWSearchDuplicateFiles::collectSimilarFile(const std::shared_ptr<TWFileUtility>& record) {
-    // A FIFO or a device named like an image is never opened; like an unreadable image
-    // it is dropped uncounted.
+    // A FIFO or a device named like an image is never opened, and dropped uncounted.
     if (!record->isRegularFile()) return;
-    auto signature = ZPImageSignature::initWithPathFile(record->filePath(), *similarContext_);
-    if (!signature) return;
+    signing_->offer(record);
+}
+
+void TWSearchDuplicateFiles::placeSimilarFile(const std::shared_ptr<TWFileUtility>& record,
+                                              const std::shared_ptr<ZPImageSignature>& signature) {
+    if (isBeStop()) return;
+    // A picture that cannot be decoded is still a file: it groups with its exact copies.
+    if (!signature) return collectionFile(record);
     signature->setUserObject(record);
     const TWPlacement placement = similar_->place(signature, isBeStop_, [this](TWPlacement placed, uint64_t size) {
         incrementCount(placed == TWPlacement::Joined, size);

@@ -38,6 +38,8 @@
 class TWDuplicateIndex;
 class TWPlacedItems;
 class TWSimilarRoad;
+class TWSimilarSigning;
+class ZPImageSignature;
 class ZPSimilarContext;
 
 inline constexpr const char* TWSearchFilesWillStartNotification = "TWSearchFilesWillStartNotification";
@@ -128,6 +130,10 @@ private:
     void collectFileUtility(const std::shared_ptr<TWFileUtility>& record);
     void collectionFile(const std::shared_ptr<TWFileUtility>& record);
     void collectSimilarFile(const std::shared_ptr<TWFileUtility>& record);
+    // A picture's decision, in the order pictures were met; a picture that could not be
+    // signed takes the exact road.
+    void placeSimilarFile(const std::shared_ptr<TWFileUtility>& record,
+                          const std::shared_ptr<ZPImageSignature>& signature);
     void startSearchMediaLibrary();
     void filterAndSortDulicateFiles();
     void incrementCount(bool duplicate, uint64_t size);
@@ -153,6 +159,7 @@ private:
     std::unique_ptr<TWPlacedItems> placed_;
     std::unique_ptr<TWDuplicateIndex> duplicates_;
     std::unique_ptr<TWSimilarRoad> similar_;
+    std::unique_ptr<TWSimilarSigning> signing_;  // signs pictures on every core
     std::vector<TWCategoryFiles::Ptr> categoryFiles_;  // the result, after the post-pass
     int64_t searchMode_ = 0;
 
