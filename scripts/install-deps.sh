@@ -16,6 +16,12 @@ packages=(
   dbus                       # tests start a private bus of their own
   qt6-base-dev qt6-svg-dev   # the desktop app
   xvfb xauth                 # running the app without a display of one's own
+  libsqlite3-dev             # reading and tagging photo libraries
+  dbus-x11                   # a private session bus for the library applications and the end-to-end run
+  shotwell digikam rhythmbox # the library applications whose real databases the tests build on
+  openbox xdotool x11-utils  # the end-to-end run under a window manager
+  dpkg-dev file              # the Debian package: dpkg-shlibdeps finds its dependencies
+  desktop-file-utils appstream xdg-utils pcmanfm  # the package test: validation, a file manager
 )
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(libbenchmark-dev jdupes rmlint fdupes time

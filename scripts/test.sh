@@ -6,3 +6,5 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 BUILD_DIR=${BUILD_DIR:-$root/build} "$root/scripts/build.sh" -DTWINSIFT_BUILD_TESTS=ON "$@"
 cd "${BUILD_DIR:-$root/build}"
 ctest --output-on-failure --no-tests=error -j"$(nproc)"
+# The Debian package, installed into this machine and removed again.
+"$root/tests/package/package_test.sh" "${BUILD_DIR:-$root/build}"

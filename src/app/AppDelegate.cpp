@@ -3,11 +3,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
-#include <QGuiApplication>
+#include <QFileInfo>
 #include <QMenu>
-#include <QScreen>
+#include <QMessageBox>
 #include <QTimer>
 #include <QUrl>
+#include <utility>
 
 #include "Log.h"
 #include "MainQueue.h"
@@ -16,9 +17,12 @@
 #include "TWArtwork.h"
 #include "TWBrowserResoultViewCtrl.h"
 #include "TWDuplicateFilesManager.h"
+#include "TWFilesListManager.h"
+#include "TWFolderReveal.h"
 #include "TWLoadFilesCtrl.h"
 #include "TWMainWindow.h"
 #include "TWPreferenceCtrl.h"
+#include "TWScreenFit.h"
 #include "TWTitlebarViewCtrl.h"
 
 namespace {
@@ -36,11 +40,13 @@ AppDelegate::AppDelegate() {
     configMainView();
     buildMenu();
     wndMain_->setWindowTitle(TWAppInfo::displayName());
-    wndMain_->titleBar()->setTitle(TWAppInfo::displayName());
     wndMain_->setWindowIcon(TWArtwork::icon(QStringLiteral("app_icon")));
     connect(wndMain_, &TWMainWindow::fullScreenEntered, this, &AppDelegate::windowDidEnterFullScreen);
     connect(wndMain_, &TWMainWindow::fullScreenExited, this, &AppDelegate::windowDidExitFullScreen);
     connect(wndMain_->titleBar(), &TWTitlebarViewCtrl::settingsClicked, this, &AppDelegate::showPreferences);
+    QPointer<TWMainWindow> window = wndMain_;
+    TWFilesListManager::shareFilesListManager().setRevealer(
+        [window](const std::vector<std::string>& paths) { TWFolderReveal::reveal(paths, window); });
 
     // The scan view's window: not resizable.
     wndMain_->setResizable(false);
@@ -69,6 +75,42 @@ void AppDelegate::showMainWindow() {
     wndMain_->show();
     wndMain_->raise();
     wndMain_->activateWindow();
+}
+
+void AppDelegate::raiseMainWindow() {
+    wndMain_->setWindowState((wndMain_->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    showMainWindow();
+}
+
+bool AppDelegate::readyForFolders() const {
+    return !isResultShown() && TWLoadFilesCtrl::shareLoadFilesCtrl()->canAddFolder();
+}
+
+void AppDelegate::openFolders(const QStringList& folders, const QString& ignoredNotice) {
+    QString notice = ignoredNotice;
+    if (readyForFolders()) {
+        TWLoadFilesCtrl* ctrl = TWLoadFilesCtrl::shareLoadFilesCtrl();
+        std::vector<std::string> paths;
+        for (const QString& folder : folders) paths.push_back(folder.toStdString());
+        ctrl->addFolder(paths);
+        ctrl->updateFaceWithStatus();
+    } else if (!folders.isEmpty()) {
+        for (const QString& folder : folders) {
+            if (!pendingFolders_.contains(folder)) pendingFolders_ << folder;
+        }
+        const int count = int(pendingFolders_.size());
+        const QString kept =
+            count == 1 ? tr("“%1” will be added to the next scan.").arg(QFileInfo(pendingFolders_.front()).fileName())
+                       : tr("%n folders will be added to the next scan.", nullptr, count);
+        notice = notice.isEmpty() ? kept : kept + QLatin1Char(' ') + notice;
+    }
+    if (!notice.isEmpty()) wndMain_->showNotice(notice);
+}
+
+void AppDelegate::addPendingFolders() {
+    if (pendingFolders_.isEmpty() || !readyForFolders()) return;
+    const QStringList folders = std::exchange(pendingFolders_, {});
+    openFolders(folders);
 }
 
 void AppDelegate::configLoadView() {
@@ -189,12 +231,11 @@ void AppDelegate::aboutWindow() {
 }
 
 void AppDelegate::showHelp() {
-    QString document = TWAppInfo::helpDocument();
-    if (document.isEmpty()) {
-        tw::log("no help document is installed");
-        return;
-    }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(document));
+    const QString document = TWAppInfo::helpDocument();
+    if (!document.isEmpty() && QDesktopServices::openUrl(QUrl::fromLocalFile(document))) return;
+    QMessageBox::warning(wndMain_, tr("Cannot Open the Help"),
+                         document.isEmpty() ? tr("The help page is not installed.")
+                                            : tr("No application could open the help page %1.").arg(document));
 }
 
 void AppDelegate::supportMenu() {
@@ -209,11 +250,8 @@ void AppDelegate::setCanSettings(bool can) {
 // --- view switching ---
 
 QRect AppDelegate::centredFrame(const QSize& size) {
-    QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen) return QRect(QPoint(-size.width() / 2, -size.height() / 2), size);
-    QRect frame = screen->geometry();
-    return QRect(
-        QPoint(frame.x() + (frame.width() - size.width()) / 2, frame.y() + (frame.height() - size.height()) / 2), size);
+    AppDelegate* live = shared();
+    return TWScreenFit::centred(live ? live->wndMain() : nullptr, size);
 }
 
 void AppDelegate::showResult() {
@@ -293,6 +331,7 @@ void AppDelegate::TWLoadFileCtrlCompleteSearchWithResult(TWLoadFilesCtrl&,
 
 void AppDelegate::TWLoadFileCtrlReset(TWLoadFilesCtrl&) {
     setCanSettings(true);
+    addPendingFolders();
     updateMenuItems();
 }
 

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QRect>
 #include <QSize>
+#include <QStringList>
 #include <map>
 #include <memory>
 
@@ -43,6 +44,14 @@ public:
     TWMainWindow* wndMain() const { return wndMain_; }
     // Shows the main window centred at the scan view's size.
     void showMainWindow();
+    // Brings the window forward (another launch asked for it).
+    void raiseMainWindow();
+
+    // Folders from the command line or from a later launch: added at once while the
+    // scan view is ready for folders; otherwise (a scan running, a result shown) kept
+    // for the next scan, which the window says. `ignored` is told in a notice.
+    void openFolders(const QStringList& folders, const QString& ignoredNotice = {});
+    const QStringList& pendingFolders() const { return pendingFolders_; }
 
     bool isFullScreen() const { return isFullScreen_; }
     bool isFullScreenBack() const { return isFullScreenBack_; }
@@ -67,7 +76,7 @@ public:
     void showResult();
     void BackToScan();
     void backAction();
-    // The frame of `size` centred on the main screen.
+    // The frame of `size` centred on the main window's screen, capped to fit it.
     static QRect centredFrame(const QSize& size);
 
     // --- full screen ---
@@ -87,10 +96,13 @@ private:
     void buildMenu();
     void runMenuAction(TWMenuAction action);
     void setCanSettings(bool can);
+    bool readyForFolders() const;
+    void addPendingFolders();
 
     QPointer<TWMainWindow> wndMain_;
     QPointer<QMenu> menu_;
     std::map<TWMenuAction, QAction*> menuItems_;
     bool isFullScreen_ = false;
     bool isFullScreenBack_ = false;
+    QStringList pendingFolders_;
 };

@@ -11,6 +11,7 @@
 #include "TWAppInfo.h"
 #include "TWAppStyle.h"
 #include "TWArtwork.h"
+#include "TWScreenFit.h"
 
 namespace {
 QPointer<TWAboutCtrl>& sharedAbout() {
@@ -71,7 +72,7 @@ TWAboutCtrl::TWAboutCtrl(QWidget* parent) : QDialog(parent) {
     layout->addWidget(legal);
     layout->addSpacing(10);
     layout->addLayout(buttons);
-    setFixedSize(sizeHint());
+    TWScreenFit::capFixedSize(this, sizeHint());
 }
 
 void TWAboutCtrl::showWindow() {

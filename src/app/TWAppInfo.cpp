@@ -1,6 +1,11 @@
 #include "TWAppInfo.h"
 
+#include <dlfcn.h>
+
+#include <QCoreApplication>
 #include <QFileInfo>
+
+#include "MediaModule.h"
 
 QString TWAppInfo::displayName() {
     return QStringLiteral("Twinsift");
@@ -19,9 +24,19 @@ QString TWAppInfo::productWebPage() {
 }
 
 QString TWAppInfo::helpDocument() {
-    for (const char* candidate : {TWINSIFT_HELP_DOCUMENT, TWINSIFT_SOURCE_HELP_DOCUMENT}) {
-        QString path = QString::fromUtf8(candidate);
-        if (QFileInfo(path).isFile()) return path;
+    // Beside an installed executable (<prefix>/bin/../share/...), else in the source tree.
+    const QString installed = QCoreApplication::applicationDirPath() + QStringLiteral("/../" TWINSIFT_HELP_DOCUMENT);
+    for (const QString& path : {installed, QStringLiteral(TWINSIFT_SOURCE_HELP_DOCUMENT)}) {
+        if (QFileInfo(path).isFile()) return QFileInfo(path).canonicalFilePath();
     }
     return {};
+}
+
+QString TWAppInfo::imageModuleLine() {
+    const TWMediaFunctions* functions = tw::mediaModule();
+    Dl_info info{};
+    if (!functions || !dladdr(reinterpret_cast<void*>(functions->pixelSize), &info) || !info.dli_fname)
+        return QStringLiteral("image module: not found, images are treated as unreadable\n");
+    return QStringLiteral("image module: %1\n")
+        .arg(QFileInfo(QString::fromLocal8Bit(info.dli_fname)).canonicalFilePath());
 }

@@ -13,7 +13,10 @@ public:
     static QString desktopId();
     // The product web page; empty when the build names none.
     static QString productWebPage();
-    // The help document: the installed README, else the source tree's; empty when
-    // neither exists.
+    // The help page that ships with the app: the installed one (share/twinsift/help
+    // beside the executable's bin/), else the source tree's; empty when neither exists.
     static QString helpDocument();
+    // "image module: <path>" for the image module this process loaded (loading it
+    // when it has not been yet), or the reason none could be; ends in a newline.
+    static QString imageModuleLine();
 };

@@ -140,6 +140,7 @@ void TWBrowserResoultViewCtrl::removalDidFinish(const TWRemovalOutcome& outcome)
         guide->setAlbumNameInPhotos(QString::fromLatin1(kTWDuplicateAlbumName));
         guide->setGroupNameInPhotos(QString::fromLatin1(kTWDuplicateFolderName));
         guide->setPlaylistNameInItunes(QString::fromLatin1(kTWDuplicatePlaylistName));
+        guide->setLibraryNames(outcome.photosLibraries, outcome.musicLibraries);
         guide->updateFace();
         guide->show();
         guide->raise();
@@ -165,7 +166,11 @@ void TWBrowserResoultViewCtrl::reportLeftFiles(const TWRemovalOutcome& outcome) 
     const int shown = 6;
     QString informative = lines.mid(0, shown).join(QLatin1Char('\n'));
     if (lines.size() > shown) informative += tr("\n…and %1 more reasons.").arg(lines.size() - shown);
-    informative += tr("\n\nThey stay on disk and no longer show in the results.");
+    informative += outcome.keptChecked == 0
+                       ? tr("\n\nThey stay on disk and no longer show in the results.")
+                       : tr("\n\nThey stay on disk. The %1 library items stay checked in the results: remove again "
+                            "once their library can take them.")
+                             .arg(qulonglong(outcome.keptChecked));
     QStringList details;
     for (const TWRemovalFailure& failure : outcome.failures)
         details << QString::fromStdString(failure.path) + QStringLiteral(": ") + QString::fromStdString(failure.reason);

@@ -43,8 +43,8 @@ constexpr int kInitialListWidth = 290;
 constexpr qint64 kRemovalDrainMs = 60000;
 
 QString colored(const QString& text, double white) {
-    const int level = int(white * 255 + 0.5);
-    return QStringLiteral("<span style=\"color:rgb(%1,%1,%1)\">%2</span>").arg(level).arg(text.toHtmlEscaped());
+    return QStringLiteral("<span style=\"color:%1\">%2</span>")
+        .arg(TWAppStyle::grey(white).name(), text.toHtmlEscaped());
 }
 
 }  // namespace
@@ -61,6 +61,7 @@ void TWBrowserResoultViewCtrl::resetShared() {
 
 TWBrowserResoultViewCtrl::TWBrowserResoultViewCtrl() {
     buildView();
+    connect(TWAppStyle::notifier(), &TWSchemeNotifier::changed, this, &TWBrowserResoultViewCtrl::updateStatusInfo);
     // As at load: the toolbar's overview off, the icon view in the detail area.
     TWToolBar* bar = TWToolBar::shareToolBar();
     bar->setDelegate(this);
@@ -242,7 +243,7 @@ QWidget* TWBrowserResoultViewCtrl::buildBottomBar() {
     layout->addWidget(sldIconSize_);
     layout->addSpacing(10);
 
-    btnDeleteInFinder_ = new QPushButton(tr("Show In Finder"), bar);
+    btnDeleteInFinder_ = new QPushButton(tr("Show in Folder"), bar);
     btnDeleteInFinder_->setObjectName(QStringLiteral("btnDeleteInFinder"));
     btnDeleteInFinder_->hide();
     connect(btnDeleteInFinder_, &QPushButton::clicked, this, &TWBrowserResoultViewCtrl::deleteInFinder);

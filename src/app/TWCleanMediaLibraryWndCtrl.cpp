@@ -1,7 +1,10 @@
 #include "TWCleanMediaLibraryWndCtrl.h"
 
+#include <QFile>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
+#include <QSvgRenderer>
 #include <QVBoxLayout>
 
 #include "TWAppStyle.h"
@@ -12,6 +15,22 @@ namespace {
 TWCleanMediaLibraryWndCtrl*& sharedCtrl() {
     static TWCleanMediaLibraryWndCtrl* ctrl = nullptr;
     return ctrl;
+}
+
+// A guide picture with the application's name in place of "@APPLICATION@".
+QPixmap guidePicture(const QString& name, const QString& application) {
+    TWArtwork::ensureLoaded();
+    QFile file(TWArtwork::resourcePath(name));
+    QByteArray svg = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    svg.replace("@APPLICATION@", application.toHtmlEscaped().toUtf8());
+    QSvgRenderer renderer(svg);
+    const qreal ratio = 2.0;
+    QPixmap pixmap(QSize(240, 344) * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    renderer.render(&painter, QRectF(0, 0, 240, 344));
+    return pixmap;
 }
 
 // The picture area's frames have their origin at the bottom left.
@@ -35,9 +54,6 @@ TWCleanMediaLibraryWndCtrl::TWCleanMediaLibraryWndCtrl() : QWidget(nullptr, Qt::
     setObjectName(QStringLiteral("TWCleanMediaLibraryWndCtrl"));
     setWindowTitle(tr("Finish the Removal"));
     setAutoFillBackground(true);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, QColor(0xFA, 0xFA, 0xFB));
-    setPalette(palette);
 
     promptLabel_ = new QLabel(this);
     promptLabel_->setObjectName(QStringLiteral("prompt"));
@@ -50,10 +66,9 @@ TWCleanMediaLibraryWndCtrl::TWCleanMediaLibraryWndCtrl() : QWidget(nullptr, Qt::
     pictureArea_->setFixedSize(kPictureAreaSize);
     imgViewForPhotos_ = new QLabel(pictureArea_);
     imgViewForPhotos_->setObjectName(QStringLiteral("imgViewForPhotos"));
-    imgViewForPhotos_->setPixmap(TWArtwork::pixmap(QStringLiteral("guide_photos"), QSize(240, 344), 2.0));
     imgViewForiTunes_ = new QLabel(pictureArea_);
     imgViewForiTunes_->setObjectName(QStringLiteral("imgViewForiTunes"));
-    imgViewForiTunes_->setPixmap(TWArtwork::pixmap(QStringLiteral("guide_itunes"), QSize(240, 344), 2.0));
+    drawPictures();
     // Where the pictures sit before any flag moves them: side by side.
     imgViewForPhotos_->setGeometry(20, 20, 240, 344);
     imgViewForiTunes_->setGeometry(280, 20, 240, 344);
@@ -102,6 +117,29 @@ void TWCleanMediaLibraryWndCtrl::setAlbumNameInPhotos(const QString& name) {
 void TWCleanMediaLibraryWndCtrl::setPlaylistNameInItunes(const QString& name) {
     guide_.playlistNameInItunes = name.toStdString();
     promptChanged();
+}
+
+void TWCleanMediaLibraryWndCtrl::setLibraryNames(const std::string& photos, const std::string& music) {
+    guide_.photosLibraryName = photos;
+    guide_.musicLibraryName = music;
+    drawPictures();
+    promptChanged();
+}
+
+void TWCleanMediaLibraryWndCtrl::drawPictures() {
+    // Without a name the pictures show the applications this system hands items to.
+    const QString photos =
+        QString::fromStdString(guide_.photosLibraryName.empty() ? std::string("Shotwell") : guide_.photosLibraryName);
+    const QString music =
+        QString::fromStdString(guide_.musicLibraryName.empty() ? std::string("Rhythmbox") : guide_.musicLibraryName);
+    imgViewForPhotos_->setPixmap(guidePicture(QStringLiteral("guide_photos"), photos));
+    imgViewForPhotos_->setAccessibleName(tr("How to finish in %1: open the tag, select its photos, move them to "
+                                            "the Trash")
+                                             .arg(photos));
+    imgViewForiTunes_->setPixmap(guidePicture(QStringLiteral("guide_itunes"), music));
+    imgViewForiTunes_->setAccessibleName(tr("How to finish in %1: open the playlist, select its songs, move them "
+                                            "to the Trash")
+                                             .arg(music));
 }
 
 QString TWCleanMediaLibraryWndCtrl::prompt() const {

@@ -1,7 +1,8 @@
 #pragma once
 // The guide shown after a removal that handed library items to their applications: it
 // names the album or playlist they were gathered in and shows how to finish removing
-// them there. Non-modal. Main thread only.
+// them there (a tag in Shotwell or digiKam, a playlist in Rhythmbox). Non-modal. Main
+// thread only.
 
 #include <QString>
 #include <QWidget>
@@ -28,6 +29,8 @@ public:
     void setAlbumNameInPhotos(const QString& name);
     QString playlistNameInItunes() const { return QString::fromStdString(guide_.playlistNameInItunes); }
     void setPlaylistNameInItunes(const QString& name);
+    // The applications that took the items, named in the guide text and pictures.
+    void setLibraryNames(const std::string& photos, const std::string& music);
 
     // The guide text for the flags (follows every change of the values above).
     QString prompt() const;
@@ -43,6 +46,8 @@ public:
 private:
     TWCleanMediaLibraryWndCtrl();
     void promptChanged();
+    // Draws the two pictures naming the applications that took the items.
+    void drawPictures();
 
     TWCleanMediaLibraryGuide guide_;
     QLabel* promptLabel_ = nullptr;

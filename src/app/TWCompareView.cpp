@@ -1,7 +1,5 @@
 #include "TWCompareView.h"
 
-#include "TWClickSelection.h"
-
 #include <QHelpEvent>
 #include <QLocale>
 #include <QMouseEvent>
@@ -14,7 +12,9 @@
 #include "TWAppStyle.h"
 #include "TWArtwork.h"
 #include "TWBrowserNotifications.h"
+#include "TWClickSelection.h"
 #include "TWFilesListManager.h"
+#include "TWFilesListModel.h"
 #include "TWThumbnailCache.h"
 
 namespace {
@@ -30,9 +30,7 @@ TWCompareView::TWCompareView(QWidget* parent) : QAbstractScrollArea(parent) {
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     viewport()->setAutoFillBackground(true);
-    QPalette palette = viewport()->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    viewport()->setPalette(palette);
+    viewport()->setBackgroundRole(QPalette::Base);  // white, or dark in the dark scheme
     viewport()->setMouseTracking(true);
     verticalScrollBar()->setSingleStep(30);
     connect(TWThumbnailCache::shared(), &TWThumbnailCache::thumbnailReady, viewport(), qOverload<>(&QWidget::update));
@@ -126,7 +124,13 @@ QStringList TWCompareView::valuesOf(int index) const {
     if (!file) return {};
     return {QString::fromStdString(file->descriptionOfCreateTime()),
             sizeCaption(file->fileSize(), file->fileSizeOnDisk()), QString::fromStdString(file->formatResolution()),
-            QString::fromStdString(file->filePath())};
+            pathCaption(*file)};
+}
+
+QString TWCompareView::pathCaption(const TWFileUtility& file) {
+    const QString path = QString::fromStdString(file.filePath());
+    const QString library = TWFilesListModel::libraryOf(file);
+    return library.isEmpty() ? path : tr("%1 (in the %2 library)").arg(path, library);
 }
 
 void TWCompareView::paintEvent(QPaintEvent* event) {
@@ -153,13 +157,15 @@ void TWCompareView::paintCard(QPainter& painter, int index) {
     const bool selected = TWFilesListManager::shareFilesListManager().selection().count(size_t(index)) > 0;
     const QRect card = cardRect(index);
 
-    painter.setPen(QPen(selected ? TWAppStyle::accent() : QColor(0xDD, 0xE1, 0xE6), selected ? 2 : 1));
-    painter.setBrush(Qt::white);
+    painter.setPen(
+        QPen(selected ? TWAppStyle::accent() : TWAppStyle::adapt(QColor(0xDD, 0xE1, 0xE6)), selected ? 2 : 1));
+    painter.setBrush(TWAppStyle::adapt(Qt::white));
     painter.drawRoundedRect(QRectF(card).adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
     // Title row.
     QRectF band(card.left() + 1, card.top() + 1, card.width() - 2, kTitleHeight + 2);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(selected ? QColor(0xE3, 0xEE, 0xFB) : QColor(0xF6, 0xF7, 0xF9));
+    painter.setBrush(selected ? TWAppStyle::adapt(QColor(0xE3, 0xEE, 0xFB))
+                              : TWAppStyle::adapt(QColor(0xF6, 0xF7, 0xF9)));
     QPainterPath bandPath;
     bandPath.addRoundedRect(band, 7, 7);
     painter.save();
@@ -167,7 +173,7 @@ void TWCompareView::paintCard(QPainter& painter, int index) {
     painter.drawPath(bandPath);
     painter.restore();
     painter.fillRect(QRectF(band.left(), band.bottom() - 6, band.width(), 6), painter.brush());
-    painter.setPen(QPen(QColor(0xE6, 0xE8, 0xEC), 1));
+    painter.setPen(QPen(TWAppStyle::adapt(QColor(0xE6, 0xE8, 0xEC)), 1));
     painter.drawLine(QPointF(card.left() + 1, band.bottom() + 0.5), QPointF(card.right(), band.bottom() + 0.5));
 
     const QRect check = checkBoxRect(index);
@@ -175,7 +181,7 @@ void TWCompareView::paintCard(QPainter& painter, int index) {
                     QRectF(check).adjusted(-3.5, -5.5, 3.5, 5.5));
     const QFont titleFont = TWAppStyle::systemFont(10.5, isFirst);
     painter.setFont(titleFont);
-    painter.setPen(QColor(0x24, 0x29, 0x2F));
+    painter.setPen(TWAppStyle::adapt(QColor(0x24, 0x29, 0x2F)));
     const QRect title = titleRect(index);
     painter.drawText(
         title, Qt::AlignLeft | Qt::AlignVCenter,
@@ -185,7 +191,7 @@ void TWCompareView::paintCard(QPainter& painter, int index) {
     // The picture.
     const QRect picture = pictureRect(index);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(0xF4, 0xF5, 0xF7));
+    painter.setBrush(TWAppStyle::adapt(QColor(0xF4, 0xF5, 0xF7)));
     painter.drawRoundedRect(QRectF(picture), 6, 6);
     QImage image = TWThumbnailCache::shared()->thumbnail(file, picture.width());
     const bool thumbnail = !image.isNull();
@@ -215,7 +221,7 @@ void TWCompareView::paintCard(QPainter& painter, int index) {
         painter.drawText(QRect(label.right() - 119, label.top(), 120, label.height()),
                          Qt::AlignRight | Qt::AlignVCenter, QString::fromLatin1(kLabels[row]));
         painter.setFont(valueFont);
-        painter.setPen(QColor(0x24, 0x29, 0x2F));
+        painter.setPen(TWAppStyle::adapt(QColor(0x24, 0x29, 0x2F)));
         const QRect value = valueRect(index, row);
         painter.drawText(value, Qt::AlignLeft | Qt::AlignVCenter,
                          QFontMetrics(valueFont).elidedText(
@@ -224,18 +230,18 @@ void TWCompareView::paintCard(QPainter& painter, int index) {
 
     // The buttons.
     auto drawButton = [&](const QRect& r, const QString& image, const QString& text) {
-        painter.setPen(QPen(QColor(0xCF, 0xD4, 0xDB), 1));
-        painter.setBrush(QColor(0xFB, 0xFB, 0xFC));
+        painter.setPen(QPen(TWAppStyle::adapt(QColor(0xCF, 0xD4, 0xDB)), 1));
+        painter.setBrush(TWAppStyle::adapt(QColor(0xFB, 0xFB, 0xFC)));
         painter.drawRoundedRect(QRectF(r).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
         const QFont font = TWAppStyle::systemFont(9.5);
         const int textWidth = QFontMetrics(font).horizontalAdvance(text);
         const int left = r.left() + (r.width() - (16 + 6 + textWidth)) / 2;
         TWArtwork::draw(painter, image, QRectF(left, r.center().y() - 7.5, 16, 16));
         painter.setFont(font);
-        painter.setPen(QColor(0x24, 0x29, 0x2F));
+        painter.setPen(TWAppStyle::adapt(QColor(0x24, 0x29, 0x2F)));
         painter.drawText(QRect(left + 22, r.top(), textWidth + 2, r.height()), Qt::AlignLeft | Qt::AlignVCenter, text);
     };
-    drawButton(showInFinderRect(index), QStringLiteral("openInFinder"), QStringLiteral("Show In Finder"));
+    drawButton(showInFinderRect(index), QStringLiteral("openInFinder"), tr("Show in Folder"));
     drawButton(ignoreRect(index), QStringLiteral("hideFile"), QStringLiteral("Ignore"));
 }
 

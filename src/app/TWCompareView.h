@@ -1,11 +1,13 @@
 #pragma once
 // The compare view: one card per file of the selected groups, top to bottom, each with
 // a check box and the name, the picture, the creation date, size, resolution and path,
-// and the Show In Finder and Ignore buttons. Only the cards on screen are drawn.
+// and the Show in Folder and Ignore buttons. Only the cards on screen are drawn.
 // Main thread only.
 
 #include <QAbstractScrollArea>
 #include <QString>
+
+class TWFileUtility;
 
 class TWCompareView : public QAbstractScrollArea {
     Q_OBJECT
@@ -41,6 +43,8 @@ public:
     // "%@ bytes(%@ on disk)": the byte count in the locale's decimal style, and the
     // formatted size on disk.
     static QString sizeCaption(uint64_t bytes, uint64_t bytesOnDisk);
+    // "<path>", or "<path> (in the Shotwell library)" for a library item.
+    static QString pathCaption(const TWFileUtility& file);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -76,7 +76,7 @@ void TWDuplicateFilesCellDelegate::paint(QPainter* painter, const QStyleOptionVi
     const int countsWidth = countMetrics.horizontalAdvance(checked) + countMetrics.horizontalAdvance(ofFiles);
     const int right = r.right() - 12;
 
-    const QColor nameColor = selected ? QColor(Qt::white) : QColor(Qt::black);
+    const QColor nameColor = selected ? QColor(Qt::white) : TWAppStyle::adapt(Qt::black);
     const QColor greyColor = selected ? QColor(Qt::white) : TWAppStyle::grey(0.5);
     const QColor blueColor = selected ? QColor(Qt::white) : TWAppStyle::accent();
 
@@ -99,7 +99,8 @@ void TWDuplicateFilesCellDelegate::paint(QPainter* painter, const QStyleOptionVi
     painter->setPen(greyColor);
     painter->drawText(countsRect, Qt::AlignRight | Qt::AlignVCenter, ofFiles);
 
-    painter->setPen(QPen(selected ? QColor(0x2A, 0x6C, 0xBD) : QColor(0xE6, 0xE8, 0xEC), 1));
+    painter->setPen(
+        QPen(selected ? TWAppStyle::adapt(QColor(0x2A, 0x6C, 0xBD)) : TWAppStyle::adapt(QColor(0xE6, 0xE8, 0xEC)), 1));
     painter->drawLine(QPointF(r.left(), r.bottom() + 0.5), QPointF(r.right() + 1, r.bottom() + 0.5));
     painter->restore();
 }

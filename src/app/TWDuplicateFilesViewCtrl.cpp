@@ -56,9 +56,7 @@ void TWDuplicateFilesViewCtrl::buildView() {
     view_ = new QWidget();
     view_->setObjectName(QStringLiteral("TWDuplicateFilesViewCtrl"));
     view_->setAutoFillBackground(true);
-    QPalette palette = view_->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    view_->setPalette(palette);
+    view_->setBackgroundRole(QPalette::Base);  // white, or dark in the dark scheme
 
     auto* searchRow = new QWidget(view_);
     searchRow->setObjectName(QStringLiteral("searchRow"));

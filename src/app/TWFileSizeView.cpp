@@ -205,7 +205,7 @@ void TWFileSizeView::paintEvent(QPaintEvent*) {
     double radius = track.height() / 2;
 
     painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(0xDC, 0xE0, 0xE6));
+    painter.setBrush(TWAppStyle::adapt(QColor(0xDC, 0xE0, 0xE6)));
     painter.drawRoundedRect(track, radius, radius);
     // The kept range between the thumbs.
     QRectF kept(track.left() + minPosition_, track.top(), maxPosition_ - minPosition_, track.height());

@@ -202,7 +202,8 @@ void TWFileTypeView::paintEvent(QPaintEvent*) {
         bool selected = int(i) == selected_;
         QRectF chip = cells_[i].adjusted(kInsetX, kInsetY, -kInsetX, -kInsetY);
         painter.setPen(QPen(selected ? TWAppStyle::accent() : TWAppStyle::border(), 1));
-        painter.setBrush(selected ? QColor(0xE8, 0xF1, 0xFC) : QColor(0xF3, 0xF4, 0xF6));
+        painter.setBrush(selected ? TWAppStyle::adapt(QColor(0xE8, 0xF1, 0xFC))
+                                  : TWAppStyle::adapt(QColor(0xF3, 0xF4, 0xF6)));
         double radius = chip.height() / 2;
         painter.drawRoundedRect(chip.adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
         if (int(i) == editing_) continue;

@@ -9,6 +9,7 @@
 #include "TWAppStyle.h"
 #include "TWArtwork.h"
 #include "TWFilesListManager.h"
+#include "TWMediaObjectUtility.h"
 
 int TWFilesListModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid()) return 0;
@@ -17,9 +18,20 @@ int TWFilesListModel::rowCount(const QModelIndex& parent) const {
 
 QVariant TWFilesListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return {};
-    if (role != Qt::DisplayRole) return {};
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
     auto file = TWFilesListManager::shareFilesListManager().fileItemAtIndex(size_t(index.row()));
-    return file ? QString::fromStdString(file->filePath()) : QString();
+    if (!file) return QString();
+    const QString path = QString::fromStdString(file->filePath());
+    const QString library = libraryOf(*file);
+    if (role == Qt::DisplayRole || library.isEmpty()) return path;
+    return tr("%1\nIn the %2 library: removing it tags it there, the file stays on disk.").arg(path, library);
+}
+
+QString TWFilesListModel::libraryOf(const TWFileUtility& file) {
+    const auto* item = dynamic_cast<const TWMediaObjectUtility*>(&file);
+    if (!item) return {};
+    const std::string name = item->libraryName();
+    return name.empty() ? QStringLiteral("media") : QString::fromStdString(name);
 }
 
 void TWFilesListModel::reload() {
@@ -66,10 +78,12 @@ void TWFilesListCellDelegate::paint(QPainter* painter, const QStyleOptionViewIte
     const bool selected = option.state & QStyle::State_Selected;
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
-    QColor background = selected ? QColor(0xDC, 0xE9, 0xF9) : (index.row() % 2 ? QColor(0xF8, 0xF9, 0xFB) : Qt::white);
+    QColor background =
+        selected ? TWAppStyle::adapt(QColor(0xDC, 0xE9, 0xF9))
+                 : (index.row() % 2 ? TWAppStyle::adapt(QColor(0xF8, 0xF9, 0xFB)) : TWAppStyle::adapt(Qt::white));
     painter->fillRect(r, background);
     if (isFirst && index.row() > 0) {
-        painter->setPen(QPen(QColor(0xD8, 0xDC, 0xE2), 1));
+        painter->setPen(QPen(TWAppStyle::adapt(QColor(0xD8, 0xDC, 0xE2)), 1));
         painter->drawLine(QPointF(r.left(), r.top() + 0.5), QPointF(r.right() + 1, r.top() + 0.5));
     }
 
@@ -79,11 +93,26 @@ void TWFilesListCellDelegate::paint(QPainter* painter, const QStyleOptionViewIte
     const QFont font = TWAppStyle::systemFont(9.5, isFirst);
     const QFontMetrics metrics(font);
     painter->setFont(font);
-    painter->setPen(Qt::black);
+    painter->setPen(TWAppStyle::adapt(Qt::black));
     const QRect showRect = showInFinderRect(r);
     QRect timeRect(showRect.left() - 10 - kTimeWidth, r.top(), kTimeWidth, r.height());
     const int pathLeft = checkBoxRect(r).right() + 8;
     QRect pathRect(pathLeft, r.top(), std::max(0, timeRect.left() - 10 - pathLeft), r.height());
+    // A library item's library, as a badge at the end of the path column.
+    if (const QString library = TWFilesListModel::libraryOf(*file); !library.isEmpty()) {
+        const QFont badgeFont = TWAppStyle::systemFont(8.5);
+        const int width = QFontMetrics(badgeFont).horizontalAdvance(library) + 12;
+        const QRect badge(pathRect.right() - width, r.top() + (r.height() - 16) / 2, width, 16);
+        pathRect.setRight(badge.left() - 6);
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(QColor(0xE3, 0xEE, 0xFB));
+        painter->drawRoundedRect(QRectF(badge), 8, 8);
+        painter->setFont(badgeFont);
+        painter->setPen(TWAppStyle::accent());
+        painter->drawText(badge, Qt::AlignCenter, library);
+        painter->setFont(font);
+        painter->setPen(Qt::black);
+    }
     painter->drawText(pathRect, Qt::AlignLeft | Qt::AlignVCenter,
                       metrics.elidedText(QString::fromStdString(file->filePath()), Qt::ElideRight, pathRect.width()));
     painter->drawText(timeRect, Qt::AlignRight | Qt::AlignVCenter,
@@ -132,13 +161,13 @@ bool TWFilesListCellDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* vi
             tip = tr("Mark for removal");
             break;
         case Part::ShowInFinder:
-            tip = QStringLiteral("Show In Finder");
+            tip = tr("Show in Folder");
             break;
         case Part::Ignore:
             tip = QStringLiteral("Ignore");
             break;
         case Part::None:
-            tip = index.data(Qt::DisplayRole).toString();
+            tip = index.data(Qt::ToolTipRole).toString();
             break;
     }
     QToolTip::showText(event->globalPos(), tip, view);

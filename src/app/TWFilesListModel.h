@@ -1,20 +1,28 @@
 #pragma once
 // The file list's rows: a list model over the flattened file list of the selected
 // groups (TWFilesListManager), and the delegate that draws a row (TWFilesListCellView:
-// check box, path, creation time, Show In Finder and Ignore buttons) and reports clicks
+// check box, path, the library of a library item, creation time, Show in Folder and
+// Ignore buttons) and reports clicks
 // on its parts. Main thread only.
 
 #include <QAbstractListModel>
 #include <QStyledItemDelegate>
 #include <functional>
 
+class TWFileUtility;
+
 class TWFilesListModel : public QAbstractListModel {
     Q_OBJECT
 public:
     using QAbstractListModel::QAbstractListModel;
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    // The path (Qt::DisplayRole); the path and the library of a library item (Qt::ToolTipRole).
     QVariant data(const QModelIndex& index, int role) const override;
     void reload();
+
+    // The application whose library holds a library item ("Shotwell"; "media" when it
+    // is not known); "" for a plain file.
+    static QString libraryOf(const TWFileUtility& file);
 };
 
 class TWFilesListCellDelegate : public QStyledItemDelegate {

@@ -1,6 +1,6 @@
 #pragma once
 // The file list of the results browser (shown in the slide view): one row per file of
-// the selected groups, with its check box, path, creation time and the Show In Finder
+// the selected groups, with its check box, path, creation time and the Show in Folder
 // and Ignore buttons. It changes marks, ignores and reveals through TWFilesListManager
 // and posts the check and ignore notifications. Main thread only.
 

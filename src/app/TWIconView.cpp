@@ -21,10 +21,7 @@ TWIconView::TWIconView(QWidget* parent) : QAbstractScrollArea(parent) {
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     viewport()->setAutoFillBackground(true);
-    QPalette palette = viewport()->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    palette.setColor(QPalette::Base, Qt::white);
-    viewport()->setPalette(palette);
+    viewport()->setBackgroundRole(QPalette::Base);  // white, or dark in the dark scheme
     verticalScrollBar()->setSingleStep(24);
     connect(TWThumbnailCache::shared(), &TWThumbnailCache::thumbnailReady, viewport(), qOverload<>(&QWidget::update));
 }
@@ -133,7 +130,7 @@ void TWIconView::paintEvent(QPaintEvent* event) {
         const QRect item = itemRect(index);
         if (selected) {
             painter.setPen(Qt::NoPen);
-            painter.setBrush(QColor(0xE3, 0xEE, 0xFB));
+            painter.setBrush(TWAppStyle::adapt(QColor(0xE3, 0xEE, 0xFB)));
             painter.drawRoundedRect(QRectF(item).adjusted(2, 2, -2, -2), 8, 8);
         }
         const QRect pictureArea = pictureRect(index);
@@ -172,7 +169,7 @@ void TWIconView::paintEvent(QPaintEvent* event) {
             painter.drawRoundedRect(QRectF(highlight), 4, 4);
         }
         painter.setFont(font);
-        painter.setPen(selected ? QColor(Qt::white) : QColor(Qt::black));
+        painter.setPen(selected ? QColor(Qt::white) : TWAppStyle::adapt(Qt::black));
         painter.drawText(name, Qt::AlignLeft | Qt::AlignVCenter, text);
     }
 }

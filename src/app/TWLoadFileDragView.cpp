@@ -151,7 +151,7 @@ void TWLoadFileDragView::drawFolderPage(QPainter& painter) {
     const int64_t folders = numberOfFolders();
     const double W = width(), H = height();
 
-    QFont titleFont = TWAppStyle::systemFont(12);
+    QFont titleFont = TWAppStyle::designFont(12);
     painter.setFont(titleFont);
     painter.setPen(TWAppStyle::grey(0.78));
     QRectF titleBand = flipped(kSideMargin, 2 * H / 3, W - 2 * kSideMargin, kTitleBand);
@@ -159,7 +159,7 @@ void TWLoadFileDragView::drawFolderPage(QPainter& painter) {
     painter.drawText(titleBand, Qt::AlignCenter,
                      painter.fontMetrics().elidedText(title, Qt::ElideMiddle, int(titleBand.width())));
 
-    QFont labelFont = TWAppStyle::systemFont(12);
+    QFont labelFont = TWAppStyle::designFont(12);
     for (const Slot& slot : visibleSlots()) {
         QIcon icon = dataSource_ ? dataSource_->TWLoadFileDragViewIconAtIndex(*this, slot.folderIndex) : QIcon();
         if (!icon.isNull()) {
@@ -171,7 +171,7 @@ void TWLoadFileDragView::drawFolderPage(QPainter& painter) {
         }
         QString label = dataSource_ ? dataSource_->TWLoadFileDragViewLabelAtIndex(*this, slot.folderIndex) : QString();
         painter.setFont(labelFont);
-        painter.setPen(Qt::black);
+        painter.setPen(TWAppStyle::adapt(Qt::black));
         painter.drawText(slot.labelRect, Qt::AlignCenter,
                          painter.fontMetrics().elidedText(label, Qt::ElideMiddle, int(slot.labelRect.width())));
     }

@@ -344,13 +344,15 @@ void TWLoadFilesCtrl::startOrStopSearch() {
             const auto& paths = saveFilesPathArray_;
             bool photos = false;
             if (TWSearchDuplicateFiles::containPhotosLibrary(paths)) {
-                photos = askAboutLibrary("Photos", TWPreference::shared().PhotosLibraryLocation(), tr("photo"));
+                photos = askAboutLibrary("Photos", TWPreference::shared().PhotosLibraryLocation(), tr("photo"),
+                                         MLMediaSourcePhotosIdentifier);
             }
             engine.setSearchPhotosLibrary(photos);
             bool music = false;
             if (TWSearchDuplicateFiles::containiTunesLibrary(paths)) {
                 // Linux takes the newer branch: the music library's application is "Music".
-                music = askAboutLibrary("Music", TWPreference::shared().iTunesMediaFolderLocation(), tr("music"));
+                music = askAboutLibrary("Music", TWPreference::shared().iTunesMediaFolderLocation(), tr("music"),
+                                        MLMediaSourceiTunesIdentifier);
             }
             engine.setSearchiTunesLibrary(music);
             engine.searchRootPaths(paths);
@@ -367,33 +369,76 @@ void TWLoadFilesCtrl::startOrStopSearch() {
     }
 }
 
-bool TWLoadFilesCtrl::askAboutLibrary(const std::string& appName, const std::string& location, const QString& kind) {
-    if (!tw::MediaLibraryService::installed()) {
+bool TWLoadFilesCtrl::askAboutLibrary(const std::string& appName, const std::string& location, const QString& kind,
+                                      const char* source) {
+    auto service = tw::MediaLibraryService::installed();
+    if (!service) {
         libraryNotices_ << tr("Skipped the %1 library in “%2”: %3 cannot read %1 libraries on this system yet.")
                                .arg(kind, QString::fromStdString(location), TWAppInfo::displayName());
         tw::log("no media library backend: the %s library at %s is skipped", appName.c_str(), location.c_str());
         return false;
     }
-    bool open = alertApp(appName, location) == TWAlertSecondButtonReturn;
-    if (open) tw::AppLauncher::launchByName(appName);
-    return open;
+    auto libraries = service->librariesOf(source);
+    if (!libraries) {
+        bool open = alertApp(appName, location) == TWAlertSecondButtonReturn;
+        if (open) tw::AppLauncher::launchByName(appName);
+        return open;
+    }
+    std::string names, locations;
+    for (const tw::MediaLibraryInfo& library : *libraries) {
+        if (!library.problem.empty()) {
+            libraryNotices_ << tr("Skipped the %1 library in “%2”: %3.")
+                                   .arg(QString::fromStdString(library.name), QString::fromStdString(library.location),
+                                        QString::fromStdString(library.problem));
+            continue;
+        }
+        names += (names.empty() ? "" : " and ") + library.name;
+        locations += (locations.empty() ? "" : "\", \"") + library.location;
+    }
+    if (names.empty()) return false;
+    // A music library is changed through its running application, which is opened now;
+    // photo libraries are read from their databases and need their application closed.
+    if (std::string(source) == MLMediaSourceiTunesIdentifier) {
+        bool open = alertApp(names, locations) == TWAlertSecondButtonReturn;
+        if (open) tw::AppLauncher::launchByName(names);
+        return open;
+    }
+    return alertReadLibrary(names, locations) == TWAlertSecondButtonReturn;
+}
+
+int TWLoadFilesCtrl::alertReadLibrary(const std::string& appNames, const std::string& libraries) {
+    return alertLibrary(
+        QString::asprintf("%s will read your %s library \"%s\" to detect duplicates",
+                          TWAppInfo::displayName().toUtf8().constData(), appNames.c_str(), libraries.c_str()),
+        QString::asprintf("Duplicates in it are tagged in %s for you to delete there. Close %s "
+                          "before you remove duplicates: its library is changed only while it is "
+                          "closed.",
+                          appNames.c_str(), appNames.c_str()),
+        QStringLiteral("Include"));
 }
 
 int TWLoadFilesCtrl::alertApp(const std::string& appName, const std::string& library) {
+    return alertLibrary(
+        QString::asprintf("%s will now open %s to detect duplicates in your \"%s\"",
+                          TWAppInfo::displayName().toUtf8().constData(), appName.c_str(), library.c_str()),
+        QString::asprintf("It is required to keep %s open until you finish locating and removing duplicates.",
+                          appName.c_str()),
+        QStringLiteral("Open"));
+}
+
+int TWLoadFilesCtrl::alertLibrary(const QString& text, const QString& informative, const QString& accept) {
     QMessageBox alert(view_ ? view_->window() : nullptr);
     alert.setObjectName(QStringLiteral("libraryAlert"));
     alert.setIcon(QMessageBox::Warning);
     alert.setWindowModality(Qt::ApplicationModal);
-    alert.setText(QString::asprintf("%s will now open %s to detect duplicates in your \"%s\"",
-                                    TWAppInfo::displayName().toUtf8().constData(), appName.c_str(), library.c_str()));
-    alert.setInformativeText(QString::asprintf(
-        "It is required to keep %s open until you finish locating and removing duplicates.", appName.c_str()));
+    alert.setText(text);
+    alert.setInformativeText(informative);
     QPushButton* skip = alert.addButton(QStringLiteral("Skip This Library"), QMessageBox::RejectRole);
-    QPushButton* open = alert.addButton(QStringLiteral("Open"), QMessageBox::AcceptRole);
-    alert.setDefaultButton(open);
+    QPushButton* second = alert.addButton(accept, QMessageBox::AcceptRole);
+    alert.setDefaultButton(second);
     alert.setEscapeButton(skip);
     alert.exec();
-    return alert.clickedButton() == open ? TWAlertSecondButtonReturn : TWAlertFirstButtonReturn;
+    return alert.clickedButton() == second ? TWAlertSecondButtonReturn : TWAlertFirstButtonReturn;
 }
 
 void TWLoadFilesCtrl::searchDuplicateStart() {

@@ -87,6 +87,9 @@ public:
     // Asks whether to include a media library (application-modal warning); answers
     // TWAlertFirstButtonReturn ("Skip This Library") or TWAlertSecondButtonReturn ("Open").
     int alertApp(const std::string& appName, const std::string& library);
+    // The same question for libraries read straight from their databases (Shotwell,
+    // digiKam): nothing is opened, and the application must be closed for the clean-up.
+    int alertReadLibrary(const std::string& appNames, const std::string& libraries);
 
     // The pictures the two buttons show now.
     QString scanButtonPicture() const { return scanButtonPicture_; }
@@ -126,7 +129,12 @@ private:
     void subscribeToEngine();
     // Asks about one library the folders contain; answers whether to scan it. Without
     // a library backend the question is not asked and the notice says why.
-    bool askAboutLibrary(const std::string& appName, const std::string& location, const QString& kind);
+    // A service that names its libraries is asked about those it found: each that
+    // cannot be read gets a notice, and the question names the ones it can read.
+    bool askAboutLibrary(const std::string& appName, const std::string& location, const QString& kind,
+                         const char* source);
+    // The library question: "Skip This Library" and `accept` (the second button).
+    int alertLibrary(const QString& text, const QString& informative, const QString& accept);
     void updateNotice();
     uint64_t duplicatesFound() const;
 

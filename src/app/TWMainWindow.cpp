@@ -2,23 +2,26 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QMouseEvent>
-#include <QPainter>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPropertyAnimation>
 #include <QStackedLayout>
+#include <QTimer>
 #include <QVBoxLayout>
-#include <QWindow>
+#include <algorithm>
+#include <utility>
 
 #include "TWAppStyle.h"
+#include "TWScreenFit.h"
 #include "TWTitlebarViewCtrl.h"
 
 namespace {
-constexpr int kEdgeGrip = 5;
 constexpr int kAnimationMilliseconds = 220;
-constexpr QSize kMinimumResizableSize(760, 560);
+constexpr int kNoticeMargin = 12;
 }  // namespace
 
-TWMainWindow::TWMainWindow(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
+TWMainWindow::TWMainWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("wndMain"));
     setAttribute(Qt::WA_DeleteOnClose, false);
     setAutoFillBackground(true);
@@ -30,29 +33,43 @@ TWMainWindow::TWMainWindow(QWidget* parent) : QWidget(parent, Qt::Window | Qt::F
     stack_->setContentsMargins(0, 0, 0, 0);
 
     auto* layout = new QVBoxLayout(this);
-    // One pixel of border around everything: frameless windows get no outline of
-    // their own from the window manager.
-    layout->setContentsMargins(1, 1, 1, 1);
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(titleBar_);
     layout->addWidget(content_, 1);
 
-    connect(titleBar_, &TWTitlebarViewCtrl::closeClicked, this, &QWidget::close);
-    connect(titleBar_, &TWTitlebarViewCtrl::minimizeClicked, this, &QWidget::showMinimized);
+    notice_ = new QLabel(this);
+    notice_->setObjectName(QStringLiteral("windowNotice"));
+    notice_->setWordWrap(true);
+    notice_->setAlignment(Qt::AlignCenter);
+    // A dark banner in both schemes (rgba colours are left as they are).
+    notice_->setStyleSheet(
+        QStringLiteral("QLabel { background: rgba(36, 41, 47, 0.92); color: rgb(255, 255, 255);"
+                       " border-radius: 8px; padding: 8px 14px; }"));
+    notice_->hide();
+    noticeTimer_ = new QTimer(this);
+    noticeTimer_->setSingleShot(true);
+    connect(noticeTimer_, &QTimer::timeout, notice_, &QWidget::hide);
+
     connect(titleBar_, &TWTitlebarViewCtrl::fullScreenClicked, this, &TWMainWindow::toggleFullScreen);
-
-    qApp->installEventFilter(this);
+    connect(titleBar_, &TWTitlebarViewCtrl::doubleClicked, this, &TWMainWindow::toggleMaximized);
 }
 
-TWMainWindow::~TWMainWindow() {
-    qApp->removeEventFilter(this);
-}
+TWMainWindow::~TWMainWindow() = default;
 
 void TWMainWindow::addContentView(QWidget* view) {
     stack_->addWidget(view);
+    notice_->raise();
 }
 
 void TWMainWindow::showContentView(QWidget* view) {
+    // A stack is as large as its largest view; only the view shown sets the window's
+    // minimum size, so that the scan view keeps its own size after the results.
+    for (int i = 0; i < stack_->count(); ++i) {
+        QWidget* page = stack_->widget(i);
+        const auto policy = page == view ? QSizePolicy::Preferred : QSizePolicy::Ignored;
+        page->setSizePolicy(policy, policy);
+    }
     stack_->setCurrentWidget(view);
 }
 
@@ -63,13 +80,13 @@ QWidget* TWMainWindow::currentContentView() const {
 void TWMainWindow::setResizable(bool resizable) {
     resizable_ = resizable;
     titleBar_->setFullScreenAvailable(resizable || isFullScreen());
-    if (!isAnimating()) applySizeRule();
+    if (!isAnimating() && !pendingFrame_) applySizeRule();
 }
 
 void TWMainWindow::applySizeRule() {
-    if (isFullScreen()) return;
+    if (isFullScreen() || isMaximized()) return;
     if (resizable_) {
-        setMinimumSize(kMinimumResizableSize);
+        setMinimumSize(TWScreenFit::capped(this, kMinimumResizableSize));
         setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     } else {
         setFixedSize(size());
@@ -81,6 +98,12 @@ void TWMainWindow::animateToFrame(const QRect& frame) {
     // Free the size while it changes; the rule of the new style applies at the end.
     setMinimumSize(0, 0);
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    if (isMaximized()) {
+        // Leaving maximised restores the old frame; the new one follows that.
+        pendingFrame_ = frame;
+        showNormal();
+        return;
+    }
     if (!isVisible() || isFullScreen()) {
         setGeometry(frame);
         applySizeRule();
@@ -107,10 +130,64 @@ void TWMainWindow::toggleFullScreen() {
     if (isFullScreen()) {
         showNormal();
     } else if (resizable_) {
+        if (animation_) animation_->stop();
         setMinimumSize(0, 0);
         setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
         showFullScreen();
     }
+}
+
+void TWMainWindow::toggleMaximized() {
+    if (isFullScreen()) return;
+    if (isMaximized()) {
+        showNormal();
+    } else if (resizable_) {
+        if (animation_) animation_->stop();
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        showMaximized();
+    }
+}
+
+void TWMainWindow::showNotice(const QString& text, int milliseconds) {
+    notice_->setText(text);
+    notice_->setVisible(!text.isEmpty());
+    placeNotice();
+    notice_->raise();
+    if (!text.isEmpty()) noticeTimer_->start(milliseconds);
+}
+
+QString TWMainWindow::noticeText() const {
+    return notice_->isHidden() ? QString() : notice_->text();
+}
+
+void TWMainWindow::placeNotice() {
+    const int width = std::min({notice_->sizeHint().width(), content_->width() - 2 * kNoticeMargin, 520});
+    const int height = notice_->heightForWidth(width);
+    notice_->setGeometry((this->width() - width) / 2, content_->y() + kNoticeMargin, width, height);
+}
+
+void TWMainWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (notice_->isVisible()) placeNotice();
+}
+
+void TWMainWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F11 && event->modifiers() == Qt::NoModifier) {
+        toggleFullScreen();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape && isFullScreen()) {
+        // A search field with text clears first (it takes the key itself); Escape only
+        // reaches the window from elsewhere, or from an empty field.
+        auto* field = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        if (field && !field->text().isEmpty()) {
+            field->clear();
+            return;
+        }
+        showNormal();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void TWMainWindow::changeEvent(QEvent* event) {
@@ -122,6 +199,14 @@ void TWMainWindow::changeEvent(QEvent* event) {
             titleBar_->setFullScreenAvailable(resizable_ || fullScreen);
             if (!fullScreen) applySizeRule();
             emit fullScreen ? fullScreenEntered() : fullScreenExited();
+        } else if (!isMaximized() && pendingFrame_) {
+            QTimer::singleShot(0, this, [this] {
+                if (!pendingFrame_) return;
+                const QRect frame = *std::exchange(pendingFrame_, std::nullopt);
+                animateToFrame(frame);
+            });
+        } else if (!isMaximized() && !isAnimating() && !pendingFrame_) {
+            applySizeRule();
         }
     }
     QWidget::changeEvent(event);
@@ -130,55 +215,4 @@ void TWMainWindow::changeEvent(QEvent* event) {
 void TWMainWindow::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
     if (event->isAccepted()) emit closed();
-}
-
-void TWMainWindow::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.fillRect(rect(), TWAppStyle::windowBackground());
-    painter.setPen(TWAppStyle::border().darker(115));
-    painter.drawRect(rect().adjusted(0, 0, -1, -1));
-}
-
-Qt::Edges TWMainWindow::edgesAt(const QPoint& p) const {
-    Qt::Edges edges;
-    if (!resizable_ || isFullScreen() || isMaximized()) return edges;
-    if (p.x() < kEdgeGrip) edges |= Qt::LeftEdge;
-    if (p.x() >= width() - kEdgeGrip) edges |= Qt::RightEdge;
-    if (p.y() < kEdgeGrip) edges |= Qt::TopEdge;
-    if (p.y() >= height() - kEdgeGrip) edges |= Qt::BottomEdge;
-    return edges;
-}
-
-bool TWMainWindow::eventFilter(QObject* watched, QEvent* event) {
-    // The edges lie under the child widgets, so the window looks at the mouse events
-    // of all of its widgets.
-    auto type = event->type();
-    if (type != QEvent::MouseMove && type != QEvent::MouseButtonPress) return false;
-    auto* widget = qobject_cast<QWidget*>(watched);
-    if (!widget || widget->window() != this) return false;
-    auto* mouse = static_cast<QMouseEvent*>(event);
-    QPoint position = mapFromGlobal(mouse->globalPosition().toPoint());
-    Qt::Edges edges = edgesAt(position);
-    if (type == QEvent::MouseMove && mouse->buttons() == Qt::NoButton) {
-        if (edges) {
-            bool diagonal = (edges & (Qt::LeftEdge | Qt::RightEdge)) && (edges & (Qt::TopEdge | Qt::BottomEdge));
-            Qt::CursorShape shape = Qt::SizeVerCursor;
-            if (diagonal) {
-                bool main = (edges == (Qt::LeftEdge | Qt::TopEdge)) || (edges == (Qt::RightEdge | Qt::BottomEdge));
-                shape = main ? Qt::SizeFDiagCursor : Qt::SizeBDiagCursor;
-            } else if (edges & (Qt::LeftEdge | Qt::RightEdge)) {
-                shape = Qt::SizeHorCursor;
-            }
-            setCursor(shape);
-            edgeCursor_ = true;
-        } else if (edgeCursor_) {
-            unsetCursor();
-            edgeCursor_ = false;
-        }
-        return false;
-    }
-    if (type == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton && edges) {
-        if (QWindow* handle = windowHandle(); handle && handle->startSystemResize(edges)) return true;
-    }
-    return false;
 }

@@ -1,15 +1,19 @@
 #pragma once
-// The main window: frameless, with the app's header bar on top and the content views
-// below it, one shown at a time. Moving goes through the header bar; resizing, while
-// the window is resizable, through its edges, both handed to the window manager
-// (QWindow::startSystemMove / startSystemResize). Main thread only.
+// The main window: decorated by the window manager, like every other window of the app
+// (title, moving, resizing, maximising are its), with the app's header bar on top of
+// the content views, one shown at a time. F11 toggles full screen while the window may
+// change size; Escape leaves it. A notice line can hang over the content for a while.
+// Main thread only.
 
 #include <QPointer>
 #include <QRect>
 #include <QWidget>
+#include <optional>
 
+class QLabel;
 class QPropertyAnimation;
 class QStackedLayout;
+class QTimer;
 class TWTitlebarViewCtrl;
 
 class TWMainWindow : public QWidget {
@@ -24,8 +28,8 @@ public:
     void showContentView(QWidget* view);
     QWidget* currentContentView() const;
 
-    // Resizable windows offer their edges for resizing and the full-screen button;
-    // others keep their size.
+    // Resizable windows may be resized, maximised and made full screen; others keep
+    // their size (the window manager then offers no maximise).
     bool isResizable() const { return resizable_; }
     void setResizable(bool resizable);
     // Moves and resizes the window to `frame`, animated when it is visible. The window
@@ -34,6 +38,15 @@ public:
     bool isAnimating() const;
 
     void toggleFullScreen();
+    void toggleMaximized();
+
+    // Shows `text` over the top of the content until `milliseconds` pass or the
+    // next notice replaces it.
+    void showNotice(const QString& text, int milliseconds = 8000);
+    QString noticeText() const;
+
+    // The smallest size of the resizable window, capped to the screen it is on.
+    static constexpr QSize kMinimumResizableSize{760, 560};
 
 signals:
     void fullScreenEntered();
@@ -44,18 +57,20 @@ signals:
 protected:
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    Qt::Edges edgesAt(const QPoint& windowPosition) const;
     void applySizeRule();
+    void placeNotice();
 
     TWTitlebarViewCtrl* titleBar_ = nullptr;
     QWidget* content_ = nullptr;
     QStackedLayout* stack_ = nullptr;
+    QLabel* notice_ = nullptr;
+    QTimer* noticeTimer_ = nullptr;
     QPointer<QPropertyAnimation> animation_;
+    std::optional<QRect> pendingFrame_;  // to take once the window is no longer maximised
     bool resizable_ = false;
     bool wasFullScreen_ = false;
-    bool edgeCursor_ = false;
 };

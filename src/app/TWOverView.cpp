@@ -90,7 +90,7 @@ void TWOverView::paintEvent(QPaintEvent*) {
     ring.addEllipse(outerRect);
     ring.addEllipse(innerRect);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(0xEC, 0xEE, 0xF2));
+    painter.setBrush(TWAppStyle::adapt(QColor(0xEC, 0xEE, 0xF2)));
     painter.drawPath(ring);
 
     if (slicesVisible()) {
@@ -112,7 +112,7 @@ void TWOverView::paintEvent(QPaintEvent*) {
             start += span;
         }
         // Thin white seams between the slices.
-        painter.setPen(QPen(Qt::white, 1.5));
+        painter.setPen(QPen(TWAppStyle::adapt(Qt::white), 1.5));
         start = 0;
         int drawn = 0;
         for (int category = 1; category < 8; ++category)
@@ -126,11 +126,7 @@ void TWOverView::paintEvent(QPaintEvent*) {
         }
     }
 
-    QFont font = TWAppStyle::counterFont(24);
-    QStringList families = font.families();
-    families.prepend(QStringLiteral("Helvetica Neue"));
-    font.setFamilies(families);
-    painter.setFont(font);
+    painter.setFont(TWAppStyle::counterFont(24));
     painter.setPen(QColor::fromRgbF(0.290f, 0.565f, 1.0f));
     painter.drawText(innerRect, Qt::AlignCenter, QStringLiteral("All"));
 }

@@ -38,7 +38,7 @@ void TWOverViewItemView::paintEvent(QPaintEvent*) {
         painter.setPen(i == 0 ? TWAppStyle::accent() : TWAppStyle::grey(0.35));
         painter.drawText(r, Qt::AlignRight | Qt::AlignVCenter, row.size);
         if (i == 0) {
-            painter.setPen(QPen(QColor(0xE3, 0xE6, 0xEA), 1));
+            painter.setPen(QPen(TWAppStyle::adapt(QColor(0xE3, 0xE6, 0xEA)), 1));
             painter.drawLine(QPointF(0, r.bottom() + 0.5), QPointF(width(), r.bottom() + 0.5));
         }
     }

@@ -29,9 +29,7 @@ TWOverViewerCtrl::TWOverViewerCtrl() {
     view_ = new QWidget();
     view_->setObjectName(QStringLiteral("TWOverViewerCtrl"));
     view_->setAutoFillBackground(true);
-    QPalette palette = view_->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    view_->setPalette(palette);
+    view_->setBackgroundRole(QPalette::Base);  // white, or dark in the dark scheme
     overView_ = new TWOverView(view_);
     overView_->setDataSource(this);
     itemView_ = new TWOverViewItemView(view_);

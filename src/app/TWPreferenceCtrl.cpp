@@ -1,9 +1,7 @@
 #include "TWPreferenceCtrl.h"
 
 #include <QAction>
-#include <QGuiApplication>
-#include <QPainter>
-#include <QScreen>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -14,6 +12,7 @@
 #include "TWPreferenceIgnorePage.h"
 #include "TWPreferenceSmartPage.h"
 #include "TWPreferencesWndTitleBarViewCtrl.h"
+#include "TWScreenFit.h"
 
 namespace {
 TWPreferenceCtrl*& sharedPreferences() {
@@ -21,19 +20,6 @@ TWPreferenceCtrl*& sharedPreferences() {
     return controller;
 }
 
-// The frameless window: the window manager draws no outline, so it draws its own.
-class PreferencesWindow : public QWidget {
-public:
-    PreferencesWindow() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint) {}
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.fillRect(rect(), TWAppStyle::windowBackground());
-        painter.setPen(TWAppStyle::border());
-        painter.drawRect(rect().adjusted(0, 0, -1, -1));
-    }
-};
 }  // namespace
 
 TWPreferenceCtrl* TWPreferenceCtrl::shared() {
@@ -48,11 +34,12 @@ void TWPreferenceCtrl::resetShared() {
 
 TWPreferenceCtrl::TWPreferenceCtrl() {
     TWArtwork::ensureLoaded();
-    window_ = new PreferencesWindow();
+    window_ = new QWidget(nullptr, Qt::Window);
     window_->setObjectName(QStringLiteral("TWPreferenceCtrl"));
     window_->setWindowTitle(tr("Preferences"));
     window_->setWindowIcon(TWArtwork::icon(QStringLiteral("app_icon")));
-    window_->setFixedSize(kWindowSize);
+    window_->setAutoFillBackground(true);
+    TWScreenFit::capFixedSize(window_, kWindowSize);
 
     titleBar_ = new TWPreferencesWndTitleBarViewCtrl(window_);
     pages_ = new QStackedWidget(window_);  // pages without tabs or background
@@ -64,13 +51,17 @@ TWPreferenceCtrl::TWPreferenceCtrl() {
     pages_->addWidget(smart_);
 
     auto* layout = new QVBoxLayout(window_);
-    layout->setContentsMargins(1, 1, 1, 1);
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(titleBar_);
-    layout->addWidget(pages_, 1);
+    // On a screen smaller than the window the pages scroll instead of being cut.
+    scroller_ = new QScrollArea(window_);
+    scroller_->setObjectName(QStringLiteral("pagesScroller"));
+    scroller_->setFrameShape(QFrame::NoFrame);
+    scroller_->setWidgetResizable(true);
+    scroller_->setWidget(pages_);
+    layout->addWidget(scroller_, 1);
 
-    connect(titleBar_, &TWPreferencesWndTitleBarViewCtrl::closeClicked, window_, &QWidget::close);
-    connect(titleBar_, &TWPreferencesWndTitleBarViewCtrl::minimizeClicked, window_, &QWidget::showMinimized);
     pageObserver_ = tw::NotificationCenter::defaultCenter().addObserver(
         TWButtonSelectedDidChanged, [this](const tw::Notification&) { showPage(titleBar_->buttonSelected()); });
 
@@ -91,8 +82,12 @@ TWPreferenceCtrl::~TWPreferenceCtrl() {
 void TWPreferenceCtrl::showWindow() {
     ignore_->reloadIgnoredTable();
     if (!window_->isVisible()) {
-        QScreen* screen = QGuiApplication::primaryScreen();
-        if (screen) window_->move(screen->availableGeometry().center() - window_->rect().center());
+        TWScreenFit::capFixedSize(window_, kWindowSize);
+        // Scroll bars only where the screen made the window smaller than its pages.
+        const bool capped = window_->size() != kWindowSize;
+        scroller_->setVerticalScrollBarPolicy(capped ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+        scroller_->setHorizontalScrollBarPolicy(capped ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+        window_->setGeometry(TWScreenFit::centred(window_, window_->size()));
     }
     window_->show();
     window_->raise();

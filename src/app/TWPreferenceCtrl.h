@@ -16,6 +16,7 @@
 #include "NotificationCenter.h"
 
 class QAction;
+class QScrollArea;
 class QStackedWidget;
 class TWPreferenceGeneralPage;
 class TWPreferenceIgnorePage;
@@ -95,6 +96,7 @@ private:
     QPointer<QWidget> window_;
     TWPreferencesWndTitleBarViewCtrl* titleBar_ = nullptr;
     QStackedWidget* pages_ = nullptr;
+    QScrollArea* scroller_ = nullptr;
     TWPreferenceGeneralPage* general_ = nullptr;
     TWPreferenceIgnorePage* ignore_ = nullptr;
     TWPreferenceSmartPage* smart_ = nullptr;

@@ -7,12 +7,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "LibraryLocations.h"
+#include "MediaLibraryService.h"
 #include "TWAppStyle.h"
 #include "TWPreference.h"
 #include "TWPreferenceChooser.h"
@@ -99,10 +102,12 @@ TWPreferenceGeneralPage::TWPreferenceGeneralPage(QWidget* parent) : QWidget(pare
     grid->addWidget(TWPreferencePage::rowLabel(tr("Verification:"), this), row, 0);
     grid->addLayout(verifyBox, row++, 1);
 
-    grid->addWidget(TWPreferencePage::rowLabel(tr("Photos library:"), this), row, 0);
-    grid->addWidget(libraryRow(photosLibraryField_, changePhotosButton_, tr("Choose the Photos library")), row++, 1);
-    grid->addWidget(TWPreferencePage::rowLabel(tr("Music media folder:"), this), row, 0);
-    grid->addWidget(libraryRow(musicMediaField_, changeMusicButton_, tr("Choose the music media folder")), row++, 1);
+    libraryWidgets_ = {TWPreferencePage::rowLabel(tr("Photos library:"), this),
+                       libraryRow(photosLibraryField_, changePhotosButton_, tr("Choose the Photos library")),
+                       TWPreferencePage::rowLabel(tr("Music media folder:"), this),
+                       libraryRow(musicMediaField_, changeMusicButton_, tr("Choose the music media folder"))};
+    for (int i = 0; i < libraryWidgets_.size(); ++i) grid->addWidget(libraryWidgets_[i], row + i / 2, i % 2);
+    row += 2;
     grid->setRowStretch(row, 1);
 
     connect(matrixSearchMethod_, &QButtonGroup::idClicked, this, [this] { searchMethodChanged(); });
@@ -155,6 +160,9 @@ void TWPreferenceGeneralPage::reloadData() {
     slideSimilarity_->setValue(int(std::lround(double(level) * 100)));
     similarLevelDescription_->setText(percentText(level));
     chkVerifyFullContent_->setChecked(preferences.verifyFullContent());
+    // The locations matter only to a media-library backend; without one they are hidden.
+    const bool libraries = tw::MediaLibraryService::installed() != nullptr;
+    for (QWidget* widget : libraryWidgets_) widget->setVisible(libraries);
     photosLibraryField_->setText(QString::fromStdString(preferences.PhotosLibraryLocation()));
     photosLibraryField_->setCursorPosition(0);
     musicMediaField_->setText(QString::fromStdString(preferences.iTunesMediaFolderLocation()));
@@ -183,19 +191,38 @@ void TWPreferenceGeneralPage::verifyFullContentChanged() {
 }
 
 void TWPreferenceGeneralPage::changePhotoLibraryLocation() {
-    TWPreferenceChooser::chooseLibraryFolder(window(), tr("Choose the Photos Library"),
-                                             TWPreference::shared().PhotosLibraryLocation(),
-                                             [this](const std::vector<std::string>& paths) {
-                                                 TWPreference::shared().setPhotosLibraryLocation(paths.front());
-                                                 reloadData();
-                                             });
+    TWPreferenceChooser::chooseLibraryFolder(
+        window(), tr("Choose the Photos Library"), TWPreference::shared().PhotosLibraryLocation(),
+        [this](const std::vector<std::string>& paths) {
+            // The backends read the library chosen here: a folder without one is refused.
+            if (tw::libraries::shotwellDatabaseIn(paths.front()).empty() &&
+                tw::libraries::digikamDatabaseIn(paths.front()).empty())
+                return refuseLibraryFolder(paths.front(), tr("No Shotwell or digiKam library is in “%1”."),
+                                           tr("Choose Shotwell's folder (it holds data/photo.db) or the folder "
+                                              "of digiKam's database (digikam4.db)."));
+            TWPreference::shared().setPhotosLibraryLocation(paths.front());
+            reloadData();
+        });
 }
 
 void TWPreferenceGeneralPage::changeItunesMediaLocation() {
-    TWPreferenceChooser::chooseLibraryFolder(window(), tr("Choose the Music Media Folder"),
-                                             TWPreference::shared().iTunesMediaFolderLocation(),
-                                             [this](const std::vector<std::string>& paths) {
-                                                 TWPreference::shared().setITunesMediaFolderLocation(paths.front());
-                                                 reloadData();
-                                             });
+    TWPreferenceChooser::chooseLibraryFolder(
+        window(), tr("Choose the Music Media Folder"), TWPreference::shared().iTunesMediaFolderLocation(),
+        [this](const std::vector<std::string>& paths) {
+            if (tw::libraries::rhythmboxFolderIn(paths.front()).empty())
+                return refuseLibraryFolder(paths.front(), tr("No Rhythmbox library is in “%1”."),
+                                           tr("Choose Rhythmbox's folder (it holds rhythmdb.xml)."));
+            TWPreference::shared().setITunesMediaFolderLocation(paths.front());
+            reloadData();
+        });
+}
+
+void TWPreferenceGeneralPage::refuseLibraryFolder(const std::string& path, const QString& text,
+                                                  const QString& informative) {
+    auto* alert = new QMessageBox(QMessageBox::Warning, tr("No Library There"), text.arg(QString::fromStdString(path)),
+                                  QMessageBox::Ok, window());
+    alert->setObjectName(QStringLiteral("noLibraryAlert"));
+    alert->setInformativeText(informative);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->open();  // window-modal, like the chooser; the location stays as it was
 }

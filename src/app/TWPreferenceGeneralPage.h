@@ -4,6 +4,7 @@
 // over the whole file, and where the photo and music libraries live. Every change is
 // written to the preference store at once. Main thread only.
 
+#include <QList>
 #include <QWidget>
 #include <string>
 
@@ -28,7 +29,8 @@ public:
     void removeDestChanged();
     void similarityChanged(int percent);
     void verifyFullContentChanged();
-    // Open the folder choosers; OK stores the chosen folder.
+    // Open the folder choosers; OK stores the chosen folder when it holds a library of
+    // the kind (Shotwell or digiKam, Rhythmbox), else a warning says it holds none.
     void changePhotoLibraryLocation();
     void changeItunesMediaLocation();
 
@@ -47,6 +49,8 @@ public:
 
 private:
     QWidget* libraryRow(QLineEdit*& field, QPushButton*& button, const QString& tip);
+    // Tells that `path` holds no library of the kind asked for; nothing is stored.
+    void refuseLibraryFolder(const std::string& path, const QString& text, const QString& informative);
 
     QButtonGroup* matrixSearchMethod_ = nullptr;
     QButtonGroup* matrixRemoveDest_ = nullptr;
@@ -57,5 +61,6 @@ private:
     QLineEdit* musicMediaField_ = nullptr;
     QPushButton* changePhotosButton_ = nullptr;
     QPushButton* changeMusicButton_ = nullptr;
-    bool loading_ = false;  // reloadData() is setting the controls
+    QList<QWidget*> libraryWidgets_;  // the two location rows with their labels
+    bool loading_ = false;            // reloadData() is setting the controls
 };

@@ -16,11 +16,11 @@
 #include <set>
 
 #include "Executors.h"
-#include "FileManagerReveal.h"
 #include "Log.h"
 #include "TWAppStyle.h"
 #include "TWArtwork.h"
 #include "TWFileSizeView.h"
+#include "TWFolderReveal.h"
 #include "TWPreference.h"
 #include "TWPreferenceChooser.h"
 #include "TWPreferencePage.h"
@@ -28,13 +28,6 @@
 namespace {
 constexpr const char* kPlaceholderType = "xxxx";
 
-void revealInFileManager(const std::vector<std::string>& paths) {
-    // The bus call may take seconds; the window stays responsive meanwhile.
-    tw::WorkerPool::defaultPriority().submit([paths] {
-        tw::Status status = tw::FileManagerReveal().reveal(paths);
-        if (!status) tw::log("cannot show %s in the file manager: %s", paths.front().c_str(), status.message().c_str());
-    });
-}
 }  // namespace
 
 // --- TWIgnoredItemsModel ---
@@ -65,7 +58,7 @@ QVariant TWIgnoredItemsModel::data(const QModelIndex& index, int role) const {
             return info.exists() ? icons.icon(info) : icons.icon(QFileIconProvider::File);
         }
     } else if (role == Qt::ToolTipRole) {
-        return tr("Show in Files");
+        return tr("Show in Folder");
     }
     return {};
 }
@@ -107,7 +100,9 @@ bool TWShowInFinderDelegate::editorEvent(QEvent* event, QAbstractItemModel*, con
 
 // --- TWPreferenceIgnorePage ---
 
-TWPreferenceIgnorePage::TWPreferenceIgnorePage(QWidget* parent) : QWidget(parent), revealer_(revealInFileManager) {
+TWPreferenceIgnorePage::TWPreferenceIgnorePage(QWidget* parent)
+    : QWidget(parent),
+      revealer_([this](const std::vector<std::string>& paths) { TWFolderReveal::reveal(paths, window()); }) {
     setObjectName(QStringLiteral("ignorePage"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(TWPreferencePage::kMargin, 16, TWPreferencePage::kMargin, 16);

@@ -20,7 +20,7 @@ class QToolButton;
 class TWFileSizeView;
 
 // The ignored files and folders ("archiveHiddenFiles"), as the store held them at the
-// last reload: column 0 the item's icon and path, column 1 its Show In Files button.
+// last reload: column 0 the item's icon and path, column 1 its Show in Folder button.
 class TWIgnoredItemsModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -37,7 +37,7 @@ private:
     std::vector<std::string> paths_;
 };
 
-// Draws the row's Show In Files button ("openInFinder", "openInFinder_selected" under
+// Draws the row's Show in Folder button ("openInFinder", "openInFinder_selected" under
 // the pointer) and reports a click on it.
 class TWShowInFinderDelegate : public QStyledItemDelegate {
     Q_OBJECT

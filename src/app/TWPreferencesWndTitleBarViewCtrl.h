@@ -1,12 +1,10 @@
 #pragma once
-// The preferences window's own title bar, 50 points high and without a title: the
-// three page buttons (General, Ignore, Smart selection) in the middle and the window
-// buttons, centred vertically, on the right. Pressing a page button other than the
-// current one sets buttonSelected and posts "TWButtonSelectedDidChanged" (no object)
-// on the default notification centre; the window then shows that page. Dragging the
-// bar's empty space moves the window. Main thread only.
+// The preferences window's header bar, 50 points high, below the window manager's
+// title: the three page buttons (General, Ignore, Smart selection) in the middle.
+// Pressing a page button other than the current one sets buttonSelected and posts
+// "TWButtonSelectedDidChanged" (no object) on the default notification centre; the
+// window then shows that page. Main thread only.
 
-#include <QPoint>
 #include <QWidget>
 #include <array>
 
@@ -27,21 +25,12 @@ public:
     // Selects the button of `index` and shows its picture; posts nothing.
     void setButtonSelected(int index);
     QToolButton* pageButton(int index) const { return pageButtons_.at(size_t(index)); }
-    QToolButton* closeButton() const { return closeButton_; }
-    QToolButton* minimizeButton() const { return minimizeButton_; }
 
     // The picture of a page button ("general" or "general_selected", ...).
     static QString pictureFor(int index, bool selected);
 
-signals:
-    void closeClicked();
-    void minimizeClicked();
-
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void pageButtonPressed(int index);
@@ -49,8 +38,4 @@ private:
 
     int buttonSelected_ = 0;
     std::array<QToolButton*, kPageCount> pageButtons_{};
-    QToolButton* closeButton_ = nullptr;
-    QToolButton* minimizeButton_ = nullptr;
-    bool manualMove_ = false;
-    QPoint moveOffset_;
 };

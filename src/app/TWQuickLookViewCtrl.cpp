@@ -96,9 +96,7 @@ TWQuickLookViewCtrl::TWQuickLookViewCtrl() {
     view_ = new QWidget();
     view_->setObjectName(QStringLiteral("quickLookView"));
     view_->setAutoFillBackground(true);
-    QPalette palette = view_->palette();
-    palette.setColor(QPalette::Window, QColor(0xF4, 0xF5, 0xF7));
-    view_->setPalette(palette);
+    view_->setBackgroundRole(QPalette::AlternateBase);  // a pale grey, or dark in the dark scheme
 
     titleLabel_ = new QLabel(view_);
     titleLabel_->setObjectName(QStringLiteral("previewTitle"));
@@ -240,14 +238,14 @@ void TWQuickLookViewCtrl::showInfo(const std::string& path) {
     const QLocale locale;
     const QString modified = locale.toString(info.lastModified(), QLocale::ShortFormat);
     QString html = QStringLiteral(
-                       "<div style='color:#24292F'><b style='font-size:13pt'>%1</b><br><br>"
+                       "<div style='color:#24292F'><b style='font-size:17px'>%1</b><br><br>"
                        "<span style='color:#6B7280'>Size:</span> %2<br>"
                        "<span style='color:#6B7280'>Created:</span> %3<br>"
                        "<span style='color:#6B7280'>Modified:</span> %4</div>")
                        .arg(QString::fromStdString(TWFileUtility::lastPathComponent(path)).toHtmlEscaped(),
                             QString::fromStdString(TWFileUtility::stringWithSize(file->fileSize())),
                             QString::fromStdString(file->descriptionOfCreateTime()).toHtmlEscaped(), modified);
-    infoLabel_->setText(html);
+    infoLabel_->setText(TWAppStyle::adaptStyleSheet(html));
     stack_->setCurrentWidget(infoView_);
 }
 

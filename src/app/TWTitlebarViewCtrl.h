@@ -1,14 +1,11 @@
 #pragma once
-// The header bar the app draws in place of the system's title bar: the window's title
-// in the middle, the Settings and menu buttons and the window buttons (minimise,
-// full screen, close) on the right. Dragging its empty space moves the window.
-// Main thread only.
+// The header bar at the top of the main window, below the window manager's title: the
+// Settings, menu and full-screen buttons on the right. A double click on its empty
+// space maximises the window, as on a title bar. Main thread only.
 
-#include <QPoint>
 #include <QPointer>
 #include <QWidget>
 
-class QLabel;
 class QMenu;
 class QToolButton;
 
@@ -25,8 +22,6 @@ public:
     // Shows or hides the Settings button.
     void setCanSettings(bool can);
     bool canSettings() const;
-    void setTitle(const QString& title);
-    QString title() const;
     // The menu the menu button opens; not owned.
     void setMenu(QMenu* menu);
     // Whether the full-screen button is offered (the window may change size).
@@ -36,33 +31,21 @@ public:
 
     QToolButton* settingsButton() const { return settingsButton_; }
     QToolButton* menuButton() const { return menuButton_; }
-    QToolButton* minimizeButton() const { return minimizeButton_; }
     QToolButton* fullScreenButton() const { return fullScreenButton_; }
-    QToolButton* closeButton() const { return closeButton_; }
 
 signals:
     void settingsClicked();
-    void minimizeClicked();
     void fullScreenClicked();
-    void closeClicked();
+    void doubleClicked();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     QToolButton* makeButton(const QString& picture, const QString& tip, const QString& objectName);
 
-    QLabel* titleLabel_ = nullptr;
     QToolButton* settingsButton_ = nullptr;
     QToolButton* menuButton_ = nullptr;
-    QToolButton* minimizeButton_ = nullptr;
     QToolButton* fullScreenButton_ = nullptr;
-    QToolButton* closeButton_ = nullptr;
-    // Where a manual move started, when the platform cannot move the window itself.
-    bool manualMove_ = false;
-    QPoint moveOffset_;
 };

@@ -113,6 +113,10 @@ TWToolBar::TWToolBar() {
         layout->addWidget(button);
         categoryButtons_.push_back(button);
     }
+    // "Packages" says nothing on Linux by itself.
+    categoryButtons_[TWCategory_packages]->setToolTip(
+        tr("Application bundles: folders such as .app, .bundle, .framework, .kext and .plugin, each compared as "
+           "one item"));
     layoutView_->adjustSize();
     categorySelected_ = TWCategory_allFiles;
     overviewSelected_ = false;
@@ -177,7 +181,7 @@ void TWToolBar::centreLayoutView() {
 
 void TWToolBar::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.fillRect(rect(), QColor(0xF4, 0xF5, 0xF7));
+    painter.fillRect(rect(), TWAppStyle::adapt(QColor(0xF4, 0xF5, 0xF7)));
     if (categoryButtons_.empty()) return;
     // The frame of the category strip.
     QRect first = categoryButtons_.front()->geometry().translated(layoutView_->pos());
@@ -185,9 +189,9 @@ void TWToolBar::paintEvent(QPaintEvent*) {
     QRectF strip = QRectF(first.topLeft(), last.bottomRight() + QPoint(1, 1)).adjusted(-0.5, -0.5, 0.5, 0.5);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(TWAppStyle::border(), 1));
-    painter.setBrush(Qt::white);
+    painter.setBrush(TWAppStyle::adapt(Qt::white));
     painter.drawRoundedRect(strip, 5, 5);
-    painter.setPen(QPen(QColor(0xE4, 0xE7, 0xEB), 1));
+    painter.setPen(QPen(TWAppStyle::adapt(QColor(0xE4, 0xE7, 0xEB)), 1));
     for (size_t i = 1; i < categoryButtons_.size(); ++i) {
         QRect r = categoryButtons_[i]->geometry().translated(layoutView_->pos());
         painter.drawLine(QPointF(r.left() + 0.5, r.top() + 5), QPointF(r.left() + 0.5, r.bottom() - 4));

@@ -1,7 +1,8 @@
 #pragma once
 // The subcommands of twinsift-cli. Each registers its options on the parser and
 // returns the process's exit status when run: 0 success, 1 a failure while working,
-// 2 bad usage (unknown key, wrong value, missing folder), 130 interrupted.
+// 2 bad usage (unknown key, wrong value, missing folder), 130 interrupted (Ctrl-C,
+// SIGTERM or SIGHUP).
 
 #include <CLI/CLI.hpp>
 #include <functional>

@@ -3,22 +3,33 @@
 // desktop app's Delete.
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <map>
 
 #include "Commands.h"
 #include "DefaultsStore.h"
+#include "Interrupts.h"
 #include "MainQueue.h"
 #include "ScanSession.h"
 #include "TWCategoryFiles.h"
 #include "TWDuplicateFilesManager.h"
 #include "TWFileUtility.h"
 #include "TWManagerRemovalSource.h"
+#include "TWMediaObjectUtility.h"
+#include "TWMoveDestination.h"
 #include "TWPreference.h"
+#include "TWRemovalReview.h"
 #include "TWRemovalRun.h"
+
+extern char** environ;
 
 namespace twcli {
 
@@ -31,12 +42,9 @@ struct RemoveSettings {
     bool yes = false;
     bool dryRun = false;
     bool includeSimilar = false;
+    bool noWait = false;
+    bool allowDifferentContent = false;
 };
-
-std::atomic<int> gRemovalInterrupts{0};
-void onRemovalInterrupt(int) {
-    if (gRemovalInterrupts.fetch_add(1) >= 1) _exit(130);
-}
 
 int32_t ruleFor(TWCategory category) {
     auto& prefs = TWPreference::shared();
@@ -70,18 +78,43 @@ std::vector<PrintedCategory> plannedGroups(const std::vector<std::shared_ptr<TWC
     return out;
 }
 
-// Asks on the terminal; false when there is none or the answer is not yes.
+// For the fault tests of the removal: the program named by TWINSIFT_TEST_BEFORE_ACT
+// runs with each file's path right before that file is acted on, and is waited for.
+std::function<void(const std::string&)> beforeActHook() {
+    const char* program = getenv("TWINSIFT_TEST_BEFORE_ACT");
+    if (!program || !*program) return {};
+    return [program = std::string(program)](const std::string& path) {
+        std::string arg0 = program, arg1 = path;
+        char* argv[] = {arg0.data(), arg1.data(), nullptr};
+        pid_t pid = 0;
+        if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) != 0) return;
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    };
+}
+
+// Asks on the terminal; false when there is none, the answer is not yes, or a signal
+// came (interruptCount() tells).
 bool confirm(const std::string& question, bool* noTerminal) {
     int tty = open("/dev/tty", O_RDWR | O_CLOEXEC);
     if (tty < 0) {
         *noTerminal = true;
         return false;
     }
+    // A signal ends the question, also one that comes before the read begins.
+    const int interrupts = interruptCount();
     std::string prompt = question + " [y/N] ";
     (void)!write(tty, prompt.data(), prompt.size());
     std::string answer;
     char c;
-    while (read(tty, &c, 1) == 1 && c != '\n') answer.push_back(c);
+    for (;;) {
+        pollfd ready{tty, POLLIN, 0};
+        if (interruptCount() != interrupts) break;
+        if (poll(&ready, 1, 100) <= 0) continue;  // nothing typed yet, or a signal
+        if (read(tty, &c, 1) != 1 || c == '\n') break;
+        answer.push_back(c);
+    }
     close(tty);
     return answer == "y" || answer == "Y" || answer == "yes" || answer == "YES" || answer == "Yes";
 }
@@ -92,6 +125,10 @@ public:
     void removalDidProgress(double percent, const std::string& title) override {
         if (!show_) return;
         fprintf(stderr, "\r\033[K%3.0f%%  %s", percent, title.c_str());
+        fflush(stderr);
+    }
+    void removalIsWaiting() override {
+        fprintf(stderr, "Another removal is running; waiting for it to finish...\n");
         fflush(stderr);
     }
     void removalDidFinish(const TWRemovalOutcome& outcome) override {
@@ -112,7 +149,39 @@ const char* destinationText(int64_t destType) {
     }
 }
 
+const char* destinationName(int64_t destType) {
+    return destType == TWDestTypeTrash ? "trash" : destType == TWDestTypeDeletePermanently ? "delete" : "move";
+}
+
+// Whether everything written to standard output so far reached it.
+bool outputWritten() {
+    return fflush(stdout) == 0 && !ferror(stdout);
+}
+
+// Ends the output: with --json the "removal" member that closes the one document, else
+// the summary line of a run that ran. A write that fails is exit status 1.
+int endRemove(const RemoveSettings& s, const RemovalSummary& summary, int status) {
+    if (s.scan.json) {
+        printJsonRemoval(stdout, summary);
+    } else if (summary.outcome == "removed") {
+        const bool moved = summary.destination == "move";
+        printf("%s %llu files, %s %s; %llu failed.%s\n", moved ? "Moved" : "Removed",
+               static_cast<unsigned long long>(summary.removed),
+               TWFileUtility::stringWithSize(summary.bytesFreed).c_str(),
+               moved ? "moved out of the scanned folders" : "freed", static_cast<unsigned long long>(summary.failed),
+               summary.cancelled ? " Cancelled: the files not reached were left alone." : "");
+    }
+    // What to do next in the library's own application: part of the answer in text, a
+    // note beside the one JSON document otherwise.
+    if (!summary.libraryGuide.empty()) fprintf(s.scan.json ? stderr : stdout, "%s\n", summary.libraryGuide.c_str());
+    if (outputWritten()) return status;
+    fprintf(stderr, "twinsift-cli: cannot write to standard output: %s\n", strerror(errno));
+    return status == 0 ? 1 : status;
+}
+
 int runRemove(RemoveSettings& s) {
+    // A reader that went away is a failed write (exit 1), never a death part-way.
+    signal(SIGPIPE, SIG_IGN);
     if (!applyScanSettings(s.scan)) return 2;
     int64_t destType = TWPreference::shared().destType();
     if (s.to == "trash") destType = TWDestTypeTrash;
@@ -131,6 +200,16 @@ int runRemove(RemoveSettings& s) {
         fprintf(stderr, "twinsift-cli: --dest is only for --to move\nRun 'twinsift-cli remove --help'.\n");
         return 2;
     }
+    if (destType == TWDestTypeMoveToFolder) {
+        // Moved there, the copies would stay among the files scanned.
+        if (auto folder = TWMoveDestination::scannedFolderHolding(s.dest, s.scan.folders)) {
+            fprintf(stderr,
+                    "twinsift-cli: the destination %s is inside the scanned folder %s; choose a folder outside the "
+                    "scanned folders. Nothing was moved.\n",
+                    printablePath(s.dest).c_str(), printablePath(*folder).c_str());
+            return 2;
+        }
+    }
     const bool nameMode = TWPreference::shared().searchMode() == TWSearchModeName;
 
     ScanOutcome scan = runScan(s.scan);
@@ -139,6 +218,13 @@ int runRemove(RemoveSettings& s) {
         return 130;
     }
     if (!s.includeSimilar) keepExactDuplicatesOnly(scan.result);
+    // Name mode matched by name and size: compare the contents before asking. A
+    // permanent deletion leaves the files that differ alone unless allowed.
+    const uint64_t merelySimilar = s.includeSimilar ? TWRemovalReview::numberOfMerelySimilarChecked(scan.result) : 0;
+    std::vector<TWRemovalReview::Differing> differing;
+    if (nameMode) differing = TWRemovalReview::checkedDifferingFromKept(scan.result);
+    const bool onlyIdentical = nameMode && destType == TWDestTypeDeletePermanently && !s.allowDifferentContent;
+    if (onlyIdentical) TWRemovalReview::leaveAlone(differing);
     auto& manager = TWDuplicateFilesManager::shared();
     manager.updateDuplicateFiles(scan.result);
 
@@ -146,77 +232,124 @@ int runRemove(RemoveSettings& s) {
     const uint64_t count = manager.numberOfFilesCheckedToRemoved();
     const uint64_t bytes = manager.sizeOfFilesCheckedToRemoved();
     std::map<std::string, uint64_t> checkedSizes;
+    uint64_t libraryItems = 0;
     for (const auto& container : scan.result)
         for (const auto& group : container->duplicateFilesIncludingSimilar())
             for (const auto& file : group->itemsOfFileUtility())
-                if (file->isChecked()) checkedSizes[file->filePath()] = file->fileSize();
+                if (file->isChecked()) {
+                    checkedSizes[file->filePath()] = file->fileSize();
+                    if (dynamic_cast<const TWMediaObjectUtility*>(file.get())) ++libraryItems;
+                }
 
     if (s.scan.json)
-        printJson(stdout, planned, scan.counters, false);
+        printJson(stdout, planned, scan.counters, false, scan.notes, false);
     else
         printText(stdout, planned, scan.counters, false);
-    fflush(stdout);
+    // Nothing is removed that the list did not show.
+    if (!outputWritten()) {
+        fprintf(stderr, "twinsift-cli: cannot write the list of copies to standard output (%s); nothing was removed.\n",
+                strerror(errno));
+        return 1;
+    }
+    if (nameMode && !differing.empty()) {
+        fprintf(stderr, "%zu checked files differ in content from the file kept in their group (matched by name).\n",
+                differing.size());
+        if (onlyIdentical) {
+            for (const auto& file : differing)
+                fprintf(stderr, "left alone (other content): %s\n", printablePath(file.file->filePath()).c_str());
+            fprintf(stderr, "They are left alone; --allow-different-content deletes them too.\n");
+        }
+    }
+    if (merelySimilar > 0)
+        fprintf(stderr, "%llu of the checked files are only similar to the images kept, not identical copies.\n",
+                static_cast<unsigned long long>(merelySimilar));
+    printNotes(stderr, scan.notes);
+    // Paths that could not be read make the status 1, as for scan, whatever the removal did.
+    const int unreadStatus = scan.notes.skippedCount > 0 ? 1 : 0;
+    RemovalSummary summary;
+    summary.destination = destinationName(destType);
+    if (destType == TWDestTypeMoveToFolder) summary.folder = s.dest;
     if (count == 0) {
         fprintf(stderr, "Nothing to remove.\n");
-        return 0;
+        summary.outcome = "nothing-to-remove";
+        return endRemove(s, summary, unreadStatus);
     }
     std::string where = destinationText(destType);
     if (destType == TWDestTypeMoveToFolder) where += printablePath(s.dest);
     fprintf(stderr, "%llu files (%s) will be %s.\n", static_cast<unsigned long long>(count),
             TWFileUtility::stringWithSize(bytes).c_str(), where.c_str());
-    if (nameMode)
-        fprintf(stderr, "Warning: files were matched by name and size only; their contents were not compared.\n");
+    if (libraryItems > 0)
+        fprintf(stderr,
+                "%llu of them are library items: they stay on disk and are gathered in their library (a tag in "
+                "Shotwell or digiKam, a playlist in Rhythmbox) for you to delete there.\n",
+                static_cast<unsigned long long>(libraryItems));
     if (s.dryRun) {
         fprintf(stderr, "Dry run: nothing was changed.\n");
-        return 0;
+        summary.outcome = "dry-run";
+        return endRemove(s, summary, unreadStatus);
     }
     if (!s.yes) {
         bool noTerminal = false;
-        if (!confirm("Remove these " + std::to_string(count) + " files?", &noTerminal)) {
+        const bool yes = confirm("Remove these " + std::to_string(count) + " files?", &noTerminal);
+        if (interruptCount() > 0) {  // Ctrl-C at the prompt
+            fprintf(stderr, "\nInterrupted: nothing was removed.\n");
+            summary.outcome = "interrupted";
+            return endRemove(s, summary, 130);
+        }
+        if (!yes) {
             fprintf(stderr, noTerminal ? "twinsift-cli: no terminal to confirm on; run with --yes to remove without "
                                          "asking. Nothing was removed.\n"
                                        : "Nothing was removed.\n");
-            return noTerminal ? 2 : 0;
+            summary.outcome = noTerminal ? "no-terminal" : "declined";
+            return endRemove(s, summary, noTerminal ? 2 : 0);
         }
     }
-
-    struct sigaction action {};
-    action.sa_handler = onRemovalInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
 
     auto progress = std::make_shared<TerminalProgress>(!s.scan.quiet && !s.scan.noProgress &&
                                                        (s.scan.progress || isatty(STDERR_FILENO)));
     auto options = TWRemovalRun::optionsFromPreferences(s.dest);
     options.destType = destType;
+    options.waitForOtherRemoval = !s.noWait;
+    options.onlyIdentical = onlyIdentical;
+    options.beforeAct = beforeActHook();
     auto run = TWRemovalRun::create(std::make_shared<TWManagerRemovalSource>(manager), progress, options);
+    int seen = interruptCount();  // before start(): a signal while it starts counts
     run->start();
     auto& queue = tw::MainQueue::shared();
-    int seen = 0;
     while (!run->isFinished()) {
-        queue.runUntil([&] { return run->isFinished() || gRemovalInterrupts.load() != seen; }, std::chrono::hours(24));
-        if (gRemovalInterrupts.load() != seen) {
-            seen = gRemovalInterrupts.load();
+        queue.runUntil([&] { return run->isFinished() || interruptCount() != seen; }, std::chrono::hours(24));
+        if (interruptCount() != seen) {
+            seen = interruptCount();
             run->cancel();
         }
     }
 
     const TWRemovalOutcome& outcome = progress->outcome_;
+    if (!outcome.notStarted.empty() && !outcome.cancelled) {
+        fprintf(stderr,
+                outcome.otherRemovalRunning ? "twinsift-cli: another removal is running; nothing was removed.\n"
+                                            : "twinsift-cli: cannot take the removal lock (%s); nothing was removed.\n",
+                outcome.notStarted.c_str());
+        summary.outcome = outcome.otherRemovalRunning ? "another-removal-running" : "not-started";
+        return endRemove(s, summary, outcome.otherRemovalRunning ? 2 : 1);
+    }
     uint64_t failedBytes = 0;
     for (const auto& failure : outcome.failures)
         if (auto it = checkedSizes.find(failure.path); it != checkedSizes.end()) failedBytes += it->second;
     const uint64_t handledBytes = bytes - run->remainingBytes();
-    const uint64_t freed = handledBytes > failedBytes ? handledBytes - failedBytes : 0;
-    printf("%s %llu files, %s %s; %llu failed.%s\n", destType == TWDestTypeMoveToFolder ? "Moved" : "Removed",
-           static_cast<unsigned long long>(outcome.disposed), TWFileUtility::stringWithSize(freed).c_str(),
-           destType == TWDestTypeMoveToFolder ? "moved out of the scanned folders" : "freed",
-           static_cast<unsigned long long>(outcome.failed),
-           outcome.cancelled ? " Cancelled: the files not reached were left alone." : "");
+    summary.outcome = "removed";
+    summary.removed = outcome.disposed;
+    summary.failed = outcome.failed;
+    summary.bytesFreed = handledBytes > failedBytes ? handledBytes - failedBytes : 0;
+    summary.cancelled = outcome.cancelled;
+    summary.failures = outcome.failures;
     for (const auto& failure : outcome.failures)
         fprintf(stderr, "failed: %s: %s\n", printablePath(failure.path).c_str(), failure.reason.c_str());
-    fflush(stdout);
-    if (outcome.cancelled) return 130;
-    return outcome.failed > 0 ? 1 : 0;
+    if (outcome.touchedLibrary()) summary.libraryGuide = outcome.guide().prompt();
+    if (outcome.keptChecked > 0)
+        fprintf(stderr, "%llu library items were left in their library unchanged: nothing was removed from it.\n",
+                static_cast<unsigned long long>(outcome.keptChecked));
+    return endRemove(s, summary, outcome.cancelled ? 130 : outcome.failed > 0 ? 1 : unreadStatus);
 }
 
 }  // namespace
@@ -227,9 +360,17 @@ Runner addRemoveCommand(CLI::App& app) {
         "Scan the FOLDERs as 'scan' does, list the copies that will be removed, ask for confirmation on the "
         "terminal, then move them to the Trash, delete them, or move them into a folder. By default only exact "
         "duplicates are removed (files that are merely similar images are kept, and every group of identical "
-        "files keeps one copy); --include-similar acts on the groups as the scan marked them. A copy is removed "
-        "only while another copy with the same content is still in place. Prints what was removed, the bytes "
-        "freed and how many files failed; any failure gives exit status 1.");
+        "files keeps one copy); --include-similar acts on the groups as the scan marked them. A file is removed "
+        "only while it is still the file the scan saw and, right before the act, a kept file of its group still has "
+        "its content (a merely similar image or a file matched by name: while a kept file of its group is still the "
+        "file the scan saw). In name mode the contents are compared first; --to delete leaves files with other "
+        "content alone unless --allow-different-content is given. Only one removal runs at a time: another waits "
+        "for it (or, with --no-wait, exits with status 2). Prints what was removed, the bytes freed and how many "
+        "files failed; any failure gives exit status 1. With --json the list and the summary (every failure with "
+        "its path and reason) are one JSON document. Nothing is removed when the list cannot be written to "
+        "standard output (exit status 1), when the prompt is interrupted (130), or when --dest lies inside a "
+        "scanned folder (2). Ctrl-C, SIGTERM and SIGHUP stop after the current file; a second one ends at once, "
+        "and a file being copied to another file system is never left under its name half-written.");
     auto s = std::make_shared<RemoveSettings>();
     addScanOptions(cmd, s->scan);
     cmd->add_option("--to", s->to, "Where the copies go: trash, delete (permanently) or move (into --dest); "
@@ -240,6 +381,10 @@ Runner addRemoveCommand(CLI::App& app) {
     cmd->add_flag("--dry-run,-n", s->dryRun, "Only list what would be removed; change nothing");
     cmd->add_flag("--include-similar", s->includeSimilar,
                   "Also remove images that are only similar, as the scan marked them");
+    cmd->add_flag("--no-wait", s->noWait,
+                  "When another removal is running, exit with status 2 instead of waiting for it");
+    cmd->add_flag("--allow-different-content", s->allowDifferentContent,
+                  "In name mode, let --to delete remove files whose content differs from the kept file");
     return [s]() { return runRemove(*s); };
 }
 

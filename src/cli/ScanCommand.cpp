@@ -1,6 +1,9 @@
 // twinsift-cli scan [OPTIONS] FOLDER...: scans, marks the copies by the settings'
 // rules, and prints the result.
 
+#include <cerrno>
+#include <cstring>
+
 #include "Commands.h"
 #include "ScanSession.h"
 #include "TWCategoryFiles.h"
@@ -13,8 +16,9 @@ Runner addScanCommand(CLI::App& app) {
         "Scan the FOLDERs for duplicate files (equal size and equal content, or equal name and size in name "
         "mode) and for visually similar images, mark the copies to remove by the selection rules of the "
         "settings, and print the groups by category: [x] marks a copy that would be removed, [ ] the copy "
-        "that is kept. Options override a setting for this run only; nothing is written. Press Ctrl-C once to "
-        "stop and print what was found so far (exit status 130).");
+        "that is kept. Options override a setting for this run only; nothing is written. Paths that cannot be "
+        "read are named on standard error and give exit status 1. Press Ctrl-C once to stop and print what was "
+        "found so far (exit status 130).");
     auto settings = std::make_shared<ScanSettings>();
     addScanOptions(cmd, *settings);
     return [settings]() {
@@ -24,11 +28,18 @@ Runner addScanCommand(CLI::App& app) {
         for (const auto& container : outcome.result)
             categories.push_back({container, container->duplicateFilesIncludingSimilar()});
         if (settings->json)
-            printJson(stdout, categories, outcome.counters, outcome.interrupted);
+            printJson(stdout, categories, outcome.counters, outcome.interrupted, outcome.notes);
         else
             printText(stdout, categories, outcome.counters, outcome.interrupted);
-        fflush(stdout);
-        return outcome.interrupted ? 130 : 0;
+        const bool written = fflush(stdout) == 0 && !ferror(stdout);
+        printNotes(stderr, outcome.notes);
+        if (!written) {
+            fprintf(stderr, "twinsift-cli: cannot write to standard output: %s\n", strerror(errno));
+            return 1;
+        }
+        // As find does: 1 when the scan finished but some paths could not be read.
+        if (outcome.interrupted) return 130;
+        return outcome.notes.skippedCount > 0 ? 1 : 0;
     };
 }
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -11,7 +12,9 @@
 
 #include "Commands.h"
 #include "DefaultsStore.h"
+#include "Interrupts.h"
 #include "MainQueue.h"
+#include "MediaLibraryService.h"
 #include "NotificationCenter.h"
 #include "TWFileUtility.h"
 #include "TWPreference.h"
@@ -21,12 +24,6 @@
 namespace twcli {
 
 namespace {
-
-std::atomic<int> gInterrupts{0};
-
-void onInterrupt(int) {
-    if (gInterrupts.fetch_add(1) >= 1) _exit(130);  // the second Ctrl-C ends the process at once
-}
 
 bool fail(const std::string& message) {
     fprintf(stderr, "twinsift-cli: %s\nRun 'twinsift-cli --help' for usage.\n", message.c_str());
@@ -63,6 +60,15 @@ std::string absolute(const std::string& path) {
     return path;
 }
 
+// While whole files are read to compare them: how far, so that a long read of a huge
+// file never looks like a hang.
+std::string readingText(const TWSearchDuplicateFiles& engine) {
+    const TWReadControl::Progress reading = engine.digestProgress();
+    if (reading.files == 0) return {};
+    return "; reading " + TWFileUtility::stringWithSize(std::min(reading.bytesRead, reading.bytesTotal)) + " of " +
+           TWFileUtility::stringWithSize(reading.bytesTotal);
+}
+
 class ProgressLine {
 public:
     explicit ProgressLine(bool enabled) : enabled_(enabled) {}
@@ -71,10 +77,10 @@ public:
         auto now = std::chrono::steady_clock::now();
         if (!force && now - last_ < std::chrono::milliseconds(100)) return;
         last_ = now;
-        fprintf(stderr, "\r\033[KScanning: %llu files scanned, %llu duplicates found, %s",
+        fprintf(stderr, "\r\033[KScanning: %llu files scanned, %llu duplicates found, %s%s",
                 static_cast<unsigned long long>(engine.numberOfSearchFiles()),
                 static_cast<unsigned long long>(engine.numberOfDuplicateFiles()),
-                TWFileUtility::stringWithSize(engine.sizeOfDuplicateFiles()).c_str());
+                TWFileUtility::stringWithSize(engine.sizeOfDuplicateFiles()).c_str(), readingText(engine).c_str());
         fflush(stderr);
         shown_ = true;
     }
@@ -88,6 +94,29 @@ private:
     bool shown_ = false;
     std::chrono::steady_clock::time_point last_{};
 };
+
+// Prints, on standard error, the libraries a source will read and those it cannot;
+// answers whether there is one to read.
+bool reportLibraries(const char* source, const char* kind) {
+    auto service = tw::MediaLibraryService::installed();
+    auto libraries = service ? service->librariesOf(source) : std::nullopt;
+    if (!libraries || libraries->empty()) {
+        fprintf(stderr, "No %s library was found; none is included.\n", kind);
+        return false;
+    }
+    bool readable = false;
+    for (const auto& library : *libraries) {
+        if (library.problem.empty()) {
+            fprintf(stderr, "Including the %s library %s.\n", library.name.c_str(),
+                    printablePath(library.location).c_str());
+            readable = true;
+        } else {
+            fprintf(stderr, "Skipped the %s library %s: %s.\n", library.name.c_str(),
+                    printablePath(library.location).c_str(), library.problem.c_str());
+        }
+    }
+    return readable;
+}
 
 }  // namespace
 
@@ -104,8 +133,9 @@ void addScanOptions(CLI::App* cmd, ScanSettings& s) {
         ->check(CLI::IsMember({"colours", "look"}));
     cmd->add_flag("--hidden", s.hidden, "Scan hidden files and folders too");
     cmd->add_flag("--skip-packages", s.skipPackages, "Ignore packages (application bundles)");
-    cmd->add_option("--ignore-type", s.ignoreTypes, "Ignore files of this type (extension); repeatable");
-    cmd->add_option("--ignore", s.ignorePaths, "Ignore this folder or file; repeatable");
+    cmd->add_option("--ignore-type", s.ignoreTypes, "Ignore files of this type (extension); repeatable")
+        ->allow_extra_args(false);
+    cmd->add_option("--ignore", s.ignorePaths, "Ignore this folder or file; repeatable")->allow_extra_args(false);
     cmd->add_option("--rule", s.rule,
                     "Rule that marks the copies to remove: 0 smart-name, 1 privilege, 2 newer, 3 older");
     cmd->add_option("--image-rule", s.imageRule,
@@ -118,6 +148,9 @@ void addScanOptions(CLI::App* cmd, ScanSettings& s) {
     cmd->add_flag("--quiet", s.quiet, "Print no progress");
     auto* progress = cmd->add_flag("--progress", s.progress, "Show progress even when standard error is no terminal");
     cmd->add_flag("--no-progress", s.noProgress, "Show no progress")->excludes(progress);
+    cmd->add_flag("--photos-library", s.photosLibrary,
+                  "Include the photo libraries found (Shotwell, digiKam) as library items");
+    cmd->add_flag("--music-library", s.musicLibrary, "Include the music library found (Rhythmbox) as library items");
 }
 
 bool applyScanSettings(ScanSettings& s) {
@@ -183,10 +216,7 @@ ScanOutcome runScan(const ScanSettings& s) {
     auto& queue = tw::MainQueue::shared();
     queue.adoptCurrentThread();
 
-    struct sigaction action {};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
+    installInterruptHandlers();
 
     TWSearchDuplicateFiles::Options options;
     options.waitForCounts = false;  // the main thread takes the counts in batches
@@ -205,13 +235,18 @@ ScanOutcome runScan(const ScanSettings& s) {
         finished = true;
     });
 
+    engine->setSearchPhotosLibrary(s.photosLibrary && reportLibraries(MLMediaSourcePhotosIdentifier, "photo"));
+    engine->setSearchiTunesLibrary(s.musicLibrary && reportLibraries(MLMediaSourceiTunesIdentifier, "music"));
+    int seenInterrupts = interruptCount();
     engine->searchRootPaths(s.folders);
     engine->startSearch();
-    int seenInterrupts = 0;
     while (!finished) {
-        queue.runUntil([&] { return finished || gInterrupts.load() != seenInterrupts; }, std::chrono::hours(24));
-        if (gInterrupts.load() != seenInterrupts) {
-            seenInterrupts = gInterrupts.load();
+        // Woken now and then to redraw the line while one long read sends no progress.
+        queue.runUntil([&] { return finished || interruptCount() != seenInterrupts; },
+                       std::chrono::milliseconds(250));
+        line.update(*engine);
+        if (interruptCount() != seenInterrupts) {
+            seenInterrupts = interruptCount();
             outcome.interrupted = true;
             engine->stopSearch();
         }
@@ -220,6 +255,14 @@ ScanOutcome runScan(const ScanSettings& s) {
     line.clear();
     outcome.counters = {engine->numberOfSearchFiles(), engine->numberOfDuplicateFiles(),
                         engine->sizeOfDuplicateFiles()};
+    const TWScanReport& report = engine->scanReport();
+    outcome.notes = {report.numberOfSkippedPaths(), report.skippedPaths(), report.notices()};
+    if (const uint64_t leftOut = engine->numberOfLibraryFilesLeftOut(); leftOut > 0 && !s.quiet)
+        fprintf(stderr, "%llu files in these folders belong to a photo or music library and were %s.\n",
+                static_cast<unsigned long long>(leftOut),
+                s.photosLibrary || s.musicLibrary
+                    ? "taken as library items where their library is included, else left out"
+                    : "left out; give --photos-library or --music-library to include them as library items");
     return outcome;
 }
 

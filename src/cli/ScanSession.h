@@ -31,6 +31,8 @@ struct ScanSettings {
     bool quiet = false;
     bool progress = false;
     bool noProgress = false;
+    bool photosLibrary = false;  // include the photo libraries (Shotwell, digiKam)
+    bool musicLibrary = false;   // include the music library (Rhythmbox)
 };
 
 // Registers the options shared by scan and remove.
@@ -43,12 +45,13 @@ bool applyScanSettings(ScanSettings& settings);
 struct ScanOutcome {
     std::vector<std::shared_ptr<TWCategoryFiles>> result;
     ScanCounters counters;
+    ScanNotes notes;
     bool interrupted = false;
 };
 
 // Runs one scan of settings.folders on the calling thread's main queue. The first
-// Ctrl-C stops the scan (what was found so far is returned, marked interrupted); a
-// second one ends the process at once with status 130.
+// Ctrl-C (or SIGTERM, SIGHUP) stops the scan (what was found so far is returned, marked
+// interrupted); a second one ends the process at once with status 130 (Interrupts.h).
 ScanOutcome runScan(const ScanSettings& settings);
 
 }  // namespace twcli

@@ -1,13 +1,33 @@
 // twinsift-cli: parses the command line and dispatches to one subcommand.
 
+#include <fcntl.h>
+
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <map>
 
 #include "Commands.h"
+#include "LinuxLibraries.h"
+#include "TWPreference.h"
+
+namespace {
+
+// A standard stream that was closed gets a placeholder on which writes fail: otherwise
+// the next file opened would take its number, and the output would go into that file.
+void guardStandardStreams() {
+    for (int fd = 0; fd <= 2; ++fd)
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) open("/dev/null", O_RDONLY);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    guardStandardStreams();
     setlocale(LC_ALL, "");
+    // The backends read the libraries at the locations chosen in the preferences.
+    tw::installLinuxLibraries(
+        [](const std::string& source) { return TWPreference::shared().chosenLibraryLocation(source); });
     CLI::App app{"Twinsift finds duplicate files, and visually similar images, in the folders you choose.",
                  "twinsift-cli"};
     app.set_version_flag("--version", std::string("twinsift-cli ") + TWINSIFT_VERSION);

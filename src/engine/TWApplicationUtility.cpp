@@ -7,6 +7,7 @@
 #include "SafeFile.h"
 #include "TWFileUtility.h"
 #include "TWHashUtility.h"
+#include "TWPackageTree.h"
 
 namespace {
 
@@ -80,7 +81,25 @@ std::optional<std::string> valueForKey(const PlistPtr& dictionary, const char* k
 }  // namespace
 
 std::shared_ptr<TWApplicationUtility> TWApplicationUtility::initWithPath(const std::string& path) {
-    return std::shared_ptr<TWApplicationUtility>(new TWApplicationUtility(path));
+    std::shared_ptr<TWApplicationUtility> record(new TWApplicationUtility(path));
+    if (record->fileType() == TWFileTypePackage)
+        if (auto sizes = TWPackageTree::sizesOf(record->filePath()))
+            record->setContentSizes(sizes->size, sizes->sizeOnDisk);
+    return record;
+}
+
+std::optional<TWContentDigest> TWApplicationUtility::treeDigest() {
+    std::lock_guard lock(treeMutex_);
+    if (!treeRead_) {
+        tree_ = TWPackageTree::digestOf(filePath());
+        treeRead_ = true;
+    }
+    return tree_;
+}
+
+std::optional<TWContentDigest> TWApplicationUtility::cachedTreeDigest() const {
+    std::lock_guard lock(treeMutex_);
+    return tree_;
 }
 
 std::optional<std::string> TWApplicationUtility::applicationInfoForKey(const std::string& key) const {

@@ -121,8 +121,9 @@ TWDuplicateIndex::Bucket& TWDuplicateIndex::BucketTable::findOrAdd(const BucketK
     return added;  // value still kNone: the caller fills it in
 }
 
-TWDuplicateIndex::TWDuplicateIndex(int64_t searchMode, bool verifyFullContent, TWPlacedItems& placed)
-    : searchMode_(searchMode), verifyFullContent_(verifyFullContent), placed_(placed) {}
+TWDuplicateIndex::TWDuplicateIndex(int64_t searchMode, bool verifyFullContent, TWPlacedItems& placed,
+                                   TWReadControl* control)
+    : searchMode_(searchMode), verifyFullContent_(verifyFullContent), control_(control), placed_(placed) {}
 
 TWDuplicateIndex::Kind TWDuplicateIndex::kindOf(const TWFileUtility& record) const {
     if (record.fileType() == TWFileTypePackage) return Kind::Package;
@@ -186,8 +187,8 @@ bool TWDuplicateIndex::matches(TWFileUtility& first, TWFileUtility& record, Kind
     // The bucket already holds equal source, category, kind and size, and the key list
     // equal hash or equal name.
     if (searchMode_ == TWSearchModeName) return true;
-    if (kind == Kind::Package) return first.hashString() == record.hashString();  // bundle identity and size
-    return TWContentMatches(first, record, verifyFullContent_);
+    if (kind == Kind::Package) return TWPackageMatches(first, record, verifyFullContent_);
+    return TWContentMatches(first, record, verifyFullContent_, control_);
 }
 
 TWDuplicateIndex::Category* TWDuplicateIndex::findCategoryLocked(TWCategory category) {
@@ -230,7 +231,8 @@ std::string keyOfHash(const TWMD5& hash) {
 }  // namespace
 
 TWDuplicateIndex::CompactFounder* TWDuplicateIndex::compactLocked(const TWFileUtility& record) {
-    if (searchMode_ != TWSearchModeContent || !record.isPlainFileRecord()) return nullptr;
+    // A record that refuses removal keeps its marks (and link path) only as a record.
+    if (searchMode_ != TWSearchModeContent || !record.isPlainFileRecord() || record.refusesRemoval()) return nullptr;
     const std::string& path = record.filePath();
     const size_t slash = path.rfind('/');
     if (slash == std::string::npos || slash + 1 == path.size() || path.size() - slash - 1 > UINT16_MAX) return nullptr;
@@ -259,6 +261,8 @@ TWDuplicateIndex::CompactFounder* TWDuplicateIndex::compactLocked(const TWFileUt
     founder->fileSizeOnDisk = attributes.fileSizeOnDisk;
     founder->inode = attributes.inode;
     founder->createTimeNs = attributes.createTimeNs;
+    founder->modifyTimeNs = attributes.modifyTimeNs;
+    founder->changeTimeNs = attributes.changeTimeNs;
     founder->hash = attributes.hash;
     founder->folder = folder->second;
     founder->device = static_cast<uint16_t>(device);
@@ -290,6 +294,8 @@ const TWDuplicateIndex::FilePtr& TWDuplicateIndex::founderLocked(Category& categ
     attributes.device = devices_[founder.device];
     attributes.inode = founder.inode;
     attributes.createTimeNs = founder.createTimeNs;
+    attributes.modifyTimeNs = founder.modifyTimeNs;
+    attributes.changeTimeNs = founder.changeTimeNs;
     attributes.hash = founder.hash;
     attributes.fileType = founder.fileType;
     attributes.category = founder.category;
@@ -440,7 +446,7 @@ void TWDuplicateIndex::prefetch(const FilePtr& record) {
         }
     }
     for (const auto& candidate : candidates)
-        if (candidate->cachedHashString() == hash && TWContentMatches(*candidate, *record, true)) break;
+        if (candidate->cachedHashString() == hash && TWContentMatches(*candidate, *record, true, control_)) break;
 }
 
 TWPlacement TWDuplicateIndex::place(const FilePtr& record, const std::atomic<bool>& stop, const Counted& counted) {

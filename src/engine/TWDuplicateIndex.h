@@ -10,7 +10,7 @@
 // known; the first one is hashed then too. A record of a lone size is never read.
 // A path that is not a regular file (a FIFO, a device, a symbolic link to a folder)
 // founds a group of its own that nothing joins; packages match by bundle identity and
-// size, never by content digest.
+// size and, with the full-content check, by their whole trees (TWPackageMatches).
 //
 // Most files match nothing. In the content mode the founder of a group of one is kept
 // in a compact form (its attributes, hash and name, with its folder and device
@@ -54,8 +54,10 @@ public:
     // reach the caller in decision order.
     using Counted = std::function<void(TWPlacement placement, uint64_t size)>;
 
-    // `placed` is shared with the similar road; it must outlive the index.
-    TWDuplicateIndex(int64_t searchMode, bool verifyFullContent, TWPlacedItems& placed);
+    // `placed` is shared with the similar road; it must outlive the index, and so must
+    // `control` (when given), under which every full-content digest is read.
+    TWDuplicateIndex(int64_t searchMode, bool verifyFullContent, TWPlacedItems& placed,
+                     TWReadControl* control = nullptr);
     TWDuplicateIndex(const TWDuplicateIndex&) = delete;
     TWDuplicateIndex& operator=(const TWDuplicateIndex&) = delete;
 
@@ -94,6 +96,8 @@ private:
         uint64_t fileSizeOnDisk;
         uint64_t inode;
         int64_t createTimeNs;
+        int64_t modifyTimeNs;
+        int64_t changeTimeNs;
         TWMD5 hash;
         uint32_t folder;
         uint16_t device;
@@ -190,6 +194,7 @@ private:
 
     const int64_t searchMode_;
     const bool verifyFullContent_;
+    TWReadControl* const control_;
     TWPlacedItems& placed_;
 
     mutable tw::AdaptiveMutex mutex_;

@@ -15,12 +15,14 @@
 #include <cstring>
 #include <ctime>
 #include <typeinfo>
+#include <unordered_map>
 
 #include "Log.h"
 #include "SafeFile.h"
 #include "TWHashUtility.h"
 #include "TWImageHeader.h"
 #include "TWPreference.h"
+#include "TWReadControl.h"
 
 namespace {
 
@@ -122,7 +124,8 @@ std::string formatQuotient(float quotient, const char* unit) {
 
 namespace {
 
-constexpr unsigned kEntryMask = STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_BLOCKS;
+constexpr unsigned kEntryMask =
+    STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_BLOCKS | STATX_MTIME | STATX_CTIME;
 
 // A record made with make_shared (object and counts in one allocation) from a
 // protected constructor.
@@ -131,6 +134,14 @@ struct Made final : Record {
     template <class... Args>
     explicit Made(Args&&... args) : Record(std::forward<Args>(args)...) {}
 };
+
+int64_t nanosecondsOf(const struct timespec& ts) {
+    return static_cast<int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+int64_t nanosecondsOf(const struct statx_timestamp& ts) {
+    return static_cast<int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
 
 TWTime timeOf(const struct statx_timestamp& ts) {
     return TWTime{} + std::chrono::duration_cast<TWTime::duration>(std::chrono::seconds(ts.tv_sec) +
@@ -161,6 +172,8 @@ TWFileUtility::TWFileUtility(const std::string& path) : filePath_(resolvePath(pa
         hasIdentity_ = true;
         device_ = st.st_dev;
         inode_ = st.st_ino;
+        modifyTimeNs_ = nanosecondsOf(st.st_mtim);
+        changeTimeNs_ = nanosecondsOf(st.st_ctim);
         isRegularFile_ = S_ISREG(st.st_mode);
         fileType_ = typeOfMode(filePath_, st.st_mode);
     }
@@ -176,6 +189,8 @@ TWFileUtility::TWFileUtility(std::string resolvedPath, const struct statx& sx) :
     hasIdentity_ = true;
     device_ = makedev(sx.stx_dev_major, sx.stx_dev_minor);
     inode_ = sx.stx_ino;
+    modifyTimeNs_ = nanosecondsOf(sx.stx_mtime);
+    changeTimeNs_ = nanosecondsOf(sx.stx_ctime);
     isRegularFile_ = S_ISREG(sx.stx_mode);
     fileType_ = typeOfMode(filePath_, sx.stx_mode);
     category_ = TWCategoryManager::categoryOfFileExtension(pathExtension(filePath_));
@@ -196,9 +211,10 @@ std::shared_ptr<TWFileUtility> TWFileUtility::initWithPath(const std::string& pa
     return std::make_shared<Made<TWFileUtility>>(path);
 }
 
-bool TWFileUtility::readEntryAttributes(const std::string& path, struct statx& sx) {
-    return statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &sx) == 0 &&
-           (sx.stx_mask & kEntryMask) == kEntryMask && (sx.stx_mask & (STATX_BTIME | STATX_MTIME)) != 0 &&
+bool TWFileUtility::readEntryAttributes(const std::string& path, struct statx& sx, int* error) {
+    const bool read = statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &sx) == 0;
+    if (error) *error = read ? 0 : errno;
+    return read && (sx.stx_mask & kEntryMask) == kEntryMask && (sx.stx_mask & (STATX_BTIME | STATX_MTIME)) != 0 &&
            !S_ISLNK(sx.stx_mode);
 }
 
@@ -225,6 +241,8 @@ TWFileUtility::TWFileUtility(std::string path, const TWFileAttributes& a)
       device_(a.device),
       inode_(a.inode),
       createTimeNs_(a.createTimeNs),
+      modifyTimeNs_(a.modifyTimeNs),
+      changeTimeNs_(a.changeTimeNs),
       hash_(a.hash),
       fileType_(a.fileType),
       category_(a.category),
@@ -233,7 +251,49 @@ TWFileUtility::TWFileUtility(std::string path, const TWFileAttributes& a)
       isRegularFile_(a.isRegularFile),
       hasHash_(a.hasHash) {}
 
-TWFileUtility::~TWFileUtility() = default;
+namespace {
+
+// The link paths of the few records outside the chosen folders, kept beside them so
+// that every other record pays nothing for them. Never destroyed: records may outlive
+// the statics of the process.
+struct LinkPaths {
+    std::mutex mutex;
+    std::unordered_map<const TWFileUtility*, std::string> paths;
+};
+
+LinkPaths& linkPaths() {
+    static LinkPaths* shared = new LinkPaths;
+    return *shared;
+}
+
+}  // namespace
+
+TWFileUtility::~TWFileUtility() {
+    if (!isOutsideChosenFolders()) return;
+    std::lock_guard lock(linkPaths().mutex);
+    linkPaths().paths.erase(this);
+}
+
+void TWFileUtility::markOutsideChosenFolders(const std::string& linkPath) {
+    if (!isOutsideChosenFolders()) {
+        std::lock_guard lock(linkPaths().mutex);
+        linkPaths().paths[this] = linkPath;
+    }
+    refusal_ |= kOutsideChosenFolders;
+}
+
+std::string TWFileUtility::linkPath() const {
+    if (!isOutsideChosenFolders()) return {};
+    std::lock_guard lock(linkPaths().mutex);
+    auto found = linkPaths().paths.find(this);
+    return found == linkPaths().paths.end() ? std::string() : found->second;
+}
+
+std::string TWFileUtility::removalRefusalReason() const {
+    if (isOutsideChosenFolders()) return "it lies outside the chosen folders (reached through a symbolic link)";
+    if (isInsideOverlayLayer()) return "it lies inside a layer folder of a mounted overlay";
+    return {};
+}
 
 bool TWFileUtility::isPlainFileRecord() const {
     return typeid(*this) == typeid(Made<TWFileUtility>);
@@ -246,6 +306,8 @@ TWFileAttributes TWFileUtility::attributes() const {
     a.device = device_;
     a.inode = inode_;
     a.createTimeNs = createTimeNs_;
+    a.modifyTimeNs = modifyTimeNs_;
+    a.changeTimeNs = changeTimeNs_;
     a.fileType = fileType_;
     a.category = category_;
     a.hasCreateTime = hasCreateTime_;
@@ -328,7 +390,33 @@ std::optional<std::vector<unsigned char>> TWFileUtility::getResourceForkData() c
     return std::nullopt;
 }
 
-std::optional<TWContentDigest> TWFileUtility::contentDigest() {
+namespace {
+
+// Counts one read of `size` bytes under a control from its start to its end.
+class ControlledRead {
+public:
+    ControlledRead(TWReadControl* control, uint64_t size) : control_(control), size_(size) {
+        if (control_) control_->readWillStart(size_);
+    }
+    ~ControlledRead() {
+        if (control_) control_->readDidEnd(read_, size_);
+    }
+    // Between blocks: whether the read is to give up.
+    bool shouldStop() const { return control_ && control_->shouldStopBeforeBlock(); }
+    void didRead(uint64_t bytes) {
+        read_ += bytes;
+        if (control_) control_->didRead(bytes);
+    }
+
+private:
+    TWReadControl* const control_;
+    const uint64_t size_;
+    uint64_t read_ = 0;
+};
+
+}  // namespace
+
+std::optional<TWContentDigest> TWFileUtility::contentDigest(TWReadControl* control) {
     std::lock_guard once(digestMutex_);
     const auto stored = [this]() -> std::optional<TWContentDigest> {
         if (!hasDigest_) return std::nullopt;
@@ -340,14 +428,20 @@ std::optional<TWContentDigest> TWFileUtility::contentDigest() {
     if (!file) return stored();
     std::unique_ptr<XXH3_state_t, XXH_errorcode (*)(XXH3_state_t*)> state(XXH3_createState(), XXH3_freeState);
     if (!state || XXH3_128bits_reset(state.get()) != XXH_OK) return stored();
+    ControlledRead read(control, file->size());
     unsigned char chunk[kDigestChunk];
     for (uint64_t offset = 0;;) {
+        if (read.shouldStop()) {
+            digestDone_ = false;  // not a result: the next asker reads the file again
+            return std::nullopt;
+        }
         long n = file->readAt(offset, chunk, sizeof chunk);
         if (n < 0) {
             tw::log("Cannot read(%s): %s.", filePath_.c_str(), std::strerror(errno));
             return stored();
         }
         if (n == 0) break;
+        read.didRead(static_cast<uint64_t>(n));
         XXH3_128bits_update(state.get(), chunk, static_cast<size_t>(n));
         offset += static_cast<uint64_t>(n);
     }

@@ -25,6 +25,8 @@
 #include "TWHashUtility.h"
 #include "TWImage.h"
 
+class TWReadControl;
+
 // The lock of a record's lazy values, one byte: records exist by the hundred thousand,
 // and their waiters wait on file reads, so they sleep at once rather than spin.
 using TWRecordLock = tw::WordLock<uint8_t, 0>;
@@ -56,6 +58,8 @@ struct TWFileAttributes {
     dev_t device = 0;
     ino_t inode = 0;
     int64_t createTimeNs = 0;  // valid when hasCreateTime
+    int64_t modifyTimeNs = 0;  // valid when hasIdentity
+    int64_t changeTimeNs = 0;  // valid when hasIdentity
     TWMD5 hash{};              // valid when hasHash
     int8_t fileType = 0;
     int8_t category = 0;
@@ -84,8 +88,9 @@ public:
                                                                         const struct statx& attributes);
     // The one statx the record of a listed entry needs (the item itself, a final link
     // not followed); false when it cannot be read, lacks a field, or is a symbolic
-    // link (whose record needs the full resolution).
-    static bool readEntryAttributes(const std::string& path, struct statx& attributes);
+    // link (whose record needs the full resolution). `error` (when given) gets the
+    // errno of a failed statx, else 0.
+    static bool readEntryAttributes(const std::string& path, struct statx& attributes, int* error = nullptr);
     // A plain file record (not a package's or a library item's) made again from what
     // attributes() gave; only the check mark starts unset.
     static std::shared_ptr<TWFileUtility> initWithAttributes(std::string path, const TWFileAttributes& attributes);
@@ -112,6 +117,12 @@ public:
     dev_t device() const { return device_; }
     ino_t inode() const { return inode_; }
     bool isSameFile(const TWFileUtility& other) const;
+    // The modification and change times of the file at filePath as the scan saw it
+    // (nanoseconds since the epoch, a final link not followed); valid with the identity.
+    // Together with the identity and fileSize they tell whether the file is still the
+    // one that was scanned.
+    int64_t modifyTimeNs() const { return modifyTimeNs_; }
+    int64_t changeTimeNs() const { return changeTimeNs_; }
     // Whether filePath named a regular file (S_ISREG) at creation.
     bool isRegularFile() const { return isRegularFile_; }
 
@@ -132,7 +143,9 @@ public:
 
     // The whole content's digest, streamed; computed on the first call and cached.
     // Absent when the file cannot be opened or read (such a file never matches).
-    std::optional<TWContentDigest> contentDigest();
+    // With a `control`, the read passes its gate and gives up when it says stop between
+    // blocks (absent, nothing cached: a later call reads again), and counts its bytes there.
+    std::optional<TWContentDigest> contentDigest(TWReadControl* control = nullptr);
 
     std::string fileName() const;  // last component without its extension
     std::string formatSize() const;
@@ -151,7 +164,28 @@ public:
     void getImageSizeAndThumbnail();
 
     bool isChecked() const { return isChecked_.load(std::memory_order_relaxed); }
-    void setIsChecked(bool checked) { isChecked_.store(checked, std::memory_order_relaxed); }
+    // A record that refusesRemoval() is never checked: setting the mark does nothing.
+    void setIsChecked(bool checked) {
+        if (!checked || !refusesRemoval()) isChecked_.store(checked, std::memory_order_relaxed);
+    }
+
+    // --- files that no mark, rule or removal may touch ---
+    // Marked by the scan before the record is shared, never changed afterwards.
+    // Outside the chosen folders: the file's real path lies outside the real path of
+    // every chosen folder; the walk reached it through a symbolic link at `linkPath`.
+    void markOutsideChosenFolders(const std::string& linkPath);
+    bool isOutsideChosenFolders() const { return refusal_ & kOutsideChosenFolders; }
+    // The link's own path for a file outside the chosen folders; "" for any other.
+    std::string linkPath() const;
+    // Inside a layer folder (lower, upper or work) of a mounted overlay: changing it
+    // behind the overlay's back would change what the overlay shows.
+    void markInsideOverlayLayer() { refusal_ |= kInsideOverlayLayer; }
+    bool isInsideOverlayLayer() const { return refusal_ & kInsideOverlayLayer; }
+    // Whether this file must never be checked, removed or moved; the removal asks it of
+    // every file whatever its mark says.
+    bool refusesRemoval() const { return refusal_ != 0; }
+    // Why, as a phrase for a message ("it lies outside ..."); "" when it may be removed.
+    std::string removalRefusalReason() const;
 
     virtual std::string sourceType() const { return kTWFileSystemSourceIdentifier; }
     // The privilege of the nearest granted ancestor folder, -1 when none; read each call.
@@ -180,6 +214,12 @@ protected:
     TWFileUtility(std::string resolvedPath, const struct statx& attributes);
     TWFileUtility(std::string path, const TWFileAttributes& attributes);
 
+    // A package shows the size of its contents, not that of its folder entry.
+    void setContentSizes(uint64_t size, uint64_t sizeOnDisk) {
+        fileSize_ = size;
+        fileSizeOnDisk_ = sizeOnDisk;
+    }
+
     // Stores the hash of the sample (or identity) under lazyMutex_.
     void storeHashLocked(const TWMD5& hash) {
         hash_ = hash;
@@ -203,6 +243,8 @@ private:
     dev_t device_ = 0;
     ino_t inode_ = 0;
     int64_t createTimeNs_ = 0;                  // since the epoch; valid when hasCreateTime_
+    int64_t modifyTimeNs_ = 0;                  // valid when hasIdentity_
+    int64_t changeTimeNs_ = 0;                  // valid when hasIdentity_
     TWMD5 hash_{};                              // valid when hasHash_ (guarded by lazyMutex_)
     TWContentDigest digest_;                    // valid when hasDigest_ (guarded by digestMutex_)
     std::unique_ptr<ImageValues> imageValues_;  // guarded by lazyMutex_
@@ -219,6 +261,8 @@ private:
     bool hasHash_ = false;
     bool digestDone_ = false;
     bool hasDigest_ = false;
+    enum : uint8_t { kOutsideChosenFolders = 1, kInsideOverlayLayer = 2 };
+    uint8_t refusal_ = 0;  // written only before the record is shared
 
 protected:
     mutable TWRecordLock lazyMutex_;  // guards the stored lazy values (held briefly, never across I/O)
@@ -227,10 +271,17 @@ protected:
     TWRecordLock hashMutex_;
 };
 
-// The record of a package directory: hashes by bundle identity.
+// The record of a package directory: hashes by bundle identity. Its fileSize is the
+// size of the files inside (TWPackageTree), read at creation.
 class TWApplicationUtility : public TWFileUtility {
 public:
     static std::shared_ptr<TWApplicationUtility> initWithPath(const std::string& path);
+
+    // The digest of the whole tree (TWPackageTree::digestOf), read on the first call and
+    // kept, so that it tells what the scan saw; absent when the tree cannot be read.
+    std::optional<TWContentDigest> treeDigest();
+    // The kept digest without reading; absent when it was never read or is absent.
+    std::optional<TWContentDigest> cachedTreeDigest() const;
 
     // Identifier + short version + bundle version, hashed; absent (and retried on the
     // next call) when the bundle has no identifier.
@@ -247,4 +298,10 @@ public:
 
 protected:
     explicit TWApplicationUtility(const std::string& path) : TWFileUtility(path) {}
+
+private:
+    // Packages are few: a lock and a digest of their own cost little.
+    mutable std::mutex treeMutex_;
+    bool treeRead_ = false;
+    std::optional<TWContentDigest> tree_;
 };

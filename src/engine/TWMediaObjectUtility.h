@@ -22,6 +22,8 @@ public:
     // branch, which never adds a suffix).
     std::string identifier() const;
     std::string sourceType() const override { return sourceType_; }
+    // The application whose library holds the item ("Shotwell"); "" when unknown.
+    std::string libraryName() const { return mediaObject_ ? mediaObject_->libraryName() : std::string(); }
     // Library items are never ranked by folder grants.
     int64_t privilege() const override { return -1; }
     const std::shared_ptr<tw::MediaObject>& mediaObject() const { return mediaObject_; }

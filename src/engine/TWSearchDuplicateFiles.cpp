@@ -1,8 +1,14 @@
 #include "TWSearchDuplicateFiles.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -13,6 +19,7 @@
 #include "TWBaseFunction.h"
 #include "TWDuplicateIndex.h"
 #include "TWMediaObjectUtility.h"
+#include "TWOverlayMounts.h"
 #include "TWPlacedItems.h"
 #include "TWPreference.h"
 #include "TWSearchMediaLibrary.h"
@@ -43,13 +50,24 @@ struct FolderEntry {
 // The entries of one folder, hidden ones included, in the order the file system gives
 // them; none when it cannot be listed. The folder is closed before any descent, so a
 // deep tree never holds one descriptor per level.
-// `hasHiddenList` tells whether one of them is named ".hidden".
-std::vector<FolderEntry> listFolder(const std::string& folder, bool& hasHiddenList) {
+// `hasHiddenList` tells whether one of them is named ".hidden"; `error` gets the errno
+// of a listing that failed or ended early, else 0.
+std::vector<FolderEntry> listFolder(const std::string& folder, bool& hasHiddenList, int& error) {
     std::vector<FolderEntry> entries;
     hasHiddenList = false;
+    error = 0;
     DIR* dir = opendir(folder.c_str());
-    if (!dir) return entries;
-    while (const dirent* entry = readdir(dir)) {
+    if (!dir) {
+        error = errno;
+        return entries;
+    }
+    for (;;) {
+        errno = 0;
+        const dirent* entry = readdir(dir);
+        if (!entry) {
+            error = errno;
+            break;
+        }
         const char* name = entry->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
         if (std::strcmp(name, ".hidden") == 0) hasHiddenList = true;
@@ -57,6 +75,15 @@ std::vector<FolderEntry> listFolder(const std::string& folder, bool& hasHiddenLi
     }
     closedir(dir);
     return entries;
+}
+
+// Whether the walk may look up the entries of a folder it could list (search
+// permission); `error` gets the errno of a refusal. Root is never refused.
+bool canEnter(const std::string& folder, bool isRoot, int& error) {
+    if (isRoot || faccessat(AT_FDCWD, folder.c_str(), X_OK, AT_EACCESS) == 0) return true;
+    error = errno;
+    // Any other failure shows at the entries themselves.
+    return error != EACCES && error != EPERM;
 }
 
 // TWFileUtility::fileTypeOf, answered from the entry's type where the listing gave
@@ -69,7 +96,7 @@ TWFileType entryType(const std::string& path, unsigned char type) {
 }
 
 // The folder's path with every symbolic link resolved; empty when it cannot be
-// resolved (its entries then take the full resolution one by one).
+// resolved (errno then tells why).
 std::string resolvedFolder(const std::string& path) {
     char* resolved = ::realpath(TWFileUtility::resolvePath(path).c_str(), nullptr);
     if (!resolved) return {};
@@ -83,6 +110,24 @@ bool isLibraryLocation(const TWPreference& prefs, const std::string& path) {
     return TWPreference::isiPhotoLibraryPath(path) || prefs.isPhotosLibraryPath(path) ||
            prefs.containedByPhotoLibraryPath(path) || prefs.isItuneMediaFolderLocation(path) ||
            prefs.containedByItunesMediaFolder(path);
+}
+
+// Whether a library of the source holds a file inside one of the folders: on Linux a
+// library's files live in the user's own folders, not in a library package.
+// Compared as text, links in the folders resolved: a library may hold many thousand files.
+bool holdsLibraryFiles(const char* source, const std::vector<std::string>& folders) {
+    auto service = tw::MediaLibraryService::installed();
+    if (!service) return false;
+    std::vector<std::string> prefixes;
+    for (const std::string& folder : folders) {
+        std::string resolved = resolvedFolder(folder);
+        if (resolved.empty()) continue;
+        prefixes.push_back(resolved == "/" ? resolved : resolved + "/");
+    }
+    for (const std::string& file : service->referencedFiles(source))
+        for (const std::string& prefix : prefixes)
+            if (file.compare(0, prefix.size(), prefix) == 0) return true;
+    return false;
 }
 
 }  // namespace
@@ -101,7 +146,8 @@ TWSearchDuplicateFiles::TWSearchDuplicateFiles(PrivateTag, Options options)
     : options_(std::move(options)),
       similarContext_(std::make_shared<ZPSimilarContext>()),
       placed_(std::make_unique<TWPlacedItems>()),
-      curSearchSema_(walkSlots()) {}
+      curSearchSema_(walkSlots()),
+      digestControl_(std::make_unique<TWReadControl>(isBeStop_, [this] { passPauseGate(); })) {}
 
 TWSearchDuplicateFiles::~TWSearchDuplicateFiles() {
     // The session's events are unsubscribed on the main thread; the last owner may be
@@ -137,7 +183,7 @@ bool TWSearchDuplicateFiles::containPhotosLibrary(const std::vector<std::string>
         if (prefs.containPhotoLibraryPath(path) || prefs.isPhotosLibraryPath(path) ||
             prefs.containedByPhotoLibraryPath(path))
             return true;
-    return false;
+    return holdsLibraryFiles(MLMediaSourcePhotosIdentifier, paths);
 }
 
 bool TWSearchDuplicateFiles::containiTunesLibrary(const std::vector<std::string>& paths) {
@@ -146,7 +192,7 @@ bool TWSearchDuplicateFiles::containiTunesLibrary(const std::vector<std::string>
         if (prefs.containItunesMediaFolder(path) || prefs.isItuneMediaFolderLocation(path) ||
             prefs.containedByItunesMediaFolder(path))
             return true;
-    return false;
+    return holdsLibraryFiles(MLMediaSourceiTunesIdentifier, paths);
 }
 
 // --- control (main thread) ---
@@ -157,6 +203,7 @@ void TWSearchDuplicateFiles::startSearch() {
         return;
     }
     isBeStop_.store(false);
+    report_.clear();
     numberOfSearchFiles_ = 0;
     numberOfDuplicateFiles_ = 0;
     sizeOfDuplicateFiles_ = 0;
@@ -249,7 +296,8 @@ void TWSearchDuplicateFiles::run() {
     const TWPreference& prefs = TWPreference::shared();
     searchMode_ = prefs.searchMode();
     placed_->clear();
-    duplicates_ = std::make_unique<TWDuplicateIndex>(searchMode_, prefs.verifyFullContent(), *placed_);
+    duplicates_ =
+        std::make_unique<TWDuplicateIndex>(searchMode_, prefs.verifyFullContent(), *placed_, digestControl_.get());
     similar_ = std::make_unique<TWSimilarRoad>(*similarContext_, *placed_);
     signing_ = std::make_unique<TWSimilarSigning>(
         [this](const std::shared_ptr<TWFileUtility>& record) {
@@ -257,21 +305,32 @@ void TWSearchDuplicateFiles::run() {
         },
         [this](const auto& record, const auto& signature) { placeSimilarFile(record, signature); },
         tw::WorkerPool::background(), std::max(1u, std::thread::hardware_concurrency()));
+    libraryFiles_ = TWLibraryFiles::ofInstalledLibraries();
+    libraryFilesLeftOut_.store(0);
     {
         std::lock_guard<std::mutex> lock(resultMutex_);
         categoryFiles_.clear();
     }
 
+    // A chosen folder that the settings ignore is not walked, and that is no error.
+    for (const auto& root : rootPaths_)
+        if (prefs.fileFolderIsIgnored(root)) report_.addNotice(root, "is ignored by the settings: not scanned");
+    const std::vector<std::string> roots = filterPathsWithoutRepetion();
+    const std::vector<std::string> realRoots = resolveRoots(roots);
+    isRoot_ = geteuid() == 0;
+    bounds_ = std::make_unique<TWScanBounds>(realRoots, TWOverlayMounts::read());
     {
         tw::TaskGroup group;
-        for (const auto& root : filterPathsWithoutRepetion()) {
+        for (size_t i = 0; i < roots.size(); ++i) {
+            if (realRoots[i].empty()) continue;
             curSearchSema_.acquire();
             if (isBeStop()) {
                 curSearchSema_.release();
                 break;
             }
-            group.run(tw::WorkerPool::background(),
-                      [this, root, &group] { startSearchAtPath(root, resolvedFolder(root), group, true); });
+            group.run(tw::WorkerPool::background(), [this, root = roots[i], real = realRoots[i], &group] {
+                startSearchAtPath(root, real, group, true);
+            });
         }
         if (searchPhotosLibrary_ || searchiTunesLibrary_)
             group.run(tw::WorkerPool::background(), [this] { startSearchMediaLibrary(); });
@@ -287,32 +346,75 @@ void TWSearchDuplicateFiles::run() {
     });
 }
 
+std::vector<std::string> TWSearchDuplicateFiles::resolveRoots(const std::vector<std::string>& roots) {
+    std::vector<std::string> realRoots;
+    for (const auto& root : roots) {
+        realRoots.push_back(resolvedFolder(root));
+        if (realRoots.back().empty()) report_.addSkipped(root, TWScanReport::cannotListFolder(errno));
+    }
+    return realRoots;
+}
+
 void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const std::string& resolved,
                                                tw::TaskGroup& group, bool needReleaseCPU) {
     const TWPreference& prefs = TWPreference::shared();
     struct statx attributes {};
     bool hasHiddenList = false;
-    for (const auto& entry : listFolder(path, hasHiddenList)) {
+    int error = 0;
+    std::vector<FolderEntry> entries = listFolder(path, hasHiddenList, error);
+    // A folder gone since its parent was listed held nothing to skip.
+    if (error != 0 && error != ENOENT) report_.addSkipped(path, TWScanReport::cannotListFolder(error));
+    if (!entries.empty() && !canEnter(path, isRoot_, error)) {
+        report_.addSkipped(path, TWScanReport::cannotEnterFolder(error));
+        entries.clear();
+    }
+    const TWScanBounds::Place place = resolved.empty() ? TWScanBounds::Place{} : bounds_->placeOf(resolved);
+    for (const auto& entry : entries) {
         if (isBeStop()) break;
         const std::string child = joinPath(path, entry.name.c_str());
         if (isLibraryLocation(prefs, child)) continue;
         passPauseGate();
         const std::string resolvedChild = resolved.empty() ? std::string() : joinPath(resolved, entry.name.c_str());
+        // No call of the system takes a path this long.
+        if (child.size() >= PATH_MAX || resolvedChild.size() >= PATH_MAX) {
+            report_.addSkipped(child, TWScanReport::pathTooLong());
+            continue;
+        }
         // An entry that is neither a folder nor a link (the common case): the one statx
         // of its record answers the ignore test too.
-        if (!resolved.empty() && entry.type != DT_DIR && entry.type != DT_LNK &&
-            TWFileUtility::readEntryAttributes(resolvedChild, attributes) && !S_ISDIR(attributes.stx_mode)) {
-            if (prefs.fileFolderIsIgnored(child, TWFileTypeRegular, attributes.stx_size, hasHiddenList)) continue;
-            collectFileUtility(TWFileUtility::initWithEntryOfResolvedFolder(resolvedChild, attributes));
-            continue;
+        if (!resolved.empty() && entry.type != DT_DIR && entry.type != DT_LNK) {
+            if (TWFileUtility::readEntryAttributes(resolvedChild, attributes, &error) &&
+                !S_ISDIR(attributes.stx_mode)) {
+                if (prefs.fileFolderIsIgnored(child, TWFileTypeRegular, attributes.stx_size, hasHiddenList)) continue;
+                if (isLibraryFile(makedev(attributes.stx_dev_major, attributes.stx_dev_minor), attributes.stx_ino))
+                    continue;
+                auto record = TWFileUtility::initWithEntryOfResolvedFolder(resolvedChild, attributes);
+                placeRecord(*record, place);
+                collectFileUtility(record);
+                continue;
+            }
+            if (error != 0) {
+                if (error != ENOENT) report_.addSkipped(child, TWScanReport::cannotReadAttributes(error));
+                continue;
+            }
         }
         if (prefs.fileFolderIsIgnored(child)) continue;
         const TWFileType type = entryType(child, entry.type);
-        if (type == TWFileTypeRegular) {
-            collectFileUtility(resolved.empty() ? TWFileUtility::initWithPath(child)
-                                                : TWFileUtility::initWithEntryOfResolvedFolder(resolvedChild));
-        } else if (type == TWFileTypePackage) {
-            collectFileUtility(TWApplicationUtility::initWithPath(child));  // not entered
+        if (type == TWFileTypeRegular || type == TWFileTypePackage) {
+            std::shared_ptr<TWFileUtility> record;
+            if (type == TWFileTypePackage) {
+                record = TWApplicationUtility::initWithPath(child);  // not entered
+            } else {
+                record = resolved.empty() ? TWFileUtility::initWithPath(child)
+                                          : TWFileUtility::initWithEntryOfResolvedFolder(resolvedChild);
+            }
+            if (!record->hasIdentity()) {
+                skipUnreadable(*record, child);
+                continue;
+            }
+            if (type == TWFileTypeRegular && isLibraryFile(record->device(), record->inode())) continue;
+            boundRecord(*record, child, resolvedChild, place);
+            collectFileUtility(record);
         } else {
             // A folder that is not a link: its resolved path is its folder's plus its name.
             if (curSearchSema_.try_acquire_for(std::chrono::milliseconds(1))) {
@@ -329,6 +431,38 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
     }
     flushCounts();
     if (needReleaseCPU) curSearchSema_.release();
+}
+
+void TWSearchDuplicateFiles::boundRecord(TWFileUtility& record, const std::string& walkedPath,
+                                         const std::string& expectedPath, TWScanBounds::Place folder) {
+    if (record.filePath() != expectedPath) {
+        // Reached through a link (or from a folder that could not be resolved).
+        if (!bounds_->isInsideChosenFolders(record.filePath())) record.markOutsideChosenFolders(walkedPath);
+        folder = bounds_->placeOf(record.filePath());
+    }
+    placeRecord(record, folder);
+}
+
+void TWSearchDuplicateFiles::placeRecord(TWFileUtility& record, TWScanBounds::Place place) {
+    if (place.overlay < 0) return;
+    if (place.isInsideLayer()) record.markInsideOverlayLayer();
+    if (auto notice = bounds_->noteFile(place)) report_.addNotice(notice->path, notice->text);
+}
+
+void TWSearchDuplicateFiles::skipUnreadable(const TWFileUtility& record, const std::string& walkedPath) {
+    struct stat st {};
+    const int error = ::lstat(record.filePath().c_str(), &st) == 0 ? 0 : errno;
+    if (error != 0 && error != ENOENT) {
+        report_.addSkipped(walkedPath, TWScanReport::cannotReadAttributes(error));
+    } else {
+        tw::log("Skipped(%s): it changed while it was read.", walkedPath.c_str());
+    }
+}
+
+bool TWSearchDuplicateFiles::isLibraryFile(dev_t device, ino_t inode) {
+    if (!libraryFiles_.contains(device, inode)) return false;
+    libraryFilesLeftOut_.fetch_add(1);
+    return true;
 }
 
 void TWSearchDuplicateFiles::collectFileUtility(const std::shared_ptr<TWFileUtility>& record) {

@@ -34,6 +34,10 @@
 #include "SessionEvents.h"
 #include "TWCategoryFiles.h"
 #include "TWFileUtility.h"
+#include "TWLibraryFiles.h"
+#include "TWReadControl.h"
+#include "TWScanBounds.h"
+#include "TWScanReport.h"
 
 class TWDuplicateIndex;
 class TWPlacedItems;
@@ -79,7 +83,8 @@ public:
     void setSearchiTunesLibrary(bool search) { searchiTunesLibrary_ = search; }
 
     // Whether one of the paths is, contains or lies in the Photos library (the music
-    // library's media folder); asked of the preference store's library tests.
+    // library's media folder), by the preference store's library tests, or holds a file
+    // that a library of that source holds (asked of the installed media-library service).
     static bool containPhotosLibrary(const std::vector<std::string>& paths);
     static bool containiTunesLibrary(const std::vector<std::string>& paths);
 
@@ -101,6 +106,21 @@ public:
     uint64_t numberOfSearchFiles() const { return numberOfSearchFiles_; }
     uint64_t numberOfDuplicateFiles() const { return numberOfDuplicateFiles_; }
     uint64_t sizeOfDuplicateFiles() const { return sizeOfDuplicateFiles_; }
+    // Files the walk left to the libraries (TWLibraryFiles) in the last scan; any thread.
+    uint64_t numberOfLibraryFilesLeftOut() const { return libraryFilesLeftOut_.load(); }
+
+    // The full-content digests in progress (any thread): how many, the bytes they have
+    // read and their sizes. A digest passes the pause gate and tests the stop flag
+    // between its blocks, so a scan busy with one huge file still stops at once.
+    TWReadControl::Progress digestProgress() const { return digestControl_->progress(); }
+    // Bytes and blocks read by this engine's digests, finished ones included (any thread).
+    uint64_t bytesReadByDigests() const { return digestControl_->bytesRead(); }
+    uint64_t blocksReadByDigests() const { return digestControl_->blocksRead(); }
+
+    // The paths this scan skipped for an error, and its notices (a chosen folder that
+    // the ignore settings reject, an overlay scanned with its layer folder). Any thread;
+    // complete once the finished notification was posted.
+    const TWScanReport& scanReport() const { return report_; }
 
     // The containers, in the order categories first appeared; complete once the
     // finished notification was posted.
@@ -127,7 +147,20 @@ private:
     // `resolved` is the folder's path with its links resolved, empty when unknown.
     void startSearchAtPath(const std::string& path, const std::string& resolved, tw::TaskGroup& group,
                            bool needReleaseCPU);
+    // Marks a record that no removal may touch: one the walk made from `walkedPath`
+    // whose real path is not `expectedPath` (it was reached through a link) and lies
+    // outside the chosen folders, or one inside an overlay's layer folder. `folder` is
+    // where the walked folder lies.
+    void boundRecord(TWFileUtility& record, const std::string& walkedPath, const std::string& expectedPath,
+                     TWScanBounds::Place folder);
+    void placeRecord(TWFileUtility& record, TWScanBounds::Place place);
+    // A record whose attributes could not be read: named (unless it is gone), not placed.
+    void skipUnreadable(const TWFileUtility& record, const std::string& walkedPath);
+    // The walked roots' real paths, each "" when it cannot be resolved (then named as skipped).
+    std::vector<std::string> resolveRoots(const std::vector<std::string>& roots);
     void collectFileUtility(const std::shared_ptr<TWFileUtility>& record);
+    // Whether a file the walk met belongs to a library (and is counted as left out).
+    bool isLibraryFile(dev_t device, ino_t inode);
     void collectionFile(const std::shared_ptr<TWFileUtility>& record);
     void collectSimilarFile(const std::shared_ptr<TWFileUtility>& record);
     // A picture's decision, in the order pictures were met; a picture that could not be
@@ -161,7 +194,12 @@ private:
     std::unique_ptr<TWSimilarRoad> similar_;
     std::unique_ptr<TWSimilarSigning> signing_;  // signs pictures on every core
     std::vector<TWCategoryFiles::Ptr> categoryFiles_;  // the result, after the post-pass
+    std::unique_ptr<TWScanBounds> bounds_;             // set by the run before its walks
+    bool isRoot_ = false;                              // set by the run: whether it runs as root
+    TWScanReport report_;
     int64_t searchMode_ = 0;
+    TWLibraryFiles libraryFiles_;  // set before the walks start
+    std::atomic<uint64_t> libraryFilesLeftOut_{0};
 
     std::counting_semaphore<> curSearchSema_;
     std::atomic<bool> isBeStop_{false};
@@ -185,4 +223,5 @@ private:
     std::chrono::steady_clock::time_point lastDrainQueued_{};
 
     std::shared_ptr<tw::SessionEvents> sessionEvents_;
+    std::unique_ptr<TWReadControl> digestControl_;  // tests isBeStop_ and passes the pause gate
 };

@@ -262,7 +262,7 @@ void TWDuplicateFile::setChecked(bool checked, size_t index) {
         std::lock_guard lock(mutex_);
         if (index >= files_.size()) return;
         const FilePtr& file = files_[index];
-        if (file->isChecked() == checked) return;
+        if (file->isChecked() == checked || (checked && file->refusesRemoval())) return;
         file->setIsChecked(checked);
         if (checked) {
             ++numberOfChecked_;

@@ -98,8 +98,8 @@ public:
     // Removes the record (identity) when it is a member and then forwards to the
     // parent, whether or not it was a member here.
     void removeFile(const FilePtr& file);
-    // Sets the member's flag; counters follow. Past the end or an equal flag: nothing,
-    // and the parent is not told.
+    // Sets the member's flag; counters follow. Past the end, an equal flag, or a check
+    // of a file that refusesRemoval(): nothing, and the parent is not told.
     void setChecked(bool checked, size_t index);
     // Recounts both counters from the members' flags (and those of live sub-groups).
     void updateFlagedState();
@@ -118,6 +118,8 @@ public:
     void sortFileWithCreateTime(bool newestFirst);
 
     // --- automatic selection rules: keep exactly one member unchecked ---
+    // A member that refusesRemoval() is never checked: where a rule would check it, it
+    // stays unchecked (and uncounted), so that group keeps more than one.
     // Dispatches a TWCheckMethod (0..8); other values do nothing.
     void smartCheckedByMethod(int32_t method);
     void smartCheckedByName();

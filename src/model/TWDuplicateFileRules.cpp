@@ -101,9 +101,13 @@ void TWDuplicateFile::runSelectionWalk(const Replaces& replaces, bool privilegeF
                 const FilePtr& next = files_[i];
                 const bool nextReplaces = replaces(keeper, next);
                 FilePtr checked = nextReplaces ? keeper : next;
-                checked->setIsChecked(true);
-                ++numberOfChecked_;
-                sizeOfChecked_ += checked->fileSize();
+                // A file no removal may touch stays unchecked where the rule would check
+                // it, so its group may keep two.
+                if (!checked->refusesRemoval()) {
+                    checked->setIsChecked(true);
+                    ++numberOfChecked_;
+                    sizeOfChecked_ += checked->fileSize();
+                }
                 if (nextReplaces) {
                     keeper = next;
                     if (privilegeFlags) keeper->setIsChecked(false);

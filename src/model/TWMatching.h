@@ -12,10 +12,17 @@
 // Equal content: both content hashes present and equal, equal sizes, and, when
 // `verifyFullContent`, both whole-content digests present and equal. The hashes are
 // compared first, so both records are hashed before sizes are looked at; digests are
-// read only when everything else already matched.
-bool TWContentMatches(TWFileUtility& groupFirst, TWFileUtility& candidate, bool verifyFullContent);
+// read only when everything else already matched, under `control` when one is given
+// (a stopped read matches nothing).
+bool TWContentMatches(TWFileUtility& groupFirst, TWFileUtility& candidate, bool verifyFullContent,
+                      TWReadControl* control = nullptr);
 // The same, with verifyFullContent read from the preference store.
 bool TWContentMatches(TWFileUtility& groupFirst, TWFileUtility& candidate);
+
+// Two packages (TWApplicationUtility): equal bundle identities and sizes, and, when
+// `verifyFullContent`, equal whole trees (TWPackageTree: relative paths, kinds, sizes,
+// contents and link texts). Any other record is no package and never matches here.
+bool TWPackageMatches(TWFileUtility& groupFirst, TWFileUtility& candidate, bool verifyFullContent);
 
 // Equal names (fileName, exact and case-sensitive) and equal sizes.
 bool TWNameMatches(const TWFileUtility& groupFirst, const TWFileUtility& candidate);

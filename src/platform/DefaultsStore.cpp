@@ -17,6 +17,7 @@
 #include <set>
 
 #include "JsonBytes.h"
+#include "LockFile.h"
 #include "Log.h"
 #include "SafeFile.h"
 
@@ -71,13 +72,40 @@ std::string parentOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
-// The file that holds the settings: the named path, or the file it links to (a
-// dotfile manager may link the settings file; replacing the link would cut it off).
-std::string resolvedTarget(const std::string& path) {
+std::string realPath(const std::string& path) {
     char buffer[PATH_MAX];
     if (realpath(path.c_str(), buffer)) return buffer;
-    return path;
+    return "";
 }
+
+// Where the settings are. The settings file may be a symbolic link (a dotfile manager
+// links it; replacing the link would cut it off): its content is then read from, and
+// written to, the file it leads to. Nothing is ever created or renamed outside the
+// settings folder: a target in the folder is replaced as a plain file would be, a
+// target elsewhere is rewritten in place, and a link that leads to nothing readable
+// is itself moved aside, never what it leads to.
+struct SettingsFile {
+    std::string content;  // the file that holds the settings; "" for a link that leads nowhere
+    bool isLink = false;
+    bool contentInFolder = true;  // `content` lies in the settings folder
+    int error = 0;                // why a link leads nowhere
+
+    static SettingsFile locate(const std::string& path) {
+        SettingsFile file;
+        file.content = path;
+        struct stat st {};
+        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return file;
+        file.isLink = true;
+        file.content = realPath(path);
+        if (file.content.empty()) {
+            file.error = errno;
+            return file;
+        }
+        const std::string folder = realPath(parentOf(path));
+        file.contentInFolder = !folder.empty() && parentOf(file.content) == folder;
+        return file;
+    }
+};
 
 Status makeDirectories(const std::string& dir) {
     if (dir.empty() || dir == "/" || dir == ".") return Status::success();
@@ -102,8 +130,9 @@ std::string timestamp() {
     return text;
 }
 
-// Moves a damaged settings file to a free "<file>.damaged-<timestamp>[-n]" name, never
-// replacing anything. Returns the new name, or "" with errno set.
+// Moves a damaged settings file to a free "<file>.damaged-<timestamp>[-n]" name in its
+// folder, never replacing anything; a link moves as itself (rename and link never
+// follow the last component). Returns the new name, or "" with errno set.
 std::string moveAside(const std::string& file) {
     std::string base = file + ".damaged-" + timestamp();
     for (int n = 0; n < 1000; ++n) {
@@ -121,28 +150,6 @@ std::string moveAside(const std::string& file) {
     errno = EEXIST;
     return "";
 }
-
-// An exclusive advisory lock on the lock file beside the settings file, held while
-// the object lives. Closing the descriptor releases it.
-class FileLock {
-public:
-    ~FileLock() {
-        if (fd_ >= 0) close(fd_);
-    }
-    Status acquire(const std::string& lockPath) {
-        fd_ = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (fd_ < 0)
-            return Status::failure(lockPath, std::string("cannot open the lock file: ") + strerror(errno), errno);
-        while (flock(fd_, LOCK_EX) != 0) {
-            if (errno == EINTR) continue;
-            return Status::failure(lockPath, std::string("cannot lock: ") + strerror(errno), errno);
-        }
-        return Status::success();
-    }
-
-private:
-    int fd_ = -1;
-};
 
 bool writeAll(int fd, const std::string& text) {
     size_t done = 0;
@@ -194,6 +201,27 @@ Status replaceFile(const std::string& target, const std::string& text, FileIdent
     return Status::success();
 }
 
+// Rewrites `target`, a file outside the settings folder that the settings link leads
+// to, in place: no file is created or renamed beside it. Unlike replaceFile, a crash
+// part-way can leave it damaged, which the next read then finds and moves aside.
+Status rewriteInPlace(const std::string& target, const std::string& text, FileIdentity* written) {
+    int fd = open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return Status::failure(target, std::string("cannot open: ") + strerror(errno), errno);
+    auto fail = [&](const char* what, int error) {
+        close(fd);
+        return Status::failure(target, std::string(what) + strerror(error), error);
+    };
+    struct stat st {};
+    if (fstat(fd, &st) != 0) return fail("cannot read its status: ", errno);
+    if (!S_ISREG(st.st_mode)) return fail("cannot write: ", EINVAL);
+    if (!writeAll(fd, text)) return fail("cannot write: ", errno);
+    if (ftruncate(fd, static_cast<off_t>(text.size())) != 0) return fail("cannot set the size: ", errno);
+    if (fsync(fd) != 0) return fail("cannot flush: ", errno);
+    if (fstat(fd, &st) == 0) *written = FileIdentity::of(st);
+    close(fd);
+    return Status::success();
+}
+
 // What reading the settings file gave.
 struct Loaded {
     bool ok = true;  // `document` is what the file holds (or {} when there is none)
@@ -207,9 +235,15 @@ struct Loaded {
 enum class ReadOutcome { kRead, kUnreadable, kDamaged };
 
 ReadOutcome readFile(const std::string& path, Loaded& out) {
-    std::string target = resolvedTarget(path);
-    int error = 0;
-    auto file = SafeFile::open(target, &error);
+    const SettingsFile where = SettingsFile::locate(path);
+    int error = where.error;
+    auto file = where.content.empty() ? std::nullopt : SafeFile::open(where.content, &error);
+    if (!file && where.isLink) {
+        // A link to nothing readable holds no settings: it is moved aside like a
+        // damaged file (the link, never what it leads to).
+        out.problem = "it is a symbolic link to nothing readable (" + std::string(strerror(error)) + ")";
+        return ReadOutcome::kDamaged;
+    }
     if (!file) {
         if (error == ENOENT) return ReadOutcome::kRead;  // no settings yet: all defaults
         out.ok = false;
@@ -299,35 +333,43 @@ struct DefaultsStore::Impl {
         generation.fetch_add(1, std::memory_order_acq_rel);
     }
 
-    // Reads the file; a file that cannot be parsed is moved aside under the file lock
-    // (taken here unless `haveFileLock`) so that nothing the user set is overwritten.
-    // fileMutex held.
+    // Reads the file; a file that cannot be parsed, or a link to nothing readable, is
+    // moved aside under the file lock (taken here unless `haveFileLock`) so that nothing
+    // the user set is overwritten; without the lock it stays. fileMutex held.
     Loaded load(bool haveFileLock) {
         Loaded loaded;
         if (readFile(path, loaded) != ReadOutcome::kDamaged) return loaded;
-        FileLock lock;
-        if (!haveFileLock && lock.acquire(lockPath)) {
+        std::unique_ptr<LockFile> lock;
+        if (!haveFileLock) {
+            Status status;
+            lock = LockFile::acquire(lockPath, true, &status);
+            if (!lock) return leftDamaged(loaded, status.reason, status.error);
             loaded = Loaded{};
             if (readFile(path, loaded) != ReadOutcome::kDamaged) return loaded;
         }
-        std::string target = resolvedTarget(path);
-        std::string aside = moveAside(target);
+        // The settings file itself: a link is moved aside as a link.
+        std::string aside = moveAside(path);
         if (aside.empty()) {
-            int error = errno;
-            log("defaults file %s cannot be parsed (%s) and cannot be moved aside (%s): using the defaults and "
-                "leaving it as it is",
-                target.c_str(), loaded.problem.c_str(), strerror(error));
-            Loaded refused;
-            refused.ok = false;
-            refused.error = error;
-            refused.problem = "cannot be parsed and cannot be moved aside";
-            refused.damaged = true;
-            refused.identity = loaded.identity;
-            return refused;
+            const int error = errno;
+            return leftDamaged(loaded, strerror(error), error);
         }
-        log("defaults file %s cannot be parsed (%s): moved it to %s and started from the defaults", target.c_str(),
+        log("defaults file %s cannot be parsed (%s): moved it to %s and started from the defaults", path.c_str(),
             loaded.problem.c_str(), aside.c_str());
         return Loaded{};
+    }
+
+    // A damaged file that stays where it is: the defaults are used meanwhile.
+    Loaded leftDamaged(const Loaded& loaded, const std::string& why, int error) {
+        log("defaults file %s cannot be parsed (%s) and cannot be moved aside (%s): using the defaults and leaving "
+            "it as it is",
+            path.c_str(), loaded.problem.c_str(), why.c_str());
+        Loaded refused;
+        refused.ok = false;
+        refused.error = error;
+        refused.problem = "cannot be parsed and cannot be moved aside";
+        refused.damaged = true;
+        refused.identity = loaded.identity;
+        return refused;
     }
 
     void maybeReload() {
@@ -359,6 +401,12 @@ struct DefaultsStore::Impl {
             log("defaults file %s %s: keeping the settings read before", path.c_str(), loaded.problem.c_str());
         }
     }
+
+    // Read-modify-write of one key under the file lock; `change` sees the whole stored
+    // document and the key's stored value and returns the key's new value (nullopt
+    // removes it).
+    using DocumentChange = std::function<std::optional<Json>(const Json& document, const std::optional<Json>& stored)>;
+    Status update(const std::string& key, const DocumentChange& change);
 
     void warnWrongType(const std::string& key, const char* expected) {
         std::lock_guard<std::mutex> lock(warnMutex);
@@ -502,12 +550,28 @@ Status DefaultsStore::removeValue(const std::string& key) {
 }
 
 Status DefaultsStore::updateValue(const std::string& key, const Change& change) {
-    Impl& d = *impl_;
+    return impl_->update(key, [&](const Json&, const std::optional<Value>& stored) { return change(stored); });
+}
+
+Status DefaultsStore::setValueIf(const std::string& key, const Value& value, const Condition& condition,
+                                 bool* written) {
+    bool held = false;
+    Status status = impl_->update(key, [&](const Json& document, const std::optional<Value>& stored) {
+        held = condition(document);
+        return held ? std::optional<Value>(value) : stored;
+    });
+    if (written) *written = status && held;
+    return status;
+}
+
+Status DefaultsStore::Impl::update(const std::string& key, const DocumentChange& change) {
+    Impl& d = *this;
     if (!isValidUtf8(key)) return Status::failure(d.path, "a settings key must be valid UTF-8", EINVAL);
     std::lock_guard<std::mutex> guard(d.fileMutex);
     if (Status made = makeDirectories(parentOf(d.path)); !made) return made;
-    FileLock lock;
-    if (Status locked = lock.acquire(d.lockPath); !locked) return locked;
+    Status locked;
+    auto lock = LockFile::acquire(d.lockPath, true, &locked);
+    if (!lock) return locked;
 
     Loaded loaded = d.load(true);
     if (!loaded.ok) return Status::failure(d.path, loaded.problem, loaded.error);
@@ -519,7 +583,7 @@ Status DefaultsStore::updateValue(const std::string& key, const Change& change) 
     if (auto it = loaded.document.find(key); it != loaded.document.end()) before = *it;
     std::optional<Value> after;
     try {
-        after = change(before);
+        after = change(loaded.document, before);
     } catch (const std::exception& e) {
         return Status::failure(d.path, std::string("cannot compute the new value: ") + e.what());
     }
@@ -538,7 +602,10 @@ Status DefaultsStore::updateValue(const std::string& key, const Change& change) 
         return Status::failure(d.path, std::string("cannot serialise the settings: ") + e.what());
     }
     FileIdentity written;
-    Status replaced = replaceFile(resolvedTarget(d.path), text, &written);
+    const SettingsFile where = SettingsFile::locate(d.path);
+    Status replaced = where.contentInFolder
+                          ? replaceFile(where.content.empty() ? d.path : where.content, text, &written)
+                          : rewriteInPlace(where.content, text, &written);
     if (written.exists) {
         // The new file is in place (perhaps not yet flushed): it is what everyone reads.
         d.identity = written;

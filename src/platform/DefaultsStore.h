@@ -11,6 +11,12 @@
 // writing different keys never undo each other. A file that cannot be parsed is
 // moved aside (never overwritten), logged, and the store starts from the defaults.
 //
+// The settings file may be a symbolic link: the store reads and writes the file it
+// leads to, but creates and renames only inside the settings folder. A target in the
+// folder is replaced as a plain file is; a target elsewhere is rewritten in place; a
+// link to something damaged or unreadable is moved aside itself, its target untouched.
+// The lock file is never followed when it is a link (writes then fail and say so).
+//
 // An argument layer overrides keys for this run only: overrides are read before the
 // stored values and are never written.
 
@@ -75,6 +81,15 @@ public:
     // short and never call back into the store.
     using Change = std::function<std::optional<Value>(const std::optional<Value>& stored)>;
     Status updateValue(const std::string& key, const Change& change);
+    // Compare-and-write under the file lock: `condition` sees every stored value (the
+    // JSON object of the file as it is at that moment, overrides not applied) and
+    // answers whether `value` is to be written under `key`; false leaves everything as
+    // it is. `*written` tells which happened. So a check that involves other keys (the
+    // minimum size below the maximum) and its write are one step that no other thread
+    // or process can come between. `condition` runs with the lock held: keep it short
+    // and never call back into the store.
+    using Condition = std::function<bool(const Value& stored)>;
+    Status setValueIf(const std::string& key, const Value& value, const Condition& condition, bool* written = nullptr);
 
     // The argument layer.
     void setOverride(const std::string& key, const Value& value);

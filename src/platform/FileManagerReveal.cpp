@@ -59,6 +59,28 @@ Status failureFrom(const std::string& path, GError* error, const char* fallback)
     return status;
 }
 
+bool isExcluded(GAppInfo* app, const std::vector<std::string>& excluded) {
+    const char* id = g_app_info_get_id(app);
+    return id && std::find(excluded.begin(), excluded.end(), id) != excluded.end();
+}
+
+// The default application for folders, else the first other one that is not excluded;
+// owned by the caller, null when there is none.
+GAppInfo* folderHandler(const std::vector<std::string>& excluded) {
+    constexpr const char* kFolderType = "inode/directory";
+    GAppInfo* app = g_app_info_get_default_for_type(kFolderType, FALSE);
+    if (app && !isExcluded(app, excluded)) return app;
+    if (app) g_object_unref(app);
+    app = nullptr;
+    GList* all = g_app_info_get_all_for_type(kFolderType);
+    for (GList* it = all; it && !app; it = it->next) {
+        auto* candidate = static_cast<GAppInfo*>(it->data);
+        if (!isExcluded(candidate, excluded)) app = G_APP_INFO(g_object_ref(candidate));
+    }
+    g_list_free_full(all, g_object_unref);
+    return app;
+}
+
 }  // namespace
 
 Status FileManagerReveal::showItems(const std::vector<std::string>& uris) const {
@@ -86,9 +108,14 @@ Status FileManagerReveal::showItems(const std::vector<std::string>& uris) const 
     return Status::success();
 }
 
-Status FileManagerReveal::openWithDefaultApp(const std::string& folderUri) {
+Status FileManagerReveal::openWithDefaultApp(const std::string& folderUri, const std::vector<std::string>& excluded) {
+    GAppInfo* app = folderHandler(excluded);
+    if (!app) return Status::failure(folderUri, "No file manager is installed");
+    GList uris{const_cast<char*>(folderUri.c_str()), nullptr, nullptr};
     GError* error = nullptr;
-    if (g_app_info_launch_default_for_uri(folderUri.c_str(), nullptr, &error)) return Status::success();
+    const bool launched = g_app_info_launch_uris(app, &uris, nullptr, &error);
+    g_object_unref(app);
+    if (launched) return Status::success();
     return failureFrom(folderUri, error, "Cannot open the folder");
 }
 
@@ -98,7 +125,7 @@ Status FileManagerReveal::reveal(const std::vector<std::string>& paths) const {
     if (showItems(uris.items)) return Status::success();
     Status result = Status::success();
     for (const auto& folder : uris.folders) {
-        Status opened = options_.opener ? options_.opener(folder) : openWithDefaultApp(folder);
+        Status opened = options_.opener ? options_.opener(folder) : openWithDefaultApp(folder, options_.excludedAppIds);
         if (!opened && result) result = opened;
     }
     return result;

@@ -21,7 +21,10 @@ public:
         // The session bus to ask; empty means DBUS_SESSION_BUS_ADDRESS, else
         // $XDG_RUNTIME_DIR/bus (never an auto-launched bus).
         std::string busAddress;
-        FolderOpener opener;  // empty: g_app_info_launch_default_for_uri
+        FolderOpener opener;  // empty: openWithDefaultApp(uri, excludedAppIds)
+        // Desktop ids the fallback never launches (an app that may open folders itself,
+        // such as the one asking), for instance "org.twinsift.Twinsift.desktop".
+        std::vector<std::string> excludedAppIds;
         int timeoutMs = 5000;
     };
 
@@ -35,7 +38,10 @@ public:
 
     // The D-Bus attempt alone: success when a file manager accepted the items.
     Status showItems(const std::vector<std::string>& uris) const;
-    static Status openWithDefaultApp(const std::string& folderUri);
+    // Opens the folder with the default application for folders, or, when that is one
+    // of `excluded`, with the first other application that opens folders; fails with
+    // "No file manager is installed" when there is none.
+    static Status openWithDefaultApp(const std::string& folderUri, const std::vector<std::string>& excluded = {});
 
 private:
     Options options_;

@@ -6,9 +6,10 @@
 // at first and arrive later: readers observe the property and wait (every wait is
 // bounded; a timeout counts as an absent value).
 //
-// No backend reads a real library yet: until one is installed, the scan's library
-// switches stay off. Implementations must be safe from any thread; observer callbacks
-// may arrive on any thread.
+// The Linux backends (Shotwell, digiKam, Rhythmbox) are installed by
+// installLinuxLibraries() (LinuxLibraries.h); without an installed service the scan's
+// library switches stay off. Implementations must be safe from any thread; observer
+// callbacks may arrive on any thread.
 
 #include <chrono>
 #include <functional>
@@ -56,6 +57,8 @@ public:
     // with one stop.
     virtual bool startAccessing() = 0;
     virtual void stopAccessing() = 0;
+    // The application whose library holds the item ("Shotwell"); "" when unknown.
+    virtual std::string libraryName() const { return {}; }
 };
 
 class MediaGroup : public MediaObservable {
@@ -77,11 +80,27 @@ public:
     virtual std::optional<std::map<std::string, std::shared_ptr<MediaSource>>> mediaSources() = 0;
 };
 
+// A library that a source reads: its application, where it is, and why it cannot be
+// read (empty when it can).
+struct MediaLibraryInfo {
+    std::string name;
+    std::string location;
+    std::string problem;
+};
+
 class MediaLibraryService {
 public:
     virtual ~MediaLibraryService() = default;
     // A library that loads only the given sources.
     virtual std::shared_ptr<MediaLibrary> createLibrary(const std::vector<std::string>& sourceIdentifiers) = 0;
+    // The libraries found for a source (empty when it has no library here); nullopt
+    // when the service does not tell its libraries apart.
+    virtual std::optional<std::vector<MediaLibraryInfo>> librariesOf(const std::string& sourceIdentifier) {
+        return std::nullopt;
+    }
+    // Every file that the source's libraries hold, as absolute paths: the folder walk
+    // leaves them to the library road.
+    virtual std::vector<std::string> referencedFiles(const std::string& sourceIdentifier) { return {}; }
 
     // The installed backend, or null when there is none.
     static void install(std::shared_ptr<MediaLibraryService> service);

@@ -10,7 +10,9 @@
 
 #include "HiddenList.h"
 #include "JsonBytes.h"
+#include "LibraryLocations.h"
 #include "Log.h"
+#include "MediaLibraryService.h"
 #include "PathText.h"
 #include "TWBaseFunction.h"
 #include "TWFileUtility.h"
@@ -81,6 +83,26 @@ void updateList(std::mutex& listMutex, const char* key, bool emptyRemovesKey,
     if (!status) tw::log("cannot save setting %s: %s", key, status.message().c_str());
 }
 
+// A size setting as the store's uintValue reads it, from a stored document: a value of
+// another type reads as the default.
+uint64_t storedSize(const Json& stored, const char* key, uint64_t fallback) {
+    auto it = stored.find(key);
+    if (it == stored.end()) return fallback;
+    if (it->is_number_unsigned()) return it->get<uint64_t>();
+    if (it->is_number_integer() && it->get<int64_t>() >= 0) return static_cast<uint64_t>(it->get<int64_t>());
+    return fallback;
+}
+
+// Writes a setting when `condition` holds for the stored values, as one step under the
+// store's lock. False when the condition refused the value; a failed write is logged
+// here and answers true (the value was not refused).
+bool writeSettingIf(const char* key, const Json& value, const tw::DefaultsStore::Condition& condition) {
+    bool written = false;
+    tw::Status status = store().setValueIf(key, value, condition, &written);
+    if (!status) tw::log("cannot save setting %s: %s", key, status.message().c_str());
+    return written || !status;
+}
+
 bool removeIndexes(StringList& list, const std::set<size_t>& indexes) {
     bool removed = false;
     for (auto it = indexes.rbegin(); it != indexes.rend(); ++it) {
@@ -143,7 +165,7 @@ void TWPreference::resetShared() {
 
 TWPreference::TWPreference() : impl_(std::make_unique<Impl>()) {
     impl_->serial = gNextSerial.fetch_add(1);
-    impl_->grants = restorePrivilegeFolders();
+    impl_->refreshGrants();
     impl_->privilegeObserver = tw::NotificationCenter::defaultCenter().addObserver(
         TWPrivilegeChanged, [this](const tw::Notification&) { privilegeChanged(); });
 }
@@ -250,13 +272,14 @@ uint64_t TWPreference::filterMinSize() const {
 }
 
 void TWPreference::setFilterMinSize(uint64_t size) {
-    uint64_t maximum = filterMaxSize();
-    if (size >= maximum) {
+    uint64_t maximum = kDefaultMaxSize;
+    auto belowMaximum = [&](const Json& stored) {
+        maximum = storedSize(stored, kMaxSizeIgnored, kDefaultMaxSize);
+        return size < maximum;
+    };
+    if (!writeSettingIf(kMinSizeIgnored, size, belowMaximum))
         tw::log("filter min size(%lu) over than max size(%lu), ignored", static_cast<unsigned long>(size),
                 static_cast<unsigned long>(maximum));
-        return;
-    }
-    writeSetting(kMinSizeIgnored, size);
 }
 
 uint64_t TWPreference::filterMaxSize() const {
@@ -264,13 +287,14 @@ uint64_t TWPreference::filterMaxSize() const {
 }
 
 void TWPreference::setFilterMaxSize(uint64_t size) {
-    uint64_t minimum = filterMinSize();
-    if (size <= minimum) {
+    uint64_t minimum = 0;
+    auto aboveMinimum = [&](const Json& stored) {
+        minimum = storedSize(stored, kMinSizeIgnored, 0);
+        return size > minimum;
+    };
+    if (!writeSettingIf(kMaxSizeIgnored, size, aboveMinimum))
         tw::log("filter max size(%lu) low than min size(%lu), ignored", static_cast<unsigned long>(size),
                 static_cast<unsigned long>(minimum));
-        return;
-    }
-    writeSetting(kMaxSizeIgnored, size);
 }
 
 bool TWPreference::filterPackage() const {
@@ -362,16 +386,27 @@ void TWPreference::setPhotosLibraryLocation(const std::string& path) {
     writeSetting(kPhotoLibraryLocation, path);
 }
 
+std::string TWPreference::chosenLibraryLocation(const std::string& sourceIdentifier) const {
+    const char* key = sourceIdentifier == MLMediaSourcePhotosIdentifier   ? kPhotoLibraryLocation
+                      : sourceIdentifier == MLMediaSourceiTunesIdentifier ? kITunesMediaFolderLocation
+                                                                          : nullptr;
+    return key ? store().stringValue(key).value_or("") : "";
+}
+
 // --- library locations ---
 
+// The libraries found on this system (LibraryLocations.h): the folder of the Shotwell
+// library, else digiKam's database, else where Shotwell would keep one; Rhythmbox's folder.
 std::string TWPreference::defaultItunesMediaFolderLocation() {
-    std::string music = tw::userdirs::resolveSymlinks(tw::userdirs::userDirectory("MUSIC", "Music"));
-    return (music == "/" ? "" : music) + "/Music/Media";
+    return tw::userdirs::resolveSymlinks(tw::libraries::rhythmboxFolder());
 }
 
 std::string TWPreference::defaultPhotoLibraryLocation() {
-    std::string pictures = tw::userdirs::resolveSymlinks(tw::userdirs::userDirectory("PICTURES", "Pictures"));
-    return (pictures == "/" ? "" : pictures) + "/Photos Library.photoslibrary";
+    const std::string shotwell = tw::libraries::shotwellFolder();
+    if (tw::libraries::shotwellDatabaseIn(shotwell).empty())
+        if (std::string digikam = tw::libraries::digikamDatabase().file; tw::libraries::isRegularFile(digikam))
+            return tw::userdirs::resolveSymlinks(digikam);
+    return tw::userdirs::resolveSymlinks(shotwell);
 }
 
 std::vector<std::string> TWPreference::defaultIgnoreTypes() {

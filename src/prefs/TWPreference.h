@@ -85,11 +85,16 @@ public:
     void setITunesMediaFolderLocation(const std::string& path);  // ignored below 3 characters
     std::string PhotosLibraryLocation() const;
     void setPhotosLibraryLocation(const std::string& path);  // ignored below 2 characters
+    // The location the user chose for the photo or the music library (by
+    // MLMediaSource*Identifier); "" while none is stored and the library found applies.
+    std::string chosenLibraryLocation(const std::string& sourceIdentifier) const;
 
     // --- library locations ---
-    static std::string defaultItunesMediaFolderLocation();  // <Music>/Music/Media
-    static std::string defaultPhotoLibraryLocation();       // <Pictures>/Photos Library.photoslibrary
-    static std::vector<std::string> defaultIgnoreTypes();   // {".DS_Store"}
+    // The music library's folder (Rhythmbox's), and the photo library found (Shotwell's
+    // folder, else digiKam's database, else Shotwell's default folder).
+    static std::string defaultItunesMediaFolderLocation();
+    static std::string defaultPhotoLibraryLocation();
+    static std::vector<std::string> defaultIgnoreTypes();  // {".DS_Store"}
 
     // --- path predicates (textual; none touches the file system) ---
     // True when a has fewer components than b and a's text occurs in b as whole

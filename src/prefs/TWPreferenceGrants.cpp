@@ -1,5 +1,6 @@
 // TWPreference: the list of folder grants and the lookup of a path's grant.
 
+#include "JsonBytes.h"
 #include "Log.h"
 #include "PathText.h"
 #include "TWPreference.h"
@@ -10,18 +11,83 @@ namespace pt = tw::pathtext;
 using Json = tw::DefaultsStore::Value;
 using GrantList = std::vector<std::shared_ptr<TWPrivilegeFolder>>;
 
+namespace {
+
+tw::DefaultsStore& store() {
+    return tw::DefaultsStore::standard();
+}
+
+GrantList decodeGrants(const std::optional<Json>& stored) {
+    GrantList grants;
+    if (!stored || stored->is_null() || (stored->is_string() && stored->get_ref<const std::string&>().empty()))
+        return grants;
+    if (!stored->is_array()) {
+        tw::log("folder grants under %s cannot be decoded, starting with none: %s", kFoldersPrivilegeArray,
+                stored->dump(-1, ' ', false, Json::error_handler_t::replace).c_str());
+        return grants;
+    }
+    for (size_t i = 0; i < stored->size(); ++i) {
+        const Json& archive = (*stored)[i];
+        if (auto grant = TWPrivilegeFolder::initWithCoder(archive))
+            grants.push_back(std::move(grant));
+        else
+            tw::log("folder grant %zu under %s cannot be decoded, left out: %s", i, kFoldersPrivilegeArray,
+                    archive.dump(-1, ' ', false, Json::error_handler_t::replace).c_str());
+    }
+    return grants;
+}
+
+// The records of `fresh`, each replaced by an unused record of `old` with the same
+// folder and privilege where there is one, so that a grant nobody changed stays the
+// object that the preferences window holds.
+GrantList keepingUnchangedRecords(GrantList fresh, const GrantList& old) {
+    std::vector<bool> used(old.size(), false);
+    for (auto& grant : fresh)
+        for (size_t i = 0; i < old.size(); ++i)
+            if (!used[i] && old[i]->folder() == grant->folder() && old[i]->privilege() == grant->privilege()) {
+                used[i] = true;
+                grant = old[i];
+                break;
+            }
+    return fresh;
+}
+
+}  // namespace
+
 std::vector<std::shared_ptr<TWPrivilegeFolder>> TWPreference::foldersPrivilege() const {
+    impl_->refreshGrants();
     std::lock_guard<std::mutex> lock(impl_->grantsMutex);
     return impl_->grants;
 }
 
 size_t TWPreference::countOfFoldersPrivilege() const {
+    impl_->refreshGrants();
     std::lock_guard<std::mutex> lock(impl_->grantsMutex);
     return impl_->grants.size();
 }
 
+void TWPreference::Impl::refreshGrants() {
+    if (store().generation() == grantsGeneration.load(std::memory_order_acquire)) return;
+    std::lock_guard<std::mutex> save(saveMutex);
+    refreshGrantsLocked();
+}
+
+void TWPreference::Impl::refreshGrantsLocked() {
+    // The generation first: a change after it is seen by the next call.
+    const uint64_t generation = store().generation();
+    auto stored = store().value(kFoldersPrivilegeArray);
+    if (stored != grantsStored) {
+        GrantList fresh = decodeGrants(stored);
+        std::lock_guard<std::mutex> lock(grantsMutex);
+        grants = keepingUnchangedRecords(std::move(fresh), grants);
+        grantsStored = std::move(stored);
+    }
+    grantsGeneration.store(generation, std::memory_order_release);
+}
+
 void TWPreference::Impl::editGrants(const std::function<void(GrantList&)>& edit) {
     std::lock_guard<std::mutex> save(saveMutex);
+    refreshGrantsLocked();  // the change applies to the list as stored now
     {
         std::lock_guard<std::mutex> lock(grantsMutex);
         edit(grants);
@@ -86,24 +152,7 @@ void TWPreference::cleanFolderPrivilege() {
 }
 
 std::vector<std::shared_ptr<TWPrivilegeFolder>> TWPreference::restorePrivilegeFolders() const {
-    auto stored = tw::DefaultsStore::standard().value(kFoldersPrivilegeArray);
-    GrantList grants;
-    if (!stored || stored->is_null() || (stored->is_string() && stored->get_ref<const std::string&>().empty()))
-        return grants;
-    if (!stored->is_array()) {
-        tw::log("folder grants under %s cannot be decoded, starting with none: %s", kFoldersPrivilegeArray,
-                stored->dump(-1, ' ', false, Json::error_handler_t::replace).c_str());
-        return grants;
-    }
-    for (size_t i = 0; i < stored->size(); ++i) {
-        const Json& archive = (*stored)[i];
-        if (auto grant = TWPrivilegeFolder::initWithCoder(archive))
-            grants.push_back(std::move(grant));
-        else
-            tw::log("folder grant %zu under %s cannot be decoded, left out: %s", i, kFoldersPrivilegeArray,
-                    archive.dump(-1, ' ', false, Json::error_handler_t::replace).c_str());
-    }
-    return grants;
+    return decodeGrants(store().value(kFoldersPrivilegeArray));
 }
 
 void TWPreference::Impl::saveGrantsLocked() {
@@ -116,10 +165,15 @@ void TWPreference::Impl::saveGrantsLocked() {
             list.push_back(std::move(archive));
         }
     }
-    if (list.empty())
-        twprefs::removeSetting(kFoldersPrivilegeArray);
-    else
-        twprefs::writeSetting(kFoldersPrivilegeArray, list);
+    std::optional<Json> written;
+    if (!list.empty()) written = tw::withEncodedBytes(list);
+    tw::Status status =
+        written ? store().setValue(kFoldersPrivilegeArray, *written) : store().removeValue(kFoldersPrivilegeArray);
+    if (!status) {
+        tw::log("cannot save setting %s: %s", kFoldersPrivilegeArray, status.message().c_str());
+        return;
+    }
+    grantsStored = std::move(written);
 }
 
 void TWPreference::savePrivilegeFolders() {
@@ -129,6 +183,7 @@ void TWPreference::savePrivilegeFolders() {
 
 int64_t TWPreference::privilegeAtPath(const std::string& path) const {
     if (path.empty()) return -1;
+    impl_->refreshGrants();
     // Only the containing folder and its ancestors, nearest first; the first grant in
     // list order for a folder wins.
     std::string_view folder = pt::deletingLastComponent(path);

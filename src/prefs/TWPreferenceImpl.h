@@ -1,10 +1,12 @@
 #pragma once
 // The private state of TWPreference, shared by its source files.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -49,10 +51,15 @@ struct TWPreference::Impl {
     std::mutex listMutex;
 
     // Held across a change of the grant list and its save, so that saves land in the
-    // order of the changes. Taken before grantsMutex.
+    // order of the changes, and across a re-read of the list. Taken before grantsMutex.
     std::mutex saveMutex;
     mutable std::mutex grantsMutex;
     std::vector<std::shared_ptr<TWPrivilegeFolder>> grants;  // guarded by grantsMutex
+    // The stored value the list was last read from or saved as (saveMutex), and the
+    // store's generation when that was checked, so that a list that another process
+    // stored is read again.
+    std::optional<tw::DefaultsStore::Value> grantsStored;
+    std::atomic<uint64_t> grantsGeneration{0};
 
     tw::NotificationCenter::Observer privilegeObserver;
 
@@ -61,6 +68,10 @@ struct TWPreference::Impl {
     void saveGrantsLocked();  // saveMutex held
     // Changes the list under both locks, then saves it.
     void editGrants(const std::function<void(std::vector<std::shared_ptr<TWPrivilegeFolder>>&)>& edit);
+    // Reads the list again when the stored one is not what it was read from or saved
+    // as; cheap while the store's values are unchanged.
+    void refreshGrants();
+    void refreshGrantsLocked();  // saveMutex held
 };
 
 namespace twprefs {

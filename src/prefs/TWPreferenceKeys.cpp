@@ -197,16 +197,17 @@ tw::Status TWPreferenceKeys::store(const TWPreferenceKey& key, const json& value
         p.setSimilarityLevel(value.get<float>());
     } else if (k == kSkipHiddenItems) {
         p.setSkipHiddenItems(value.get<bool>());
-    } else if (k == kMinSizeIgnored) {
-        uint64_t v = value.get<uint64_t>();
-        if (v >= p.filterMaxSize())
-            return refuse(key, "must be below the maximum size (" + std::to_string(p.filterMaxSize()) + ")");
-        p.setFilterMinSize(v);
-    } else if (k == kMaxSizeIgnored) {
-        uint64_t v = value.get<uint64_t>();
-        if (v <= p.filterMinSize())
-            return refuse(key, "must be above the minimum size (" + std::to_string(p.filterMinSize()) + ")");
-        p.setFilterMaxSize(v);
+    } else if (k == kMinSizeIgnored || k == kMaxSizeIgnored) {
+        // The setter checks the pair again as it writes (another process may write the
+        // other size meanwhile); asked once more after it, the check explains its refusal.
+        const bool isMin = k == kMinSizeIgnored;
+        const uint64_t v = value.get<uint64_t>();
+        auto refused = [&] { return isMin ? v >= p.filterMaxSize() : v <= p.filterMinSize(); };
+        if (!refused() && isMin) p.setFilterMinSize(v);
+        if (!refused() && !isMin) p.setFilterMaxSize(v);
+        if (refused())
+            return refuse(key, isMin ? "must be below the maximum size (" + std::to_string(p.filterMaxSize()) + ")"
+                                     : "must be above the minimum size (" + std::to_string(p.filterMinSize()) + ")");
     } else if (k == kSkipPackages) {
         p.setFilterPackage(value.get<bool>());
     } else if (k == kSearchMode) {

@@ -101,13 +101,23 @@ bool TWAppleScript::removeDuplicateiTunes(const std::vector<std::string>& identi
     return executeAppleString(iTunesScript(identifiers, playlistName));
 }
 
+namespace {
+thread_local std::string tLastError;
+}
+
+std::string TWAppleScript::lastError() {
+    return tLastError;
+}
+
 bool TWAppleScript::executeAppleString(const std::string& script) {
     auto result = tw::ScriptExecutor::installed()->run(script);
     if (!result.compiled) {
         tw::log("%s", result.compileError.c_str());
+        tLastError = result.compileError;
         return false;
     }
     tw::log("%s", result.value.c_str());
     tw::log("%s", result.runError ? result.runError->c_str() : "");
+    tLastError = result.runError.value_or("");
     return !result.runError;
 }

@@ -18,6 +18,8 @@ public:
     // Runs a script through the installed tw::ScriptExecutor; logs the compile error,
     // or the result and the run error (both, every time). YES when it ran without error.
     bool executeAppleString(const std::string& script);
+    // Why the last script run on this thread failed ("" after a success), for the user.
+    static std::string lastError();
 
     // The script texts. Every value is put between double quotes with its double
     // quotes and backslashes escaped, so that no value can end its string early.

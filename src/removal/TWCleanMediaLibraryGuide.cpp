@@ -7,6 +7,7 @@ constexpr TWRect kCentre{140, 20, 240, 344};
 }  // namespace
 
 std::string TWCleanMediaLibraryGuide::prompt() const {
+    if (!photosLibraryName.empty() || !musicLibraryName.empty()) return namedPrompt();
     if (cleanPhotos && cleanItunes)
         return "Twinsift moves all your photos duplicates to " + groupNameInPhotos + " - " + albumNameInPhotos +
                ". iTunes duplicates to " + playlistNameInItunes +
@@ -17,6 +18,22 @@ std::string TWCleanMediaLibraryGuide::prompt() const {
     if (cleanItunes)
         return "Twinsift moves all iTunes duplicates to " + playlistNameInItunes +
                ". You can use iTunes to complete the removal. As shown below:";
+    return {};
+}
+
+std::string TWCleanMediaLibraryGuide::namedPrompt() const {
+    const std::string photos = photosLibraryName.empty() ? "Photos" : photosLibraryName;
+    const std::string music = musicLibraryName.empty() ? "iTunes" : musicLibraryName;
+    if (cleanPhotos && cleanItunes)
+        return "Twinsift tagged all your photos duplicates " + groupNameInPhotos + " - " + albumNameInPhotos + " in " +
+               photos + ". " + music + " duplicates are in the playlist " + playlistNameInItunes + ". You can use " +
+               photos + " and " + music + " to complete the removal. As shown below:";
+    if (cleanPhotos)
+        return "Twinsift tagged all photos duplicates " + groupNameInPhotos + " >> " + albumNameInPhotos + " in " +
+               photos + ". You can use " + photos + " to complete the removal. As shown below:";
+    if (cleanItunes)
+        return "Twinsift added all " + music + " duplicates to the playlist " + playlistNameInItunes +
+               ". You can use " + music + " to complete the removal. As shown below:";
     return {};
 }
 

@@ -22,9 +22,15 @@ struct TWCleanMediaLibraryGuide {
     std::string groupNameInPhotos;
     std::string albumNameInPhotos;
     std::string playlistNameInItunes;
+    // The applications that took the items ("Shotwell", "Shotwell and digiKam",
+    // "Rhythmbox"); with a name the text says what was done there (a tag, a playlist),
+    // without one it keeps the wording of a library gathered by script.
+    std::string photosLibraryName;
+    std::string musicLibraryName;
 
     // The guide text for the two flags; empty when neither is set.
     std::string prompt() const;
+    std::string namedPrompt() const;  // the text with the applications' names
     // Frames of the two pictures for the flags; nullopt where a picture is not moved.
     std::optional<TWRect> photosPictureFrame() const;
     std::optional<TWRect> iTunesPictureFrame() const;

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
@@ -21,8 +22,9 @@ tw::Status TWFileRemoval::removedFileToTrash(const TWFileUtility& file) {
     return status;
 }
 
-tw::Status TWFileRemoval::removedFileDirect(const TWFileUtility& file) {
-    const std::string& path = file.filePath();
+namespace {
+
+tw::Status deleteItem(const std::string& path) {
     std::error_code ec;
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) {
@@ -40,6 +42,53 @@ tw::Status TWFileRemoval::removedFileDirect(const TWFileUtility& file) {
     }
     tw::log("Failed to remove file(%s) directly with error: %s", path.c_str(), ec.message().c_str());
     return tw::Status::failure(path, ec.message(), ec.value());
+}
+
+std::string folderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::atomic<unsigned long> gAsideCounter{0};
+
+}  // namespace
+
+tw::Status TWFileRemoval::removedFileDirect(const TWFileUtility& file) {
+    return deleteItem(file.filePath());
+}
+
+tw::Status TWFileRemoval::removedFileDirect(const TWFileUtility& file, const IsStill& isStill) {
+    const std::string& path = file.filePath();
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        const int error = errno;
+        return tw::Status::failure(path, std::error_code(error, std::generic_category()).message(), error);
+    }
+    const bool isFolder = S_ISDIR(st.st_mode);
+    const std::string prefix = folderOf(path) + "/.twinsift-removing-" + std::to_string(::getpid()) + "-";
+    std::string aside;
+    int error = EEXIST;
+    for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+        aside = prefix + std::to_string(gAsideCounter.fetch_add(1));
+        error = TWFolderMove::renameNoReplace(path, aside, isFolder, TWFolderMove::Options{});
+    }
+    if (error != 0) {
+        const std::string reason = std::error_code(error, std::generic_category()).message();
+        tw::log("Failed to set file(%s) aside for its removal: %s", path.c_str(), reason.c_str());
+        return tw::Status::failure(path, "it could not be set aside for its removal: " + reason, error);
+    }
+    if (isStill(aside)) {
+        tw::Status status = deleteItem(aside);
+        if (status) return status;
+        if (TWFolderMove::renameNoReplace(aside, path, isFolder, TWFolderMove::Options{}) == 0) status.path = path;
+        return status;
+    }
+    tw::log("Left file(%s) in place: it changed just before its removal", path.c_str());
+    if (TWFolderMove::renameNoReplace(aside, path, isFolder, TWFolderMove::Options{}) == 0)
+        return tw::Status::failure(path, "it changed just before its removal");
+    tw::log("Could not give file(%s) its name back; it stays as %s", path.c_str(), aside.c_str());
+    return tw::Status::failure(path, "it changed just before its removal, and stays as " + aside);
 }
 
 tw::Status TWFileRemoval::moveFile(const TWFileUtility& file, const std::string& folder,

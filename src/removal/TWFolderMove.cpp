@@ -5,8 +5,12 @@
 #include <unistd.h>
 #include <xxhash.h>
 
+#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstring>
+#include <iterator>
 #include <memory>
 #include <system_error>
 #include <vector>
@@ -63,96 +67,164 @@ void syncFolderOf(const std::string& path) {
     if (dir.fd >= 0) ::fsync(dir.fd);
 }
 
-// A regular file to another file system: exclusive copy, checked, then the source goes.
-tw::Status copyAcross(const std::string& source, const std::string& base, const std::string& extension,
-                      std::string* destination) {
+// The hidden copies being written at this moment, for removePartialCopies() to remove
+// from a signal handler: fixed slots, no allocation, no lock.
+struct PartialCopySlot {
+    std::atomic<int> state{0};  // 0 free, 1 being filled, 2 holds a path
+    char path[PATH_MAX];
+};
+PartialCopySlot gPartialCopies[8];
+std::atomic<unsigned> gPartialCounter{0};
+
+// A copy across file systems while it is written and checked: a hidden file of its own
+// in the destination folder, which goes away with this object unless it was given its
+// real name. Its name never looks like one of the series, so an interrupted move never
+// leaves a file under a real name.
+class PartialCopy {
+public:
+    ~PartialCopy() {
+        if (!named_) discard();
+        disarm();
+    }
+
+    tw::Status create(const std::string& folder, const std::string& source) {
+        for (;;) {
+            path_ = folder + "/.twinsift-move-" + std::to_string(::getpid()) + "-" +
+                    std::to_string(gPartialCounter.fetch_add(1)) + ".part";
+            fd.fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+            if (fd.fd >= 0) break;
+            if (errno != EEXIST) {
+                const int error = errno;
+                return tw::Status::failure(source, "cannot create the copy: " + errorText(error), error);
+            }
+        }
+        ::fstat(fd.fd, &created);
+        arm();
+        return tw::Status::success();
+    }
+    const std::string& path() const { return path_; }
+
+    // Gives the checked copy the first free name of the series, never replacing
+    // anything: 0, or the errno of the failure.
+    int name(const std::string& base, const std::string& extension, const TWFolderMove::Options& options,
+             std::string* destination) {
+        for (unsigned long n = 0;; ++n) {
+            *destination = TWFolderMove::candidatePath(base, extension, n);
+            const int error = TWFolderMove::renameNoReplace(path_, *destination, false, options);
+            if (error == EEXIST) continue;
+            if (error == 0) {
+                path_ = *destination;
+                named_ = true;
+                disarm();
+            }
+            return error;
+        }
+    }
+
+    // Removes the copy, under whichever name it has, while that name still holds the
+    // file made here.
+    void discard() {
+        struct stat now {};
+        if (::lstat(path_.c_str(), &now) == 0 && sameFile(now, created)) ::unlink(path_.c_str());
+    }
+
+    UniqueFd fd;
+    struct stat created {};
+
+private:
+    void arm() {
+        if (path_.size() >= PATH_MAX) return;
+        for (int i = 0; i < int(std::size(gPartialCopies)); ++i) {
+            int free = 0;
+            if (!gPartialCopies[i].state.compare_exchange_strong(free, 1)) continue;
+            memcpy(gPartialCopies[i].path, path_.c_str(), path_.size() + 1);
+            gPartialCopies[i].state.store(2);
+            slot_ = i;
+            return;
+        }
+    }
+    void disarm() {
+        if (slot_ >= 0) gPartialCopies[slot_].state.store(0);
+        slot_ = -1;
+    }
+
+    std::string path_;
+    bool named_ = false;
+    int slot_ = -1;
+};
+
+// A regular file to another file system: a hidden copy, checked, given its real name,
+// then the source goes.
+tw::Status copyAcross(const std::string& source, const std::string& folder, const std::string& base,
+                      const std::string& extension, std::string* destination, const TWFolderMove::Options& options) {
+    *destination = TWFolderMove::candidatePath(base, extension, 0);
     int error = 0;
     auto in = tw::SafeFile::open(source, &error);
     if (!in) return tw::Status::failure(source, "cannot be read: " + errorText(error), error);
     const struct stat before = in->status();
 
-    UniqueFd out;
-    std::string target;
-    for (unsigned long n = 0;; ++n) {
-        target = TWFolderMove::candidatePath(base, extension, n);
-        // 0600 until the copy is complete: nobody reads a half-written file under the
-        // original's rights.
-        out.fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (out.fd >= 0) break;
-        if (errno != EEXIST) {
-            error = errno;
-            *destination = target;
-            return tw::Status::failure(source, "cannot create the copy: " + errorText(error), error);
-        }
-    }
-    *destination = target;
-    struct stat created {};
-    ::fstat(out.fd, &created);
-
-    // Removes the partial copy, but only while its name still holds the file made here.
-    auto abandon = [&](const std::string& reason, int e) {
-        struct stat now {};
-        if (::lstat(target.c_str(), &now) == 0 && sameFile(now, created)) ::unlink(target.c_str());
-        return tw::Status::failure(source, reason, e);
-    };
+    PartialCopy copy;
+    if (tw::Status made = copy.create(folder, source); !made) return made;
+    auto fail = [&](const std::string& reason, int e) { return tw::Status::failure(source, reason, e); };
 
     std::unique_ptr<XXH3_state_t, XXH_errorcode (*)(XXH3_state_t*)> state(XXH3_createState(), XXH3_freeState);
-    if (!state || XXH3_128bits_reset(state.get()) != XXH_OK) return abandon("cannot compute a digest", 0);
+    if (!state || XXH3_128bits_reset(state.get()) != XXH_OK) return fail("cannot compute a digest", 0);
     std::vector<unsigned char> chunk(1 << 20);
     uint64_t copied = 0;
     for (;;) {
         long n = in->readAt(copied, chunk.data(), chunk.size());
-        if (n < 0) {
-            error = errno;
-            return abandon("cannot be read: " + errorText(error), error);
-        }
+        if (n < 0) return fail("cannot be read: " + errorText(errno), errno);
         if (n == 0) break;
         XXH3_128bits_update(state.get(), chunk.data(), static_cast<size_t>(n));
-        if (!writeAll(out.fd, chunk.data(), static_cast<size_t>(n))) {
-            error = errno;
-            return abandon("cannot write the copy: " + errorText(error), error);
-        }
+        if (!writeAll(copy.fd.fd, chunk.data(), static_cast<size_t>(n)))
+            return fail("cannot write the copy: " + errorText(errno), errno);
         copied += static_cast<uint64_t>(n);
+        if (options.afterCopiedBlock) options.afterCopiedBlock(copied);
     }
     XXH128_hash_t sum = XXH3_128bits_digest(state.get());
     const TWContentDigest sourceDigest{sum.high64, sum.low64};
 
     // The owner only where this process may give it (root); mode and times always.
-    if (::fchown(out.fd, before.st_uid, before.st_gid) != 0 && errno != EPERM) {
-        error = errno;
-        return abandon("cannot set the copy's owner: " + errorText(error), error);
-    }
+    if (::fchown(copy.fd.fd, before.st_uid, before.st_gid) != 0 && errno != EPERM)
+        return fail("cannot set the copy's owner: " + errorText(errno), errno);
     const struct timespec times[2] = {before.st_atim, before.st_mtim};
-    if (::fchmod(out.fd, before.st_mode & 07777) != 0 || ::futimens(out.fd, times) != 0 || ::fsync(out.fd) != 0) {
-        error = errno;
-        return abandon("cannot complete the copy: " + errorText(error), error);
-    }
+    if (::fchmod(copy.fd.fd, before.st_mode & 07777) != 0 || ::futimens(copy.fd.fd, times) != 0 ||
+        ::fsync(copy.fd.fd) != 0)
+        return fail("cannot complete the copy: " + errorText(errno), errno);
 
     struct stat after {};
     if (::fstat(in->fd(), &after) != 0 || after.st_size != before.st_size || copied != uint64_t(before.st_size) ||
         !sameTime(after.st_mtim, before.st_mtim) || !sameTime(after.st_ctim, before.st_ctim))
-        return abandon("it changed while it was copied", 0);
+        return fail("it changed while it was copied", 0);
 
     // Read the copy back through its name: what is checked is what stays.
-    auto check = tw::SafeFile::open(target, &error);
-    if (!check || !sameFile(check->status(), created))
-        return abandon("the copy cannot be read back: " + errorText(check ? EINVAL : error), error);
-    if (check->size() != uint64_t(before.st_size)) return abandon("the copy has a different size", 0);
+    auto check = tw::SafeFile::open(copy.path(), &error);
+    if (!check || !sameFile(check->status(), copy.created))
+        return fail("the copy cannot be read back: " + errorText(check ? EINVAL : error), error);
+    if (check->size() != uint64_t(before.st_size)) return fail("the copy has a different size", 0);
     auto copyDigest = TWDigestOfOpenFile(*check);
-    if (!copyDigest || !(*copyDigest == sourceDigest)) return abandon("the copy differs from the original", 0);
+    if (!copyDigest || !(*copyDigest == sourceDigest)) return fail("the copy differs from the original", 0);
 
     struct stat now {};
     if (::lstat(source.c_str(), &now) != 0 || !sameFile(now, before))
-        return abandon("it was replaced while it was copied", 0);
-    syncFolderOf(target);
+        return fail("it was replaced while it was copied", 0);
+    if (int named = copy.name(base, extension, options, destination))
+        return fail("cannot give the copy its name: " + errorText(named), named);
+    syncFolderOf(*destination);
     if (::unlink(source.c_str()) != 0) {
         error = errno;
-        return abandon("cannot remove the original: " + errorText(error), error);
+        copy.discard();  // one copy, the original, rather than two
+        return fail("cannot remove the original: " + errorText(error), error);
     }
     return tw::Status::success();
 }
 
 }  // namespace
+
+void TWFolderMove::removePartialCopies() noexcept {
+    for (auto& slot : gPartialCopies)
+        if (slot.state.load() == 2) ::unlink(slot.path);
+}
 
 void TWFolderMove::splitName(const std::string& component, std::string* name, std::string* extension) {
     size_t dot = component.rfind('.');
@@ -221,5 +293,5 @@ tw::Status TWFolderMove::moveIntoFolder(const std::string& source, const std::st
                                    EXDEV);
     if (!S_ISREG(st.st_mode))
         return tw::Status::failure(source, "only a regular file can be copied to another file system", EXDEV);
-    return copyAcross(source, base, extension, destination);
+    return copyAcross(source, folder, base, extension, destination, options);
 }

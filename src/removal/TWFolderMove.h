@@ -6,13 +6,18 @@
 // appears under a candidate name at any moment makes the move try the next number.
 //
 // Within one file system the item is renamed. Across file systems a regular file is
-// copied into an exclusively created name, its mode, owner and modification time kept,
-// the copy checked (size and whole-content digest) and only then the source deleted; on
-// any failure the source stays and the partial copy is removed. A folder (a package)
-// moves only by rename: across file systems it stays where it is.
+// copied into a hidden file of its own in the folder (".twinsift-move-*.part"), its
+// mode, owner and modification time kept, the copy read back and checked against the
+// source (size and whole-content digest), and only then given its real name (without
+// replacing anything) and the source deleted. On any failure the source stays and the
+// copy is removed; a move that is killed leaves at most the hidden file, never a file
+// under a real name, and removePartialCopies() lets a signal handler remove that too.
+// A folder (a package) moves only by rename: across file systems it stays where it is.
 //
 // Safe from any thread; each call touches only the paths it is given.
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 #include "Status.h"
@@ -25,6 +30,9 @@ public:
         // exists) and its old name removed; a folder is renamed onto an empty folder
         // created exclusively for it.
         bool renameNoReplace = true;
+        // Tests only: called after each block of a copy across file systems has been
+        // written to the hidden file, with the bytes copied so far.
+        std::function<void(uint64_t copied)> afterCopiedBlock;
     };
 
     // Moves the item at `source` into `folder` (which must exist). `destination` gets the
@@ -35,6 +43,11 @@ public:
     static tw::Status moveIntoFolder(const std::string& source, const std::string& folder, std::string* destination) {
         return moveIntoFolder(source, folder, destination, Options{});
     }
+
+    // Removes the hidden copies that moves across file systems are writing at this
+    // moment (the moves themselves go on, and fail). Async-signal-safe: for the handler
+    // of a signal that ends the process (SIGINT, SIGTERM, SIGHUP).
+    static void removePartialCopies() noexcept;
 
     // Splits a last path component into its name and extension: the extension is the
     // text after the last ".", none when that dot leads the name (".profile") or ends it.

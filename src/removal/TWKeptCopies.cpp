@@ -1,12 +1,12 @@
 #include "TWKeptCopies.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <system_error>
+#include <unordered_set>
 
 #include "SafeFile.h"
 #include "TWFileDigest.h"
+#include "TWPackageTree.h"
 #include "TWPreferenceTypes.h"
 
 namespace {
@@ -15,153 +15,200 @@ std::string errorText(int error) {
     return std::error_code(error, std::generic_category()).message();
 }
 
-bool sameIdentity(const struct stat& st, const TWKeptCopies::Identity& id) {
-    return st.st_dev == id.device && st.st_ino == id.inode;
+bool hasPackage(const std::vector<TWKeptCopies::FilePtr>& members) {
+    for (const auto& file : members)
+        if (file && file->fileType() == TWFileTypePackage) return true;
+    return false;
 }
 
-TWKeptCopies::Identity identityOf(const struct stat& st) {
-    return {st.st_dev, st.st_ino};
+// Why `file`, found as `now`, is not the file the scan saw.
+std::string changedReason(const TWFileUtility& file, const TWFileStamp& now) {
+    if (!file.hasIdentity()) return "it could not be read when it was scanned";
+    if (now.device != file.device() || now.inode != file.inode()) return "it was replaced after the scan";
+    return "it was changed after the scan";
 }
 
 }  // namespace
 
-TWKeptCopies::Rule TWKeptCopies::ruleForGroup(const TWDuplicateFile& group, const std::vector<FilePtr>& members,
-                                              int64_t searchMode) {
-    for (const auto& file : members)
-        if (file && file->fileType() == TWFileTypePackage) return Rule::SameBundle;
-    if (group.isSimilarGroup() || searchMode == TWSearchModeName) return Rule::StillPresent;
-    return Rule::SameContent;
+TWKeptCopies::Rule TWKeptCopies::ruleForFile(const TWDuplicateFile& group, const std::vector<FilePtr>& members,
+                                             bool exactWithKept, const Policy& policy) {
+    if (hasPackage(members)) return policy.verifyFullContent ? Rule::SameTree : Rule::SameBundle;
+    if (policy.searchMode == TWSearchModeName) return policy.onlyIdentical ? Rule::Identical : Rule::LookAlike;
+    if (group.isSimilarGroup() && !exactWithKept) return Rule::LookAlike;
+    return Rule::Identical;
 }
 
-TWKeptCopies TWKeptCopies::snapshotOfGroups(const std::vector<TWDuplicateFile::Ptr>& groups, int64_t searchMode) {
+std::vector<TWKeptCopies::FilePtr> TWKeptCopies::checkedWithKeptCopy(TWDuplicateFile& group) {
+    std::vector<FilePtr> found;
+    if (!group.isSimilarGroup()) return found;
+    for (const auto& exact : group.duplicateFilesExcludingSimilar()) {
+        const std::vector<FilePtr> members = exact->itemsOfFileUtility();
+        bool keepsOne = false;
+        for (const auto& file : members) keepsOne = keepsOne || (file && !file->isChecked());
+        if (!keepsOne) continue;
+        for (const auto& file : members)
+            if (file && file->isChecked()) found.push_back(file);
+    }
+    return found;
+}
+
+TWKeptCopies TWKeptCopies::snapshotOfGroups(const std::vector<TWDuplicateFile::Ptr>& groups, const Policy& policy) {
     TWKeptCopies copies;
     for (const auto& group : groups) {
         if (!group) continue;
-        std::vector<FilePtr> members = group->itemsOfFileUtility();
-        std::vector<FilePtr> checked, kept;
-        for (const auto& file : members) {
-            if (!file) continue;
-            (file->isChecked() ? checked : kept).push_back(file);
-        }
-        if (!checked.empty()) copies.addGroup(ruleForGroup(*group, members, searchMode), checked, kept);
+        const std::vector<FilePtr> members = group->itemsOfFileUtility();
+        bool anyChecked = false;
+        for (const auto& file : members) anyChecked = anyChecked || (file && file->isChecked());
+        if (anyChecked) copies.addGroup(*group, members, checkedWithKeptCopy(*group), policy);
     }
     return copies;
 }
 
-void TWKeptCopies::addGroup(Rule rule, const std::vector<FilePtr>& checked, const std::vector<FilePtr>& kept) {
-    Group group;
-    group.rule = rule;
-    for (const auto& file : kept)
-        group.kept.push_back(
-            {file->filePath(), file->hasIdentity(), {file->device(), file->inode()}, file->fileSize()});
-    groups_.push_back(std::move(group));
-    for (const auto& file : checked) {
-        groupOfFile_[file.get()] = groups_.size() - 1;
+void TWKeptCopies::addGroup(const TWDuplicateFile& group, const std::vector<FilePtr>& members,
+                            const std::vector<FilePtr>& exactWithKept, const Policy& policy) {
+    const std::unordered_set<const TWFileUtility*> withKept = [&] {
+        std::unordered_set<const TWFileUtility*> set;
+        for (const auto& file : exactWithKept) set.insert(file.get());
+        return set;
+    }();
+    Group kept;
+    for (const auto& file : members)
+        if (file && !file->isChecked()) {
+            // A file inside an overlay's layer folder may be the very file that the
+            // overlay's merged view shows under another device: it vouches for nothing.
+            if (file->isInsideOverlayLayer())
+                ++kept.layerFiles;
+            else
+                kept.kept.push_back(file);
+        }
+    groups_.push_back(std::move(kept));
+    for (const auto& file : members) {
+        if (!file || !file->isChecked()) continue;
+        const Rule rule = ruleForFile(group, members, withKept.count(file.get()) > 0, policy);
+        checked_[file.get()] = {groups_.size() - 1, rule};
         holds_.push_back(file);
     }
 }
 
-tw::Status TWKeptCopies::mayDispose(const TWFileUtility& file, std::optional<Identity>* verified) {
+tw::Status TWKeptCopies::mayDispose(const TWFileUtility& file, std::optional<Verified>* verified) {
     if (verified) verified->reset();
     const std::string& path = file.filePath();
-    auto found = groupOfFile_.find(&file);
-    if (found == groupOfFile_.end()) return tw::Status::failure(path, "it was not checked when the removal started");
-    const Group& group = groups_[found->second];
+    auto found = checked_.find(&file);
+    if (found == checked_.end()) return tw::Status::failure(path, "it was not checked when the removal started");
+    const Group& group = groups_[found->second.group];
+    if (group.kept.empty() && group.layerFiles > 0)
+        return tw::Status::failure(path,
+                                   "the only files of its group that stay lie in an overlay's layer folder, "
+                                   "which may be this very file seen through the overlay");
     if (group.kept.empty())
         return tw::Status::failure(path, "every file of its group is checked, and the last copy is always kept");
-    switch (group.rule) {
-        case Rule::SameContent:
-            return checkSameContent(path, group, verified);
-        case Rule::StillPresent:
-            return checkStillPresent(path, group, verified);
+    const std::optional<TWFileStamp> now = TWFileStamp::ofPath(path);
+    if (!now) return tw::Status::failure(path, "it cannot be found now: " + errorText(errno), errno);
+    if (!TWFileStamp::isAsScanned(file, *now)) return tw::Status::failure(path, changedReason(file, *now));
+    switch (found->second.rule) {
+        case Rule::Identical:
+            return checkIdentical(file, *now, group, verified);
+        case Rule::LookAlike:
+            return checkLookAlike(file, *now, group, verified);
+        case Rule::SameTree:
+            return checkSameTree(file, *now, group, verified);
         case Rule::SameBundle:
-            return checkSameBundle(path, group, verified);
+            return checkSameBundle(file, *now, group, verified);
     }
     return tw::Status::failure(path, "unknown rule");
 }
 
-std::optional<TWContentDigest> TWKeptCopies::keptDigest(const Kept& kept) {
-    struct stat st {};
-    if (::lstat(kept.path.c_str(), &st) != 0) return std::nullopt;
-    auto cached = digests_.find({st.st_dev, st.st_ino});
-    if (cached != digests_.end()) return cached->second;
-    auto opened = tw::SafeFile::open(kept.path);
+std::optional<TWKeptCopies::Content> TWKeptCopies::contentNow(const std::string& path, bool isKept) {
+    const std::optional<TWFileStamp> before = TWFileStamp::ofPath(path);
+    if (!before || !before->isRegularFile()) return std::nullopt;
+    if (auto cached = reads_.find(path); cached != reads_.end()) {
+        if (cached->second.settled && cached->second.content.stamp == *before) return cached->second.content;
+        reads_.erase(cached);
+    }
+    const int64_t clock = TWFileStamp::fileClockNs();
+    auto opened = tw::SafeFile::open(path);
     if (!opened) return std::nullopt;
-    ++keptContentReads_;
-    auto digest = TWDigestOfOpenFile(*opened);
-    const struct stat& now = opened->status();
-    digests_[{now.st_dev, now.st_ino}] = digest;
-    // A kept file swapped for another between the lstat and the open is judged by what
-    // was read; the name's earlier identity is not cached.
-    if (!sameIdentity(st, identityOf(now))) return std::nullopt;
-    return digest;
+    const TWFileStamp stamp = TWFileStamp::of(opened->status());
+    if (!(stamp == *before)) return std::nullopt;  // swapped between the look and the open
+    if (isKept) ++keptContentReads_;
+    const std::optional<TWContentDigest> digest = TWDigestOfOpenFile(*opened);
+    struct stat after {};
+    if (!digest || ::fstat(opened->fd(), &after) != 0 || !(TWFileStamp::of(after) == stamp)) return std::nullopt;
+    const Content content{stamp, *digest};
+    reads_[path] = {content, stamp.isSettledAt(clock)};
+    return content;
 }
 
-tw::Status TWKeptCopies::checkSameContent(const std::string& path, const Group& group,
-                                          std::optional<Identity>* verified) {
-    int error = 0;
-    auto target = tw::SafeFile::open(path, &error);
-    if (!target) return tw::Status::failure(path, "it cannot be read now: " + errorText(error), error);
-    const Identity targetId = identityOf(target->status());
-    std::optional<TWContentDigest> targetDigest;
-    bool targetRead = false;
-    for (const Kept& kept : group.kept) {
-        struct stat st {};
-        if (::lstat(kept.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-        if (sameIdentity(st, targetId)) continue;  // another name of the same file is no copy
-        if (uint64_t(st.st_size) != target->size()) continue;
-        if (!targetRead) {
-            targetDigest = TWDigestOfOpenFile(*target);
-            targetRead = true;
-            if (!targetDigest) return tw::Status::failure(path, "its content cannot be read now");
+tw::Status TWKeptCopies::checkIdentical(const TWFileUtility& file, const TWFileStamp& now, const Group& group,
+                                        std::optional<Verified>* verified) {
+    const std::string& path = file.filePath();
+    if (!now.isRegularFile()) return tw::Status::failure(path, "it is not a regular file now");
+    std::optional<Content> target;
+    for (const FilePtr& kept : group.kept) {
+        const std::optional<TWFileStamp> keptNow = TWFileStamp::ofPath(kept->filePath());
+        if (!keptNow || !keptNow->isRegularFile() || keptNow->isSameFile(now)) continue;
+        if (keptNow->size != now.size) continue;
+        if (!target) {
+            target = contentNow(path, false);
+            if (!target) return tw::Status::failure(path, "its content cannot be read now, or changed while read");
+            if (!TWFileStamp::isAsScanned(file, target->stamp))
+                return tw::Status::failure(path, changedReason(file, target->stamp));
         }
-        auto digest = keptDigest(kept);
-        if (digest && *digest == *targetDigest) {
-            if (verified) *verified = targetId;
+        const std::optional<Content> copy = contentNow(kept->filePath(), true);
+        if (copy && copy->digest == target->digest && !copy->stamp.isSameFile(target->stamp)) {
+            if (verified) *verified = Verified{target->stamp, std::nullopt};
             return tw::Status::success();
         }
     }
-    return tw::Status::failure(path, "no kept file of its group has its content any more, so it may be the last copy");
+    return tw::Status::failure(path, "no kept file of its group has its content now, so it may be the last copy");
 }
 
-tw::Status TWKeptCopies::checkStillPresent(const std::string& path, const Group& group,
-                                           std::optional<Identity>* verified) {
-    struct stat target {};
-    if (::lstat(path.c_str(), &target) != 0)
-        return tw::Status::failure(path, "it cannot be found now: " + errorText(errno), errno);
-    for (const Kept& kept : group.kept) {
-        struct stat st {};
-        if (::lstat(kept.path.c_str(), &st) != 0) continue;
-        if (kept.hasIdentity && !sameIdentity(st, kept.identity)) continue;  // replaced since the scan
-        if (st.st_dev == target.st_dev && st.st_ino == target.st_ino) continue;
-        if (verified) *verified = identityOf(target);
+tw::Status TWKeptCopies::checkLookAlike(const TWFileUtility& file, const TWFileStamp& now, const Group& group,
+                                        std::optional<Verified>* verified) {
+    for (const FilePtr& kept : group.kept) {
+        const std::optional<TWFileStamp> keptNow = TWFileStamp::ofPath(kept->filePath());
+        if (!keptNow || keptNow->isSameFile(now)) continue;
+        if (!TWFileStamp::isAsScanned(*kept, *keptNow)) continue;  // replaced or changed since the scan
+        if (verified) *verified = Verified{now, std::nullopt};
         return tw::Status::success();
     }
-    return tw::Status::failure(path, "no kept file of its group is there any more, so it may be the last copy");
+    return tw::Status::failure(file.filePath(),
+                               "no kept file of its group is still the file that was scanned, so it may be the "
+                               "last copy");
 }
 
-std::optional<std::string> TWKeptCopies::bundleIdentity(const std::string& path, const Key& key) {
-    auto cached = bundles_.find(key);
-    if (cached != bundles_.end()) return cached->second;
-    auto package = TWApplicationUtility::initWithPath(path);
-    std::optional<std::string> identity = package ? package->hashString() : std::nullopt;
-    bundles_[key] = identity;
-    return identity;
+tw::Status TWKeptCopies::checkSameTree(const TWFileUtility& file, const TWFileStamp& now, const Group& group,
+                                       std::optional<Verified>* verified) {
+    const std::string& path = file.filePath();
+    auto* package = dynamic_cast<const TWApplicationUtility*>(&file);
+    if (!package || !now.isFolder()) return tw::Status::failure(path, "it is not a package folder now");
+    const std::optional<TWContentDigest> tree = TWPackageTree::digestOf(path);
+    if (!tree) return tw::Status::failure(path, "its contents cannot be read in full now");
+    if (auto scanned = package->cachedTreeDigest(); scanned && scanned != tree)
+        return tw::Status::failure(path, "its contents changed after the scan");
+    for (const FilePtr& kept : group.kept) {
+        const std::optional<TWFileStamp> keptNow = TWFileStamp::ofPath(kept->filePath());
+        if (!keptNow || !keptNow->isFolder() || keptNow->isSameFile(now)) continue;
+        if (TWPackageTree::digestOf(kept->filePath()) == tree) {
+            if (verified) *verified = Verified{now, tree};
+            return tw::Status::success();
+        }
+    }
+    return tw::Status::failure(path, "no kept package of its group has the same contents now");
 }
 
-tw::Status TWKeptCopies::checkSameBundle(const std::string& path, const Group& group,
-                                         std::optional<Identity>* verified) {
-    struct stat target {};
-    if (::lstat(path.c_str(), &target) != 0)
-        return tw::Status::failure(path, "it cannot be found now: " + errorText(errno), errno);
-    auto identity = bundleIdentity(path, {target.st_dev, target.st_ino});
+tw::Status TWKeptCopies::checkSameBundle(const TWFileUtility& file, const TWFileStamp& now, const Group& group,
+                                         std::optional<Verified>* verified) {
+    const std::string& path = file.filePath();
+    auto target = TWApplicationUtility::initWithPath(path);
+    const std::optional<std::string> identity = target ? target->hashString() : std::nullopt;
     if (!identity) return tw::Status::failure(path, "its bundle identity cannot be read now");
-    for (const Kept& kept : group.kept) {
-        struct stat st {};
-        if (::lstat(kept.path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) continue;
-        if (st.st_dev == target.st_dev && st.st_ino == target.st_ino) continue;
-        if (bundleIdentity(kept.path, {st.st_dev, st.st_ino}) == identity) {
-            if (verified) *verified = identityOf(target);
+    for (const FilePtr& kept : group.kept) {
+        const std::optional<TWFileStamp> keptNow = TWFileStamp::ofPath(kept->filePath());
+        if (!keptNow || !keptNow->isFolder() || keptNow->isSameFile(now)) continue;
+        auto copy = TWApplicationUtility::initWithPath(kept->filePath());
+        if (copy && copy->hashString() == identity) {
+            if (verified) *verified = Verified{now, std::nullopt};
             return tw::Status::success();
         }
     }

@@ -2,19 +2,32 @@
 // The guarantee that a removal never takes the last copy of anything. Files change
 // between a scan and a removal, and a user can check every file of a group by hand, so
 // the marks alone prove nothing. Before a removal walks the results it takes a snapshot
-// of the files that stay (the unchecked members of every group with checked files:
-// path, device, inode, size); each checked file is then let go only if, at that moment,
-// a kept file of its group still vouches for it:
-//   - exact group: a kept file, a different inode, with the same size and the same
-//     whole content now (digests of both read at that moment);
-//   - similar-image group or a group matched by name (whose files differ by nature):
-//     a kept file of the snapshot still there, a different inode;
-//   - package: a kept package, a different inode, with the same bundle identity now.
-// The check reads the disk and the snapshot only; it never calls back into the model.
+// of the files that stay (the unchecked members of every group with checked files) and
+// decides, for each checked file, what may vouch for it. A checked file is then let go
+// only if it is still the very file the scan saw (device, inode, size, modification
+// and change times) and, at that moment:
+//   - Identical: it was byte-identical to a kept file when the scan grouped it (an
+//     exact group, or an exact sub-group of a similar group that keeps a member), or
+//     it was matched by name and the run takes only identical files: a kept file, a
+//     different inode, has its size and whole content now. It never rests on a kept
+//     look-alike, however alike.
+//   - LookAlike: an image identical to no kept file (merely similar), or a file
+//     matched by name when the run takes different contents too: a kept file of its
+//     group is still the very file the scan saw.
+//   - SameTree: a package, with the full-content check on: a kept package, a different
+//     inode, has the same whole tree now, and the package's own tree is the one the
+//     scan compared.
+//   - SameBundle: a package, with the check off: a kept package, a different inode,
+//     has the same bundle identity now.
 //
+// Contents are read at the moment they are needed, never taken from a record or from
+// an earlier run: each file is read at least once per run, and a read is used again
+// only while the file's stamp is unchanged and the read was settled (the stamp's times
+// lay before the clock at the start of the read, so that no later change can hide in
+// them). A read during which the stamp changed counts as a change.
+//
+// The check reads the disk and the snapshot only; it never calls back into the model.
 // One object serves one run on its worker thread; not safe for concurrent use.
-
-#include <sys/types.h>
 
 #include <cstdint>
 #include <map>
@@ -22,65 +35,89 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
-#include <utility>
 #include <vector>
 
 #include "Status.h"
 #include "TWDuplicateFile.h"
+#include "TWFileStamp.h"
 #include "TWFileUtility.h"
 
 class TWKeptCopies {
 public:
     using FilePtr = std::shared_ptr<TWFileUtility>;
 
-    enum class Rule { SameContent, StillPresent, SameBundle };
+    enum class Rule { Identical, LookAlike, SameTree, SameBundle };
 
-    struct Identity {
-        dev_t device = 0;
-        ino_t inode = 0;
+    struct Policy {
+        int64_t searchMode = 0;         // TWSearchMode the results were found with
+        bool onlyIdentical = false;     // name mode: a file goes only while a kept file has its content
+        bool verifyFullContent = true;  // packages: whole trees, else bundle identities
+    };
+
+    // What a positive check saw of the checked file, so that the act can make sure it
+    // still deals with that very file.
+    struct Verified {
+        TWFileStamp stamp;
+        std::optional<TWContentDigest> tree;  // a package's tree under SameTree
     };
 
     // The snapshot of the given groups (top-level groups as the removal walks them);
-    // groups without checked members are left out. Name-mode groups are told apart by
-    // `searchMode` (TWSearchMode), the mode the results were found with.
-    static TWKeptCopies snapshotOfGroups(const std::vector<TWDuplicateFile::Ptr>& groups, int64_t searchMode);
-    // The rule a group's files are judged by.
-    static Rule ruleForGroup(const TWDuplicateFile& group, const std::vector<FilePtr>& members, int64_t searchMode);
-
-    // Adds one group: its checked files and the files that stay.
-    void addGroup(Rule rule, const std::vector<FilePtr>& checked, const std::vector<FilePtr>& kept);
+    // groups without checked members are left out. May read files to tell the exact
+    // sub-groups of similar groups (duplicateFilesExcludingSimilar).
+    static TWKeptCopies snapshotOfGroups(const std::vector<TWDuplicateFile::Ptr>& groups, const Policy& policy);
+    static TWKeptCopies snapshotOfGroups(const std::vector<TWDuplicateFile::Ptr>& groups, int64_t searchMode) {
+        return snapshotOfGroups(groups, Policy{searchMode});
+    }
+    // The rule a checked member of `group` is judged by. `exactWithKept` tells whether
+    // it lies in an exact sub-group of a similar group together with an unchecked member.
+    static Rule ruleForFile(const TWDuplicateFile& group, const std::vector<FilePtr>& members, bool exactWithKept,
+                            const Policy& policy);
+    // The checked members of a similar group that share an exact sub-group with an
+    // unchecked member (empty for any other group). Reads files as the sub-groups do.
+    static std::vector<FilePtr> checkedWithKeptCopy(TWDuplicateFile& group);
 
     // Whether `file` may leave the disk now. A failed status carries the file's path and
-    // why it stays. On success `verified` (when given) gets the identity of the file that
-    // was judged, so that the caller can see it is still the one at the path.
-    tw::Status mayDispose(const TWFileUtility& file, std::optional<Identity>* verified = nullptr);
+    // why it stays. On success `verified` (when given) gets what was judged.
+    tw::Status mayDispose(const TWFileUtility& file, std::optional<Verified>* verified = nullptr);
 
-    // How many times a kept file's content was read (each kept file at most once).
+    // How many times a kept file's content was read.
     size_t keptContentReads() const { return keptContentReads_; }
 
 private:
-    struct Kept {
-        std::string path;
-        bool hasIdentity = false;
-        Identity identity;
-        uint64_t size = 0;
-    };
     struct Group {
-        Rule rule = Rule::SameContent;
-        std::vector<Kept> kept;
+        std::vector<FilePtr> kept;  // as the scan saw them
+        size_t layerFiles = 0;      // unchecked files in an overlay's layer folder: they vouch for nothing
     };
-    using Key = std::pair<dev_t, ino_t>;
+    struct Checked {
+        size_t group = 0;
+        Rule rule = Rule::Identical;
+    };
+    struct Content {
+        TWFileStamp stamp;
+        TWContentDigest digest;
+    };
+    struct Read {
+        Content content;
+        bool settled = false;
+    };
 
-    tw::Status checkSameContent(const std::string& path, const Group& group, std::optional<Identity>* verified);
-    tw::Status checkStillPresent(const std::string& path, const Group& group, std::optional<Identity>* verified);
-    tw::Status checkSameBundle(const std::string& path, const Group& group, std::optional<Identity>* verified);
-    std::optional<TWContentDigest> keptDigest(const Kept& kept);
-    std::optional<std::string> bundleIdentity(const std::string& path, const Key& key);
+    void addGroup(const TWDuplicateFile& group, const std::vector<FilePtr>& members,
+                  const std::vector<FilePtr>& exactWithKept, const Policy& policy);
+    tw::Status checkIdentical(const TWFileUtility& file, const TWFileStamp& now, const Group& group,
+                              std::optional<Verified>* verified);
+    tw::Status checkLookAlike(const TWFileUtility& file, const TWFileStamp& now, const Group& group,
+                              std::optional<Verified>* verified);
+    tw::Status checkSameTree(const TWFileUtility& file, const TWFileStamp& now, const Group& group,
+                             std::optional<Verified>* verified);
+    tw::Status checkSameBundle(const TWFileUtility& file, const TWFileStamp& now, const Group& group,
+                               std::optional<Verified>* verified);
+    // The file's content now, read anew unless a settled read of the same stamp exists;
+    // nullopt when it is no regular file, cannot be read, or changed while it was read.
+    std::optional<Content> contentNow(const std::string& path, bool isKept);
 
     std::vector<Group> groups_;
-    std::unordered_map<const TWFileUtility*, size_t> groupOfFile_;
-    std::vector<FilePtr> holds_;  // keeps the keys of groupOfFile_ alive
-    std::map<Key, std::optional<TWContentDigest>> digests_;
-    std::map<Key, std::optional<std::string>> bundles_;
+    std::unordered_map<const TWFileUtility*, Checked> checked_;
+    std::vector<FilePtr> holds_;  // keeps the keys of checked_ alive
+    std::map<std::string, Read> reads_;
     size_t keptContentReads_ = 0;
 };

@@ -25,5 +25,7 @@ TWCleanMediaLibraryGuide TWRemovalOutcome::guide() const {
     guide.albumNameInPhotos = kTWDuplicateAlbumName;
     guide.groupNameInPhotos = kTWDuplicateFolderName;
     guide.playlistNameInItunes = kTWDuplicatePlaylistName;
+    guide.photosLibraryName = photosLibraries;
+    guide.musicLibraryName = musicLibraries;
     return guide;
 }

@@ -32,9 +32,18 @@ struct TWRemovalOutcome {
     uint64_t disposed = 0;  // trashed, deleted, moved, or handed to a library's application
     uint64_t failed = 0;    // left where they were; each is in `failures` and in the log
     std::vector<TWRemovalFailure> failures;
+    // Of the failed: library items their library refused, which stay in the results,
+    // still checked (every other file handed to the run left the results).
+    uint64_t keptChecked = 0;
     bool cancelled = false;  // the walk ended early at the user's request
+    // Why the run touched nothing, when it could not take the removal lock; empty when
+    // it ran. otherRemovalRunning: another removal held it and the run was not to wait.
+    std::string notStarted;
+    bool otherRemovalRunning = false;
     bool cleanPhotos = false;
     bool cleanItunes = false;
+    std::string photosLibraries;  // the applications that took photo items ("Shotwell")
+    std::string musicLibraries;
 
     // Whether the clean-up guide is to be shown, and what it says.
     bool touchedLibrary() const { return cleanPhotos || cleanItunes; }
@@ -48,6 +57,9 @@ public:
     // The run begins: show percent 0 and kTWProcessingTitle. The run waits for it, so
     // what it shows is up before the first file.
     virtual void removalDidStart() {}
+    // Another removal is running: the run waits for it before it starts (cancel ends
+    // the wait). Called at most once, before removalDidStart.
+    virtual void removalIsWaiting() {}
     // After every file, without the run waiting; several may arrive at once, each with
     // the newest values.
     virtual void removalDidProgress(double percent, const std::string& title) {}

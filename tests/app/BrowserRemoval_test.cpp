@@ -296,6 +296,21 @@ void BrowserRemovalTest::guideWindowFollowsTheFlags() {
     guide->updateFace();
     QCOMPARE(guide->pictureFrame(guide->imgViewForPhotos()), QRect(140, 20, 240, 344));
     QVERIFY(guide->prompt().contains(QStringLiteral("Varnel Duplicate Folder >> Varnel Duplicate Album")));
+
+    // Named libraries: the text says what was done where, the picture shows that application.
+    guide->setLibraryNames("Shotwell", "Rhythmbox");
+    const QImage shotwell = guide->imgViewForPhotos()->pixmap().toImage();
+    guide->setLibraryNames("digiKam", "Rhythmbox");
+    QCOMPARE(guide->prompt(), QStringLiteral("Twinsift tagged all photos duplicates Varnel Duplicate Folder >> Varnel "
+                                             "Duplicate Album in digiKam. You can use digiKam to complete the "
+                                             "removal. As shown below:"));
+    QVERIFY(guide->imgViewForPhotos()->accessibleName().startsWith(QStringLiteral("How to finish in digiKam")));
+    QVERIFY(guide->imgViewForiTunes()->accessibleName().startsWith(QStringLiteral("How to finish in Rhythmbox")));
+    const QImage digikam = guide->imgViewForPhotos()->pixmap().toImage();
+    QVERIFY(!digikam.isNull() && digikam != shotwell);
+    guide->setLibraryNames("Shotwell", "Rhythmbox");
+    QCOMPARE(guide->imgViewForPhotos()->pixmap().toImage(), shotwell);
+    guide->setLibraryNames("", "");
 }
 
 void BrowserRemovalTest::progressWindowCancelAndTexts() {

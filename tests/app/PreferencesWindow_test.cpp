@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -20,6 +21,7 @@
 
 #include "AppDelegate.h"
 #include "AppTestSupport.h"
+#include "MediaLibraryService.h"
 #include "NotificationCenter.h"
 #include "TWArtwork.h"
 #include "TWFileTypeView.h"
@@ -121,8 +123,10 @@ void PreferencesWindowTest::titleBarButtonsChoosePages() {
         QVERIFY2(TWArtwork::exists(QString::fromLatin1(name)), name);
     }
 
-    // The close button closes the window; showing it again keeps the page.
-    QTest::mouseClick(bar->closeButton(), Qt::LeftButton);
+    // The window manager decorates the window, as it does the main window; closing it
+    // and showing it again keeps the page.
+    QVERIFY(!(w.ctrl->window()->windowFlags() & Qt::FramelessWindowHint));
+    w.ctrl->window()->close();
     QVERIFY(!w.ctrl->window()->isVisible());
     w.ctrl->showWindow();
     QCOMPARE(w.ctrl->currentPage(), int(TWPreferenceCtrl::ignorePage));
@@ -162,8 +166,10 @@ void PreferencesWindowTest::generalPageShowsAndWritesTheStore() {
 void PreferencesWindowTest::libraryChooserStoresTheChosenFolder() {
     Window w;
     twtest::TempDir tree;
-    std::string library = tree.mkdir("Pictures/My Photos.photoslibrary");
+    std::string library = tree.mkdir("Pictures/Shotwell");
+    tree.write("Pictures/Shotwell/data/photo.db", "");
     TWPreferenceGeneralPage* page = w.ctrl->general();
+    const std::string before = w.store().PhotosLibraryLocation();
 
     QTest::mouseClick(page->changePhotosButton(), Qt::LeftButton);
     auto* chooser = w.ctrl->window()->findChild<QFileDialog*>();
@@ -171,17 +177,33 @@ void PreferencesWindowTest::libraryChooserStoresTheChosenFolder() {
     QCOMPARE(chooser->fileMode(), QFileDialog::Directory);
     QVERIFY(chooser->testOption(QFileDialog::ReadOnly));  // no new folders
     QCOMPARE(chooser->windowModality(), Qt::WindowModal);
+    // A folder without a library is refused with a warning that names it.
+    emit chooser->filesSelected({QString::fromStdString(tree.path())});
+    auto* alert = w.ctrl->window()->findChild<QMessageBox*>(QStringLiteral("noLibraryAlert"));
+    QVERIFY(alert);
+    QVERIFY(alert->text().contains(QString::fromStdString(tree.path())));
+    QCOMPARE(w.store().PhotosLibraryLocation(), before);
+    alert->close();
+    // Shotwell's folder is taken, and is the one the backends read.
     emit chooser->filesSelected({QString::fromStdString(library)});
     QCOMPARE(w.store().PhotosLibraryLocation(), library);
+    QCOMPARE(w.store().chosenLibraryLocation(MLMediaSourcePhotosIdentifier), library);
     QCOMPARE(page->photosLibraryField()->text().toStdString(), library);
     chooser->close();
 
-    // The music folder refuses what the store refuses (a path under 3 characters).
-    std::string before = w.store().iTunesMediaFolderLocation();
+    // The music folder must hold Rhythmbox's library.
+    const std::string music = tree.write("rb/rhythmdb.xml", "<rhythmdb version=\"2.0\"/>");
     page->changeItunesMediaLocation();
     auto* second = w.ctrl->window()->findChildren<QFileDialog*>().last();
-    emit second->filesSelected({QStringLiteral("/")});
-    QCOMPARE(w.store().iTunesMediaFolderLocation(), before);
+    emit second->filesSelected({QString::fromStdString(library)});
+    QVERIFY(QTest::qWaitFor([&] {
+        for (auto* box : w.ctrl->window()->findChildren<QMessageBox*>())
+            if (box->isVisible() && box->text().contains(QStringLiteral("Rhythmbox"))) return true;
+        return false;
+    }));
+    QCOMPARE(w.store().chosenLibraryLocation(MLMediaSourceiTunesIdentifier), std::string());
+    emit second->filesSelected({QString::fromStdString(tree / "rb")});
+    QCOMPARE(w.store().iTunesMediaFolderLocation(), tree / "rb");
     second->close();
 }
 

@@ -2,8 +2,10 @@
 // the results manager; a scan without duplicates stays with the warning face; stop;
 // the menu rules while scanning; New Scan; Show Results again; the library question.
 
+#include <QAbstractItemModel>
 #include <QAction>
 #include <QApplication>
+#include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -12,8 +14,15 @@
 #include <QToolButton>
 
 #include "AppTestSupport.h"
+#include "BrowserTestSupport.h"
 #include "InMemoryMediaLibrary.h"
+#include "LibraryFixtures.h"
+#include "LinuxLibraries.h"
+#include "TWCompareView.h"
+#include "TWCompareViewController.h"
 #include "TWDuplicateFilesManager.h"
+#include "TWFilesListManager.h"
+#include "TWFilesListViewController.h"
 #include "TWLoadFilesCtrl.h"
 #include "TWMainWindow.h"
 #include "TWPreference.h"
@@ -51,6 +60,20 @@ bool finished() {
     return apptest::waitFor([] { return ctrl()->loadFilesStatus() == 2; }, 60000);
 }
 
+// Answers the next library question with the button titled `answer`; its texts land in
+// `text` and `informative`.
+void answerLibraryQuestion(QObject* context, const QString& answer, QString* text, QString* informative = nullptr) {
+    QTimer::singleShot(0, context, [=] {
+        QVERIFY(apptest::waitFor([] { return QApplication::activeModalWidget() != nullptr; }, 10000));
+        auto* alert = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(alert);
+        *text = alert->text();
+        if (informative) *informative = alert->informativeText();
+        for (QAbstractButton* button : alert->buttons())
+            if (button->text() == answer) button->click();
+    });
+}
+
 bool enabled(AppDelegate& app, TWMenuAction action) {
     return app.menuItem(action)->isEnabled();
 }
@@ -69,6 +92,7 @@ private slots:
     void libraryQuestionSkipKeepsTheSwitchOff();
     void musicLibraryQuestionNamesMusic();
     void withoutLibraryBackendTheFolderIsSkippedWithANotice();
+    void shotwellLibraryIsAskedAboutOnlyWhereItIsAndShownWithItsName();
 };
 
 void ScanFlowTest::scanMovesTheStatusAndHandsTheResultOver() {
@@ -261,15 +285,7 @@ void ScanFlowTest::musicLibraryQuestionNamesMusic() {
     QVERIFY(apptest::dragAndDrop(ctrl()->loadfileview(), {tree / "Music"}));
 
     QString text;
-    QTimer::singleShot(0, this, [&] {
-        QVERIFY(apptest::waitFor([] { return QApplication::activeModalWidget() != nullptr; }, 10000));
-        auto* alert = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        QVERIFY(alert);
-        text = alert->text();
-        for (QAbstractButton* button : alert->buttons()) {
-            if (button->text() == QStringLiteral("Skip This Library")) button->click();
-        }
-    });
+    answerLibraryQuestion(this, QStringLiteral("Skip This Library"), &text);
     pressScan();
     QVERIFY(finished());
     QCOMPARE(text,
@@ -300,3 +316,42 @@ void ScanFlowTest::withoutLibraryBackendTheFolderIsSkippedWithANotice() {
 
 QTEST_MAIN(ScanFlowTest)
 #include "ScanFlow_test.moc"
+
+void ScanFlowTest::shotwellLibraryIsAskedAboutOnlyWhereItIsAndShownWithItsName() {
+    twtest::ScopedLibraryHome home;
+    twtest::ScopedMediaLibraryService service(std::make_shared<tw::LinuxMediaLibraryService>());
+    const std::string db = twtest::makeShotwellLibrary(home);
+    QVERIFY(!db.empty());
+    const std::string same = twtest::randomBytes(6000, 9);
+    const std::string first = home.dir().write("Pictures/a.txt", same);
+    const std::string second = home.dir().write("Pictures/b.txt", same);
+    twtest::sql(db, "INSERT INTO PhotoTable (id, filename, filesize, flags) VALUES (1, '" + first +
+                        "', 6000, 0), (2, '" + second + "', 6000, 0);");
+    {
+        // Folders that hold none of the library's files: no question.
+        LiveApp app;
+        QVERIFY(browsertest::scanAndShow(app, treeWithDuplicates(home.dir())));
+        QVERIFY(!ctrl()->searchDuplicateFiles()->searchPhotosLibrary());
+    }
+    LiveApp app;
+    QString text, informative;
+    answerLibraryQuestion(this, QStringLiteral("Include"), &text, &informative);
+    QVERIFY(browsertest::scanAndShow(app, {home.dir() / "Pictures"}));
+    QCOMPARE(text,
+             QString::fromStdString("Twinsift will read your Shotwell library \"" + db + "\" to detect duplicates"));
+    QVERIFY(informative.contains(QStringLiteral("Close Shotwell before you remove duplicates")));
+    QVERIFY(ctrl()->searchDuplicateFiles()->searchPhotosLibrary());
+
+    // The two library items are one group; the file list and the compare view name their library.
+    QCOMPARE(browsertest::resultGroups().size(), size_t(1));
+    browsertest::selectGroupRow(0);
+    QAbstractItemModel* rows = TWFilesListViewController::shared()->tableView()->model();
+    QCOMPARE(rows->rowCount(), 2);
+    for (int row = 0; row < 2; ++row) {
+        QVERIFY(
+            rows->index(row, 0).data(Qt::ToolTipRole).toString().contains(QStringLiteral("In the Shotwell library")));
+        auto file = TWFilesListManager::shareFilesListManager().fileItemAtIndex(size_t(row));
+        QCOMPARE(TWCompareView::pathCaption(*file),
+                 QString::fromStdString(file->filePath()) + QStringLiteral(" (in the Shotwell library)"));
+    }
+}

@@ -5,13 +5,16 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QListView>
 #include <QPainter>
 #include <QPixmap>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
 
 #include "BrowserTestSupport.h"
+#include "TWAppStyle.h"
 #include "TWBrowserResoultViewCtrl.h"
 #include "TWCleanMediaLibraryWndCtrl.h"
 #include "TWDuplicateFilesManager.h"
@@ -57,10 +60,38 @@ void writeMorePhotos(const twtest::TempDir& tree) {
 
 }  // namespace
 
+// The results window on a screen of 3200 x 2000 pixels at scale 2, as one picture
+// twice the size of the others.
+int hiDpiMain(int argc, char** argv, const QString& folder) {
+    QTemporaryDir dir;
+    QFile config(dir.filePath(QStringLiteral("screen.json")));
+    if (!config.open(QIODevice::WriteOnly)) return 1;
+    config.write(R"({"screens": [{"name": "hidpi", "x": 0, "y": 0, "width": 3200, "height": 2000,
+                   "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+    config.close();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName().toLocal8Bit());
+    qputenv("QT_SCALE_FACTOR", "2");
+    QApplication qapp(argc, argv);
+    apptest::LiveApp live;
+    twtest::TempDir tree("Twinsift");
+    if (!browsertest::scanAndShow(live, browsertest::writeRealisticTree(tree))) return 1;
+    apptest::waitFor([&] { return !live.delegate().wndMain()->isAnimating(); }, 5000);
+    live.delegate().wndMain()->resize(1000, 680);
+    if (QWidget* focused = QApplication::focusWidget()) focused->clearFocus();
+    QTest::mouseClick(browsertest::browser()->btnCompareViewMode(), Qt::LeftButton);
+    const int report = browsertest::rowOfGroupNamed("Quarterly Report.pdf");
+    if (report >= 0) browsertest::selectGroupRow(report);
+    return save(settledShot(live.delegate()), folder, QStringLiteral("browser-compare-hidpi.png")) ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
+    if (argc == 3 && QByteArray(argv[2]) == "--hidpi") {
+        QDir().mkpath(QString::fromLocal8Bit(argv[1]));
+        return hiDpiMain(argc - 1, argv, QString::fromLocal8Bit(argv[1]));
+    }
     QApplication qapp(argc, argv);
     if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT-FOLDER\n", argv[0]);
+        std::fprintf(stderr, "usage: %s OUTPUT-FOLDER [--hidpi]\n", argv[0]);
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
@@ -92,6 +123,10 @@ int main(int argc, char** argv) {
     TWFilesListManager::shareFilesListManager().setSelection({0});
     browser->updateDetailFilesState();
     ok = save(settledShot(app), folder, QStringLiteral("browser-icons.png")) && ok;
+    // The same in the dark scheme.
+    TWAppStyle::setDark(true);
+    ok = save(settledShot(app), folder, QStringLiteral("browser-icons-dark.png")) && ok;
+    TWAppStyle::setDark(false);
 
     // Slide: all categories, a photo previewed above the list.
     QTest::mouseClick(TWToolBar::shareToolBar()->categoryButtons()[TWCategory_allFiles], Qt::LeftButton);
@@ -132,6 +167,7 @@ int main(int argc, char** argv) {
     guide->setAlbumNameInPhotos(QString::fromLatin1(kTWDuplicateAlbumName));
     guide->setGroupNameInPhotos(QString::fromLatin1(kTWDuplicateFolderName));
     guide->setPlaylistNameInItunes(QString::fromLatin1(kTWDuplicatePlaylistName));
+    guide->setLibraryNames("Shotwell", "Rhythmbox");
     guide->updateFace();
     guide->show();
     QTest::qWait(100);

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "AppTestSupport.h"
+#include "TWAppStyle.h"
 #include "TWLoadFilesCtrl.h"
 #include "TWMainWindow.h"
 
@@ -47,6 +48,12 @@ int main(int argc, char** argv) {
     ctrl->addFolder(folders);
     ctrl->reloadData();
     ok = save(app, folder, QStringLiteral("scan-view-folders.png")) && ok;
+    TWAppStyle::setDark(true);
+    ok = save(app, folder, QStringLiteral("scan-view-folders-dark.png")) && ok;
+    TWAppStyle::setDark(false);
+    TWAppStyle::setDark(true);
+    ok = save(app, folder, QStringLiteral("scan-view-folders-dark.png")) && ok;
+    TWAppStyle::setDark(false);
 
     // While scanning: hold the scan (paused) once the counters show something.
     ctrl->clearFolders();

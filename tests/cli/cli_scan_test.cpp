@@ -57,8 +57,7 @@ struct GeneratedTree {
             std::string ext = exts[gen() % 6];
             std::string content = twtest::randomBytes(100 + gen() % 20000, gen());
             int copies = 2 + static_cast<int>(gen() % 3);
-            for (int c = 0; c < copies; ++c)
-                dir.write(folder() + "/copy" + std::to_string(n++) + "." + ext, content);
+            for (int c = 0; c < copies; ++c) dir.write(folder() + "/copy" + std::to_string(n++) + "." + ext, content);
         }
         for (int i = 0; i < 15; ++i)
             dir.write(folder() + "/single" + std::to_string(i) + "." + exts[gen() % 6],
@@ -152,7 +151,8 @@ TEST_F(CliScan, JsonGroupsEqualIndependentGroupsInBothModesWithAndWithoutHiddenI
     auto r = runCli({"scan", "--json", "--no-verify", tree.root}, env());
     Groups sampled = groupsOf(json::parse(r.out));
     EXPECT_TRUE(sampled.count({tree.root + "/docs/sample-a.txt", tree.root + "/misc/sample-b.txt"}));
-    EXPECT_FALSE(tree.expected(false, false).count({tree.root + "/docs/sample-a.txt", tree.root + "/misc/sample-b.txt"}));
+    EXPECT_FALSE(
+        tree.expected(false, false).count({tree.root + "/docs/sample-a.txt", tree.root + "/misc/sample-b.txt"}));
 }
 
 TEST_F(CliScan, PathsThatAreNotUtf8AreKeptExactly) {
@@ -234,6 +234,18 @@ TEST_F(CliScan, BadFoldersAndOptions) {
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
         EXPECT_TRUE(r.out.empty());
     }
+}
+
+TEST_F(CliScan, IgnoreOptionsTakeOneValueEachAndLeaveTheFoldersAfterThem) {
+    twtest::TempDir dir;
+    const std::string a = dir.write("keep/a.txt", "same words");
+    const std::string b = dir.write("keep/b.txt", "same words");
+    dir.write("skip/c.txt", "same words");
+    dir.write("keep/d.log", "same words");
+    auto r =
+        runCli({"scan", "--json", "--ignore", dir / "skip", "--ignore-type", "log", dir / "keep", dir / "skip"}, env());
+    ASSERT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_EQ(groupsOf(json::parse(r.out)), (Groups{{a, b}})) << r.out;
 }
 
 TEST_F(CliScan, RemoveWithoutATerminalAsksForYesAndRemovesNothing) {

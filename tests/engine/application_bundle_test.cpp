@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 #include <plist/plist.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <map>
 
 #include "TWFileUtility.h"
 #include "TWHashUtility.h"
+#include "TWPackageTree.h"
 #include "TestSupport.h"
 
 namespace {
@@ -129,6 +132,70 @@ TEST(ApplicationBundle, NumbersAreReadAsText) {
     EXPECT_EQ(record->applicationBundleVersion(), "1234");
     EXPECT_EQ(record->applicationInfoForKey("LSRequiresNativeExecution"), "true");
     EXPECT_EQ(record->applicationInfoForKey("CFBundleIcons"), std::nullopt);
+}
+
+}  // namespace
+
+namespace {
+
+// The package's tree: what makes two packages copies of each other under the full check.
+TEST(PackageTree, EqualTreesOnlyAndLinksComparedAsLinks) {
+    twtest::TempDir dir;
+    const auto makeTree = [&](const std::string& root) {
+        dir.write(root + "/Contents/Info.plist", "<plist/>");
+        dir.write(root + "/Contents/MacOS/tool", "binary bytes");
+        dir.mkdir(root + "/Contents/Empty");
+        dir.symlink("MacOS/tool", root + "/Contents/current");
+        dir.fifo(root + "/Contents/pipe");  // a kind, never read
+    };
+    makeTree("a/Tool.app");
+    makeTree("b/Tool.app");
+    const auto digest = [&](const std::string& root) { return TWPackageTree::digestOf(dir / root); };
+    ASSERT_TRUE(digest("a/Tool.app"));
+    EXPECT_EQ(digest("a/Tool.app"), digest("b/Tool.app"));
+
+    makeTree("content/Tool.app");
+    dir.write("content/Tool.app/Contents/MacOS/tool", "binary BYTES");
+    makeTree("name/Tool.app");
+    ASSERT_EQ(::rename((dir / "name/Tool.app/Contents/MacOS/tool").c_str(),
+                       (dir / "name/Tool.app/Contents/MacOS/tool2").c_str()),
+              0);
+    makeTree("kind/Tool.app");
+    ASSERT_EQ(::rmdir((dir / "kind/Tool.app/Contents/Empty").c_str()), 0);
+    dir.write("kind/Tool.app/Contents/Empty", "");
+    makeTree("link/Tool.app");
+    ASSERT_EQ(::unlink((dir / "link/Tool.app/Contents/current").c_str()), 0);
+    dir.symlink("MacOS/../MacOS/tool", "link/Tool.app/Contents/current");
+    for (const char* other : {"content/Tool.app", "name/Tool.app", "kind/Tool.app", "link/Tool.app"})
+        EXPECT_NE(digest("a/Tool.app"), digest(other)) << other;
+
+    // A link is never followed: what it points to outside does not count.
+    dir.write("outside.txt", "one");
+    dir.symlink(dir / "outside.txt", "a/Tool.app/Contents/out");
+    dir.symlink(dir / "outside.txt", "b/Tool.app/Contents/out");
+    const auto before = digest("a/Tool.app");
+    dir.write("outside.txt", "another text");
+    EXPECT_EQ(digest("a/Tool.app"), before);
+    EXPECT_EQ(digest("b/Tool.app"), before);
+    EXPECT_FALSE(TWPackageTree::digestOf(dir / "missing.app"));
+}
+
+TEST(PackageTree, APackageShowsTheSizeOfItsContents) {
+    twtest::TempDir dir;
+    dir.write("Tool.app/Contents/Info.plist", std::string(300, 'p'));
+    dir.write("Tool.app/Contents/Resources/data", std::string(5000, 'd'));
+    dir.symlink("Resources/data", "Tool.app/Contents/link");
+    auto package = TWApplicationUtility::initWithPath(dir / "Tool.app");
+    EXPECT_EQ(package->fileType(), TWFileTypePackage);
+    EXPECT_EQ(package->fileSize(), 5300u);
+    EXPECT_GE(package->fileSizeOnDisk(), 5300u);
+    // The tree is read once and kept: it tells what the scan saw.
+    EXPECT_FALSE(package->cachedTreeDigest());
+    const auto tree = package->treeDigest();
+    ASSERT_TRUE(tree);
+    dir.write("Tool.app/Contents/Resources/data", std::string(5000, 'e'));
+    EXPECT_EQ(package->treeDigest(), tree);
+    EXPECT_NE(TWPackageTree::digestOf(dir / "Tool.app"), tree);
 }
 
 }  // namespace

@@ -164,6 +164,9 @@ TEST_F(DuplicateIndex, AFounderKeptCompactComesBackAsTheSameRecord) {
     EXPECT_EQ(back.hasIdentity(), fresh->hasIdentity());
     EXPECT_EQ(back.device(), fresh->device());
     EXPECT_EQ(back.inode(), fresh->inode());
+    EXPECT_EQ(back.modifyTimeNs(), fresh->modifyTimeNs());
+    EXPECT_EQ(back.changeTimeNs(), fresh->changeTimeNs());
+    EXPECT_NE(back.changeTimeNs(), 0);
     EXPECT_TRUE(back.isPlainFileRecord());
     EXPECT_EQ(back.cachedHashString(), fresh->hashString());
     EXPECT_FALSE(back.isChecked());
@@ -207,23 +210,31 @@ TEST_F(DuplicateIndex, UnreadableFilesGroupByNameButNeverByContent) {
     EXPECT_EQ(status, 0);
 }
 
-TEST_F(DuplicateIndex, PackagesMatchByBundleIdentityAndSizeAlone) {
+// With the full-content check, two packages are copies only when their whole trees
+// are; without it, equal bundle identities and content sizes still match.
+TEST_F(DuplicateIndex, PackagesMatchByTheirWholeTreesUnderTheFullCheck) {
     const std::string plist =
         "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>CFBundleIdentifier</key><string>org.x.tool</string>"
         "<key>CFBundleShortVersionString</key><string>1.0</string></dict></plist>";
-    dir.write("one/Tool.app/Contents/Info.plist", plist);
+    for (const char* name : {"one", "two", "three"})
+        dir.write(std::string(name) + "/Tool.app/Contents/Info.plist", plist);
     dir.write("one/Tool.app/Contents/binary", "build A");
-    dir.write("two/Tool.app/Contents/Info.plist", plist);
-    dir.write("two/Tool.app/Contents/binary", "build B, other content");
-    TWPlacedItems placed;
-    TWDuplicateIndex index(TWSearchModeContent, true, placed);
+    dir.write("two/Tool.app/Contents/binary", "build B");  // same size, other content
+    dir.write("three/Tool.app/Contents/binary", "build A");
     std::atomic<bool> stop{false};
-    auto a = TWApplicationUtility::initWithPath(dir / "one/Tool.app");
-    auto b = TWApplicationUtility::initWithPath(dir / "two/Tool.app");
-    ASSERT_EQ(a->fileType(), TWFileTypePackage);
-    ASSERT_EQ(a->fileSize(), b->fileSize());
-    index.place(a, stop, {});
-    EXPECT_EQ(index.place(b, stop, {}), TWPlacement::Joined);
+    const auto placements = [&](bool verify) {
+        TWPlacedItems placed;
+        TWDuplicateIndex index(TWSearchModeContent, verify, placed);
+        std::vector<TWPlacement> out;
+        for (const char* name : {"one", "two", "three"}) {
+            auto package = TWApplicationUtility::initWithPath(dir / (std::string(name) + "/Tool.app"));
+            EXPECT_EQ(package->fileType(), TWFileTypePackage);
+            out.push_back(index.place(package, stop, {}));
+        }
+        return out;
+    };
+    EXPECT_EQ(placements(true), (std::vector{TWPlacement::Founded, TWPlacement::Founded, TWPlacement::Joined}));
+    EXPECT_EQ(placements(false), (std::vector{TWPlacement::Founded, TWPlacement::Joined, TWPlacement::Joined}));
 }
 
 // (The name mode keeps every founder as a record until the release.)

@@ -29,6 +29,8 @@ void expectSameRecord(const TWFileUtility& fast, const TWFileUtility& full, cons
     EXPECT_EQ(fast.hasIdentity(), full.hasIdentity());
     EXPECT_EQ(fast.device(), full.device());
     EXPECT_EQ(fast.inode(), full.inode());
+    EXPECT_EQ(fast.modifyTimeNs(), full.modifyTimeNs());
+    EXPECT_EQ(fast.changeTimeNs(), full.changeTimeNs());
     EXPECT_EQ(fast.isRegularFile(), full.isRegularFile());
     EXPECT_EQ(fast.fileName(), full.fileName());
 }

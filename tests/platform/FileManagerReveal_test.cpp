@@ -2,9 +2,12 @@
 
 #include <gio/gio.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <chrono>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "GLibThread.h"
@@ -132,3 +135,50 @@ TEST(FileManagerRevealTest, NothingToRevealAsksNobody) {
 }
 
 }  // namespace
+
+// The fallback asks the desktop for the folder handler; an app that claims folders
+// itself (Twinsift does, for "Open With") must never be the one it starts, even when
+// the desktop names it the default.
+TEST(FileManagerRevealTest, FallbackNeverLaunchesAnExcludedFolderHandler) {
+    twtest::TempDir dir;
+    const std::string apps = dir.mkdir("data/applications");
+    const std::string marker = dir / "opened";
+    const std::string script = dir.write(
+        "fm.sh", "#!/bin/sh\necho \"$1\" > '" + marker + ".tmp' && mv '" + marker + ".tmp' '" + marker + "'\n");
+    ASSERT_EQ(chmod(script.c_str(), 0755), 0);
+    const std::string self = dir.write("self.sh", "#!/bin/sh\ntouch '" + dir / "self-launched" + "'\n");
+    ASSERT_EQ(chmod(self.c_str(), 0755), 0);
+    auto entry = [](const std::string& exec) {
+        return "[Desktop Entry]\nType=Application\nName=X\nExec=" + exec + " %U\nMimeType=inode/directory;\n";
+    };
+    dir.write("data/applications/org.twinsift.Twinsift.desktop", entry(self));
+    dir.write("data/applications/fm.desktop", entry(script));
+    // GIO takes an applications folder's MIME types from its cache, as the desktop's
+    // update-desktop-database writes it: sorted by id, so Twinsift comes first here.
+    dir.write("data/applications/mimeinfo.cache",
+              "[MIME Cache]\ninode/directory=org.twinsift.Twinsift.desktop;fm.desktop;\n");
+    // The MIME database itself stays the system's.
+    dir.mkdir("share");
+    dir.symlink("/usr/share/mime", "share/mime");
+    dir.write("config/mimeapps.list", "[Default Applications]\ninode/directory=org.twinsift.Twinsift.desktop;\n");
+    // GIO reads these once per process: this is the suite's only test of the fallback.
+    setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    setenv("XDG_DATA_DIRS", (dir / "share").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    setenv("XDG_CONFIG_DIRS", (dir / "none").c_str(), 1);
+
+    const std::string folderUri = "file://" + dir.mkdir("Photos");
+    const tw::Status opened = tw::FileManagerReveal::openWithDefaultApp(folderUri, {"org.twinsift.Twinsift.desktop"});
+    ASSERT_TRUE(opened) << opened.message();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!twtest::exists(marker) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(twtest::exists(marker));
+    EXPECT_EQ(twtest::readFile(marker), dir / "Photos\n");
+    EXPECT_FALSE(twtest::exists(dir / "self-launched"));
+
+    const tw::Status none =
+        tw::FileManagerReveal::openWithDefaultApp(folderUri, {"org.twinsift.Twinsift.desktop", "fm.desktop"});
+    EXPECT_FALSE(none);
+    EXPECT_EQ(none.reason, "No file manager is installed");
+}

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <set>
 #include <thread>
 
 #include "DefaultsStore.h"
@@ -28,6 +29,18 @@ std::vector<std::string> damagedCopies(const std::string& defaultsPath) {
 
 Json fileContent(const std::string& path) {
     return Json::parse(twtest::readFile(path));
+}
+
+struct stat statOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;
+    return st;
+}
+
+std::set<std::string> entriesOf(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
+    return names;
 }
 
 }  // namespace
@@ -209,18 +222,85 @@ TEST(DefaultsStore, BytesHelpersRejectWhatTheyDidNotMake) {
     EXPECT_FALSE(tw::bytesFromJson(42));
 }
 
-TEST(DefaultsStore, FollowsALinkedSettingsFile) {
+TEST(DefaultsStore, FollowsALinkedSettingsFileAndWritesItInPlace) {
     twtest::ScopedDefaults defaults;
     twtest::TempDir elsewhere;
     std::string target = elsewhere.write("real.json", "{\"kept\": true}");
+    const ino_t inode = statOf(target).st_ino;
     fs::create_directories(fs::path(defaults.defaultsPath()).parent_path());
     fs::create_symlink(target, defaults.defaultsPath());
 
     auto& store = DefaultsStore::standard();
     EXPECT_EQ(store.boolValue("kept"), true);
+    // Outside the settings folder nothing is created or renamed: the target keeps its
+    // inode (checked after each write: a freed inode number may come back) and no
+    // temporary file is left beside it.
     ASSERT_TRUE(store.setValue("added", 1));
+    EXPECT_EQ(statOf(target).st_ino, inode);
+    ASSERT_TRUE(store.setValue("kept", false));
+    EXPECT_EQ(statOf(target).st_ino, inode);
     EXPECT_TRUE(fs::is_symlink(defaults.defaultsPath())) << "the link is not replaced";
-    EXPECT_EQ(fileContent(target)["added"], 1);
+    EXPECT_EQ(fileContent(target), (Json{{"kept", false}, {"added", 1}}));
+    EXPECT_EQ(entriesOf(elsewhere.path()), (std::set<std::string>{"real.json"}));
+    EXPECT_EQ(DefaultsStore(defaults.defaultsPath()).boolValue("kept"), false);
+}
+
+TEST(DefaultsStore, ALinkToNoSettingsIsMovedAsideItselfAndWhatItLeadsToStaysUntouched) {
+    twtest::TempDir elsewhere;
+    const std::string notes = elsewhere.write("notes.txt", "my notes, not settings");
+    elsewhere.mkdir("folder");
+    elsewhere.fifo("fifo");
+    const ino_t notesInode = statOf(notes).st_ino;
+    for (const std::string target : {"notes.txt", "folder", "fifo", "missing"}) {
+        SCOPED_TRACE(target);
+        twtest::ScopedDefaults defaults;
+        fs::create_directories(fs::path(defaults.defaultsPath()).parent_path());
+        fs::create_symlink(elsewhere / target, defaults.defaultsPath());
+
+        tw::LogCapture log;
+        auto& store = DefaultsStore::standard();
+        EXPECT_FALSE(store.hasValue("anything")) << "a read alone, as a scan does";
+        auto copies = damagedCopies(defaults.defaultsPath());
+        ASSERT_EQ(copies.size(), 1u);
+        EXPECT_TRUE(fs::is_symlink(copies[0])) << "the link itself was moved aside";
+        EXPECT_EQ(fs::read_symlink(copies[0]), elsewhere / target);
+        EXPECT_FALSE(twtest::exists(defaults.defaultsPath()));
+
+        ASSERT_TRUE(store.setValue("key", 1));
+        EXPECT_FALSE(fs::is_symlink(defaults.defaultsPath()));
+        EXPECT_EQ(fileContent(defaults.defaultsPath())["key"], 1);
+    }
+    EXPECT_EQ(twtest::readFile(notes), "my notes, not settings");
+    EXPECT_EQ(statOf(notes).st_ino, notesInode);
+    EXPECT_EQ(entriesOf(elsewhere.path()), (std::set<std::string>{"notes.txt", "folder", "fifo"}));
+}
+
+TEST(DefaultsStore, ALockFileThatIsALinkIsRefusedAndNothingIsCreatedWhereItLeads) {
+    twtest::ScopedDefaults defaults;
+    twtest::TempDir elsewhere;
+    auto& store = DefaultsStore::standard();
+    ASSERT_TRUE(store.setValue("key", "old"));
+    const std::string lockPath = defaults.defaultsPath() + ".lock";
+    fs::remove(lockPath);
+    fs::create_symlink(elsewhere / "created-by-the-lock", lockPath);
+
+    tw::Status status = store.setValue("key", "new");
+    EXPECT_FALSE(status);
+    EXPECT_EQ(status.error, ELOOP);
+    EXPECT_NE(status.reason.find("symbolic link"), std::string::npos) << status.reason;
+    EXPECT_EQ(store.stringValue("key"), "old");
+    EXPECT_TRUE(entriesOf(elsewhere.path()).empty());
+
+    // A damaged settings file is not moved aside without the lock: it stays as it is.
+    twtest::TempDir scratch;
+    fs::remove(defaults.defaultsPath());
+    fs::copy_file(scratch.write("bad.json", "{damaged"), defaults.defaultsPath());
+    tw::LogCapture log;
+    store.reloadNow();
+    EXPECT_FALSE(store.hasValue("key"));
+    EXPECT_EQ(twtest::readFile(defaults.defaultsPath()), "{damaged");
+    EXPECT_TRUE(damagedCopies(defaults.defaultsPath()).empty());
+    EXPECT_TRUE(entriesOf(elsewhere.path()).empty());
 }
 
 TEST(DefaultsStore, FailedWriteChangesNothingAndSaysWhy) {

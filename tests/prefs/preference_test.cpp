@@ -142,24 +142,27 @@ TEST(Preference, LibraryLocationSettersRefuseTooShortPaths) {
     EXPECT_EQ(prefs.PhotosLibraryLocation(), "/a");
 }
 
-TEST(Preference, DefaultLibraryLocationsFollowTheUserDirectories) {
+TEST(Preference, DefaultLibraryLocationsNameTheLibrariesFound) {
     twtest::ScopedDefaults defaults;
     twtest::TempDir home;
     ScopedHome scopedHome(home.path());
-    // No user-dirs file: ~/Music and ~/Pictures (which need not exist).
-    EXPECT_EQ(TWPreference::defaultItunesMediaFolderLocation(), home.path() + "/Music/Music/Media");
-    EXPECT_EQ(TWPreference::defaultPhotoLibraryLocation(), home.path() + "/Pictures/Photos Library.photoslibrary");
+    const char* oldData = getenv("XDG_DATA_HOME");
+    const std::string previousData = oldData ? oldData : "";
+    unsetenv("XDG_DATA_HOME");
+    // Nothing found: where Shotwell and Rhythmbox keep their libraries.
+    EXPECT_EQ(TWPreference::defaultItunesMediaFolderLocation(), home.path() + "/.local/share/rhythmbox");
+    EXPECT_EQ(TWPreference::defaultPhotoLibraryLocation(), home.path() + "/.local/share/shotwell");
 
-    // The user's Music folder is a link: it is resolved.
-    std::string real = home.mkdir("disk/Tunes");
-    home.symlink(real, "Tunes");
-    home.write("cfg/user-dirs.dirs",
-               "# written by a tool\n"
-               "XDG_MUSIC_DIR=\"$HOME/Tunes\"\n"
-               "XDG_PICTURES_DIR=\"/srv/My \\\"Pics\\\"\"\n");
+    // digiKam's database, as its settings name it, when there is no Shotwell library.
     setenv("XDG_CONFIG_HOME", (home.path() + "/cfg").c_str(), 1);  // ScopedDefaults restores it
-    EXPECT_EQ(TWPreference::defaultItunesMediaFolderLocation(), real + "/Music/Media");
-    EXPECT_EQ(TWPreference::defaultPhotoLibraryLocation(), "/srv/My \"Pics\"/Photos Library.photoslibrary");
+    std::string db = home.write("Pictures/digikam4.db", "");
+    home.write("cfg/digikamrc",
+               "[Database Settings]\nDatabase Type=QSQLITE\nDatabase Name=" + home.path() + "/Pictures/\n");
+    EXPECT_EQ(TWPreference::defaultPhotoLibraryLocation(), db);
+    // A Shotwell library comes first.
+    home.write(".local/share/shotwell/data/photo.db", "");
+    EXPECT_EQ(TWPreference::defaultPhotoLibraryLocation(), home.path() + "/.local/share/shotwell");
+    if (oldData) setenv("XDG_DATA_HOME", previousData.c_str(), 1);
 }
 
 TEST(Preference, FolderParentTestIsTextualOnWholeComponents) {

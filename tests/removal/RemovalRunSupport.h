@@ -3,14 +3,19 @@
 // sources): groups made from paths, a source over a list of containers, a progress that
 // records what it was shown, and a script executor that can hold a step.
 
+#include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ScriptExecutor.h"
 #include "TWCategoryFiles.h"
 #include "TWDuplicateFile.h"
+#include "TWFileStamp.h"
 #include "TWFileUtility.h"
 #include "TWRemovalProgress.h"
 #include "TWRemovalSource.h"
@@ -33,6 +38,28 @@ inline TWDuplicateFile::Ptr groupOf(const std::vector<std::pair<FilePtr, bool>>&
 
 inline FilePtr recordOf(const std::string& path) {
     return TWFileUtility::initWithPath(path);
+}
+
+// Waits until the clock that stamps files has passed the change time of `path`, so that
+// any change made from now on shows in its times (a removal trusts an earlier read of a
+// file only then). False when the file is missing or the clock did not pass in time.
+inline bool waitUntilSettled(const std::string& path) {
+    const std::optional<TWFileStamp> stamp = TWFileStamp::ofPath(path);
+    if (!stamp) return false;
+    const auto bound = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (TWFileStamp::fileClockNs() <= stamp->changeTimeNs) {
+        if (std::chrono::steady_clock::now() > bound) return false;
+        std::this_thread::yield();
+    }
+    return true;
+}
+
+// Writes `content` over the file at `path` in place (the same inode).
+inline void overwriteInPlace(const std::string& path, const std::string& content) {
+    FILE* file = std::fopen(path.c_str(), "r+b");
+    if (!file) return;
+    std::fwrite(content.data(), 1, content.size(), file);
+    std::fclose(file);
 }
 
 // The walk of the results manager over a plain list of containers.
@@ -74,7 +101,11 @@ public:
     std::string title;
     TWRemovalOutcome outcome;
 
-    void removalDidStart() override { started = true; }
+    std::function<void()> onStart;  // runs inside removalDidStart (main thread)
+    void removalDidStart() override {
+        started = true;
+        if (onStart) onStart();
+    }
     void removalDidProgress(double p, const std::string& t) override {
         ++updates;
         percent = p;
@@ -88,6 +119,20 @@ public:
 
 // Answers every script with success; the call numbered `holdAt` (1-based) waits until
 // release() after telling waitUntilHeld() that it is there.
+// Answers every script with a run error, as a library whose application runs does.
+class RefusingExecutor : public tw::ScriptExecutor {
+public:
+    explicit RefusingExecutor(std::string reason) : reason_(std::move(reason)) {}
+    Result run(const std::string& text) override {
+        scripts.push_back(text);
+        return Result{true, "", "", reason_};
+    }
+    std::vector<std::string> scripts;  // run on the removal's worker; read after it finished
+
+private:
+    std::string reason_;
+};
+
 class HoldingExecutor : public tw::ScriptExecutor {
 public:
     explicit HoldingExecutor(size_t holdAt = 0) : holdAt_(holdAt) {}

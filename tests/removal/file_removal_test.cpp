@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include "Log.h"
 #include "RemovalTestSupport.h"
 #include "TWFileRemoval.h"
@@ -93,6 +95,42 @@ TEST(FileRemovalTest, AFailedMoveIsLoggedWithSourceAndCandidate) {
         log.count("Failed to move file(" + path + ") to dest(" + notAFolder + "/a.txt) with error: Not a directory"),
         1u);
     EXPECT_TRUE(exists(path));
+}
+
+// A deletion sets the item aside under a private name in its own folder, judges it
+// there, and deletes it only when it is still the item meant; otherwise it gets its name
+// back, or, when that name was taken meanwhile, stays under the private name.
+TEST(FileRemovalTest, ADeletionJudgesTheItemSetAsideAndPutsItBackWhenRefused) {
+    twtest::TempDir dir;
+    const std::string path = dir.write("f/keep.txt", "keep");
+    auto file = record(path);
+    std::string aside;
+    tw::Status status = TWFileRemoval::removedFileDirect(*file, [&](const std::string& at) {
+        aside = at;
+        EXPECT_FALSE(exists(path));
+        EXPECT_EQ(readFile(at), "keep");
+        return false;
+    });
+    EXPECT_FALSE(status);
+    EXPECT_EQ(status.path, path);
+    EXPECT_EQ(aside.substr(0, aside.rfind('/')), dir / "f");
+    EXPECT_EQ(readFile(path), "keep");
+    EXPECT_FALSE(exists(aside));
+
+    status = TWFileRemoval::removedFileDirect(*file, [&](const std::string& at) {
+        aside = at;
+        dir.write("f/keep.txt", "a newcomer under the name");
+        return false;
+    });
+    EXPECT_FALSE(status);
+    EXPECT_NE(status.reason.find("stays as " + aside), std::string::npos) << status.reason;
+    EXPECT_EQ(readFile(path), "a newcomer under the name");
+    EXPECT_EQ(readFile(aside), "keep");
+
+    const std::string gone = dir.write("g/gone.txt", "x");
+    EXPECT_TRUE(TWFileRemoval::removedFileDirect(*record(gone), [](const std::string&) { return true; }));
+    EXPECT_FALSE(exists(gone));
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "g"));
 }
 
 }  // namespace

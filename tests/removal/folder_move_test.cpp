@@ -8,8 +8,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <filesystem>
+#include <vector>
 
 #include "RemovalTestSupport.h"
 #include "TWFolderMove.h"
@@ -18,6 +21,13 @@
 namespace {
 
 using removaltest::statOf;
+
+std::vector<std::string> entriesOf(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 using twtest::exists;
 using twtest::readFile;
 
@@ -25,7 +35,11 @@ using twtest::readFile;
 // fallback that file systems without it get.
 class FolderMoveTest : public ::testing::TestWithParam<bool> {
 protected:
-    TWFolderMove::Options options() const { return TWFolderMove::Options{GetParam()}; }
+    TWFolderMove::Options options() const {
+        TWFolderMove::Options o;
+        o.renameNoReplace = GetParam();
+        return o;
+    }
     tw::Status move(const std::string& source, const std::string& folder, std::string* dest = nullptr) {
         return TWFolderMove::moveIntoFolder(source, folder, dest, options());
     }
@@ -161,7 +175,53 @@ TEST_F(CrossDeviceMoveTest, AFailedCopyLeavesTheSourceAndRemovesThePartialCopy) 
     });
     ASSERT_EQ(rc, 0) << "the move reported success";
     EXPECT_EQ(readFile(source), content);
-    EXPECT_FALSE(exists(other->path() + "/big.bin"));
+    EXPECT_TRUE(entriesOf(other->path()).empty());
+}
+
+TEST_F(CrossDeviceMoveTest, TheCopyTakesItsRealNameOnlyOnceItWasChecked) {
+    const std::string content = twtest::randomBytes(3 << 20, 5);
+    const std::string source = dir.write("big.bin", content);
+    TWFolderMove::Options options;
+    std::vector<std::vector<std::string>> seen;  // the folder after each block
+    options.afterCopiedBlock = [&](uint64_t) { seen.push_back(entriesOf(other->path())); };
+    std::string dest;
+    ASSERT_TRUE(TWFolderMove::moveIntoFolder(source, other->path(), &dest, options));
+    ASSERT_EQ(seen.size(), 3u);
+    for (const auto& entries : seen) {
+        ASSERT_EQ(entries.size(), 1u);
+        EXPECT_EQ(entries[0].rfind(".twinsift-move-", 0), 0u) << entries[0];
+    }
+    EXPECT_EQ(entriesOf(other->path()), std::vector<std::string>{"big.bin"});
+    EXPECT_EQ(readFile(dest), content);
+}
+
+// A move killed part-way (SIGKILL: nothing runs) leaves no file under a real name; a
+// signal whose handler calls removePartialCopies() leaves nothing at all.
+TEST_F(CrossDeviceMoveTest, AMoveKilledPartWayLeavesNoFileUnderARealName) {
+    const std::string content = twtest::randomBytes(3 << 20, 13);
+    const std::string source = dir.write("big.bin", content);
+    for (int signal : {SIGKILL, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        int rc = removaltest::runInChild([&] {
+            ::signal(SIGTERM, [](int) {
+                TWFolderMove::removePartialCopies();
+                _exit(3);
+            });
+            TWFolderMove::Options options;
+            options.afterCopiedBlock = [&](uint64_t copied) {
+                if (copied == 1 << 20) raise(signal);
+            };
+            TWFolderMove::moveIntoFolder(source, other->path(), nullptr, options);
+            return 0;
+        });
+        EXPECT_EQ(rc, signal == SIGKILL ? -1 : 3);
+        EXPECT_EQ(readFile(source), content);
+        for (const auto& name : entriesOf(other->path())) {
+            EXPECT_EQ(signal, SIGKILL) << name << " left after the handler ran";
+            EXPECT_EQ(name.rfind(".twinsift-move-", 0), 0u) << name;
+            twtest::removeTree(other->path() + "/" + name);
+        }
+    }
 }
 
 TEST_F(CrossDeviceMoveTest, AnUnwritableDestinationLeavesTheSource) {

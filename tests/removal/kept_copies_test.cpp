@@ -18,6 +18,7 @@ using removaltest::recordOf;
 
 class KeptCopiesTest : public ::testing::Test {
 protected:
+    twtest::ScopedDefaults defaults;  // the exact sub-groups read the matching settings
     twtest::TempDir dir;
     TWKeptCopies snapshot(const std::vector<TWDuplicateFile::Ptr>& groups, int64_t mode = TWSearchModeContent) {
         return TWKeptCopies::snapshotOfGroups(groups, mode);
@@ -69,6 +70,7 @@ TEST_F(KeptCopiesTest, EachKeptFileIsReadOnceAndOnlyWhenSizesAgree) {
     for (int i = 0; i < 4; ++i) members.push_back({recordOf(dir.write("c" + std::to_string(i), "content")), true});
     auto copies = snapshot({groupOf(members)});
     dir.write("bigger.bin", "content grown");
+    ASSERT_TRUE(removaltest::waitUntilSettled(kept->filePath()));  // else each check reads it again
     EXPECT_FALSE(copies.mayDispose(*bigger));
     EXPECT_EQ(copies.keptContentReads(), 0u);
     for (size_t i = 2; i < members.size(); ++i) EXPECT_TRUE(copies.mayDispose(*members[i].first));
@@ -106,6 +108,122 @@ TEST_F(KeptCopiesTest, APackageGoesWhileAKeptPackageHasItsBundleIdentity) {
     ASSERT_EQ(kept->fileType(), TWFileTypePackage);
     EXPECT_TRUE(snapshot({groupOf({{kept, false}, {copy, true}})}).mayDispose(*copy));
     EXPECT_FALSE(snapshot({groupOf({{kept, false}, {other, true}})}).mayDispose(*other));
+}
+
+// An exact copy of a picture (its twin kept in the same similar group) never rests on a
+// kept look-alike: once its twin is gone or holds another picture, it stays.
+TEST_F(KeptCopiesTest, AnExactCopyOfAPictureNeverRestsOnALookAlike) {
+    const std::string picture = twtest::randomBytes(9000, 1);
+    for (const char* change : {"deleted", "overwritten"}) {
+        SCOPED_TRACE(change);
+        const std::string folder = std::string(change) + "/";
+        auto twin = recordOf(dir.write(folder + "twin.png", picture));
+        auto copy = recordOf(dir.write(folder + "copy.png", picture));
+        auto alike = recordOf(dir.write(folder + "alike.png", twtest::randomBytes(8000, 2)));
+        auto group = groupOf({{twin, false}, {copy, true}, {alike, false}}, true);
+        EXPECT_TRUE(snapshot({group}).mayDispose(*copy));
+        auto copies = snapshot({group});
+        if (std::string(change) == "deleted")
+            ASSERT_EQ(unlink(twin->filePath().c_str()), 0);
+        else
+            removaltest::overwriteInPlace(twin->filePath(), twtest::randomBytes(9000, 3));
+        const tw::Status status = copies.mayDispose(*copy);
+        EXPECT_FALSE(status);
+        EXPECT_NE(status.reason.find("no kept file of its group has its content now"), std::string::npos)
+            << status.reason;
+    }
+}
+
+// A merely similar picture rests on a kept look-alike only while that is the very file
+// the scan saw.
+TEST_F(KeptCopiesTest, AMerelySimilarPictureNeedsTheLookAlikeAsItWasScanned) {
+    auto kept = recordOf(dir.write("kept.png", twtest::randomBytes(5000, 4)));
+    auto alike = recordOf(dir.write("alike.png", twtest::randomBytes(6000, 5)));
+    auto group = groupOf({{kept, false}, {alike, true}}, true);
+    EXPECT_TRUE(snapshot({group}).mayDispose(*alike));
+    auto copies = snapshot({group});
+    ASSERT_TRUE(removaltest::waitUntilSettled(kept->filePath()));
+    removaltest::overwriteInPlace(kept->filePath(), twtest::randomBytes(5000, 6));  // same inode and size
+    EXPECT_FALSE(copies.mayDispose(*alike));
+}
+
+// The file acted on must be the one the scan saw, in every kind of group: a file put in
+// its place (here with the very same content or bundle) is not it.
+TEST_F(KeptCopiesTest, ACheckedFileReplacedAfterTheScanStaysInEveryKindOfGroup) {
+    const auto replace = [&](const std::string& path, const std::string& content) {
+        const std::string fresh = dir.write("fresh.tmp", content);
+        ASSERT_EQ(rename(fresh.c_str(), path.c_str()), 0);
+    };
+    auto exactKept = recordOf(dir.write("e/a.txt", "same words"));
+    auto exactCopy = recordOf(dir.write("e/b.txt", "same words"));
+    auto imageKept = recordOf(dir.write("i/a.png", "one picture"));
+    auto imageAlike = recordOf(dir.write("i/b.png", "a similar picture"));
+    auto namedKept = recordOf(dir.write("n1/notes.txt", "abc"));
+    auto namedCopy = recordOf(dir.write("n2/notes.txt", "abc"));
+    package("p1/Tool.app", "org.example.tool");
+    package("p2/Tool.app", "org.example.tool");
+    auto packageKept = TWApplicationUtility::initWithPath(dir / "p1/Tool.app");
+    auto packageCopy = TWApplicationUtility::initWithPath(dir / "p2/Tool.app");
+    auto exact = groupOf({{exactKept, false}, {exactCopy, true}});
+    auto similar = groupOf({{imageKept, false}, {imageAlike, true}}, true);
+    auto named = groupOf({{namedKept, false}, {namedCopy, true}});
+    auto packages = groupOf({{packageKept, false}, {packageCopy, true}});
+    auto content = snapshot({exact, similar, packages});
+    auto byName = snapshot({named}, TWSearchModeName);
+
+    replace(exactCopy->filePath(), "same words");
+    replace(imageAlike->filePath(), "a similar picture");
+    replace(namedCopy->filePath(), "abc");
+    ASSERT_EQ(rename((dir / "p2/Tool.app").c_str(), (dir / "p2/Old.app").c_str()), 0);
+    package("p2/Tool.app", "org.example.tool");
+    for (const TWFileUtility* file :
+         {exactCopy.get(), imageAlike.get(), static_cast<TWFileUtility*>(packageCopy.get())}) {
+        const tw::Status status = content.mayDispose(*file);
+        EXPECT_FALSE(status) << file->filePath();
+        EXPECT_EQ(status.reason, "it was replaced after the scan");
+    }
+    EXPECT_FALSE(byName.mayDispose(*namedCopy));
+}
+
+// Each kept copy is read in the run, and read again whenever it changed: an edit in place
+// (same size, right after the read) stops every removal that would rest on it.
+TEST_F(KeptCopiesTest, AKeptCopyEditedInPlaceStopsTheCopiesThatFollow) {
+    const std::string content = twtest::randomBytes(20000, 7);
+    auto kept = recordOf(dir.write("kept.bin", content));
+    std::vector<std::pair<removaltest::FilePtr, bool>> members{{kept, false}};
+    for (int i = 0; i < 3; ++i) members.push_back({recordOf(dir.write("c" + std::to_string(i), content)), true});
+    auto copies = snapshot({groupOf(members)});
+    EXPECT_TRUE(copies.mayDispose(*members[1].first));
+    std::string edited = content;
+    edited[10000] ^= 0x20;
+    removaltest::overwriteInPlace(kept->filePath(), edited);
+    EXPECT_FALSE(copies.mayDispose(*members[2].first));
+    removaltest::overwriteInPlace(kept->filePath(), content);  // back as it was: a copy again
+    EXPECT_TRUE(copies.mayDispose(*members[3].first));
+}
+
+// With the full-content check a package goes only while a kept package has its whole
+// tree, and while its own tree is the one the scan compared.
+TEST_F(KeptCopiesTest, APackageGoesOnlyWhileAKeptPackageHasItsWholeTree) {
+    for (const char* root : {"a/Tool.app", "b/Tool.app", "c/Tool.app"}) {
+        package(root, "org.example.tool");
+        dir.write(std::string(root) + "/Contents/MacOS/tool", "build one");
+    }
+    dir.write("c/Tool.app/Contents/MacOS/tool", "build two");  // same Info.plist and size
+    auto a = TWApplicationUtility::initWithPath(dir / "a/Tool.app");
+    auto b = TWApplicationUtility::initWithPath(dir / "b/Tool.app");
+    auto c = TWApplicationUtility::initWithPath(dir / "c/Tool.app");
+    ASSERT_TRUE(b->treeDigest());  // as the scan compared it
+    EXPECT_TRUE(snapshot({groupOf({{a, false}, {b, true}})}).mayDispose(*b));
+    EXPECT_FALSE(snapshot({groupOf({{a, false}, {c, true}})}).mayDispose(*c));
+
+    auto copies = snapshot({groupOf({{a, false}, {b, true}})});
+    removaltest::overwriteInPlace(dir / "b/Tool.app/Contents/MacOS/tool", "build 1ne");
+    EXPECT_FALSE(copies.mayDispose(*b));
+    removaltest::overwriteInPlace(dir / "b/Tool.app/Contents/MacOS/tool", "build one");
+    EXPECT_TRUE(copies.mayDispose(*b));
+    removaltest::overwriteInPlace(dir / "a/Tool.app/Contents/MacOS/tool", "build 1ne");
+    EXPECT_FALSE(copies.mayDispose(*b));
 }
 
 }  // namespace

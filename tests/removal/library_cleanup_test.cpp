@@ -158,4 +158,23 @@ TEST(CleanMediaLibraryGuide, TextAndPicturesForEachFlagCombination) {
     EXPECT_FALSE(guide.iTunesPictureFrame());
 }
 
+TEST(CleanMediaLibraryGuide, NamedLibrariesSayWhatWasDoneThere) {
+    TWCleanMediaLibraryGuide guide{
+        true, false, kTWDuplicateFolderName, kTWDuplicateAlbumName, kTWDuplicatePlaylistName, "Shotwell", ""};
+    EXPECT_EQ(
+        guide.prompt(),
+        "Twinsift tagged all photos duplicates Varnel Duplicate Folder >> Varnel Duplicate Album in Shotwell. You "
+        "can use Shotwell to complete the removal. As shown below:");
+    guide.cleanItunes = true;
+    guide.musicLibraryName = "Rhythmbox";
+    EXPECT_EQ(guide.prompt(),
+              "Twinsift tagged all your photos duplicates Varnel Duplicate Folder - Varnel Duplicate Album in "
+              "Shotwell. Rhythmbox duplicates are in the playlist Varnel Duplicate Media. You can use Shotwell and "
+              "Rhythmbox to complete the removal. As shown below:");
+    guide.cleanPhotos = false;
+    EXPECT_EQ(guide.prompt(),
+              "Twinsift added all Rhythmbox duplicates to the playlist Varnel Duplicate Media. You can use Rhythmbox "
+              "to complete the removal. As shown below:");
+}
+
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <gio/gio.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -22,14 +21,14 @@ constexpr int kAddressFd = 3;
 constexpr std::chrono::seconds kStartTimeout{20};
 
 // Everything allowed: the bus only ever carries the test's own traffic.
-std::string configFor(const std::string& socketDir) {
+std::string configFor(const std::string& socketDir, const std::string& serviceDir) {
     return "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
            " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
            "<busconfig>\n"
            "  <type>session</type>\n"
            "  <listen>unix:dir=" +
-           socketDir +
-           "</listen>\n"
+           socketDir + "</listen>\n" +
+           (serviceDir.empty() ? std::string() : "  <servicedir>" + serviceDir + "</servicedir>\n") +
            "  <auth>EXTERNAL</auth>\n"
            "  <policy context=\"default\">\n"
            "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
@@ -39,26 +38,22 @@ std::string configFor(const std::string& socketDir) {
            "</busconfig>\n";
 }
 
-// Reads one line from fd, waiting at most until `deadline`.
-std::string readLine(int fd, std::chrono::steady_clock::time_point deadline) {
-    std::string line;
-    char c;
-    while (line.empty() || line.back() != '\n') {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) break;
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
-        if (read(fd, &c, 1) != 1) break;
-        line.push_back(c);
-    }
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-    return line;
-}
-
 }  // namespace
 
-PrivateBus::PrivateBus() : dir_("twinsift-bus") {
-    const std::string config = dir_.write("bus.conf", configFor(dir_.mkdir("socket")));
+PrivateBus::PrivateBus() : PrivateBus("", {}) {}
+
+PrivateBus::PrivateBus(const std::string& serviceDir, const std::map<std::string, std::string>& environment)
+    : dir_("twinsift-bus") {
+    const std::string config = dir_.write("bus.conf", configFor(dir_.mkdir("socket"), serviceDir));
+    std::vector<std::string> variables;
+    for (char** entry = environ; *entry; ++entry) {
+        const std::string variable = *entry;
+        if (!environment.count(variable.substr(0, variable.find('=')))) variables.push_back(variable);
+    }
+    for (const auto& [name, value] : environment) variables.push_back(name + "=" + value);
+    std::vector<char*> envp;
+    for (auto& variable : variables) envp.push_back(variable.data());
+    envp.push_back(nullptr);
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
     posix_spawn_file_actions_t actions;
@@ -70,7 +65,7 @@ PrivateBus::PrivateBus() : dir_("twinsift-bus") {
     std::vector<char*> argv{
         const_cast<char*>("dbus-daemon"), configArg.data(), printArg.data(), const_cast<char*>("--nofork"),
         const_cast<char*>("--nopidfile"), nullptr};
-    int rc = posix_spawnp(&pid_, "dbus-daemon", &actions, nullptr, argv.data(), environ);
+    int rc = posix_spawnp(&pid_, "dbus-daemon", &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
     if (rc != 0) {

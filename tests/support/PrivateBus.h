@@ -14,6 +14,7 @@
 
 #include <sys/types.h>
 
+#include <map>
 #include <memory>
 #include <string>
 
@@ -27,8 +28,11 @@ class PrivateBus {
 public:
     using Connection = std::shared_ptr<GDBusConnection>;
 
-    // Throws std::runtime_error when the daemon cannot be started.
+    // Throws std::runtime_error when the daemon cannot be started. With a `serviceDir`
+    // the bus starts the services described there on demand (D-Bus activation), in the
+    // daemon's environment: the test's own with `environment` laid over it.
     PrivateBus();
+    PrivateBus(const std::string& serviceDir, const std::map<std::string, std::string>& environment);
     ~PrivateBus();  // stops the daemon
     PrivateBus(const PrivateBus&) = delete;
     PrivateBus& operator=(const PrivateBus&) = delete;

@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <gd.h>
 #include <grp.h>
+#include <limits.h>
+#include <poll.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -81,6 +83,30 @@ std::string TempDir::fifo(const std::string& relative) const {
     ensureParent(p);
     if (::mkfifo(p.c_str(), 0644) != 0) throw std::runtime_error("mkfifo failed: " + p);
     return p;
+}
+
+TooLongPath::TooLongPath(const TempDir& dir) : dir_(dir.path()) {
+    const std::string name(200, 'd');
+    int fd = ::open(dir_.c_str(), O_DIRECTORY | O_RDONLY);
+    std::string path = dir_;
+    std::string tooLong;
+    for (int level = 0; fd >= 0 && path.size() < PATH_MAX + name.size(); ++level) {
+        if (::mkdirat(fd, name.c_str(), 0755) != 0) break;
+        const int next = ::openat(fd, name.c_str(), O_DIRECTORY | O_RDONLY);
+        ::close(fd);
+        fd = next;
+        path += "/" + name;
+        if (level == 9) middle_ = path;
+        if (tooLong.empty() && path.size() >= PATH_MAX) tooLong = path;
+    }
+    if (fd >= 0) {
+        ::close(fd);
+        firstTooLong_ = tooLong;
+    }
+}
+
+TooLongPath::~TooLongPath() {
+    if (!middle_.empty()) ::rename(middle_.c_str(), (dir_ + "/middle-of-a-long-path").c_str());
 }
 
 std::string pngBytesOf(gdImageStruct* image, int compression) {
@@ -179,6 +205,21 @@ int runAsUnprivileged(const std::function<int()>& body) {
     if (!WIFEXITED(status)) return -1;
     int rc = WEXITSTATUS(status);
     return rc >= 120 && rc <= 123 ? -1 : rc;
+}
+
+std::string readLine(int fd, std::chrono::steady_clock::time_point deadline) {
+    std::string line;
+    char c;
+    while (line.empty() || line.back() != '\n') {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
+        if (read(fd, &c, 1) != 1) break;
+        line.push_back(c);
+    }
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    return line;
 }
 
 }  // namespace twtest

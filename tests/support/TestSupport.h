@@ -37,12 +37,34 @@ private:
     std::string path_;
 };
 
+// Folders of 200-letter names nested inside `dir`, made one level at a time, until their
+// path passes PATH_MAX. On destruction half the chain moves up into `dir`, so that the
+// TempDir can remove the rest by path. made() is false when the chain could not be made.
+class TooLongPath {
+public:
+    explicit TooLongPath(const TempDir& dir);
+    ~TooLongPath();
+    TooLongPath(const TooLongPath&) = delete;
+    TooLongPath& operator=(const TooLongPath&) = delete;
+
+    bool made() const { return !firstTooLong_.empty(); }
+    // The shallowest folder of the chain whose path is too long.
+    const std::string& firstTooLong() const { return firstTooLong_; }
+
+private:
+    std::string dir_;
+    std::string middle_;
+    std::string firstTooLong_;
+};
+
 // Deterministic pseudo-random bytes.
 std::string randomBytes(size_t length, unsigned seed);
 // The PNG file of `image` (libgd's compression level; -1 for its default). The image
 // stays the caller's.
 std::string pngBytesOf(gdImageStruct* image, int compression = -1);
 std::string readFile(const std::string& path);
+// One line read from `fd` (without its line end), waiting at most until `deadline`.
+std::string readLine(int fd, std::chrono::steady_clock::time_point deadline);
 bool exists(const std::string& path);  // lstat succeeds
 void removeTree(const std::string& path);
 

@@ -1,0 +1,40 @@
+#include "TWFolderReveal.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+
+#include "Executors.h"
+#include "FileManagerReveal.h"
+#include "Log.h"
+#include "MainQueue.h"
+#include "TWAppInfo.h"
+
+tw::Status TWFolderReveal::revealNow(const std::vector<std::string>& paths) {
+    tw::FileManagerReveal::Options options;
+    const std::string self = TWAppInfo::desktopId().toStdString();
+    options.excludedAppIds = {self + ".desktop", "twinsift-open-folder.desktop"};
+    return tw::FileManagerReveal(options).reveal(paths);
+}
+
+QString TWFolderReveal::failureText(const std::vector<std::string>& paths, const tw::Status& status) {
+    const QString path = paths.empty() ? QString() : QString::fromStdString(paths.front());
+    return QCoreApplication::translate("TWFolderReveal",
+                                       "No file manager could show “%1”.\n\n%2\n\nInstall a file manager (such as "
+                                       "Files or PCManFM) to show items in their folders.")
+        .arg(path, QString::fromStdString(status.reason));
+}
+
+void TWFolderReveal::reveal(const std::vector<std::string>& paths, QWidget* parent) {
+    if (paths.empty()) return;
+    QPointer<QWidget> owner(parent);
+    // The bus call may take seconds; the window stays responsive meanwhile.
+    tw::WorkerPool::defaultPriority().submit([paths, owner] {
+        const tw::Status status = revealNow(paths);
+        if (status) return;
+        tw::log("cannot show %s in the file manager: %s", paths.front().c_str(), status.message().c_str());
+        tw::MainQueue::shared().post([paths, owner, status] {
+            QMessageBox::warning(owner, QCoreApplication::translate("TWFolderReveal", "Cannot Show in Folder"),
+                                 failureText(paths, status));
+        });
+    });
+}

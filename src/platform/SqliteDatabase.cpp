@@ -1,0 +1,130 @@
+#include "SqliteDatabase.h"
+
+#include <sqlite3.h>
+#include <unistd.h>
+
+namespace tw {
+
+int64_t SqliteRow::integer(int column) const {
+    return sqlite3_column_int64(statement_, column);
+}
+
+std::string SqliteRow::text(int column) const {
+    const unsigned char* text = sqlite3_column_text(statement_, column);
+    if (!text) return {};
+    return std::string(reinterpret_cast<const char*>(text),
+                       static_cast<size_t>(sqlite3_column_bytes(statement_, column)));
+}
+
+bool SqliteRow::isNull(int column) const {
+    return sqlite3_column_type(statement_, column) == SQLITE_NULL;
+}
+
+void SqliteDatabase::Closer::operator()(sqlite3* db) const {
+    sqlite3_close_v2(db);
+}
+
+SqliteDatabase SqliteDatabase::open(const std::string& path, int flags, int busyMs) {
+    SqliteDatabase database;
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_URI, nullptr);
+    if (rc != SQLITE_OK) {
+        database.error_ = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+        sqlite3_close_v2(db);
+        return database;
+    }
+    sqlite3_busy_timeout(db, busyMs);
+    database.db_.reset(db);
+    return database;
+}
+
+namespace {
+// A path as a file: URI, so that SQLite takes "mode=ro" and no character of the path
+// is read as a URI's own.
+std::string fileUri(const std::string& path, const char* query) {
+    std::string uri = "file:";
+    static const char* hex = "0123456789ABCDEF";
+    for (unsigned char c : path) {
+        if (c == '%' || c == '?' || c == '#' || c <= 0x20 || c >= 0x7F) {
+            uri += '%';
+            uri += hex[c >> 4];
+            uri += hex[c & 15];
+        } else {
+            uri += static_cast<char>(c);
+        }
+    }
+    return uri + query;
+}
+}  // namespace
+
+SqliteDatabase SqliteDatabase::openReadOnly(const std::string& path, int busyMs) {
+    return open(fileUri(path, "?mode=ro"), SQLITE_OPEN_READONLY, busyMs);
+}
+
+SqliteDatabase SqliteDatabase::openReadWrite(const std::string& path, int busyMs) {
+    return open(fileUri(path, "?mode=rw"), SQLITE_OPEN_READWRITE, busyMs);
+}
+
+bool SqliteDatabase::query(const std::string& sql, const std::vector<Value>& arguments,
+                           const std::function<bool(const SqliteRow&)>& row) {
+    if (!db_) return false;
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db_.get(), sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
+        error_ = sqlite3_errmsg(db_.get());
+        return false;
+    }
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> owner(statement, sqlite3_finalize);
+    int index = 1;
+    for (const Value& value : arguments) {
+        if (const auto* number = std::get_if<int64_t>(&value))
+            sqlite3_bind_int64(statement, index++, *number);
+        else
+            sqlite3_bind_text(statement, index++, std::get<std::string>(value).c_str(), -1, SQLITE_TRANSIENT);
+    }
+    for (;;) {
+        const int rc = sqlite3_step(statement);
+        if (rc == SQLITE_DONE) return true;
+        if (rc != SQLITE_ROW) {
+            error_ = sqlite3_errmsg(db_.get());
+            return false;
+        }
+        if (row && !row(SqliteRow(statement))) return true;
+    }
+}
+
+bool SqliteDatabase::execute(const std::string& sql, const std::vector<Value>& arguments) {
+    return query(sql, arguments, nullptr);
+}
+
+int64_t SqliteDatabase::lastInsertRowId() const {
+    return db_ ? sqlite3_last_insert_rowid(db_.get()) : 0;
+}
+
+bool SqliteDatabase::hasTable(const std::string& name) {
+    bool found = false;
+    query("SELECT 1 FROM sqlite_master WHERE type='table' AND name=?", {name}, [&](const SqliteRow&) {
+        found = true;
+        return false;
+    });
+    return found;
+}
+
+bool SqliteDatabase::backupTo(const std::string& target) {
+    if (!db_) return false;
+    SqliteDatabase copy = open(fileUri(target, "?mode=rwc"), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, 0);
+    bool copied = false;
+    if (copy.isOpen()) {
+        if (sqlite3_backup* backup = sqlite3_backup_init(copy.db_.get(), "main", db_.get(), "main")) {
+            copied = sqlite3_backup_step(backup, -1) == SQLITE_DONE;
+            copied = sqlite3_backup_finish(backup) == SQLITE_OK && copied;
+        }
+        if (!copied) error_ = sqlite3_errmsg(copy.db_.get());
+    } else {
+        error_ = copy.error_;
+    }
+    copy.db_.reset();
+    if (!copied) ::unlink(target.c_str());
+    return copied;
+}
+
+}  // namespace tw
