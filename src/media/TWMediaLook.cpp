@@ -247,7 +247,8 @@ void sizeFromHeader(const TWMediaFile* file, const unsigned char* head, size_t l
             if (length < 26) return;
             const bool core = littleEndian32(head + 14) == 12;  // the oldest header: 16-bit sizes
             width = core ? littleEndian16(head + 18) : static_cast<int>(littleEndian32(head + 18));
-            const int32_t rawHeight = core ? littleEndian16(head + 20) : static_cast<int32_t>(littleEndian32(head + 22));
+            const int32_t rawHeight =
+                core ? littleEndian16(head + 20) : static_cast<int32_t>(littleEndian32(head + 22));
             height = rawHeight == INT32_MIN ? 0 : std::abs(rawHeight);  // negative: rows stored top down
             bytes = sum(pixelBytes(width, height, 4), kDecoderOverhead);
             break;
@@ -290,7 +291,8 @@ gdImagePtr twmedia::decodeSquare(const TWMediaFile* file, const char* path, int 
                                  uint64_t memoryLimit) {
     TWMediaImageInfo info;
     imageInfo(file, minSide, &info);
-    if (info.squareDecodeBytes == 0 || info.squareDecodeBytes > memoryLimit) return nullptr;
+    // A size the header does not tell is decoded whole, within the limit the caller took.
+    if (info.squareDecodeBytes > memoryLimit) return nullptr;
     // A JPEG that libjpeg turns into RGB is decoded at reduced scale or not at all: the
     // estimate above was made for that decode alone.
     JpegHeader header;

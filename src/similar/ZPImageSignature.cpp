@@ -46,15 +46,13 @@ std::optional<OpenedPicture> openPicture(const std::string& path) {
     return picture;
 }
 
-// The budget's bytes for a decode, or nothing (logged): a header that tells no size
-// belongs to no picture the decoders can read, and a decode larger than the whole
-// budget is never made.
+// The budget's bytes for a decode, or nothing (logged) for a decode larger than the
+// whole budget, which is never made. A header that tells no size (a format whose header
+// is not read here, such as WebP or TGA, or no picture at all) takes the whole budget:
+// such a picture is still decoded as before, but alone.
 std::optional<ZPDecodeBudget::Lease> leaseFor(const std::string& path, const TWMediaImageInfo& info, uint64_t bytes,
                                               ZPDecodeBudget& budget) {
-    if (bytes == 0) {
-        unreadable(path);
-        return std::nullopt;
-    }
+    if (bytes == 0) bytes = budget.totalBytes();
     std::optional<ZPDecodeBudget::Lease> lease = budget.acquire(bytes);
     if (!lease) {
         tw::log("Not decoded [%s]: %dx%d pixels would take %llu MB, more than the decoding budget of %llu MB",
