@@ -193,6 +193,12 @@ bool TWPreferenceCtrl::selectSameAsDupFiles() const {
 void TWPreferenceCtrl::setSelectSameAsDupFiles(bool select) {
     smart_->setSelectSameAsDupFiles(select);
 }
+bool TWPreferenceCtrl::selectByBestPicture() const {
+    return smart_->selectByBestPicture();
+}
+void TWPreferenceCtrl::setSelectByBestPicture(bool select) {
+    smart_->setSelectByBestPicture(select);
+}
 bool TWPreferenceCtrl::selectByHighQuality() const {
     return smart_->selectByHighQuality();
 }
