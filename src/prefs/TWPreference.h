@@ -72,7 +72,7 @@ public:
     void setCheckMethodForSimilarImages(int32_t method);
     bool usingDupFilesChkMtdForSimImg() const;
     void setUsingDupFilesChkMtdForSimImg(bool use);
-    // TWSimilarMethod: how similar pictures are told (default look); a stored value that
+    // TWSimilarMethod: how similar pictures are told (default colours); a stored value that
     // is no method reads as the default.
     int64_t similarMethod() const;
     void setSimilarMethod(int64_t method);
