@@ -14,9 +14,7 @@
 #include "app/TWPreferencesWndTitleBarViewCtrl.h"
 #include "app/TWScreenFit.h"
 
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 TWPreferenceCtrl* TWPreferenceCtrl::shared() {
     return TWSharedInstance<TWPreferenceCtrl>::get();
@@ -186,6 +184,12 @@ bool TWPreferenceCtrl::selectSameAsDupFiles() const {
 }
 void TWPreferenceCtrl::setSelectSameAsDupFiles(bool select) {
     smart_->setSelectSameAsDupFiles(select);
+}
+bool TWPreferenceCtrl::selectByBestPicture() const {
+    return smart_->selectByBestPicture();
+}
+void TWPreferenceCtrl::setSelectByBestPicture(bool select) {
+    smart_->setSelectByBestPicture(select);
 }
 bool TWPreferenceCtrl::selectByHighQuality() const {
     return smart_->selectByHighQuality();

@@ -86,7 +86,13 @@ TWPreferenceGeneralPage::TWPreferenceGeneralPage(QWidget* parent) : QWidget(pare
     similarity->addWidget(slideSimilarity_, 0, 0);
     similarity->addWidget(similarLevelDescription_, 0, 1);
     similarity->addWidget(endsHolder, 1, 0);
-    similarity->setColumnStretch(2, 1);
+    // Beside the slider: what "alike" means. The ids are the stored TWSimilarMethod values.
+    auto* methodBox = new QVBoxLayout();
+    methodBox->setSpacing(3);
+    matrixSimilarMethod_ = radioGroup(this, methodBox, {tr("By their colours"), tr("By their look")},
+                                      QStringLiteral("matrixSimilarMethod"));
+    similarity->addLayout(methodBox, 0, 2, 2, 1);
+    similarity->setColumnStretch(3, 1);
     grid->addWidget(TWPreferencePage::rowLabel(tr("Similar images:"), this), row, 0);
     grid->addLayout(similarity, row++, 1);
 
@@ -112,6 +118,7 @@ TWPreferenceGeneralPage::TWPreferenceGeneralPage(QWidget* parent) : QWidget(pare
 
     connect(matrixSearchMethod_, &QButtonGroup::idClicked, this, [this] { searchMethodChanged(); });
     connect(matrixRemoveDest_, &QButtonGroup::idClicked, this, [this] { removeDestChanged(); });
+    connect(matrixSimilarMethod_, &QButtonGroup::idClicked, this, [this] { similarMethodChanged(); });
     connect(slideSimilarity_, &QSlider::valueChanged, this, &TWPreferenceGeneralPage::similarityChanged);
     connect(chkVerifyFullContent_, &QCheckBox::toggled, this, [this] { verifyFullContentChanged(); });
     connect(changePhotosButton_, &QPushButton::clicked, this, [this] { changePhotoLibraryLocation(); });
@@ -156,6 +163,7 @@ void TWPreferenceGeneralPage::reloadData() {
     };
     check(matrixSearchMethod_, preferences.searchMode());
     check(matrixRemoveDest_, preferences.destType());
+    check(matrixSimilarMethod_, preferences.similarMethod());
     float level = preferences.similarityLevel();
     slideSimilarity_->setValue(int(std::lround(double(level) * 100)));
     similarLevelDescription_->setText(percentText(level));
@@ -178,6 +186,11 @@ void TWPreferenceGeneralPage::searchMethodChanged() {
 void TWPreferenceGeneralPage::removeDestChanged() {
     int row = matrixRemoveDest_->checkedId();
     if (row >= 0) TWPreference::shared().setDestType(row);
+}
+
+void TWPreferenceGeneralPage::similarMethodChanged() {
+    int row = matrixSimilarMethod_->checkedId();
+    if (row >= 0) TWPreference::shared().setSimilarMethod(row);
 }
 
 void TWPreferenceGeneralPage::similarityChanged(int percent) {

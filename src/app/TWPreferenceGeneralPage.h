@@ -1,6 +1,6 @@
 #pragma once
 // The General page of the preferences window: how duplicates are matched, where
-// removed files go, how alike images must be, whether a content match is confirmed
+// removed files go, how alike images must be and by what (colours or look), whether a content match is confirmed
 // over the whole file, and where the photo and music libraries live. Every change is
 // written to the preference store at once. Main thread only.
 
@@ -28,6 +28,7 @@ public:
     void searchMethodChanged();
     void removeDestChanged();
     void similarityChanged(int percent);
+    void similarMethodChanged();
     void verifyFullContentChanged();
     // Open the folder choosers; OK stores the chosen folder when it holds a library of
     // the kind (Shotwell or digiKam, Rhythmbox), else a warning says it holds none.
@@ -40,6 +41,7 @@ public:
     QButtonGroup* matrixSearchMethod() const { return matrixSearchMethod_; }
     QButtonGroup* matrixRemoveDest() const { return matrixRemoveDest_; }
     QSlider* slideSimilarity() const { return slideSimilarity_; }
+    QButtonGroup* matrixSimilarMethod() const { return matrixSimilarMethod_; }  // ids: TWSimilarMethod
     QLabel* similarLevelDescription() const { return similarLevelDescription_; }
     QCheckBox* chkVerifyFullContent() const { return chkVerifyFullContent_; }
     QLineEdit* photosLibraryField() const { return photosLibraryField_; }
@@ -55,6 +57,7 @@ private:
     QButtonGroup* matrixSearchMethod_ = nullptr;
     QButtonGroup* matrixRemoveDest_ = nullptr;
     QSlider* slideSimilarity_ = nullptr;
+    QButtonGroup* matrixSimilarMethod_ = nullptr;
     QLabel* similarLevelDescription_ = nullptr;
     QCheckBox* chkVerifyFullContent_ = nullptr;
     QLineEdit* photosLibraryField_ = nullptr;

@@ -20,6 +20,7 @@ struct ScanSettings {
     std::string mode;  // "content" or "name"; empty keeps the setting
     std::string minSize, maxSize;
     std::optional<double> similarity;
+    std::string similarBy;  // "colours" or "look"; empty keeps the setting
     bool hidden = false;
     bool skipPackages = false;
     std::vector<std::string> ignoreTypes;

@@ -7,6 +7,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,7 @@
 #include "engine/TWPlacedItems.h"
 #include "engine/TWSearchMediaLibrary.h"
 #include "engine/TWSimilarRoad.h"
+#include "engine/TWSimilarSigning.h"
 #include "files/TWBaseFunction.h"
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
@@ -206,6 +208,7 @@ void TWSearchDuplicateFiles::startSearch() {
     numberOfDuplicateFiles_ = 0;
     sizeOfDuplicateFiles_ = 0;
     similarContext_->setSimilarLevel(TWPreference::shared().similarityLevel());
+    similarContext_->setSimilarMethod(static_cast<TWSimilarMethod>(TWPreference::shared().similarMethod()));
     tw::WorkerPool::background().submit([self = shared_from_this()] { self->run(); });
 }
 
@@ -296,6 +299,12 @@ void TWSearchDuplicateFiles::run() {
     duplicates_ =
         std::make_unique<TWDuplicateIndex>(searchMode_, prefs.verifyFullContent(), *placed_, digestControl_.get());
     similar_ = std::make_unique<TWSimilarRoad>(*similarContext_, *placed_);
+    signing_ = std::make_unique<TWSimilarSigning>(
+        [this](const std::shared_ptr<TWFileUtility>& record) {
+            return isBeStop() ? nullptr : ZPImageSignature::initWithPathFile(record->filePath(), *similarContext_);
+        },
+        [this](const auto& record, const auto& signature) { placeSimilarFile(record, signature); },
+        tw::WorkerPool::background(), std::max(1u, std::thread::hardware_concurrency()));
     libraryFiles_ = TWLibraryFiles::ofInstalledLibraries();
     libraryFilesLeftOut_.store(0);
     {
@@ -327,6 +336,7 @@ void TWSearchDuplicateFiles::run() {
             group.run(tw::WorkerPool::background(), [this] { startSearchMediaLibrary(); });
         group.wait();
     }
+    signing_->finish();
 
     filterAndSortDulicateFiles();
     tw::MainQueue::shared().postAndWait([this, result = categoryFiles()] {
@@ -476,11 +486,16 @@ void TWSearchDuplicateFiles::collectionFile(const std::shared_ptr<TWFileUtility>
 }
 
 void TWSearchDuplicateFiles::collectSimilarFile(const std::shared_ptr<TWFileUtility>& record) {
-    // A FIFO or a device named like an image is never opened; like an unreadable image
-    // it is dropped uncounted.
+    // A FIFO or a device named like an image is never opened, and dropped uncounted.
     if (!record->isRegularFile()) return;
-    auto signature = ZPImageSignature::initWithPathFile(record->filePath(), *similarContext_);
-    if (!signature) return;
+    signing_->offer(record);
+}
+
+void TWSearchDuplicateFiles::placeSimilarFile(const std::shared_ptr<TWFileUtility>& record,
+                                              const std::shared_ptr<ZPImageSignature>& signature) {
+    if (isBeStop()) return;
+    // A picture that cannot be decoded is still a file: it groups with its exact copies.
+    if (!signature) return collectionFile(record);
     signature->setUserObject(record);
     const TWPlacement placement = similar_->place(signature, isBeStop_, [this](TWPlacement placed, uint64_t size) {
         incrementCount(placed == TWPlacement::Joined, size);

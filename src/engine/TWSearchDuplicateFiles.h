@@ -42,6 +42,8 @@
 class TWDuplicateIndex;
 class TWPlacedItems;
 class TWSimilarRoad;
+class TWSimilarSigning;
+class ZPImageSignature;
 class ZPSimilarContext;
 
 inline constexpr const char* TWSearchFilesWillStartNotification = "TWSearchFilesWillStartNotification";
@@ -161,6 +163,10 @@ private:
     bool isLibraryFile(dev_t device, ino_t inode);
     void collectionFile(const std::shared_ptr<TWFileUtility>& record);
     void collectSimilarFile(const std::shared_ptr<TWFileUtility>& record);
+    // A picture's decision, in the order pictures were met; a picture that could not be
+    // signed takes the exact road.
+    void placeSimilarFile(const std::shared_ptr<TWFileUtility>& record,
+                          const std::shared_ptr<ZPImageSignature>& signature);
     void startSearchMediaLibrary();
     void filterAndSortDulicateFiles();
     void incrementCount(bool duplicate, uint64_t size);
@@ -186,6 +192,7 @@ private:
     std::unique_ptr<TWPlacedItems> placed_;
     std::unique_ptr<TWDuplicateIndex> duplicates_;
     std::unique_ptr<TWSimilarRoad> similar_;
+    std::unique_ptr<TWSimilarSigning> signing_;        // signs pictures on every core
     std::vector<TWCategoryFiles::Ptr> categoryFiles_;  // the result, after the post-pass
     std::unique_ptr<TWScanBounds> bounds_;             // set by the run before its walks
     bool isRoot_ = false;                              // set by the run: whether it runs as root

@@ -56,7 +56,8 @@ std::optional<std::pair<int64_t, int64_t>> rangeOf(const std::string& key) {
     if (key == kSearchMode) return std::make_pair(0, 1);
     if (key == kDestType) return std::make_pair(0, 2);
     if (key == kSmartCheckMethodForDuplicateFiles) return std::make_pair(0, 3);
-    if (key == kSmartCheckMethodForSimilarImages) return std::make_pair(4, 7);
+    if (key == kSmartCheckMethodForSimilarImages) return std::make_pair(4, 8);
+    if (key == kSimilarMethod) return std::make_pair(0, 1);
     return std::nullopt;
 }
 
@@ -73,10 +74,11 @@ const std::vector<TWPreferenceKey>& TWPreferenceKeys::all() {
         {kIgnoredFileTypes, Type::StringList, "file types (extensions) that are ignored"},
         {kIgnoredFileFolders, Type::StringList, "folders and files that are ignored"},
         {kSimilarityLevel, Type::Float, "how alike images must be, 0 (loosest) to 1 (strictest)"},
+        {kSimilarMethod, Type::Integer, "how similar images are told: 0 by their colours, 1 by their look"},
         {kSmartCheckMethodForDuplicateFiles, Type::Integer,
          "rule that marks copies: 0 smart name, 1 folder privilege, 2 newer, 3 older"},
         {kSmartCheckMethodForSimilarImages, Type::Integer,
-         "rule for images: 4 high quality, 5 lower quality, 6 high resolution, 7 low resolution"},
+         "rule for images: 4 high quality, 5 lower quality, 6 high resolution, 7 low resolution, 8 best picture"},
         {kUsingDupFileChkMthForSimImg, Type::Bool, "images use the duplicate-files rule instead of their own"},
         {kFoldersPrivilegeArray, Type::GrantList, "folder privileges: [{\"folder\": PATH, \"privilege\": N}, ...]"},
         {kDestType, Type::Integer, "where removed files go: 0 Trash, 1 deleted permanently, 2 moved to a folder"},
@@ -94,13 +96,20 @@ const TWPreferenceKey* TWPreferenceKeys::find(const std::string& key) {
 
 const char* TWPreferenceKeys::typeName(Type type) {
     switch (type) {
-        case Type::Bool: return "boolean";
-        case Type::Integer: return "integer";
-        case Type::UnsignedInteger: return "size in bytes";
-        case Type::Float: return "number";
-        case Type::String: return "path";
-        case Type::StringList: return "list of strings";
-        case Type::GrantList: return "list of folder privileges";
+        case Type::Bool:
+            return "boolean";
+        case Type::Integer:
+            return "integer";
+        case Type::UnsignedInteger:
+            return "size in bytes";
+        case Type::Float:
+            return "number";
+        case Type::String:
+            return "path";
+        case Type::StringList:
+            return "list of strings";
+        case Type::GrantList:
+            return "list of folder privileges";
     }
     return "value";
 }
@@ -119,6 +128,7 @@ json TWPreferenceKeys::currentValue(const TWPreferenceKey& key) {
     if (k == kSmartCheckMethodForSimilarImages) return p.checkMethodForSimilarImages();
     if (k == kUsingDupFileChkMthForSimImg) return p.usingDupFilesChkMtdForSimImg();
     if (k == kVerifyFullContent) return p.verifyFullContent();
+    if (k == kSimilarMethod) return p.similarMethod();
     if (k == kIgnoredFileTypes) return p.filterFileTypeArray();
     if (k == kIgnoredFileFolders) return p.filterFileFolders();
     if (k == kITunesMediaFolderLocation) return p.iTunesMediaFolderLocation();
@@ -132,7 +142,9 @@ json TWPreferenceKeys::currentValue(const TWPreferenceKey& key) {
     return nullptr;
 }
 
-bool TWPreferenceKeys::isStored(const TWPreferenceKey& key) { return tw::DefaultsStore::standard().hasValue(key.key); }
+bool TWPreferenceKeys::isStored(const TWPreferenceKey& key) {
+    return tw::DefaultsStore::standard().hasValue(key.key);
+}
 
 std::optional<json> TWPreferenceKeys::parse(const TWPreferenceKey& key, const std::string& text, std::string* reason) {
     auto fail = [&](const std::string& why) -> std::optional<json> {
@@ -164,7 +176,8 @@ std::optional<json> TWPreferenceKeys::parse(const TWPreferenceKey& key, const st
             char* end = nullptr;
             double d = strtod(text.c_str(), &end);
             if (text.empty() || *end != '\0' || errno == ERANGE || !std::isfinite(d)) return fail("expected a number");
-            if (key.key == std::string(kSimilarityLevel) && (d < 0 || d > 1)) return fail("expected a number from 0 to 1");
+            if (key.key == std::string(kSimilarityLevel) && (d < 0 || d > 1))
+                return fail("expected a number from 0 to 1");
             return json(d);
         }
         case Type::String:
@@ -219,6 +232,8 @@ tw::Status TWPreferenceKeys::store(const TWPreferenceKey& key, const json& value
         p.setUsingDupFilesChkMtdForSimImg(value.get<bool>());
     } else if (k == kVerifyFullContent) {
         p.setVerifyFullContent(value.get<bool>());
+    } else if (k == kSimilarMethod) {
+        p.setSimilarMethod(value.get<int64_t>());
     } else if (k == kIgnoredFileTypes) {
         p.setFilterFileTypeArray(value.get<std::vector<std::string>>());
     } else if (k == kIgnoredFileFolders) {
