@@ -1,7 +1,8 @@
 #pragma once
 // The General page of the preferences window: how duplicates are matched, where
 // removed files go, how alike images must be, whether a content match is confirmed
-// over the whole file, and where the photo and music libraries live. Every change is
+// over the whole file, whether scans run in the background, and where the photo and
+// music libraries live. Every change is
 // written to the preference store at once. Main thread only.
 
 #include <QList>
@@ -29,6 +30,7 @@ public:
     void removeDestChanged();
     void similarityChanged(int percent);
     void verifyFullContentChanged();
+    void scanInBackgroundChanged();
     // Open the folder choosers; OK stores the chosen folder when it holds a library of
     // the kind (Shotwell or digiKam, Rhythmbox), else a warning says it holds none.
     void changePhotoLibraryLocation();
@@ -42,6 +44,7 @@ public:
     QSlider* slideSimilarity() const { return slideSimilarity_; }
     QLabel* similarLevelDescription() const { return similarLevelDescription_; }
     QCheckBox* chkVerifyFullContent() const { return chkVerifyFullContent_; }
+    QCheckBox* chkScanInBackground() const { return chkScanInBackground_; }
     QLineEdit* photosLibraryField() const { return photosLibraryField_; }
     QLineEdit* musicMediaField() const { return musicMediaField_; }
     QPushButton* changePhotosButton() const { return changePhotosButton_; }
@@ -57,6 +60,7 @@ private:
     QSlider* slideSimilarity_ = nullptr;
     QLabel* similarLevelDescription_ = nullptr;
     QCheckBox* chkVerifyFullContent_ = nullptr;
+    QCheckBox* chkScanInBackground_ = nullptr;
     QLineEdit* photosLibraryField_ = nullptr;
     QLineEdit* musicMediaField_ = nullptr;
     QPushButton* changePhotosButton_ = nullptr;

@@ -206,7 +206,8 @@ void TWSearchDuplicateFiles::startSearch() {
     numberOfDuplicateFiles_ = 0;
     sizeOfDuplicateFiles_ = 0;
     similarContext_->setSimilarLevel(TWPreference::shared().similarityLevel());
-    tw::WorkerPool::background().submit([self = shared_from_this()] { self->run(); });
+    pool_ = &tw::WorkerPool::forScans(TWPreference::shared().scanInBackground());
+    pool_->submit([self = shared_from_this()] { self->run(); });
 }
 
 void TWSearchDuplicateFiles::stopSearch() {
@@ -283,7 +284,7 @@ void TWSearchDuplicateFiles::diskWillUnmount(const std::string& devicePath) {
     if (isDevicePathInRootPath(devicePath)) tw::log("disk: %s, unmounted.", devicePath.c_str());
 }
 
-// --- the run (one background task per scan) ---
+// --- the run (one worker task per scan) ---
 
 void TWSearchDuplicateFiles::run() {
     tw::MainQueue::shared().post(
@@ -319,12 +320,11 @@ void TWSearchDuplicateFiles::run() {
                 curSearchSema_.release();
                 break;
             }
-            group.run(tw::WorkerPool::background(), [this, root = roots[i], real = realRoots[i], &group] {
+            group.run(*pool_, [this, root = roots[i], real = realRoots[i], &group] {
                 startSearchAtPath(root, real, group, true);
             });
         }
-        if (searchPhotosLibrary_ || searchiTunesLibrary_)
-            group.run(tw::WorkerPool::background(), [this] { startSearchMediaLibrary(); });
+        if (searchPhotosLibrary_ || searchiTunesLibrary_) group.run(*pool_, [this] { startSearchMediaLibrary(); });
         group.wait();
     }
 
@@ -408,7 +408,7 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
         } else {
             // A folder that is not a link: its resolved path is its folder's plus its name.
             if (curSearchSema_.try_acquire_for(std::chrono::milliseconds(1))) {
-                group.run(tw::WorkerPool::background(), [this, child, resolvedChild, &group] {
+                group.run(*pool_, [this, child, resolvedChild, &group] {
                     startSearchAtPath(child, resolvedChild, group, true);
                 });
             } else if (isBeStop()) {

@@ -80,6 +80,7 @@ const std::vector<TWPreferenceKey>& TWPreferenceKeys::all() {
         {kUsingDupFileChkMthForSimImg, Type::Bool, "images use the duplicate-files rule instead of their own"},
         {kFoldersPrivilegeArray, Type::GrantList, "folder privileges: [{\"folder\": PATH, \"privilege\": N}, ...]"},
         {kDestType, Type::Integer, "where removed files go: 0 Trash, 1 deleted permanently, 2 moved to a folder"},
+        {kScanInBackground, Type::Bool, "scans run at a lower priority (slower while other programs are busy)"},
         {kPhotoLibraryLocation, Type::String, "where the photo library lives"},
         {kITunesMediaFolderLocation, Type::String, "where the music library's media files live"},
     };
@@ -119,6 +120,7 @@ json TWPreferenceKeys::currentValue(const TWPreferenceKey& key) {
     if (k == kSmartCheckMethodForSimilarImages) return p.checkMethodForSimilarImages();
     if (k == kUsingDupFileChkMthForSimImg) return p.usingDupFilesChkMtdForSimImg();
     if (k == kVerifyFullContent) return p.verifyFullContent();
+    if (k == kScanInBackground) return p.scanInBackground();
     if (k == kIgnoredFileTypes) return p.filterFileTypeArray();
     if (k == kIgnoredFileFolders) return p.filterFileFolders();
     if (k == kITunesMediaFolderLocation) return p.iTunesMediaFolderLocation();
@@ -219,6 +221,8 @@ tw::Status TWPreferenceKeys::store(const TWPreferenceKey& key, const json& value
         p.setUsingDupFilesChkMtdForSimImg(value.get<bool>());
     } else if (k == kVerifyFullContent) {
         p.setVerifyFullContent(value.get<bool>());
+    } else if (k == kScanInBackground) {
+        p.setScanInBackground(value.get<bool>());
     } else if (k == kIgnoredFileTypes) {
         p.setFilterFileTypeArray(value.get<std::vector<std::string>>());
     } else if (k == kIgnoredFileFolders) {
