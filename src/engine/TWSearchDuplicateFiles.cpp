@@ -315,7 +315,7 @@ void TWSearchDuplicateFiles::run() {
         tw::TaskGroup group;
         for (size_t i = 0; i < roots.size(); ++i) {
             if (realRoots[i].empty()) continue;
-            curSearchSema_.acquire();
+            curSearchSema_.take();
             if (isBeStop()) {
                 curSearchSema_.release();
                 break;
@@ -407,7 +407,10 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
             collectFileUtility(record);
         } else {
             // A folder that is not a link: its resolved path is its folder's plus its name.
-            if (curSearchSema_.try_acquire_for(std::chrono::milliseconds(1))) {
+            // A slot is taken only when one is free: a timed wait for one cost every
+            // folder up to a millisecond (and a round of yields), while the walk that
+            // holds the slot goes on anyway.
+            if (curSearchSema_.tryTake()) {
                 group.run(*pool_, [this, child, resolvedChild, &group] {
                     startSearchAtPath(child, resolvedChild, group, true);
                 });

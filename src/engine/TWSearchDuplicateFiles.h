@@ -26,7 +26,6 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <semaphore>
 #include <string>
 #include <vector>
 
@@ -39,6 +38,7 @@
 #include "TWReadControl.h"
 #include "TWScanBounds.h"
 #include "TWScanReport.h"
+#include "TWWalkSlots.h"
 
 class TWDuplicateIndex;
 class TWPlacedItems;
@@ -196,7 +196,7 @@ private:
     std::atomic<uint64_t> libraryFilesLeftOut_{0};
 
     tw::WorkerPool* pool_ = nullptr;  // set by startSearch: the run's workers, by the background setting
-    std::counting_semaphore<> curSearchSema_;
+    TWWalkSlots curSearchSema_;
     std::atomic<bool> isBeStop_{false};
     std::atomic<bool> running_{false};
     std::mutex sleepMutex_;
