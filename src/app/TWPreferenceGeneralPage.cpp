@@ -108,6 +108,11 @@ TWPreferenceGeneralPage::TWPreferenceGeneralPage(QWidget* parent) : QWidget(pare
     grid->addWidget(TWPreferencePage::rowLabel(tr("Verification:"), this), row, 0);
     grid->addLayout(verifyBox, row++, 1);
 
+    chkScanInBackground_ = new QCheckBox(tr("Scan in the background (slower while other programs are busy)"), this);
+    chkScanInBackground_->setObjectName(QStringLiteral("chkScanInBackground"));
+    grid->addWidget(TWPreferencePage::rowLabel(tr("Priority:"), this), row, 0);
+    grid->addWidget(chkScanInBackground_, row++, 1);
+
     libraryWidgets_ = {TWPreferencePage::rowLabel(tr("Photos library:"), this),
                        libraryRow(photosLibraryField_, changePhotosButton_, tr("Choose the Photos library")),
                        TWPreferencePage::rowLabel(tr("Music media folder:"), this),
@@ -121,6 +126,7 @@ TWPreferenceGeneralPage::TWPreferenceGeneralPage(QWidget* parent) : QWidget(pare
     connect(matrixSimilarMethod_, &QButtonGroup::idClicked, this, [this] { similarMethodChanged(); });
     connect(slideSimilarity_, &QSlider::valueChanged, this, &TWPreferenceGeneralPage::similarityChanged);
     connect(chkVerifyFullContent_, &QCheckBox::toggled, this, [this] { verifyFullContentChanged(); });
+    connect(chkScanInBackground_, &QCheckBox::toggled, this, [this] { scanInBackgroundChanged(); });
     connect(changePhotosButton_, &QPushButton::clicked, this, [this] { changePhotoLibraryLocation(); });
     connect(changeMusicButton_, &QPushButton::clicked, this, [this] { changeItunesMediaLocation(); });
     reloadData();
@@ -168,6 +174,7 @@ void TWPreferenceGeneralPage::reloadData() {
     slideSimilarity_->setValue(int(std::lround(double(level) * 100)));
     similarLevelDescription_->setText(percentText(level));
     chkVerifyFullContent_->setChecked(preferences.verifyFullContent());
+    chkScanInBackground_->setChecked(preferences.scanInBackground());
     // The locations matter only to a media-library backend; without one they are hidden.
     const bool libraries = tw::MediaLibraryService::installed() != nullptr;
     for (QWidget* widget : libraryWidgets_) widget->setVisible(libraries);
@@ -201,6 +208,10 @@ void TWPreferenceGeneralPage::similarityChanged(int percent) {
 
 void TWPreferenceGeneralPage::verifyFullContentChanged() {
     if (!loading_) TWPreference::shared().setVerifyFullContent(chkVerifyFullContent_->isChecked());
+}
+
+void TWPreferenceGeneralPage::scanInBackgroundChanged() {
+    if (!loading_) TWPreference::shared().setScanInBackground(chkScanInBackground_->isChecked());
 }
 
 void TWPreferenceGeneralPage::changePhotoLibraryLocation() {

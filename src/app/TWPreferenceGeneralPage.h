@@ -1,7 +1,8 @@
 #pragma once
 // The General page of the preferences window: how duplicates are matched, where
-// removed files go, how alike images must be and by what (colours or look), whether a content match is confirmed
-// over the whole file, and where the photo and music libraries live. Every change is
+// removed files go, how alike images must be and by what (colours or look), whether a
+// content match is confirmed over the whole file, whether scans run in the background,
+// and where the photo and music libraries live. Every change is
 // written to the preference store at once. Main thread only.
 
 #include <QList>
@@ -30,6 +31,7 @@ public:
     void similarityChanged(int percent);
     void similarMethodChanged();
     void verifyFullContentChanged();
+    void scanInBackgroundChanged();
     // Open the folder choosers; OK stores the chosen folder when it holds a library of
     // the kind (Shotwell or digiKam, Rhythmbox), else a warning says it holds none.
     void changePhotoLibraryLocation();
@@ -44,6 +46,7 @@ public:
     QButtonGroup* matrixSimilarMethod() const { return matrixSimilarMethod_; }  // ids: TWSimilarMethod
     QLabel* similarLevelDescription() const { return similarLevelDescription_; }
     QCheckBox* chkVerifyFullContent() const { return chkVerifyFullContent_; }
+    QCheckBox* chkScanInBackground() const { return chkScanInBackground_; }
     QLineEdit* photosLibraryField() const { return photosLibraryField_; }
     QLineEdit* musicMediaField() const { return musicMediaField_; }
     QPushButton* changePhotosButton() const { return changePhotosButton_; }
@@ -60,6 +63,7 @@ private:
     QButtonGroup* matrixSimilarMethod_ = nullptr;
     QLabel* similarLevelDescription_ = nullptr;
     QCheckBox* chkVerifyFullContent_ = nullptr;
+    QCheckBox* chkScanInBackground_ = nullptr;
     QLineEdit* photosLibraryField_ = nullptr;
     QLineEdit* musicMediaField_ = nullptr;
     QPushButton* changePhotosButton_ = nullptr;

@@ -144,6 +144,9 @@ void addScanOptions(CLI::App* cmd, ScanSettings& s) {
                     "file; identical copies by the rule for files)");
     cmd->add_flag("--no-verify", s.noVerify,
                   "Trust the sampled content hash alone (faster; may group different files)");
+    auto* background =
+        cmd->add_flag("--background", s.background, "Scan at a lower priority (slower while other programs are busy)");
+    cmd->add_flag("--no-background", s.noBackground, "Scan at this process's own priority")->excludes(background);
     cmd->add_flag("--json", s.json, "Print the result as JSON on standard output");
     cmd->add_flag("--quiet", s.quiet, "Print no progress");
     auto* progress = cmd->add_flag("--progress", s.progress, "Show progress even when standard error is no terminal");
@@ -209,6 +212,7 @@ bool applyScanSettings(ScanSettings& s) {
         store.setOverride(kUsingDupFileChkMthForSimImg, false);
     }
     if (s.noVerify) store.setOverride(kVerifyFullContent, false);
+    if (s.background || s.noBackground) store.setOverride(kScanInBackground, s.background);
     return true;
 }
 

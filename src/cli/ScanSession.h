@@ -27,6 +27,8 @@ struct ScanSettings {
     std::vector<std::string> ignorePaths;
     std::string rule, imageRule;
     bool noVerify = false;
+    bool background = false;    // this run only: lowered CPU and I/O priority
+    bool noBackground = false;  // this run only: the process's own priority
     bool json = false;
     bool quiet = false;
     bool progress = false;

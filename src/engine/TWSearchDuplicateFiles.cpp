@@ -209,7 +209,8 @@ void TWSearchDuplicateFiles::startSearch() {
     sizeOfDuplicateFiles_ = 0;
     similarContext_->setSimilarLevel(TWPreference::shared().similarityLevel());
     similarContext_->setSimilarMethod(static_cast<TWSimilarMethod>(TWPreference::shared().similarMethod()));
-    tw::WorkerPool::background().submit([self = shared_from_this()] { self->run(); });
+    pool_ = &tw::WorkerPool::forScans(TWPreference::shared().scanInBackground());
+    pool_->submit([self = shared_from_this()] { self->run(); });
 }
 
 void TWSearchDuplicateFiles::stopSearch() {
@@ -286,7 +287,7 @@ void TWSearchDuplicateFiles::diskWillUnmount(const std::string& devicePath) {
     if (isDevicePathInRootPath(devicePath)) tw::log("disk: %s, unmounted.", devicePath.c_str());
 }
 
-// --- the run (one background task per scan) ---
+// --- the run (one worker task per scan) ---
 
 void TWSearchDuplicateFiles::run() {
     tw::MainQueue::shared().post(
@@ -303,8 +304,8 @@ void TWSearchDuplicateFiles::run() {
         [this](const std::shared_ptr<TWFileUtility>& record) {
             return isBeStop() ? nullptr : ZPImageSignature::initWithPathFile(record->filePath(), *similarContext_);
         },
-        [this](const auto& record, const auto& signature) { placeSimilarFile(record, signature); },
-        tw::WorkerPool::background(), std::max(1u, std::thread::hardware_concurrency()));
+        [this](const auto& record, const auto& signature) { placeSimilarFile(record, signature); }, *pool_,
+        std::max(1u, std::thread::hardware_concurrency()));
     libraryFiles_ = TWLibraryFiles::ofInstalledLibraries();
     libraryFilesLeftOut_.store(0);
     {
@@ -323,17 +324,16 @@ void TWSearchDuplicateFiles::run() {
         tw::TaskGroup group;
         for (size_t i = 0; i < roots.size(); ++i) {
             if (realRoots[i].empty()) continue;
-            curSearchSema_.acquire();
+            curSearchSema_.take();
             if (isBeStop()) {
                 curSearchSema_.release();
                 break;
             }
-            group.run(tw::WorkerPool::background(), [this, root = roots[i], real = realRoots[i], &group] {
+            group.run(*pool_, [this, root = roots[i], real = realRoots[i], &group] {
                 startSearchAtPath(root, real, group, true);
             });
         }
-        if (searchPhotosLibrary_ || searchiTunesLibrary_)
-            group.run(tw::WorkerPool::background(), [this] { startSearchMediaLibrary(); });
+        if (searchPhotosLibrary_ || searchiTunesLibrary_) group.run(*pool_, [this] { startSearchMediaLibrary(); });
         group.wait();
     }
     signing_->finish();
@@ -417,8 +417,11 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
             collectFileUtility(record);
         } else {
             // A folder that is not a link: its resolved path is its folder's plus its name.
-            if (curSearchSema_.try_acquire_for(std::chrono::milliseconds(1))) {
-                group.run(tw::WorkerPool::background(), [this, child, resolvedChild, &group] {
+            // A slot is taken only when one is free: a timed wait for one cost every
+            // folder up to a millisecond (and a round of yields), while the walk that
+            // holds the slot goes on anyway.
+            if (curSearchSema_.tryTake()) {
+                group.run(*pool_, [this, child, resolvedChild, &group] {
                     startSearchAtPath(child, resolvedChild, group, true);
                 });
             } else if (isBeStop()) {

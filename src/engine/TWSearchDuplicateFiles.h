@@ -14,8 +14,9 @@
 //                                         once per scan, also after a stop.
 //
 // Threading: create, start, stop, pause, resume and read the counters on the main
-// thread; the scan runs on background workers and hands counts to the main queue, so
-// the main queue must keep running while a scan runs. The engine keeps itself alive
+// thread; the scan runs on pool workers (at the process's own priority, or lowered
+// when "kScanInBackground" is set) and hands counts to the main queue, so the main
+// queue must keep running while a scan runs. The engine keeps itself alive
 // until its finished notification has been delivered. Session events (sleep, wake,
 // power-off, unmount) reach it through tw::SessionEvents.
 
@@ -25,13 +26,13 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <semaphore>
 #include <string>
 #include <vector>
 
 #include "engine/TWLibraryFiles.h"
 #include "engine/TWScanBounds.h"
 #include "engine/TWScanReport.h"
+#include "engine/TWWalkSlots.h"
 #include "files/TWFileUtility.h"
 #include "files/TWReadControl.h"
 #include "model/TWCategoryFiles.h"
@@ -201,7 +202,8 @@ private:
     TWLibraryFiles libraryFiles_;  // set before the walks start
     std::atomic<uint64_t> libraryFilesLeftOut_{0};
 
-    std::counting_semaphore<> curSearchSema_;
+    tw::WorkerPool* pool_ = nullptr;  // set by startSearch: the run's workers, by the background setting
+    TWWalkSlots curSearchSema_;
     std::atomic<bool> isBeStop_{false};
     std::atomic<bool> running_{false};
     std::mutex sleepMutex_;

@@ -391,6 +391,13 @@ void TWPreference::setVerifyFullContent(bool verify) {
     writeSetting(kVerifyFullContent, verify);
 }
 
+bool TWPreference::scanInBackground() const {
+    return store().boolValue(kScanInBackground).value_or(false);
+}
+void TWPreference::setScanInBackground(bool background) {
+    writeSetting(kScanInBackground, background);
+}
+
 std::string TWPreference::iTunesMediaFolderLocation() const {
     return impl_->current().iTunesMediaFolder;
 }

@@ -41,6 +41,7 @@ inline constexpr const char* kITunesMediaFolderLocation = "iTunesMediaFolderLoca
 inline constexpr const char* kPhotoLibraryLocation = "PhotoLibraryLocation";
 inline constexpr const char* kVerifyFullContent = "kVerifyFullContent";
 inline constexpr const char* kSimilarMethod = "kSimilarMethod";
+inline constexpr const char* kScanInBackground = "kScanInBackground";
 
 inline constexpr const char* TWPrivilegeChanged = "TWPrivilegeChanged";
 
@@ -79,6 +80,10 @@ public:
     // Whether a content match also compares the whole content (default true).
     bool verifyFullContent() const;
     void setVerifyFullContent(bool verify);
+    // Whether scans and removals run their workers at a lowered CPU and I/O priority
+    // (default false: at the process's own, as a person waits for them).
+    bool scanInBackground() const;
+    void setScanInBackground(bool background);
     // The stored location, else the default below (which follows a change of the
     // user-directories file within a second).
     std::string iTunesMediaFolderLocation() const;

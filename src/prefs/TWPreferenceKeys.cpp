@@ -82,6 +82,7 @@ const std::vector<TWPreferenceKey>& TWPreferenceKeys::all() {
         {kUsingDupFileChkMthForSimImg, Type::Bool, "images use the duplicate-files rule instead of their own"},
         {kFoldersPrivilegeArray, Type::GrantList, "folder privileges: [{\"folder\": PATH, \"privilege\": N}, ...]"},
         {kDestType, Type::Integer, "where removed files go: 0 Trash, 1 deleted permanently, 2 moved to a folder"},
+        {kScanInBackground, Type::Bool, "scans run at a lower priority (slower while other programs are busy)"},
         {kPhotoLibraryLocation, Type::String, "where the photo library lives"},
         {kITunesMediaFolderLocation, Type::String, "where the music library's media files live"},
     };
@@ -129,6 +130,7 @@ json TWPreferenceKeys::currentValue(const TWPreferenceKey& key) {
     if (k == kUsingDupFileChkMthForSimImg) return p.usingDupFilesChkMtdForSimImg();
     if (k == kVerifyFullContent) return p.verifyFullContent();
     if (k == kSimilarMethod) return p.similarMethod();
+    if (k == kScanInBackground) return p.scanInBackground();
     if (k == kIgnoredFileTypes) return p.filterFileTypeArray();
     if (k == kIgnoredFileFolders) return p.filterFileFolders();
     if (k == kITunesMediaFolderLocation) return p.iTunesMediaFolderLocation();
@@ -234,6 +236,8 @@ tw::Status TWPreferenceKeys::store(const TWPreferenceKey& key, const json& value
         p.setVerifyFullContent(value.get<bool>());
     } else if (k == kSimilarMethod) {
         p.setSimilarMethod(value.get<int64_t>());
+    } else if (k == kScanInBackground) {
+        p.setScanInBackground(value.get<bool>());
     } else if (k == kIgnoredFileTypes) {
         p.setFilterFileTypeArray(value.get<std::vector<std::string>>());
     } else if (k == kIgnoredFileFolders) {

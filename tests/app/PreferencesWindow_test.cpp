@@ -144,6 +144,9 @@ void PreferencesWindowTest::generalPageShowsAndWritesTheStore() {
     QCOMPARE(page->similarLevelDescription()->text(), TWPreferenceGeneralPage::percentText(0.7f));
     QVERIFY(page->similarLevelDescription()->text().startsWith(QStringLiteral("70")));
     QVERIFY(page->chkVerifyFullContent()->isChecked());
+    QVERIFY(!page->chkScanInBackground()->isChecked());
+    QCOMPARE(page->chkScanInBackground()->text(),
+             QStringLiteral("Scan in the background (slower while other programs are busy)"));
     // Loading the controls wrote nothing: the similarity level is still absent.
     QVERIFY(twtest::readFile(w.defaults.defaultsPath()).find(kSimilarityLevel) == std::string::npos);
 
@@ -162,6 +165,8 @@ void PreferencesWindowTest::generalPageShowsAndWritesTheStore() {
     QCOMPARE(w.store().similarMethod(), int64_t(TWSimilarMethodColours));
     clickRadio(page->matrixSimilarMethod(), TWSimilarMethodLook);
     QCOMPARE(w.store().similarMethod(), int64_t(TWSimilarMethodLook));
+    clickToggle(page->chkScanInBackground());
+    QVERIFY(w.store().scanInBackground());
 
     // A stored mode that no row stands for leaves both rows unchosen.
     w.store().setSearchMode(5);
