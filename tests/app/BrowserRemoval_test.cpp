@@ -5,6 +5,8 @@
 // confirmation says so; name mode asks about files whose content differs; a removal
 // waits for another one, and can be cancelled while it waits.
 
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -41,6 +43,13 @@ namespace {
 std::unique_ptr<twtest::TempDir>& dataHome() {
     static std::unique_ptr<twtest::TempDir> home;
     return home;
+}
+
+// The removal lock's folder, this process's own: other suites running meanwhile take
+// theirs elsewhere.
+std::unique_ptr<twtest::TempDir>& runtimeDir() {
+    static std::unique_ptr<twtest::TempDir> runtime;
+    return runtime;
 }
 
 std::string trashFiles() {
@@ -166,6 +175,7 @@ private slots:
     void merelySimilarFilesGoOnlyWhenTheConfirmationSaysSo();
     void nameModeAsksAboutFilesWhoseContentDiffers();
     void aRemovalWaitsForAnotherAndCancelEndsTheWait();
+    void aRemovalThatCannotTakeTheLockSaysWhy();
 };
 
 void BrowserRemovalTest::noRemovesNothing() {
@@ -511,13 +521,40 @@ void BrowserRemovalTest::aRemovalWaitsForAnotherAndCancelEndsTheWait() {
     QVERIFY(browser()->lastRemovalReport().isEmpty());
 }
 
+void BrowserRemovalTest::aRemovalThatCannotTakeTheLockSaysWhy() {
+    Scanned s;
+    QVERIFY(s.ok);
+    TWPreference::shared().setDestType(TWDestTypeDeletePermanently);
+    const auto checked = browsertest::checkedPaths();
+    // The lock file is a link (to a file that must not be touched): the lock is refused.
+    twtest::TempDir elsewhere;
+    const std::string target = elsewhere.write("precious.txt", "keep me");
+    const std::string lock = TWRemovalLock::lockPath();
+    std::filesystem::remove(lock);
+    std::filesystem::create_symlink(target, lock);
+    QSignalSpy finished(browser(), &TWBrowserResoultViewCtrl::removalFinished);
+    answerAlert(QStringLiteral("Yes"), nullptr, nullptr, true);
+    QTest::mouseClick(browser()->btnDelete(), Qt::LeftButton);
+    QVERIFY(finished.wait(60000) || finished.count() == 1);
+    std::filesystem::remove(lock);
+
+    QVERIFY2(browser()->lastRemovalReport().startsWith(QStringLiteral("Nothing was removed.\n")),
+             qPrintable(browser()->lastRemovalReport()));
+    for (const auto& path : checked) QVERIFY(twtest::exists(path));
+    QCOMPARE(twtest::readFile(target), std::string("keep me"));
+}
+
 int main(int argc, char** argv) {
     dataHome() = std::make_unique<twtest::TempDir>("twinsift-data-home");
     setenv("XDG_DATA_HOME", dataHome()->path().c_str(), 1);
+    runtimeDir() = std::make_unique<twtest::TempDir>("twinsift-runtime");
+    chmod(runtimeDir()->path().c_str(), 0700);
+    setenv("XDG_RUNTIME_DIR", runtimeDir()->path().c_str(), 1);
     QApplication app(argc, argv);
     BrowserRemovalTest test;
     const int status = QTest::qExec(&test, argc, argv);
     dataHome().reset();
+    runtimeDir().reset();
     return status;
 }
 
