@@ -21,6 +21,7 @@ packages=(
   openbox xdotool x11-utils  # the end-to-end run under a window manager
   dpkg-dev file              # the Debian package: dpkg-shlibdeps finds its dependencies
   desktop-file-utils appstream xdg-utils pcmanfm  # the package test: validation, a file manager
+  python3 util-linux mount   # the removal's fault suite: unshare, setpriv, tmpfs and overlay mounts
 )
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(libbenchmark-dev jdupes rmlint fdupes time)

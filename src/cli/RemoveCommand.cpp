@@ -48,7 +48,8 @@ struct RemoveSettings {
 
 int32_t ruleFor(TWCategory category) {
     auto& prefs = TWPreference::shared();
-    if (category == TWCategory_images && !prefs.usingDupFilesChkMtdForSimImg()) return prefs.checkMethodForSimilarImages();
+    if (category == TWCategory_images && !prefs.usingDupFilesChkMtdForSimImg())
+        return prefs.checkMethodForSimilarImages();
     return prefs.checkMethodForDuplicateFiles();
 }
 
@@ -143,9 +144,12 @@ private:
 
 const char* destinationText(int64_t destType) {
     switch (destType) {
-        case TWDestTypeTrash: return "moved to the Trash";
-        case TWDestTypeDeletePermanently: return "deleted permanently";
-        default: return "moved into ";
+        case TWDestTypeTrash:
+            return "moved to the Trash";
+        case TWDestTypeDeletePermanently:
+            return "deleted permanently";
+        default:
+            return "moved into ";
     }
 }
 
@@ -357,24 +361,38 @@ int runRemove(RemoveSettings& s) {
 Runner addRemoveCommand(CLI::App& app) {
     auto* cmd = app.add_subcommand("remove", "Scan, then remove the copies marked for removal");
     cmd->description(
-        "Scan the FOLDERs as 'scan' does, list the copies that will be removed, ask for confirmation on the "
-        "terminal, then move them to the Trash, delete them, or move them into a folder. By default only exact "
-        "duplicates are removed (files that are merely similar images are kept, and every group of identical "
-        "files keeps one copy); --include-similar acts on the groups as the scan marked them. A file is removed "
-        "only while it is still the file the scan saw and, right before the act, a kept file of its group still has "
-        "its content (a merely similar image or a file matched by name: while a kept file of its group is still the "
-        "file the scan saw). In name mode the contents are compared first; --to delete leaves files with other "
-        "content alone unless --allow-different-content is given. Only one removal runs at a time: another waits "
-        "for it (or, with --no-wait, exits with status 2). Prints what was removed, the bytes freed and how many "
-        "files failed; any failure gives exit status 1. With --json the list and the summary (every failure with "
-        "its path and reason) are one JSON document. Nothing is removed when the list cannot be written to "
-        "standard output (exit status 1), when the prompt is interrupted (130), or when --dest lies inside a "
-        "scanned folder (2). Ctrl-C, SIGTERM and SIGHUP stop after the current file; a second one ends at once, "
-        "and a file being copied to another file system is never left under its name half-written.");
+        "Scan the FOLDERs as 'scan' does, list the copies that will be removed, ask on the terminal, then move "
+        "them to the Trash, delete them, or move them into --dest.\n"
+        "What is guaranteed:\n"
+        "  - The last copy of a content is never removed: a copy goes only while a kept file of its group (another "
+        "file, not a second link to it) has the same content at that moment (a package: the same whole tree; with "
+        "--no-verify, the same bundle identity). "
+        "Kept files are read during the run, never taken from a cache, and read again whenever they changed; a "
+        "read that overlaps a change counts as changed.\n"
+        "  - The file acted on must still be the file the scan saw (device, inode, size, modification and change "
+        "times); otherwise it stays and counts as failed.\n"
+        "  - One removal runs at a time per user, the desktop app's included: another waits, or with --no-wait "
+        "exits with status 2.\n"
+        "  - Never removed or moved: files reached through a link from outside the chosen folders, files inside a "
+        "layer folder of a mounted overlay, and library items (they are gathered in their library instead).\n"
+        "  - A move to another file system writes a hidden copy, checks it, and only then gives it its real name, "
+        "never replacing a file. Ctrl-C, SIGTERM or SIGHUP ends the run after at most one more file; a second "
+        "one ends it at once and removes the hidden copy.\n"
+        "  - Nothing is removed when the list cannot be written to standard output (status 1), when the prompt is "
+        "interrupted (130), or when --dest lies inside a scanned folder (2).\n"
+        "What the options change: by default images that are merely similar are kept. --include-similar also "
+        "removes the merely similar images the scan checked, each while a kept look-alike of its group is still "
+        "the file the scan saw. In name mode the checked files are compared with their kept file before asking, "
+        "and the count of those with other content is printed; --to trash and --to move take them too, --to "
+        "delete leaves them alone unless --allow-different-content is given. Files taken with other content "
+        "need only a kept file that is still the file the scan saw.\n"
+        "Exit status 1 when any file failed; every failure is printed with its reason (with --json, in the one "
+        "JSON document).");
     auto s = std::make_shared<RemoveSettings>();
     addScanOptions(cmd, s->scan);
-    cmd->add_option("--to", s->to, "Where the copies go: trash, delete (permanently) or move (into --dest); "
-                                    "default: the removal setting")
+    cmd->add_option("--to", s->to,
+                    "Where the copies go: trash, delete (permanently) or move (into --dest); "
+                    "default: the removal setting")
         ->check(CLI::IsMember({"trash", "delete", "move"}));
     cmd->add_option("--dest", s->dest, "The folder that --to move moves the copies into (created when missing)");
     cmd->add_flag("--yes,-y", s->yes, "Remove without asking for confirmation");

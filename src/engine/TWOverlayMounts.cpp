@@ -1,5 +1,7 @@
 #include "TWOverlayMounts.h"
 
+#include <climits>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -77,8 +79,12 @@ std::vector<TWOverlayMount> TWOverlayMounts::parse(const std::string& mountInfo)
         if (type != "overlay" && type != "overlayfs") continue;
         TWOverlayMount overlay{decodeField(fields[4]), {}};
         for (const std::string& option : split(fields[dash + 3], ','))
-            for (std::string& layer : layersOfOption(option))
-                if (!layer.empty() && layer[0] == '/') overlay.layers.push_back(std::move(layer));
+            for (std::string& layer : layersOfOption(option)) {
+                if (!layer.empty() && layer[0] == '/')
+                    overlay.layers.push_back(std::move(layer));
+                else
+                    overlay.hasUnplacedLayer = true;
+            }
         overlays.push_back(std::move(overlay));
     }
     return overlays;
@@ -90,4 +96,15 @@ std::vector<TWOverlayMount> TWOverlayMounts::read() {
     std::ostringstream text;
     text << in.rdbuf();
     return parse(text.str());
+}
+
+std::vector<std::string> TWOverlayMounts::mountPointsWithUnplacedLayers() {
+    std::vector<std::string> mountPoints;
+    for (const TWOverlayMount& overlay : read()) {
+        if (!overlay.hasUnplacedLayer) continue;
+        char* resolved = ::realpath(overlay.mountPoint.c_str(), nullptr);
+        mountPoints.push_back(resolved ? std::string(resolved) : overlay.mountPoint);
+        std::free(resolved);
+    }
+    return mountPoints;
 }

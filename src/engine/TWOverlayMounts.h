@@ -12,6 +12,10 @@
 struct TWOverlayMount {
     std::string mountPoint;
     std::vector<std::string> layers;  // as listed: lower folders first, then upper and work
+    // A layer folder was given as a relative path (mounted from a shell in its parent
+    // folder, say): it lies somewhere the table does not tell, and any file outside the
+    // mount may be one that the merged view shows.
+    bool hasUnplacedLayer = false;
 };
 
 class TWOverlayMounts {
@@ -23,8 +27,11 @@ public:
     // (the table writes space, tab, newline and backslash as \ooo), and so are the
     // overlay's own escapes in its folder options (a backslash before ',', ':' or '\');
     // the lower folders are split at the unescaped ':'. Folders that are not absolute
-    // paths cannot be placed and are left out.
+    // paths cannot be placed: they are left out, and the mount says so.
     static std::vector<TWOverlayMount> parse(const std::string& mountInfo);
+    // The real paths of the mount points of this process's overlays that have a layer
+    // folder the table does not place.
+    static std::vector<std::string> mountPointsWithUnplacedLayers();
     // A mount table field with its \ooo escapes decoded.
     static std::string decodeField(const std::string& field);
 };

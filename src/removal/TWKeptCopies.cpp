@@ -1,6 +1,7 @@
 #include "TWKeptCopies.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <system_error>
 #include <unordered_set>
 
@@ -13,6 +14,35 @@ namespace {
 
 std::string errorText(int error) {
     return std::error_code(error, std::generic_category()).message();
+}
+
+// The real path of `path`, or of its folder when it is gone, or `path` itself.
+std::string realPathOf(const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved) {
+        const size_t slash = path.rfind('/');
+        if (slash == std::string::npos || slash == 0) return path;
+        resolved = ::realpath(path.substr(0, slash).c_str(), nullptr);
+        if (!resolved) return path;
+        std::string result = std::string(resolved) + path.substr(slash);
+        std::free(resolved);
+        return result;
+    }
+    std::string result(resolved);
+    std::free(resolved);
+    return result;
+}
+
+// The mount point among `mountPoints` that holds `path` (the nearest), or "".
+std::string overlayHolding(const std::vector<std::string>& mountPoints, const std::string& path) {
+    const std::string real = realPathOf(path);
+    std::string holding;
+    for (const std::string& mount : mountPoints) {
+        const bool below = mount == "/" || (real.compare(0, mount.size(), mount) == 0 &&
+                                            (real.size() == mount.size() || real[mount.size()] == '/'));
+        if (below && mount.size() > holding.size()) holding = mount;
+    }
+    return holding;
 }
 
 bool hasPackage(const std::vector<TWKeptCopies::FilePtr>& members) {
@@ -71,23 +101,45 @@ void TWKeptCopies::addGroup(const TWDuplicateFile& group, const std::vector<File
         for (const auto& file : exactWithKept) set.insert(file.get());
         return set;
     }();
-    Group kept;
+    const auto overlayOf = [&](const FilePtr& file) {
+        return policy.overlaysWithUnplacedLayers.empty()
+                   ? std::string()
+                   : overlayHolding(policy.overlaysWithUnplacedLayers, file->filePath());
+    };
+    std::vector<FilePtr> unchecked;
+    std::vector<std::string> overlayOfUnchecked;
     for (const auto& file : members)
         if (file && !file->isChecked()) {
-            // A file inside an overlay's layer folder may be the very file that the
-            // overlay's merged view shows under another device: it vouches for nothing.
-            if (file->isInsideOverlayLayer())
-                ++kept.layerFiles;
-            else
-                kept.kept.push_back(file);
+            unchecked.push_back(file);
+            overlayOfUnchecked.push_back(overlayOf(file));
         }
-    groups_.push_back(std::move(kept));
+    std::map<std::string, size_t> made;
     for (const auto& file : members) {
         if (!file || !file->isChecked()) continue;
         const Rule rule = ruleForFile(group, members, withKept.count(file.get()) > 0, policy);
-        checked_[file.get()] = {groups_.size() - 1, rule};
+        checked_[file.get()] = {groupFor(overlayOf(file), unchecked, overlayOfUnchecked, made), rule};
         holds_.push_back(file);
     }
+}
+
+size_t TWKeptCopies::groupFor(const std::string& overlay, const std::vector<FilePtr>& unchecked,
+                              const std::vector<std::string>& overlayOfUnchecked, std::map<std::string, size_t>& made) {
+    if (auto found = made.find(overlay); found != made.end()) return found->second;
+    Group kept;
+    for (size_t i = 0; i < unchecked.size(); ++i) {
+        // A file inside an overlay's layer folder may be the very file that the
+        // overlay's merged view shows under another device: it vouches for nothing.
+        // So may a file of a merged view whose layers are unknown, for a file outside it.
+        if (unchecked[i]->isInsideOverlayLayer())
+            ++kept.layerFiles;
+        else if (!overlayOfUnchecked[i].empty() && overlayOfUnchecked[i] != overlay)
+            ++kept.unplacedOverlayFiles;
+        else
+            kept.kept.push_back(unchecked[i]);
+    }
+    groups_.push_back(std::move(kept));
+    made[overlay] = groups_.size() - 1;
+    return groups_.size() - 1;
 }
 
 tw::Status TWKeptCopies::mayDispose(const TWFileUtility& file, std::optional<Verified>* verified) {
@@ -96,6 +148,10 @@ tw::Status TWKeptCopies::mayDispose(const TWFileUtility& file, std::optional<Ver
     auto found = checked_.find(&file);
     if (found == checked_.end()) return tw::Status::failure(path, "it was not checked when the removal started");
     const Group& group = groups_[found->second.group];
+    if (group.kept.empty() && group.unplacedOverlayFiles > 0)
+        return tw::Status::failure(path,
+                                   "the only files of its group that stay lie inside a mounted overlay whose layer "
+                                   "folders are not known, which may show this very file");
     if (group.kept.empty() && group.layerFiles > 0)
         return tw::Status::failure(path,
                                    "the only files of its group that stay lie in an overlay's layer folder, "

@@ -52,6 +52,10 @@ public:
         int64_t searchMode = 0;         // TWSearchMode the results were found with
         bool onlyIdentical = false;     // name mode: a file goes only while a kept file has its content
         bool verifyFullContent = true;  // packages: whole trees, else bundle identities
+        // Real paths of mounted overlays whose layer folders are not known: a kept file
+        // inside one vouches only for checked files inside the same mount, since a file
+        // elsewhere may be the very file its merged view shows.
+        std::vector<std::string> overlaysWithUnplacedLayers;
     };
 
     // What a positive check saw of the checked file, so that the act can make sure it
@@ -66,7 +70,9 @@ public:
     // sub-groups of similar groups (duplicateFilesExcludingSimilar).
     static TWKeptCopies snapshotOfGroups(const std::vector<TWDuplicateFile::Ptr>& groups, const Policy& policy);
     static TWKeptCopies snapshotOfGroups(const std::vector<TWDuplicateFile::Ptr>& groups, int64_t searchMode) {
-        return snapshotOfGroups(groups, Policy{searchMode});
+        Policy policy;
+        policy.searchMode = searchMode;
+        return snapshotOfGroups(groups, policy);
     }
     // The rule a checked member of `group` is judged by. `exactWithKept` tells whether
     // it lies in an exact sub-group of a similar group together with an unchecked member.
@@ -85,8 +91,9 @@ public:
 
 private:
     struct Group {
-        std::vector<FilePtr> kept;  // as the scan saw them
-        size_t layerFiles = 0;      // unchecked files in an overlay's layer folder: they vouch for nothing
+        std::vector<FilePtr> kept;        // as the scan saw them
+        size_t layerFiles = 0;            // unchecked files in an overlay's layer folder: they vouch for nothing
+        size_t unplacedOverlayFiles = 0;  // unchecked files in another overlay whose layers are not known
     };
     struct Checked {
         size_t group = 0;
@@ -103,6 +110,10 @@ private:
 
     void addGroup(const TWDuplicateFile& group, const std::vector<FilePtr>& members,
                   const std::vector<FilePtr>& exactWithKept, const Policy& policy);
+    // The index of the snapshot group holding what may vouch for a checked file inside
+    // the overlay `overlay` (empty: inside none whose layers are unknown), made on first use.
+    size_t groupFor(const std::string& overlay, const std::vector<FilePtr>& unchecked,
+                    const std::vector<std::string>& overlayOfUnchecked, std::map<std::string, size_t>& made);
     tw::Status checkIdentical(const TWFileUtility& file, const TWFileStamp& now, const Group& group,
                               std::optional<Verified>* verified);
     tw::Status checkLookAlike(const TWFileUtility& file, const TWFileStamp& now, const Group& group,

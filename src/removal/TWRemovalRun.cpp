@@ -17,6 +17,7 @@
 #include "TWCleanMediaLibraryGuide.h"
 #include "TWFileRemoval.h"
 #include "TWMediaObjectUtility.h"
+#include "TWOverlayMounts.h"
 #include "TWPackageTree.h"
 #include "TWPreference.h"
 #include "TWPreferenceTypes.h"
@@ -108,7 +109,8 @@ void TWRemovalRun::work(const std::shared_ptr<TWRemovalLock>& lock, const tw::St
             if (container)
                 for (auto& group : container->duplicateFilesIncludingSimilar()) groups.push_back(std::move(group));
         keptCopies_ = TWKeptCopies::snapshotOfGroups(
-            groups, {options_.searchMode, options_.onlyIdentical, options_.verifyFullContent});
+            groups, {options_.searchMode, options_.onlyIdentical, options_.verifyFullContent,
+                     TWOverlayMounts::mountPointsWithUnplacedLayers()});
         std::vector<TWKeptCopies::FilePtr> checked;
         std::unordered_set<const TWFileUtility*> listed;
         for (const auto& group : groups)

@@ -20,6 +20,8 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -391,9 +393,26 @@ void BrowserRemovalTest::guideWindowFollowsTheFlags() {
     QVERIFY(guide->imgViewForPhotos()->accessibleName().startsWith(QStringLiteral("How to finish in digiKam")));
     QVERIFY(guide->imgViewForiTunes()->accessibleName().startsWith(QStringLiteral("How to finish in Rhythmbox")));
     const QImage digikam = guide->imgViewForPhotos()->pixmap().toImage();
-    QVERIFY(!digikam.isNull() && digikam != shotwell);
+    QVERIFY(!digikam.isNull() && digikam.size() == shotwell.size());
+    // Text is not rasterised bit for bit alike twice (glyphs land on other subpixels
+    // once cached), so pictures are compared at an eighth of their size: the same name
+    // draws the same picture there, another name a clearly other one.
+    const auto distance = [](const QImage& a, const QImage& b) {
+        const QImage sa = a.scaled(a.size() / 8, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const QImage sb = b.scaled(b.size() / 8, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        int most = 0;
+        for (int y = 0; y < sa.height(); ++y)
+            for (int x = 0; x < sa.width(); ++x) {
+                const QRgb p = sa.pixel(x, y), q = sb.pixel(x, y);
+                most = std::max({most, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                                 std::abs(qBlue(p) - qBlue(q))});
+            }
+        return most;
+    };
     guide->setLibraryNames("Shotwell", "Rhythmbox");
-    QCOMPARE(guide->imgViewForPhotos()->pixmap().toImage(), shotwell);
+    const int again = distance(guide->imgViewForPhotos()->pixmap().toImage(), shotwell);
+    const int other = distance(digikam, shotwell);
+    QVERIFY2(again < 8 && other > 24, qPrintable(QStringLiteral("%1 and %2").arg(again).arg(other)));
     guide->setLibraryNames("", "");
 }
 

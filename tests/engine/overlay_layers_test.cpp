@@ -33,6 +33,9 @@ TEST(OverlayMountTable, LayersAreReadWithTheTableAndTheOverlayEscapesDecoded) {
     EXPECT_EQ(overlays[1].mountPoint, "/srv/new");
     EXPECT_EQ(overlays[1].layers, (std::vector<std::string>{"/srv/a", "/srv/b\\c", "/srv/d"}));
     EXPECT_EQ(overlays[2].layers, (std::vector<std::string>{"/srv/c:olon", "/srv/b\\s"}));
+    // A layer given as a relative path cannot be placed: the mount says so.
+    EXPECT_FALSE(overlays[0].hasUnplacedLayer || overlays[1].hasUnplacedLayer);
+    EXPECT_TRUE(overlays[2].hasUnplacedLayer);
     EXPECT_EQ(TWOverlayMounts::decodeField("a\\011b\\012c\\\\d\\13"), "a\tb\nc\\\\d\\13");
 }
 

@@ -202,6 +202,34 @@ TEST_F(KeptCopiesTest, AKeptCopyEditedInPlaceStopsTheCopiesThatFollow) {
     EXPECT_TRUE(copies.mayDispose(*members[3].first));
 }
 
+// An overlay mounted with relative layer folders (from a shell in their parent folder)
+// does not say where its layers are: a kept file of its merged view may be the checked
+// file itself, seen again, so it vouches only for files inside the same mount.
+TEST_F(KeptCopiesTest, AFileOfAnOverlayWithUnknownLayersVouchesOnlyInsideItsMount) {
+    auto lower = recordOf(dir.write("lower/a.txt", "only copy"));
+    auto merged = recordOf(dir.write("merged/a.txt", "only copy"));  // stands for the merged view
+    auto mergedTwin = recordOf(dir.write("merged/b.txt", "only copy"));
+    auto other = recordOf(dir.write("other/a.txt", "only copy"));
+    TWKeptCopies::Policy policy;
+    policy.overlaysWithUnplacedLayers = {dir / "merged"};
+    auto outside = TWKeptCopies::snapshotOfGroups({groupOf({{merged, false}, {lower, true}})}, policy);
+    const tw::Status status = outside.mayDispose(*lower);
+    EXPECT_FALSE(status);
+    EXPECT_NE(status.reason.find("mounted overlay whose layer folders are not known"), std::string::npos);
+    // A kept file outside the overlay still vouches for a file inside it or outside it,
+    // and one inside vouches for another inside.
+    auto mergedCopy = recordOf(dir.write("merged/c.txt", "only copy"));
+    auto mixed = TWKeptCopies::snapshotOfGroups(
+        {groupOf({{other, false}, {merged, true}, {lower, true}}), groupOf({{mergedTwin, false}, {mergedCopy, true}})},
+        policy);
+    EXPECT_TRUE(mixed.mayDispose(*lower));
+    EXPECT_TRUE(mixed.mayDispose(*merged));
+    EXPECT_TRUE(mixed.mayDispose(*mergedCopy));
+    policy.overlaysWithUnplacedLayers.clear();
+    auto known = TWKeptCopies::snapshotOfGroups({groupOf({{merged, false}, {lower, true}})}, policy);
+    EXPECT_TRUE(known.mayDispose(*lower));
+}
+
 // With the full-content check a package goes only while a kept package has its whole
 // tree, and while its own tree is the one the scan compared.
 TEST_F(KeptCopiesTest, APackageGoesOnlyWhileAKeptPackageHasItsWholeTree) {
