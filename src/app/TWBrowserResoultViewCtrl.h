@@ -17,12 +17,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/TWOverViewerCtrl.h"
 #include "app/TWSharedInstance.h"
 #include "app/TWToolBar.h"
 #include "platform/NotificationCenter.h"
 #include "removal/TWRemovalProgress.h"
+#include "removal/TWRemovalReview.h"
 #include "removal/TWRemovalRun.h"
 
 class QAbstractButton;
@@ -73,12 +75,17 @@ public:
     void deleteInFinder();
 
     // --- removal (TWBrowserRemoval.cpp) ---
-    // Delete: asks for confirmation (or a folder) by the removal destination setting,
-    // then starts a removal.
+    // Delete: asks for a folder by the removal destination setting, compares the
+    // checked files with those kept (in the background), asks for confirmation, and
+    // starts a removal. Checked files that are only similar to the images kept go only
+    // when the confirmation's check box says so; in name mode, checked files whose
+    // content differs from their kept file go only on "Remove all".
     void deleteDuplicateFile();
     // Starts one removal of every checked file in the background and returns at once;
-    // `folder` is the destination of a move to a folder.
-    void removedCheckedFilesWithFolder(const std::optional<std::string>& folder);
+    // `folder` is the destination of a move to a folder; `onlyIdentical` (name mode)
+    // lets a file go only while a kept file has its content.
+    void removedCheckedFilesWithFolder(const std::optional<std::string>& folder, bool onlyIdentical = false);
+    // While the checked files are compared before the confirmation, and while a run works.
     bool isRemoving() const;
     // The message of the last run that left files alone, or empty.
     QString lastRemovalReport() const { return lastRemovalReport_; }
@@ -136,11 +143,26 @@ private:
     void showOverview();
     QWidget* viewForMode(int mode) const;
 
+    // What the comparison before a removal found.
+    struct RemovalReview {
+        std::vector<TWRemovalReview::Differing> merelySimilar;
+        std::vector<TWRemovalReview::Differing> differing;  // name mode only
+    };
+    void reviewThenRemove(const std::optional<std::string>& folder);
+    // The confirmation and, in name mode, the question about differing contents; leaves
+    // alone what the answers keep. Answers onlyIdentical for the run, or nullopt when
+    // nothing is to be removed.
+    std::optional<bool> ask(const std::optional<std::string>& folder, const RemovalReview& review);
+    // Unchecks the files, so that the run leaves them where they are.
+    void leaveAlone(const std::vector<TWRemovalReview::Differing>& files);
+
     // Removal progress, from the run through the main queue.
     void removalDidStart();
+    void removalIsWaiting();
     void removalDidProgress(double percent, const std::string& title);
     void removalDidFinish(const TWRemovalOutcome& outcome);
     void reportLeftFiles(const TWRemovalOutcome& outcome);
+    void showRemovalReport(const QString& headline, const QString& informative, const QString& details);
 
     QPointer<QWidget> view_;
     QWidget* content_ = nullptr;
@@ -162,7 +184,8 @@ private:
     int viewMode_ = kIconMode;
 
     std::shared_ptr<TWRemovalRun> removal_;
-    bool closing_ = false;  // the browser is going away: a run that starts now stops at once
+    bool reviewing_ = false;  // the comparison and the questions before a run
+    bool closing_ = false;    // the browser is going away: a run that starts now stops at once
     QString lastRemovalReport_;
     QPointer<QMessageBox> reportBox_;
 

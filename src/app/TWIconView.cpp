@@ -10,6 +10,7 @@
 #include "app/TWAppStyle.h"
 #include "app/TWArtwork.h"
 #include "app/TWBrowserNotifications.h"
+#include "app/TWCheckMark.h"
 #include "app/TWClickSelection.h"
 #include "app/TWThumbnailCache.h"
 #include "model/TWFilesListManager.h"
@@ -148,8 +149,7 @@ void TWIconView::paintEvent(QPaintEvent* event) {
             }
             painter.drawImage(target, picture);
         }
-        TWArtwork::draw(painter, file->isChecked() ? QStringLiteral("chkImage") : QStringLiteral("unchkImage"),
-                        checkBoxRect(index));
+        TWCheckMark::draw(painter, *file, checkBoxRect(index));
         const QRect name = nameRect(index);
         const QFont& font = isFirst ? bold : plain;
         const QFontMetrics metrics(font);
@@ -172,10 +172,14 @@ bool TWIconView::viewportEvent(QEvent* event) {
         auto* help = static_cast<QHelpEvent*>(event);
         const int index = indexAt(help->pos());
         auto file = index >= 0 ? TWFilesListManager::shareFilesListManager().fileItemAtIndex(size_t(index)) : nullptr;
-        if (file)
+        if (file && checkBoxRect(index).contains(help->pos()))
+            QToolTip::showText(help->globalPos(), TWCheckMark::toolTip(*file), viewport(), checkBoxRect(index));
+        else if (file)
             QToolTip::showText(help->globalPos(),
-                               QString::fromStdString(TWFileUtility::lastPathComponent(file->filePath())), viewport(),
-                               itemRect(index));
+                               (QString::fromStdString(TWFileUtility::lastPathComponent(file->filePath())) +
+                                QLatin1Char(' ') + TWCheckMark::linkNote(*file))
+                                   .trimmed(),
+                               viewport(), itemRect(index));
         else
             QToolTip::hideText();
         return true;

@@ -33,6 +33,8 @@ public:
     virtual int64_t TWLoadFileDragViewNumberOfDupcaliteFiles(TWLoadFileDragView& view) { return 0; }
     virtual int64_t TWLoadFileDragViewNumberOfScanFiles(TWLoadFileDragView& view) { return 0; }
     virtual uint64_t TWLoadFileDragViewNumberOfScanSize(TWLoadFileDragView& view) { return 0; }
+    // A line under the counters while a long read runs ("Reading 1.2 GB of 32 GB").
+    virtual QString TWLoadFileDragViewReadingText(TWLoadFileDragView& view) { return {}; }
 };
 
 class TWLoadFileDragDelegate {
