@@ -1,6 +1,7 @@
 #include "Trash.h"
 
 #include <gio/gio.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 
@@ -44,6 +45,15 @@ Status Trash::moveToTrash(const std::string& path) {
         return status;
     }
     return Status::success();
+}
+
+Status Trash::moveToTrash(const std::string& path, std::optional<TrashEntry>* entry) {
+    if (entry) entry->reset();
+    struct stat before {};
+    const bool known = ::lstat(path.c_str(), &before) == 0;
+    Status status = moveToTrash(path);
+    if (status && known && entry) *entry = TrashEntry::locate(path, before.st_dev, before.st_ino);
+    return status;
 }
 
 }  // namespace tw

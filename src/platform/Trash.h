@@ -3,9 +3,11 @@
 // items on the home file system, a per-volume trash folder for others).
 // Safe from any thread.
 
+#include <optional>
 #include <string>
 
 #include "Status.h"
+#include "TrashEntry.h"
 
 namespace tw {
 
@@ -14,6 +16,9 @@ public:
     // Moves the item at `path` to the Trash. A symbolic link is trashed itself, never
     // the item it points to. On failure the status carries the path and GIO's message.
     static Status moveToTrash(const std::string& path);
+    // The same, and on success `entry` tells where the item lies in the Trash, so that it
+    // can be put back; it stays empty when no Trash folder shows the item afterwards.
+    static Status moveToTrash(const std::string& path, std::optional<TrashEntry>* entry);
 };
 
 }  // namespace tw
