@@ -122,7 +122,18 @@ void AppDelegate::configLoadView() {
 }
 
 void AppDelegate::configMainView() {
-    wndMain_->addContentView(TWBrowserResoultViewCtrl::shared()->view());
+    TWBrowserResoultViewCtrl* browser = TWBrowserResoultViewCtrl::shared();
+    wndMain_->addContentView(browser->view());
+    // The scan view's totals follow removals and their undo; Scan Again goes back to it
+    // and scans the same folders.
+    connect(browser, &TWBrowserResoultViewCtrl::filesRemoved, this,
+            [](quint64 count, quint64 bytes) { TWLoadFilesCtrl::shareLoadFilesCtrl()->filesRemoved(count, bytes); });
+    connect(browser, &TWBrowserResoultViewCtrl::filesRestored, this,
+            [](quint64 count, quint64 bytes) { TWLoadFilesCtrl::shareLoadFilesCtrl()->filesRestored(count, bytes); });
+    connect(browser, &TWBrowserResoultViewCtrl::scanAgainRequested, this, [this] {
+        BackToScan();
+        TWLoadFilesCtrl::shareLoadFilesCtrl()->scanAgain();
+    });
     wndMain_->showContentView(TWLoadFilesCtrl::shareLoadFilesCtrl()->view());
 }
 
@@ -316,7 +327,7 @@ void AppDelegate::TWLoadFileCtrlStartSearch(TWLoadFilesCtrl&) {
     updateMenuItems();
 }
 
-void AppDelegate::TWLoadFileCtrlCompleteSearchWithResult(TWLoadFilesCtrl&,
+void AppDelegate::TWLoadFileCtrlCompleteSearchWithResult(TWLoadFilesCtrl& ctrl,
                                                          const std::vector<std::shared_ptr<TWCategoryFiles>>& result) {
     TWDuplicateFilesManager& manager = TWDuplicateFilesManager::shared();
     manager.updateDuplicateFiles(result);
@@ -326,6 +337,7 @@ void AppDelegate::TWLoadFileCtrlCompleteSearchWithResult(TWLoadFilesCtrl&,
         manager.setFilterMethod(TWFilterMethodIncludingSimilar);
     }
     TWBrowserResoultViewCtrl::shared()->reloadData();
+    if (ctrl.scanWasStopped()) TWBrowserResoultViewCtrl::shared()->markScanStopped();
     showResult();
 }
 

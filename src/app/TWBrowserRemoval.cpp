@@ -14,6 +14,9 @@
 #include "TWPreferenceTypes.h"
 #include "TWProgressWndCtrl.h"
 #include "TWRemovalRun.h"
+#include "TWRemovalSummary.h"
+#include "TWStaleResultBar.h"
+#include "TWTrashUndo.h"
 
 // Hands the run's reports to the browser, if it is still there.
 class TWBrowserRemovalProgress : public TWRemovalProgress {
@@ -146,11 +149,40 @@ void TWBrowserResoultViewCtrl::removalDidFinish(const TWRemovalOutcome& outcome)
         guide->raise();
     }
     reportLeftFiles(outcome);
+    showRemovalSummary(outcome);
+    if (outcome.disposedFiles > 0) emit filesRemoved(outcome.disposedFiles, outcome.disposedBytes);
     emit removalFinished();
+}
+
+void TWBrowserResoultViewCtrl::showRemovalSummary(const TWRemovalOutcome& outcome) {
+    lastTrashed_ = outcome.trashed;
+    // Library items alone get the library guide instead.
+    if (outcome.disposedFiles == 0 && outcome.failed == 0) return;
+    delete summary_;
+    summary_ = new TWRemovalSummary(outcome, {leftHeadline_, leftInformative_, leftDetails_},
+                                    view_ ? view_->window() : nullptr);
+    connect(summary_, &TWRemovalSummary::undoRequested, this, &TWBrowserResoultViewCtrl::undoLastRemoval);
+    summary_->setWindowModality(Qt::WindowModal);
+    summary_->open();
+}
+
+void TWBrowserResoultViewCtrl::undoLastRemoval() {
+    if (lastTrashed_.empty() || isRemoving()) return;
+    const TWTrashUndo::Result result = TWTrashUndo::restore(lastTrashed_);
+    lastTrashed_.clear();
+    if (summary_) summary_->showUndoResult(result);
+    if (result.restored.empty()) return;
+    // The results dropped these files; they are on disk again, so only a new scan tells
+    // the truth now.
+    staleBar_->showFilesPutBack();
+    emit filesRestored(result.restored.size(), result.restoredBytes);
 }
 
 void TWBrowserResoultViewCtrl::reportLeftFiles(const TWRemovalOutcome& outcome) {
     lastRemovalReport_.clear();
+    leftHeadline_.clear();
+    leftInformative_.clear();
+    leftDetails_.clear();
     if (outcome.failed == 0) return;
     // One message: how many, and why, the reasons counted so that a thousand files
     // refused for one cause read as one line.
@@ -175,16 +207,7 @@ void TWBrowserResoultViewCtrl::reportLeftFiles(const TWRemovalOutcome& outcome) 
     for (const TWRemovalFailure& failure : outcome.failures)
         details << QString::fromStdString(failure.path) + QStringLiteral(": ") + QString::fromStdString(failure.reason);
     lastRemovalReport_ = headline + QLatin1Char('\n') + informative;
-
-    delete reportBox_;
-    reportBox_ = new QMessageBox(view_ ? view_->window() : nullptr);
-    reportBox_->setObjectName(QStringLiteral("removalReport"));
-    reportBox_->setAttribute(Qt::WA_DeleteOnClose);
-    reportBox_->setIcon(QMessageBox::Information);
-    reportBox_->setWindowTitle(tr("Removal"));
-    reportBox_->setText(headline);
-    reportBox_->setInformativeText(informative);
-    reportBox_->setDetailedText(details.join(QLatin1Char('\n')));
-    reportBox_->setStandardButtons(QMessageBox::Ok);
-    reportBox_->open();
+    leftHeadline_ = headline;
+    leftInformative_ = informative;
+    leftDetails_ = details.join(QLatin1Char('\n'));
 }

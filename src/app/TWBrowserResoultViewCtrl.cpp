@@ -27,7 +27,9 @@
 #include "TWIconViewController.h"
 #include "TWProgressWndCtrl.h"
 #include "TWQuickLookViewCtrl.h"
+#include "TWRemovalSummary.h"
 #include "TWSlideViewController.h"
+#include "TWStaleResultBar.h"
 #include "TWThumbnailCache.h"
 
 namespace {
@@ -91,7 +93,7 @@ TWBrowserResoultViewCtrl::~TWBrowserResoultViewCtrl() {
     singleSelectionObserver_.reset();
     checkObserver_.reset();
     ignoredObserver_.reset();
-    delete reportBox_;
+    delete summary_;
     // The parts belong to their own controllers; each takes its view with it.
     TWSlideViewController::resetShared();
     TWFilesListViewController::resetShared();
@@ -120,6 +122,9 @@ void TWBrowserResoultViewCtrl::buildView() {
     line->setFixedHeight(1);
     line->setStyleSheet(QStringLiteral("background: #DADDE2; border: none;"));
     layout->addWidget(line);
+    staleBar_ = new TWStaleResultBar(view_);
+    connect(staleBar_, &TWStaleResultBar::scanAgainClicked, this, &TWBrowserResoultViewCtrl::scanAgainRequested);
+    layout->addWidget(staleBar_);
 
     content_ = new QWidget(view_);
     contentStack_ = new QStackedLayout(content_);
@@ -308,7 +313,15 @@ QWidget* TWBrowserResoultViewCtrl::viewForMode(int mode) const {
 
 // --- refreshes ---
 
+void TWBrowserResoultViewCtrl::markScanStopped() {
+    staleBar_->showScanStopped();
+}
+
 void TWBrowserResoultViewCtrl::reloadData() {
+    // A new result matches the disk again; an undo of an older removal no longer applies.
+    staleBar_->hide();
+    lastTrashed_.clear();
+    if (summary_) summary_->close();
     TWDuplicateFilesManager::shared().defaultSelection();
     TWFilesListManager::shareFilesListManager().defaultSelection();
     updateStatusInfo();

@@ -22,10 +22,12 @@
 #include "TWOverViewerCtrl.h"
 #include "TWRemovalProgress.h"
 #include "TWRemovalRun.h"
+#include "TWRemovalSummary.h"
 #include "TWToolBar.h"
 
 class QAbstractButton;
 class QLabel;
+class TWStaleResultBar;
 class QMenu;
 
 class QPushButton;
@@ -81,6 +83,15 @@ public:
     bool isRemoving() const;
     // The message of the last run that left files alone, or empty.
     QString lastRemovalReport() const { return lastRemovalReport_; }
+    // The summary of the last removal while it shows, or null.
+    TWRemovalSummary* removalSummary() const { return summary_; }
+    // Puts back the files the last removal trashed (the summary's Undo), marks the
+    // results out of date and tells the scan view.
+    void undoLastRemoval();
+    // Marks the results as those of a stopped scan (after reloadData).
+    void markScanStopped();
+    // The band that marks the results out of date (after an undo) or partial.
+    TWStaleResultBar* staleResultBar() const { return staleBar_; }
 
     // --- toolbar and overview ---
     void TWToolBarCategoryChanged(TWToolBar& toolBar) override;
@@ -120,6 +131,11 @@ public:
 signals:
     // A removal ended and the views were refreshed.
     void removalFinished();
+    // Files left the disk or came back, for the scan view's totals.
+    void filesRemoved(quint64 count, quint64 bytes);
+    void filesRestored(quint64 count, quint64 bytes);
+    // "Scan Again" on the out-of-date results: scan the same folders again.
+    void scanAgainRequested();
 
 private:
     friend class TWBrowserRemovalProgress;
@@ -136,7 +152,10 @@ private:
     void removalDidStart();
     void removalDidProgress(double percent, const std::string& title);
     void removalDidFinish(const TWRemovalOutcome& outcome);
+    // The texts of the files the run left in place (empty when none), and
+    // lastRemovalReport_.
     void reportLeftFiles(const TWRemovalOutcome& outcome);
+    void showRemovalSummary(const TWRemovalOutcome& outcome);
 
     QPointer<QWidget> view_;
     QWidget* content_ = nullptr;
@@ -160,7 +179,10 @@ private:
     std::shared_ptr<TWRemovalRun> removal_;
     bool closing_ = false;  // the browser is going away: a run that starts now stops at once
     QString lastRemovalReport_;
-    QPointer<QMessageBox> reportBox_;
+    QString leftHeadline_, leftInformative_, leftDetails_;
+    QPointer<TWRemovalSummary> summary_;
+    std::vector<TWTrashedFile> lastTrashed_;  // what the summary's Undo puts back
+    TWStaleResultBar* staleBar_ = nullptr;
 
     tw::NotificationCenter::Observer selectionObserver_;
     tw::NotificationCenter::Observer singleSelectionObserver_;

@@ -140,7 +140,8 @@ void TWLoadFileDragView::paintEvent(QPaintEvent*) {
         }
         return;
     }
-    if (current == 2 && dataSource_ && dataSource_->TWLoadFileDragViewNumberOfDupcaliteFiles(*this) <= 0) {
+    if (current == 2 && dataSource_ && dataSource_->TWLoadFileDragViewNumberOfDupcaliteFiles(*this) <= 0 &&
+        !dataSource_->TWLoadFileDragViewScanWasStopped(*this)) {
         TWArtwork::draw(painter, QStringLiteral("noduplicatesfound_bg"), backgroundSquare());
         return;
     }

@@ -33,6 +33,8 @@ public:
     virtual int64_t TWLoadFileDragViewNumberOfDupcaliteFiles(TWLoadFileDragView& view) { return 0; }
     virtual int64_t TWLoadFileDragViewNumberOfScanFiles(TWLoadFileDragView& view) { return 0; }
     virtual uint64_t TWLoadFileDragViewNumberOfScanSize(TWLoadFileDragView& view) { return 0; }
+    // Whether the finished scan was stopped early (its counters are what it found so far).
+    virtual bool TWLoadFileDragViewScanWasStopped(TWLoadFileDragView& view) { return false; }
 };
 
 class TWLoadFileDragDelegate {

@@ -183,8 +183,13 @@ void TWLoadFilesCtrl::updateNotice() {
             line = tr("Scanning… Press Stop to end the scan early.");
             break;
         default:
-            line = duplicatesFound() > 0 ? tr("Scan complete. Press Show Results to review the duplicates.")
-                                         : tr("No duplicates were found. Press New Scan to start over.");
+            if (scanWasStopped_)
+                line = duplicatesFound() > 0
+                           ? tr("The scan was stopped. Press Show Results to review what it found so far.")
+                           : tr("The scan was stopped before it found duplicates. Press New Scan to start over.");
+            else
+                line = duplicatesFound() > 0 ? tr("Scan complete. Press Show Results to review the duplicates.")
+                                             : tr("No duplicates were found. Press New Scan to start over.");
             break;
     }
     if (loadFilesStatus_ != 0 && !libraryNotices_.isEmpty()) line = libraryNotices_.join(QLatin1Char('\n'));
@@ -219,7 +224,7 @@ void TWLoadFilesCtrl::updateFaceWithStatus() {
             scanCaption_->setText(tr("Stop"));
             break;
         default:
-            scanAnimationView_->setWaringStatus(duplicatesFound() == 0);
+            scanAnimationView_->setWaringStatus(duplicatesFound() == 0 && !scanWasStopped_);
             scanAnimationView_->stopAnimation();
             setButtonPicture(btnScan_, QStringLiteral("btn_showresults"));
             btnScan_->setEnabled(duplicatesFound() > 0);
@@ -258,7 +263,37 @@ void TWLoadFilesCtrl::openFolderChooser() {
     });
 }
 
+void TWLoadFilesCtrl::resetScanState() {
+    stopRequested_ = false;
+    scanWasStopped_ = false;
+    removedCount_ = 0;
+    removedBytes_ = 0;
+}
+
+void TWLoadFilesCtrl::scanAgain() {
+    if (loadFilesStatus_ == 1 || saveFilesPathArray_.empty()) return;
+    loadFilesStatus_ = 0;
+    searchDuplicateFiles_.reset();
+    libraryNotices_.clear();
+    resetScanState();
+    updateFaceWithStatus();
+    startOrStopSearch();
+}
+
+void TWLoadFilesCtrl::filesRemoved(uint64_t count, uint64_t bytes) {
+    removedCount_ += count;
+    removedBytes_ += bytes;
+    loadfileview_->update();
+}
+
+void TWLoadFilesCtrl::filesRestored(uint64_t count, uint64_t bytes) {
+    removedCount_ -= std::min(removedCount_, count);
+    removedBytes_ -= std::min(removedBytes_, bytes);
+    loadfileview_->update();
+}
+
 void TWLoadFilesCtrl::newScan() {
+    resetScanState();
     loadFilesStatus_ = 0;
     searchDuplicateFiles_.reset();
     libraryNotices_.clear();
@@ -277,6 +312,7 @@ void TWLoadFilesCtrl::addFolder(const std::vector<std::string>& paths) {
 
 void TWLoadFilesCtrl::clearFolders() {
     if (!canClearFolder()) return;
+    resetScanState();
     loadFilesStatus_ = 0;
     searchDuplicateFiles_.reset();
     libraryNotices_.clear();
@@ -313,16 +349,20 @@ void TWLoadFilesCtrl::TWLoadFileDragViewRemoveFolderAtIndex(TWLoadFileDragView&,
     updateFaceWithStatus();
 }
 
+// The totals of the scan, less the files removed from its result since.
 int64_t TWLoadFilesCtrl::TWLoadFileDragViewNumberOfDupcaliteFiles(TWLoadFileDragView&) {
-    return searchDuplicateFiles_ ? int64_t(searchDuplicateFiles_->numberOfDuplicateFiles()) : 0;
+    const uint64_t found = searchDuplicateFiles_ ? searchDuplicateFiles_->numberOfDuplicateFiles() : 0;
+    return int64_t(found - std::min(found, removedCount_));
 }
 
 int64_t TWLoadFilesCtrl::TWLoadFileDragViewNumberOfScanFiles(TWLoadFileDragView&) {
-    return searchDuplicateFiles_ ? int64_t(searchDuplicateFiles_->numberOfSearchFiles()) : 0;
+    const uint64_t scanned = searchDuplicateFiles_ ? searchDuplicateFiles_->numberOfSearchFiles() : 0;
+    return int64_t(scanned - std::min(scanned, removedCount_));
 }
 
 uint64_t TWLoadFilesCtrl::TWLoadFileDragViewNumberOfScanSize(TWLoadFileDragView&) {
-    return searchDuplicateFiles_ ? searchDuplicateFiles_->sizeOfDuplicateFiles() : 0;
+    const uint64_t size = searchDuplicateFiles_ ? searchDuplicateFiles_->sizeOfDuplicateFiles() : 0;
+    return size - std::min(size, removedBytes_);
 }
 
 // --- scanning ---
@@ -361,7 +401,10 @@ void TWLoadFilesCtrl::startOrStopSearch() {
             return;
         }
         case 1:
-            if (searchDuplicateFiles_) searchDuplicateFiles_->stopSearch();
+            if (searchDuplicateFiles_) {
+                stopRequested_ = true;
+                searchDuplicateFiles_->stopSearch();
+            }
             return;
         default:
             if (duplicatesFound() > 0 && delegate_) delegate_->TWLoadFileCtrlShowResultAgain(*this);
@@ -444,6 +487,7 @@ int TWLoadFilesCtrl::alertLibrary(const QString& text, const QString& informativ
 void TWLoadFilesCtrl::searchDuplicateStart() {
     // Another engine's scan (none of this controller's) is not this view's business.
     if (!searchDuplicateFiles_ || loadFilesStatus_ != 0) return;
+    resetScanState();
     loadFilesStatus_ = 1;
     updateFaceWithStatus();
     if (delegate_) delegate_->TWLoadFileCtrlStartSearch(*this);
@@ -455,6 +499,7 @@ void TWLoadFilesCtrl::searchDuplicateFileProcess() {
 
 void TWLoadFilesCtrl::searchDuplicateFileFinished(const std::any& object) {
     if (!searchDuplicateFiles_ || loadFilesStatus_ != 1) return;
+    scanWasStopped_ = stopRequested_;
     loadFilesStatus_ = 2;
     updateFaceWithStatus();
     if (duplicatesFound() == 0 || !delegate_) return;

@@ -1,13 +1,15 @@
 // Removal from the browser, through its widgets: the confirmation's Yes and No, the
-// Trash (a Trash of this process's own, through XDG_DATA_HOME), Cancel from the
-// progress window, a move into a chosen folder, files left in place reported in one
-// message, and the library guide window.
+// Trash (a Trash of this process's own, through XDG_DATA_HOME), the summary after a
+// removal with its Undo and Scan Again, Cancel from the progress window, a move into a
+// chosen folder, files left in place reported in the summary, and the library guide
+// window.
 
 #include <QApplication>
 #include <QEvent>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -16,15 +18,20 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <memory>
 
 #include "BrowserTestSupport.h"
 #include "TWBrowserResoultViewCtrl.h"
 #include "TWCleanMediaLibraryWndCtrl.h"
 #include "TWDuplicateFilesManager.h"
+#include "TWLoadFilesCtrl.h"
 #include "TWPreference.h"
 #include "TWPreferenceTypes.h"
 #include "TWProgressWndCtrl.h"
+#include "TWRemovalSummary.h"
+#include "TWStaleResultBar.h"
 
 using apptest::LiveApp;
 using browsertest::browser;
@@ -63,6 +70,33 @@ void answerAlert(const QString& answer, QString* text = nullptr, QString* inform
     });
 }
 
+TWRemovalSummary* shownSummary() {
+    TWRemovalSummary* summary = browser()->removalSummary();
+    return summary && summary->isVisible() ? summary : nullptr;
+}
+
+// Delete, Yes, and the summary once the run ended (null when none showed).
+TWRemovalSummary* removeCheckedAndWaitForSummary() {
+    QSignalSpy finished(browser(), &TWBrowserResoultViewCtrl::removalFinished);
+    answerAlert(QStringLiteral("Yes"));
+    QTest::mouseClick(browser()->btnDelete(), Qt::LeftButton);
+    if (!finished.wait(60000) && finished.count() != 1) return nullptr;
+    apptest::waitFor([] { return shownSummary() != nullptr; }, 5000);
+    return shownSummary();
+}
+
+// The scan view's totals: duplicates, scanned files, size.
+struct Totals {
+    int64_t duplicates, scanned;
+    uint64_t size;
+};
+Totals scanViewTotals() {
+    TWLoadFilesCtrl* ctrl = TWLoadFilesCtrl::shareLoadFilesCtrl();
+    return {ctrl->TWLoadFileDragViewNumberOfDupcaliteFiles(*ctrl->loadfileview()),
+            ctrl->TWLoadFileDragViewNumberOfScanFiles(*ctrl->loadfileview()),
+            ctrl->TWLoadFileDragViewNumberOfScanSize(*ctrl->loadfileview())};
+}
+
 bool waitForRemovalEnd() {
     return apptest::waitFor([] { return !browser()->isRemoving(); }, 60000);
 }
@@ -94,6 +128,8 @@ class BrowserRemovalTest : public QObject {
 private slots:
     void noRemovesNothing();
     void deleteToTrashRemovesExactlyTheCheckedFiles();
+    void summaryUndoPutsBackExactlyTheTrashedFiles();
+    void summaryOfADeletionOffersNoUndo();
     void cancelDuringARemovalKeepsTheRestChecked();
     void moveToAFolderUnderFreeNames();
     void filesLeftInPlaceAreReportedInOneMessage();
@@ -159,6 +195,105 @@ void BrowserRemovalTest::deleteToTrashRemovesExactlyTheCheckedFiles() {
     QVERIFY(!TWProgressWndCtrl::progressWndCtrl()->isVisible());
     QCOMPARE(TWProgressWndCtrl::progressWndCtrl()->percent(), 100.0);
     QVERIFY(!TWCleanMediaLibraryWndCtrl::shareCleanMediaLibraryWndCtrl()->isVisible());
+}
+
+void BrowserRemovalTest::summaryUndoPutsBackExactlyTheTrashedFiles() {
+    Scanned s;
+    QVERIFY(s.ok);
+    TWPreference::shared().setDestType(TWDestTypeTrash);
+    const auto checked = browsertest::checkedPaths();
+    QVERIFY(checked.size() >= 3);
+    std::map<std::string, std::string> contents;
+    uint64_t checkedBytes = 0;
+    for (const auto& path : checked) {
+        contents[path] = twtest::readFile(path);
+        checkedBytes += contents[path].size();
+    }
+    const Totals before = scanViewTotals();
+    QString opened;
+    TWRemovalSummary::setOpener([&](const QString& uri, QWidget*) { opened = uri; });
+    TWRemovalSummary* summary = removeCheckedAndWaitForSummary();
+    QVERIFY(summary);
+    // How many, how much, where, with Open Trash and Undo.
+    QCOMPARE(summary->headlineLabel()->text(), QStringLiteral("%1 files moved to the Trash").arg(checked.size()));
+    QVERIFY2(
+        summary->bodyLabel()->text().startsWith(QString::fromStdString(TWFileUtility::stringWithSize(checkedBytes)) +
+                                                QStringLiteral(" will be freed")),
+        qPrintable(summary->bodyLabel()->text()));
+    QCOMPARE(summary->openButton()->text(), QStringLiteral("Open Trash"));
+    QTest::mouseClick(summary->openButton(), Qt::LeftButton);
+    QCOMPARE(opened, QStringLiteral("trash:///"));
+    QVERIFY(summary->isVisible());
+    QVERIFY(summary->undoButton()->isVisible() && summary->undoButton()->isEnabled());
+    QVERIFY(summary->closeButton()->isDefault());
+    // The scan view's totals lost the removed files.
+    const Totals after = scanViewTotals();
+    QCOMPARE(after.duplicates, before.duplicates - int64_t(checked.size()));
+    QCOMPARE(after.scanned, before.scanned - int64_t(checked.size()));
+    QCOMPARE(after.size, before.size - checkedBytes);
+
+    // A file of the same name appeared at one place since: that one stays in the Trash,
+    // the new file untouched; every other file is back with its content.
+    const std::string taken = *checked.begin();
+    {
+        std::ofstream out(taken, std::ios::binary);
+        out << "appeared since";
+    }
+    QTest::mouseClick(summary->undoButton(), Qt::LeftButton);
+    for (const auto& [path, content] : contents)
+        QCOMPARE(twtest::readFile(path), path == taken ? std::string("appeared since") : content);
+    QCOMPARE(summary->headlineLabel()->text(), QStringLiteral("%1 files put back").arg(checked.size() - 1));
+    QVERIFY2(summary->bodyLabel()->text().contains(
+                 QStringLiteral("1 file stayed in the Trash: a file of that name is in its place now.\n") +
+                 QString::fromStdString(taken)),
+             qPrintable(summary->bodyLabel()->text()));
+    QVERIFY(summary->detailsView()->toPlainText().contains(QString::fromStdString(taken)));
+    QVERIFY(!summary->undoButton()->isVisible());
+    bool stillTrashed = false;
+    for (const auto& name : namesIn(trashFiles()))
+        if (twtest::readFile(trashFiles() + "/" + name) == contents[taken]) stillTrashed = true;
+    QVERIFY(stillTrashed);
+    const Totals undone = scanViewTotals();
+    QCOMPARE(undone.duplicates, before.duplicates - 1);
+    QCOMPARE(undone.size, before.size - contents[taken].size());
+
+    // The results are marked out of date; Scan Again scans the same folders.
+    TWStaleResultBar* bar = browser()->staleResultBar();
+    QVERIFY(bar->isVisible());
+    QCOMPARE(bar->label()->text(),
+             QStringLiteral("Files were put back from the Trash: these results are out of date."));
+    QTest::mouseClick(summary->closeButton(), Qt::LeftButton);
+    QVERIFY(apptest::waitFor([] { return !browser()->removalSummary(); }, 5000));
+    const auto folders = TWLoadFilesCtrl::shareLoadFilesCtrl()->saveFilesPathArray();
+    QTest::mouseClick(bar->scanAgainButton(), Qt::LeftButton);
+    // Back on the scan view at once, with a new scan under way.
+    QVERIFY(!s.app.delegate().isResultShown());
+    QVERIFY(TWLoadFilesCtrl::shareLoadFilesCtrl()->loadFilesStatus() != 2);
+    QVERIFY(apptest::waitFor(
+        [&] {
+            return TWLoadFilesCtrl::shareLoadFilesCtrl()->loadFilesStatus() == 2 && s.app.delegate().isResultShown();
+        },
+        60000));
+    QCOMPARE(TWLoadFilesCtrl::shareLoadFilesCtrl()->saveFilesPathArray(), folders);
+    QVERIFY(!bar->isVisible());
+    const auto rescanned = browsertest::resultPaths();
+    for (const auto& [path, content] : contents)
+        if (path != taken) QVERIFY2(rescanned.count(path), path.c_str());
+    TWRemovalSummary::setOpener(nullptr);
+}
+
+void BrowserRemovalTest::summaryOfADeletionOffersNoUndo() {
+    Scanned s;
+    QVERIFY(s.ok);
+    TWPreference::shared().setDestType(TWDestTypeDeletePermanently);
+    const auto checked = browsertest::checkedPaths();
+    TWRemovalSummary* summary = removeCheckedAndWaitForSummary();
+    QVERIFY(summary);
+    QCOMPARE(summary->headlineLabel()->text(), QStringLiteral("%1 files deleted").arg(checked.size()));
+    QVERIFY(summary->bodyLabel()->text().endsWith(QStringLiteral(" freed.")));
+    QVERIFY(!summary->undoButton());
+    QVERIFY(!summary->openButton());
+    QVERIFY(!browser()->staleResultBar()->isVisible());
 }
 
 void BrowserRemovalTest::cancelDuringARemovalKeepsTheRestChecked() {
@@ -248,14 +383,10 @@ void BrowserRemovalTest::filesLeftInPlaceAreReportedInOneMessage() {
     QVERIFY(twtest::exists(kept));
     const QString report = browser()->lastRemovalReport();
     QVERIFY2(report.startsWith(QStringLiteral("1 file was left where it was.")), qPrintable(report));
-    // Shown as one message over the window, without waiting for the user.
-    QVERIFY(apptest::waitFor(
-        [] {
-            for (QWidget* widget : QApplication::allWidgets())
-                if (widget->objectName() == QStringLiteral("removalReport") && widget->isVisible()) return true;
-            return false;
-        },
-        5000));
+    // Shown in the summary over the window, without waiting for the user.
+    QVERIFY(apptest::waitFor([] { return shownSummary() != nullptr; }, 5000));
+    QVERIFY(shownSummary()->bodyLabel()->text().contains(QStringLiteral("1 file was left where it was.")));
+    QVERIFY(shownSummary()->detailsView()->toPlainText().startsWith(QString::fromStdString(twin) + ": "));
 }
 
 void BrowserRemovalTest::closingTheWindowDuringARemovalStopsIt() {

@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <filesystem>
 
 #include "AppTestSupport.h"
 #include "BrowserTestSupport.h"
@@ -150,7 +151,7 @@ void ScanFlowTest::stopMidScanEndsFinished() {
     for (int i = 0; i < files; ++i) tree.write("many/f" + std::to_string(i), std::to_string(i));
     QVERIFY(apptest::dragAndDrop(ctrl()->loadfileview(), {tree / "many"}));
     // Stop as soon as the scan has started, through the scan button (then "btn_stop").
-    connect(ctrl(), &TWLoadFilesCtrl::faceChanged, this, [&] {
+    const auto stopper = connect(ctrl(), &TWLoadFilesCtrl::faceChanged, this, [&] {
         if (ctrl()->loadFilesStatus() == 1) {
             QCOMPARE(ctrl()->scanButtonPicture(), QStringLiteral("btn_stop"));
             QVERIFY(ctrl()->scanAnimationView()->isAnimating());
@@ -163,6 +164,23 @@ void ScanFlowTest::stopMidScanEndsFinished() {
     QVERIFY(ctrl()->searchDuplicateFiles()->numberOfSearchFiles() < uint64_t(files));
     QVERIFY(!ctrl()->scanAnimationView()->isAnimating());
     QVERIFY(!app.delegate().isResultShown());
+    // It says it was stopped, not that every file is unique, and shows its counts.
+    QVERIFY(ctrl()->scanWasStopped());
+    QCOMPARE(ctrl()->noticeText(),
+             QStringLiteral("The scan was stopped before it found duplicates. Press New Scan to start over."));
+    QVERIFY(!ctrl()->scanAnimationView()->waringStatus());
+    QVERIFY(ctrl()->TWLoadFileDragViewScanWasStopped(*ctrl()->loadfileview()));
+    // A scan that runs to its end is no longer "stopped".
+    // Scan Again takes the same folder (kept small here for speed).
+    disconnect(stopper);
+    const int left = 50;
+    for (int i = left; i < files; ++i) std::filesystem::remove(tree / ("many/f" + std::to_string(i)));
+    ctrl()->scanAgain();
+    QVERIFY(finished());
+    QVERIFY(!ctrl()->scanWasStopped());
+    QCOMPARE(ctrl()->searchDuplicateFiles()->numberOfSearchFiles(), uint64_t(left));
+    QCOMPARE(ctrl()->noticeText(), QStringLiteral("No duplicates were found. Press New Scan to start over."));
+    QVERIFY(ctrl()->scanAnimationView()->waringStatus());
 }
 
 void ScanFlowTest::menuRulesWhileScanning() {
