@@ -387,6 +387,15 @@ void KeyboardTest::groupMenuChecksByRuleUnchecksAndIgnores() {
     actionTitled(menu.get(), "Uncheck All")->trigger();
     QCOMPARE(b->statusInfoRuns().value(0), QStringLiteral("0"));
 
+    // The Menu key opens the same menu for the selected group.
+    groupList()->setFocus(Qt::TabFocusReason);
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(), QPoint());
+    QApplication::sendEvent(groupList(), &key);
+    auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    QVERIFY(popup);
+    QCOMPARE(popup->objectName(), QStringLiteral("groupMenu"));
+    popup->close();
+
     const auto paths = browsertest::resultPaths();
     actionTitled(menu.get(), "Ignore Group")->trigger();
     QCOMPARE(browsertest::rowOfGroupNamed("Invoice 2023-04.docx"), -1);
