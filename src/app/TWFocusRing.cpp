@@ -106,7 +106,9 @@ void TWFocusRing::place() {
         if (!ring_) ring_ = new RingView(window);
     }
     const QPoint origin = target->mapTo(window, QPoint(0, 0));
-    ring_->setGeometry(QRect(origin, target->size()).adjusted(-kMargin, -kMargin, kMargin, kMargin));
+    // Kept inside the window: a control at its edge keeps the ring on every side.
+    const QRect around = QRect(origin, target->size()).adjusted(-kMargin, -kMargin, kMargin, kMargin);
+    ring_->setGeometry(around.intersected(window->rect()));
     ring_->raise();
     ring_->show();
     ring_->update();
