@@ -27,6 +27,7 @@
 #include "TWToolBar.h"
 
 class QAbstractButton;
+class TWBrowserKeyboard;
 class QLabel;
 class QMenu;
 
@@ -114,6 +115,8 @@ public:
     TWToolBarButton* btnIconViewMode() const { return modeButtons_[0]; }
     TWToolBarButton* btnSlideViewMode() const { return modeButtons_[1]; }
     TWToolBarButton* btnCompareViewMode() const { return modeButtons_[2]; }
+    // The keyboard and the right-click menus.
+    TWBrowserKeyboard* keyboard() const { return keyboard_; }
     QString imgSplitViewMode1() const { return splitImages_[0]; }
     QString imgSplitViewMode2() const { return splitImages_[1]; }
     QSlider* sldIconSize() const { return sldIconSize_; }
@@ -138,6 +141,8 @@ private:
     void showSplitView();
     void showOverview();
     QWidget* viewForMode(int mode) const;
+    // Space and the file menu on the detail view of `mode`.
+    void watchDetailView(int mode);
 
     // What the comparison before a removal found.
     struct RemovalReview {
@@ -178,6 +183,7 @@ private:
     QPushButton* btnDeleteInFinder_ = nullptr;
     QStringList statusRuns_;
     int viewMode_ = kIconMode;
+    TWBrowserKeyboard* keyboard_ = nullptr;
 
     std::shared_ptr<TWRemovalRun> removal_;
     bool reviewing_ = false;  // the comparison and the questions before a run

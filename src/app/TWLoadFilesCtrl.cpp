@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 #include <QToolButton>
 #include <QWidget>
@@ -117,6 +118,14 @@ void TWLoadFilesCtrl::buildView() {
     btnScan_ = makeButton(QStringLiteral("btnScan"));
     connect(btnImportFolders_, &QToolButton::clicked, this, &TWLoadFilesCtrl::loadFilesFromOpenpanel);
     connect(btnScan_, &QToolButton::clicked, this, &TWLoadFilesCtrl::startOrStopSearch);
+    // Enter presses the default button, Scan or Show Results; it never stops a scan.
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}) {
+        auto* enter = new QShortcut(key, view_);
+        enter->setContext(Qt::WindowShortcut);
+        connect(enter, &QShortcut::activated, this, [this] {
+            if (view_->isVisible() && loadFilesStatus_ != 1 && btnScan_->isEnabled()) btnScan_->click();
+        });
+    }
 
     auto makeCaption = [this] {
         auto* label = new QLabel(view_);
