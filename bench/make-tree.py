@@ -2,9 +2,14 @@
 """Makes a test tree for bench/compare-peers.py, the same bytes for the same arguments.
 
     bench/make-tree.py DEST --files 50000 [--images] [--seed 12]
+                       [--shape flat|home] [--files-per-folder N] [--name-length N]
 
 What the tree holds, by design:
-  - nested folders 1 to 5 levels deep, 20 to 200 files each;
+  - with --shape flat (the default): nested folders 1 to 5 levels deep, about 110
+    files each (20 to 200);
+  - with --shape home: folders shaped like a home folder's, about 11 files each by
+    default (most folders hold a handful, a few hold hundreds), up to 12 levels deep,
+    with folder names of about --name-length characters (paths of about 85 characters);
   - a spread of sizes: many small files, most under 64 KB, a thin tail up to 4 MB;
   - every category by extension (documents, music, videos, archives, others), and with
     --images a tenth of the files are PNG pictures (exact copies and retouched variants);
@@ -99,8 +104,12 @@ def picture(rng, variant_of=None):
 
 
 class Tree:
-    def __init__(self, dest, files, images, seed):
+    def __init__(self, dest, files, images, seed, shape="flat", per_folder=None, name_length=None):
         self.dest = dest
+        self.shape = shape
+        self.per_folder = per_folder or (110 if shape == "flat" else 11)
+        self.name_length = name_length or 8
+        self.folder_weights = None  # cumulative weights of the folders (home shape)
         self.rng = random.Random(seed)
         self.target = files
         self.images = images
@@ -112,8 +121,10 @@ class Tree:
         self.bytes = 0
 
     def make_folders(self):
+        if self.shape == "home":
+            return self.make_home_folders()
         # Folders of 20..200 files at 1..5 levels: about (files / 110) folders.
-        count = max(4, self.target // 110)
+        count = max(4, self.target // self.per_folder)
         self.folders = [self.dest]
         parents = [self.dest]
         while len(self.folders) < count + 1:
@@ -127,6 +138,49 @@ class Tree:
             if depth < 4:
                 parents.append(folder)
 
+    HOME_WORDS = ["Documents", "Pictures", "Music", "projects", "src", "backup", "old", "Downloads", "notes",
+                  "invoices", "holiday", "2019", "2021", "drafts", "assets", "build", "node_modules", "vendor",
+                  "reports", "archive", "scans", "exports", "lib", "tests", "config", "shared"]
+
+    def folder_name(self, index):
+        """A name of about name_length characters, unique by its index."""
+        rng = self.rng
+        words = []
+        while sum(len(w) + 1 for w in words) < self.name_length - 3:
+            words.append(rng.choice(self.HOME_WORDS))
+        return "%s-%d" % ("_".join(words)[: max(3, self.name_length - 3)], index)
+
+    def make_home_folders(self):
+        # A tree that branches deep and thin: a folder's parent is drawn with a bias
+        # towards recent (deeper) folders, up to 12 levels. Folder sizes are skewed:
+        # most hold a handful of files, about one in thirty holds ten times the mean.
+        count = max(4, self.target // self.per_folder)
+        rng = self.rng
+        self.folders = [self.dest]
+        depths = [0]
+        while len(self.folders) < count + 1:
+            pick = len(self.folders) - 1 - int(rng.expovariate(1 / 30.0))
+            parent_index = max(0, min(len(self.folders) - 1, pick))
+            if rng.random() < 0.05:
+                parent_index = rng.randrange(len(self.folders))
+            if depths[parent_index] >= 12:
+                parent_index = 0
+            folder = os.path.join(self.folders[parent_index], self.folder_name(len(self.folders)))
+            os.mkdir(folder)
+            self.folders.append(folder)
+            depths.append(depths[parent_index] + 1)
+        total = 0.0
+        self.folder_weights = []
+        for _ in self.folders:
+            weight = rng.lognormvariate(0, 0.4) * (10 if rng.random() < 0.02 else 1)
+            total += weight
+            self.folder_weights.append(total)
+
+    def choose_folder(self):
+        if self.folder_weights is None:
+            return self.rng.choice(self.folders)
+        return self.rng.choices(self.folders, cum_weights=self.folder_weights)[0]
+
     def write(self, path, data):
         with open(path, "wb") as f:
             f.write(data)
@@ -139,7 +193,7 @@ class Tree:
         return stem + ("." + ext if ext else "")
 
     def place(self, data, ext):
-        path = os.path.join(self.rng.choice(self.folders), self.name(ext))
+        path = os.path.join(self.choose_folder(), self.name(ext))
         self.write(path, data)
         return path
 
@@ -229,8 +283,20 @@ def main():
     parser.add_argument("--files", type=int, default=50000)
     parser.add_argument("--images", action="store_true", help="a tenth of the files are PNG pictures")
     parser.add_argument("--seed", type=int, default=12)
+    parser.add_argument("--shape", choices=["flat", "home"], default="flat",
+                        help="flat: about 110 files a folder, 5 levels; home: about 11, up to 12 levels")
+    parser.add_argument("--files-per-folder", type=int, help="mean files per folder (flat 110, home 11)")
+    parser.add_argument("--name-length", type=int, help="home shape: characters in a folder name (default 8)")
     args = parser.parse_args()
+    if args.files_per_folder is not None and args.files_per_folder < 1:
+        parser.error("--files-per-folder must be at least 1")
+    if args.name_length is not None and not 4 <= args.name_length <= 200:
+        parser.error("--name-length must be from 4 to 200")
     stamp = "files=%d images=%d seed=%d version=1\n" % (args.files, args.images, args.seed)
+    if args.shape != "flat" or args.files_per_folder or args.name_length:
+        # Trees of the default shape keep the stamp they were made with.
+        stamp = stamp[:-1] + " shape=%s per-folder=%s name-length=%s\n" % (
+            args.shape, args.files_per_folder, args.name_length)
     marker = os.path.join(args.dest, ".tree-complete")
     if os.path.exists(marker):
         with open(marker) as f:
@@ -239,7 +305,7 @@ def main():
     if os.path.exists(args.dest) and os.listdir(args.dest):
         sys.exit("%s exists and is not a complete tree made with these arguments; remove it first" % args.dest)
     os.makedirs(args.dest, exist_ok=True)
-    tree = Tree(args.dest, args.files, args.images, args.seed)
+    tree = Tree(args.dest, args.files, args.images, args.seed, args.shape, args.files_per_folder, args.name_length)
     tree.build()
     with open(marker, "w") as f:
         f.write(stamp)

@@ -1,12 +1,22 @@
 // Single-linkage grouping of many signatures, in arrival order, as the scan does it.
 //
+// By colours:
 //   BM_GroupPlain   every newcomer against every member of every group with the full
 //                   768-bin test, until one passes
 //   BM_GroupBounded ZPSimilarContext::collectionSimilarImages, whose groups try the
 //                   coarse 4- and 16-bin bounds before a full pass
-// Both build the same groups (checked: the bounded run fails if they differ). Counters:
-// full_passes (full 768-bin passes), groups. The corpus (fixed seed) is photo-like
-// histograms: scenes with a varying number of close variants, shuffled, plus loners.
+// The corpus (fixed seed) is photo-like histograms: scenes with a varying number of
+// close variants, shuffled, plus loners.
+// By look:
+//   BM_LookPlain    every newcomer against every member of every group with the full
+//                   look test (ZPLookProbe::matchesFully), until one passes
+//   BM_LookPruned   ZPSimilarContext::collectionSimilarImages by look, whose groups rule
+//                   members out by the layout bound first
+// The corpus (fixed seed) is generated pictures of 160x120 (bench/PictureSet.h), a
+// quarter of them with one to five variants (resized, recompressed, brighter or darker,
+// cropped, mirrored), shuffled; their looks are made in memory.
+// Each pair builds the same groups (checked: the bounded or pruned run fails if they
+// differ). Counters: full_passes or full_comparisons, groups, same_as_plain.
 
 #include <benchmark/benchmark.h>
 
@@ -16,6 +26,8 @@
 #include <vector>
 
 #include "../tests/similar/HistogramFixtures.h"
+#include "PictureSet.h"
+#include "ZPLookProbe.h"
 #include "ZPSimilarContext.h"
 
 namespace {
@@ -111,8 +123,112 @@ void BM_GroupBounded(benchmark::State& state) {
     state.counters["same_as_plain"] = plain.empty() ? -1 : plain == result ? 1 : 0;
 }
 
+// --- by look ---
+
+std::shared_ptr<ZPImageSignature> lookOf(const gdImage& picture, size_t index) {
+    twbench::Picture square(gdImageCreateTrueColor(ZPLookSignature::kGreySide, ZPLookSignature::kGreySide));
+    gdImageCopyResampled(square.get(), const_cast<gdImagePtr>(&picture), 0, 0, 0, 0, square->sx, square->sy,
+                         picture.sx, picture.sy);
+    auto look = ZPLookSignature::ofSquare(*square);
+    return ZPImageSignature::withLook("/corpus/" + std::to_string(index) + ".jpg", *look);
+}
+
+const std::vector<std::shared_ptr<ZPImageSignature>>& lookCorpus(size_t count) {
+    static std::map<size_t, std::vector<std::shared_ptr<ZPImageSignature>>> cache;
+    auto& images = cache[count];
+    if (!images.empty()) return images;
+    std::mt19937 random(11);
+    const twbench::Variant kinds[] = {twbench::Variant::Half,    twbench::Variant::Jpeg40, twbench::Variant::Brighter,
+                                      twbench::Variant::Darker,  twbench::Variant::Crop5,  twbench::Variant::Crop10,
+                                      twbench::Variant::Mirror, twbench::Variant::Contrast};
+    std::vector<twbench::Picture> pictures;
+    for (int index = 0; pictures.size() < count; ++index) {
+        const twbench::Kind kind = twbench::kKinds[random() % 4];
+        twbench::Picture original = twbench::makeOriginal(kind, 7, index, 160, 120);
+        const int variants = random() % 4 == 0 ? 1 + static_cast<int>(random() % 5) : 0;
+        for (int v = 0; v < variants && pictures.size() + 1 < count; ++v) {
+            const twbench::Variant variant = kinds[random() % std::size(kinds)];
+            twbench::Picture changed = twbench::makeVariant(*original, variant, uint32_t(random()));
+            if (variant == twbench::Variant::Jpeg40) changed = twbench::decode(twbench::encodeJpeg(*changed, 40));
+            pictures.push_back(std::move(changed));
+        }
+        pictures.push_back(std::move(original));
+    }
+    std::shuffle(pictures.begin(), pictures.end(), random);
+    for (size_t i = 0; i < pictures.size(); ++i) images.push_back(lookOf(*pictures[i], i));
+    return images;
+}
+
+Partition plainLookGrouping(const std::vector<std::shared_ptr<ZPImageSignature>>& images) {
+    Partition groups;
+    for (size_t i = 0; i < images.size(); ++i) {
+        const ZPLookProbe probe(*images[i]);
+        bool placed = false;
+        for (auto& group : groups) {
+            for (size_t member : group)
+                if (probe.matchesFully(*images[member]->look(), kLevel)) {
+                    placed = true;
+                    break;
+                }
+            if (placed) {
+                group.push_back(i);
+                break;
+            }
+        }
+        if (!placed) groups.push_back({i});
+    }
+    return groups;
+}
+
+Partition& plainLookResult(size_t count) {
+    static std::map<size_t, Partition> results;
+    return results[count];
+}
+
+void BM_LookPlain(benchmark::State& state) {
+    const auto& images = lookCorpus(static_cast<size_t>(state.range(0)));
+    uint64_t comparisons = 0;
+    for (auto _ : state) {
+        const uint64_t before = ZPLookProbe::fullComparisons();
+        plainLookResult(images.size()) = plainLookGrouping(images);
+        comparisons = ZPLookProbe::fullComparisons() - before;
+    }
+    state.counters["full_comparisons"] = static_cast<double>(comparisons);
+    state.counters["groups"] = static_cast<double>(plainLookResult(images.size()).size());
+}
+
+void BM_LookPruned(benchmark::State& state) {
+    const auto& images = lookCorpus(static_cast<size_t>(state.range(0)));
+    uint64_t comparisons = 0;
+    Partition result;
+    for (auto _ : state) {
+        for (const auto& image : images) image->setFlagSelected(false);
+        ZPSimilarContext context;
+        context.setSimilarMethod(TWSimilarMethodLook);
+        context.setSimilarLevel(kLevel);
+        const uint64_t before = ZPLookProbe::fullComparisons();
+        ZPSimilarImagesList groups;
+        for (const auto& image : images) context.collectionSimilarImages(groups, image);
+        comparisons = ZPLookProbe::fullComparisons() - before;
+        std::map<const ZPImageSignature*, size_t> index;
+        for (size_t i = 0; i < images.size(); ++i) index[images[i].get()] = i;
+        result.clear();
+        for (const auto& group : groups) {
+            result.emplace_back();
+            for (const auto& member : group->imageSignatures()) result.back().push_back(index[member.get()]);
+        }
+    }
+    const Partition& plain = plainLookResult(images.size());
+    if (!plain.empty() && plain != result) state.SkipWithError("groups differ from the plain walk's");
+    state.counters["full_comparisons"] = static_cast<double>(comparisons);
+    state.counters["groups"] = static_cast<double>(result.size());
+    state.counters["same_as_plain"] = plain.empty() ? -1 : plain == result ? 1 : 0;
+}
+
 // The plain loop runs first so that the bounded run can compare its groups.
 BENCHMARK(BM_GroupPlain)->Arg(200)->Arg(2000)->Arg(20000)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(BM_GroupBounded)->Arg(200)->Arg(2000)->Arg(20000)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_LookPlain)->Arg(200)->Arg(2000)->Arg(20000)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_LookPruned)->Arg(200)->Arg(2000)->Arg(20000)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace

@@ -32,7 +32,8 @@ _twinsift_cli() {
         --mode) COMPREPLY=($(compgen -W "content name" -- "$cur")); return ;;
         --to) COMPREPLY=($(compgen -W "trash delete move" -- "$cur")); return ;;
         --rule) COMPREPLY=($(compgen -W "0 1 2 3" -- "$cur")); return ;;
-        --image-rule) COMPREPLY=($(compgen -W "4 5 6 7" -- "$cur")); return ;;
+        --image-rule) COMPREPLY=($(compgen -W "best 4 5 6 7 8" -- "$cur")); return ;;
+        --similar-by) COMPREPLY=($(compgen -W "look colours" -- "$cur")); return ;;
         --dest|--ignore) COMPREPLY=($(compgen -d -- "$cur")); return ;;
         --min-size|--max-size|--similarity|--ignore-type) return ;;
     esac

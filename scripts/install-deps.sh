@@ -4,13 +4,14 @@
 #   scripts/install-deps.sh          build and test dependencies
 #   scripts/install-deps.sh --bench  also what the benchmarks need: Google Benchmark, the
 #                                    peers bench/compare-peers.py measures against, and
-#                                    GNU time for their CPU time and peak memory
+#                                    GNU time for their CPU time and peak memory, djpeg
 set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config git
   libssl-dev libxxhash-dev libplist-dev libexiv2-dev libglib2.0-dev
   nlohmann-json3-dev libcli11-dev libgd-dev libpuzzle-dev
+  libjpeg62-turbo-dev        # the image module decodes JPEG at reduced scale
   libgtest-dev libgmock-dev
   dbus                       # tests start a private bus of their own
   qt6-base-dev qt6-svg-dev   # the desktop app
@@ -24,7 +25,8 @@ packages=(
   python3 util-linux mount   # the removal's fault suite: unshare, setpriv, tmpfs and overlay mounts
 )
 if [[ "${1:-}" == "--bench" ]]; then
-  packages+=(libbenchmark-dev jdupes rmlint fdupes time)
+  packages+=(libbenchmark-dev jdupes rmlint fdupes time
+             libjpeg-turbo-progs)  # djpeg, the bare decode the similar-picture speed is held to
 fi
 
 missing=()

@@ -1,11 +1,16 @@
 // The browser's removal: confirmation, the run in the background under the progress
 // window, and the refreshes, the library guide and the report at its end.
 
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <map>
 
+#include "Executors.h"
+#include "MainQueue.h"
+#include "NotificationCenter.h"
+#include "TWBrowserNotifications.h"
 #include "TWBrowserResoultViewCtrl.h"
 #include "TWCleanMediaLibraryWndCtrl.h"
 #include "TWDuplicateFilesManager.h"
@@ -13,6 +18,7 @@
 #include "TWPreference.h"
 #include "TWPreferenceTypes.h"
 #include "TWProgressWndCtrl.h"
+#include "TWRemovalReview.h"
 #include "TWRemovalRun.h"
 #include "TWRemovalSummary.h"
 #include "TWStaleResultBar.h"
@@ -24,6 +30,9 @@ public:
     explicit TWBrowserRemovalProgress(TWBrowserResoultViewCtrl* browser) : browser_(browser) {}
     void removalDidStart() override {
         if (browser_) browser_->removalDidStart();
+    }
+    void removalIsWaiting() override {
+        if (browser_) browser_->removalIsWaiting();
     }
     void removalDidProgress(double percent, const std::string& title) override {
         if (browser_) browser_->removalDidProgress(percent, title);
@@ -39,19 +48,62 @@ private:
 namespace {
 
 // Asks an application-modal question with "Yes" (default) and "No"; true for Yes.
-bool confirm(QWidget* parent, const QString& text, const QString& informative) {
+// With `similar` > 0 the question says that many checked files are only similar to the
+// images kept, and a check box, off by default, decides whether they go too
+// (*includeSimilar).
+bool confirm(QWidget* parent, const QString& text, const QString& informative, uint64_t similar, bool* includeSimilar) {
     QMessageBox alert(parent);
     alert.setObjectName(QStringLiteral("removalConfirmation"));
     alert.setIcon(QMessageBox::Warning);
     alert.setWindowTitle(QObject::tr("Delete"));
     alert.setText(text);
-    alert.setInformativeText(informative);
+    QString more = informative;
+    if (similar > 0) {
+        more += QStringLiteral("\n\n") +
+                QObject::tr("%1 of the checked files are only similar to the images kept, not identical copies.")
+                    .arg(qulonglong(similar));
+        auto* box = new QCheckBox(QObject::tr("Remove them too"));
+        box->setObjectName(QStringLiteral("includeSimilar"));
+        alert.setCheckBox(box);
+    }
+    alert.setInformativeText(more.trimmed());
     QPushButton* yes = alert.addButton(QStringLiteral("Yes"), QMessageBox::AcceptRole);
     alert.addButton(QStringLiteral("No"), QMessageBox::RejectRole);
     alert.setDefaultButton(yes);
     alert.setWindowModality(Qt::ApplicationModal);
     alert.exec();
+    *includeSimilar = alert.checkBox() && alert.checkBox()->isChecked();
     return alert.clickedButton() == yes;
+}
+
+enum class ContentChoice { OnlyIdentical, All, Cancel };
+
+// Name mode: `differing` checked files have a content that no kept file of their group
+// has. The default removes only the others.
+ContentChoice askAboutDifferingContent(QWidget* parent, size_t differing) {
+    QMessageBox alert(parent);
+    alert.setObjectName(QStringLiteral("differingContent"));
+    alert.setIcon(QMessageBox::Warning);
+    alert.setWindowTitle(QObject::tr("Delete"));
+    alert.setText(QObject::tr("%1 of the checked files differ in content from the file kept in their group.")
+                      .arg(qulonglong(differing)));
+    alert.setInformativeText(QObject::tr("They were matched by name and size only."));
+    QPushButton* identical = alert.addButton(QStringLiteral("Remove only identical files"), QMessageBox::AcceptRole);
+    QPushButton* all = alert.addButton(QStringLiteral("Remove all"), QMessageBox::DestructiveRole);
+    alert.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    alert.setDefaultButton(identical);
+    alert.setWindowModality(Qt::ApplicationModal);
+    alert.exec();
+    if (alert.clickedButton() == identical) return ContentChoice::OnlyIdentical;
+    if (alert.clickedButton() == all) return ContentChoice::All;
+    return ContentChoice::Cancel;
+}
+
+// The files of `files` that are still checked.
+std::vector<TWRemovalReview::Differing> stillChecked(std::vector<TWRemovalReview::Differing> files) {
+    std::erase_if(files,
+                  [](const TWRemovalReview::Differing& entry) { return !entry.file || !entry.file->isChecked(); });
+    return files;
 }
 
 }  // namespace
@@ -61,15 +113,8 @@ void TWBrowserResoultViewCtrl::deleteDuplicateFile() {
     QWidget* window = view_ ? view_->window() : nullptr;
     switch (TWPreference::shared().destType()) {
         case TWDestTypeTrash:
-            if (confirm(window, QStringLiteral("The selected files will be deleted to Trash, are you sure to delete?"),
-                        QStringLiteral("Warning: The files on the external drive can only be erased permanently.")))
-                removedCheckedFilesWithFolder(std::nullopt);
-            break;
         case TWDestTypeDeletePermanently:
-            if (confirm(window,
-                        QStringLiteral("The selected files will be permanently deleted, are you sure to delete?"),
-                        QStringLiteral("Warning: You can not undo this action!")))
-                removedCheckedFilesWithFolder(std::nullopt);
+            reviewThenRemove(std::nullopt);
             break;
         case TWDestTypeMoveToFolder: {
             auto* chooser = new QFileDialog(window, tr("Choose a Folder to Move the Files Into"));
@@ -81,7 +126,7 @@ void TWBrowserResoultViewCtrl::deleteDuplicateFile() {
             chooser->setLabelText(QFileDialog::Accept, tr("Move Here"));
             QPointer<TWBrowserResoultViewCtrl> self(this);
             connect(chooser, &QFileDialog::fileSelected, this, [self](const QString& folder) {
-                if (self && !folder.isEmpty()) self->removedCheckedFilesWithFolder(folder.toStdString());
+                if (self && !folder.isEmpty()) self->reviewThenRemove(folder.toStdString());
             });
             chooser->open();
             break;
@@ -91,15 +136,102 @@ void TWBrowserResoultViewCtrl::deleteDuplicateFile() {
     }
 }
 
-bool TWBrowserResoultViewCtrl::isRemoving() const {
-    return removal_ && !removal_->isFinished();
+void TWBrowserResoultViewCtrl::reviewThenRemove(const std::optional<std::string>& folder) {
+    if (isRemoving()) return;
+    // The review reads files: it runs in the background under the progress window, whose
+    // Cancel drops it.
+    reviewing_ = true;
+    auto cancelled = std::make_shared<std::atomic<bool>>(false);
+    TWProgressWndCtrl* progress = TWProgressWndCtrl::progressWndCtrl();
+    progress->setCancelHandler([cancelled] { cancelled->store(true); });
+    progress->setIsCancelled(false);
+    progress->setPercent(0);
+    progress->setTitle(QString::fromLatin1(kTWComparingTitle));
+    progress->beginSheet(view_ ? view_->window() : nullptr);
+
+    const auto containers = TWDuplicateFilesManager::shared().allDuplicateFiles();
+    const bool nameMode = TWPreference::shared().searchMode() == TWSearchModeName;
+    QPointer<TWBrowserResoultViewCtrl> self(this);
+    tw::WorkerPool::defaultPriority().submit([self, containers, nameMode, folder, cancelled] {
+        RemovalReview review;
+        review.merelySimilar = TWRemovalReview::merelySimilarChecked(containers);
+        if (nameMode && !cancelled->load()) review.differing = TWRemovalReview::checkedDifferingFromKept(containers);
+        tw::MainQueue::shared().post([self, review = std::move(review), folder, cancelled] {
+            if (!self) return;
+            TWProgressWndCtrl::progressWndCtrl()->endSheet();
+            std::optional<bool> onlyIdentical;
+            if (!cancelled->load() && !self->closing_) onlyIdentical = self->ask(folder, review);
+            if (!self) return;  // the questions ran an event loop
+            self->reviewing_ = false;
+            if (onlyIdentical && !self->closing_) self->removedCheckedFilesWithFolder(folder, *onlyIdentical);
+        });
+    });
 }
 
-void TWBrowserResoultViewCtrl::removedCheckedFilesWithFolder(const std::optional<std::string>& folder) {
+std::optional<bool> TWBrowserResoultViewCtrl::ask(const std::optional<std::string>& folder,
+                                                  const RemovalReview& review) {
+    QWidget* window = view_ ? view_->window() : nullptr;
+    const auto similar = stillChecked(review.merelySimilar);
+    bool includeSimilar = false;
+    bool yes = true;
+    switch (TWPreference::shared().destType()) {
+        case TWDestTypeTrash:
+            yes =
+                confirm(window, QStringLiteral("The selected files will be deleted to Trash, are you sure to delete?"),
+                        QStringLiteral("Warning: The files on the external drive can only be erased permanently."),
+                        similar.size(), &includeSimilar);
+            break;
+        case TWDestTypeDeletePermanently:
+            yes = confirm(window,
+                          QStringLiteral("The selected files will be permanently deleted, are you sure to delete?"),
+                          QStringLiteral("Warning: You can not undo this action!"), similar.size(), &includeSimilar);
+            break;
+        default:
+            // A move asks nothing more than its folder, unless some files are merely similar.
+            if (!similar.empty())
+                yes = confirm(
+                    window,
+                    tr("The selected files will be moved into %1.").arg(QString::fromStdString(folder.value_or(""))),
+                    QString(), similar.size(), &includeSimilar);
+            break;
+    }
+    if (!yes) return std::nullopt;
+    if (!includeSimilar) leaveAlone(similar);
+
+    bool onlyIdentical = false;
+    if (const auto differing = stillChecked(review.differing); !differing.empty()) {
+        switch (askAboutDifferingContent(window, differing.size())) {
+            case ContentChoice::OnlyIdentical:
+                leaveAlone(differing);
+                onlyIdentical = true;
+                break;
+            case ContentChoice::All:
+                break;
+            case ContentChoice::Cancel:
+                return std::nullopt;
+        }
+    }
+    return onlyIdentical;
+}
+
+void TWBrowserResoultViewCtrl::leaveAlone(const std::vector<TWRemovalReview::Differing>& files) {
+    if (files.empty()) return;
+    TWRemovalReview::leaveAlone(files);
+    tw::NotificationCenter::defaultCenter().post(TWFilesCheckDidChangedNotification);
+}
+
+bool TWBrowserResoultViewCtrl::isRemoving() const {
+    return reviewing_ || (removal_ && !removal_->isFinished());
+}
+
+void TWBrowserResoultViewCtrl::removedCheckedFilesWithFolder(const std::optional<std::string>& folder,
+                                                             bool onlyIdentical) {
     if (isRemoving()) return;
     auto source = std::make_shared<TWManagerRemovalSource>(TWDuplicateFilesManager::shared());
     auto progress = std::make_shared<TWBrowserRemovalProgress>(this);
-    removal_ = TWRemovalRun::create(source, progress, TWRemovalRun::optionsFromPreferences(folder.value_or("")));
+    TWRemovalRun::Options options = TWRemovalRun::optionsFromPreferences(folder.value_or(""));
+    options.onlyIdentical = onlyIdentical;
+    removal_ = TWRemovalRun::create(source, progress, std::move(options));
     std::weak_ptr<TWRemovalRun> run = removal_;
     TWProgressWndCtrl::progressWndCtrl()->setCancelHandler([run] {
         if (auto live = run.lock()) live->cancel();
@@ -114,10 +246,21 @@ void TWBrowserResoultViewCtrl::removalDidStart() {
         if (removal_) removal_->cancel();
         return;
     }
+    // Cancelled while it waited for another removal: it ends without a file.
+    if (removal_ && removal_->isCancelled()) return;
     TWProgressWndCtrl* progress = TWProgressWndCtrl::progressWndCtrl();
     progress->setIsCancelled(false);
     progress->setPercent(0);
     progress->setTitle(QString::fromLatin1(kTWProcessingTitle));
+    progress->beginSheet(view_ ? view_->window() : nullptr);
+}
+
+void TWBrowserResoultViewCtrl::removalIsWaiting() {
+    if (closing_) return;
+    TWProgressWndCtrl* progress = TWProgressWndCtrl::progressWndCtrl();
+    progress->setIsCancelled(false);
+    progress->setPercent(0);
+    progress->setTitle(QString::fromLatin1(kTWWaitingTitle));
     progress->beginSheet(view_ ? view_->window() : nullptr);
 }
 
@@ -183,6 +326,10 @@ void TWBrowserResoultViewCtrl::reportLeftFiles(const TWRemovalOutcome& outcome) 
     leftHeadline_.clear();
     leftInformative_.clear();
     leftDetails_.clear();
+    if (!outcome.notStarted.empty() && !outcome.cancelled) {
+        showRemovalReport(tr("Nothing was removed."), QString::fromStdString(outcome.notStarted), QString());
+        return;
+    }
     if (outcome.failed == 0) return;
     // One message: how many, and why, the reasons counted so that a thousand files
     // refused for one cause read as one line.
@@ -210,4 +357,20 @@ void TWBrowserResoultViewCtrl::reportLeftFiles(const TWRemovalOutcome& outcome) 
     leftHeadline_ = headline;
     leftInformative_ = informative;
     leftDetails_ = details.join(QLatin1Char('\n'));
+}
+
+void TWBrowserResoultViewCtrl::showRemovalReport(const QString& headline, const QString& informative,
+                                                 const QString& details) {
+    lastRemovalReport_ = headline + QLatin1Char('\n') + informative;
+    delete reportBox_;
+    reportBox_ = new QMessageBox(view_ ? view_->window() : nullptr);
+    reportBox_->setObjectName(QStringLiteral("removalReport"));
+    reportBox_->setAttribute(Qt::WA_DeleteOnClose);
+    reportBox_->setIcon(QMessageBox::Information);
+    reportBox_->setWindowTitle(tr("Removal"));
+    reportBox_->setText(headline);
+    reportBox_->setInformativeText(informative);
+    if (!details.isEmpty()) reportBox_->setDetailedText(details);
+    reportBox_->setStandardButtons(QMessageBox::Ok);
+    reportBox_->open();
 }

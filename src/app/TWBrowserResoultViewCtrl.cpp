@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QListView>
 #include <QMenu>
 #include <QPushButton>
 #include <QSlider>
@@ -16,8 +17,10 @@
 #include "AppDelegate.h"
 #include "TWAppStyle.h"
 #include "TWArtwork.h"
+#include "TWBrowserKeyboard.h"
 #include "TWBrowserNotifications.h"
 #include "TWCleanMediaLibraryWndCtrl.h"
+#include "TWCompareView.h"
 #include "TWCompareViewController.h"
 #include "TWDuplicateFilesManager.h"
 #include "TWDuplicateFilesViewCtrl.h"
@@ -63,6 +66,9 @@ void TWBrowserResoultViewCtrl::resetShared() {
 
 TWBrowserResoultViewCtrl::TWBrowserResoultViewCtrl() {
     buildView();
+    keyboard_ = new TWBrowserKeyboard(this);
+    watchDetailView(kIconMode);
+    keyboard_->updateTabOrder();
     connect(TWAppStyle::notifier(), &TWSchemeNotifier::changed, this, &TWBrowserResoultViewCtrl::updateStatusInfo);
     // As at load: the toolbar's overview off, the icon view in the detail area.
     TWToolBar* bar = TWToolBar::shareToolBar();
@@ -93,6 +99,7 @@ TWBrowserResoultViewCtrl::~TWBrowserResoultViewCtrl() {
     singleSelectionObserver_.reset();
     checkObserver_.reset();
     ignoredObserver_.reset();
+    delete reportBox_;
     delete summary_;
     // The parts belong to their own controllers; each takes its view with it.
     TWSlideViewController::resetShared();
@@ -397,9 +404,32 @@ void TWBrowserResoultViewCtrl::viewModeChanged(int tag) {
     viewMode_ = tag;
     updateViewModeBtnState();
     QWidget* next = viewForMode(tag);
-    if (detailStack_->indexOf(next) < 0) detailStack_->addWidget(next);
+    if (detailStack_->indexOf(next) < 0) {
+        detailStack_->addWidget(next);
+        watchDetailView(tag);
+        keyboard_->updateTabOrder();
+    }
     detailStack_->setCurrentWidget(next);
     updateDetailFilesState();
+}
+
+void TWBrowserResoultViewCtrl::watchDetailView(int mode) {
+    if (mode == kCompareMode) {
+        TWCompareView* compare = TWCompareViewController::shared()->view();
+        keyboard_->watchFileView(
+            compare, [compare](const QPoint& point) { return compare->hitTest(point).first; },
+            [compare] { compare->viewport()->update(); });
+    } else if (mode == kSlideMode) {
+        QListView* list = TWFilesListViewController::shared()->tableView();
+        keyboard_->watchFileView(
+            list, [list](const QPoint& point) { return list->indexAt(point).row(); },
+            [] { TWFilesListViewController::shared()->reloadData(); });
+    } else {
+        TWIconView* icons = TWIconViewController::shared()->view();
+        keyboard_->watchFileView(
+            icons, [icons](const QPoint& point) { return icons->indexAt(point); },
+            [icons] { icons->viewport()->update(); });
+    }
 }
 
 void TWBrowserResoultViewCtrl::scaleIconSize(int value) {

@@ -17,15 +17,18 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "NotificationCenter.h"
 #include "TWOverViewerCtrl.h"
 #include "TWRemovalProgress.h"
+#include "TWRemovalReview.h"
 #include "TWRemovalRun.h"
 #include "TWRemovalSummary.h"
 #include "TWToolBar.h"
 
 class QAbstractButton;
+class TWBrowserKeyboard;
 class QLabel;
 class TWStaleResultBar;
 class QMenu;
@@ -74,12 +77,17 @@ public:
     void deleteInFinder();
 
     // --- removal (TWBrowserRemoval.cpp) ---
-    // Delete: asks for confirmation (or a folder) by the removal destination setting,
-    // then starts a removal.
+    // Delete: asks for a folder by the removal destination setting, compares the
+    // checked files with those kept (in the background), asks for confirmation, and
+    // starts a removal. Checked files that are only similar to the images kept go only
+    // when the confirmation's check box says so; in name mode, checked files whose
+    // content differs from their kept file go only on "Remove all".
     void deleteDuplicateFile();
     // Starts one removal of every checked file in the background and returns at once;
-    // `folder` is the destination of a move to a folder.
-    void removedCheckedFilesWithFolder(const std::optional<std::string>& folder);
+    // `folder` is the destination of a move to a folder; `onlyIdentical` (name mode)
+    // lets a file go only while a kept file has its content.
+    void removedCheckedFilesWithFolder(const std::optional<std::string>& folder, bool onlyIdentical = false);
+    // While the checked files are compared before the confirmation, and while a run works.
     bool isRemoving() const;
     // The message of the last run that left files alone, or empty.
     QString lastRemovalReport() const { return lastRemovalReport_; }
@@ -118,6 +126,8 @@ public:
     TWToolBarButton* btnIconViewMode() const { return modeButtons_[0]; }
     TWToolBarButton* btnSlideViewMode() const { return modeButtons_[1]; }
     TWToolBarButton* btnCompareViewMode() const { return modeButtons_[2]; }
+    // The keyboard and the right-click menus.
+    TWBrowserKeyboard* keyboard() const { return keyboard_; }
     QString imgSplitViewMode1() const { return splitImages_[0]; }
     QString imgSplitViewMode2() const { return splitImages_[1]; }
     QSlider* sldIconSize() const { return sldIconSize_; }
@@ -147,15 +157,32 @@ private:
     void showSplitView();
     void showOverview();
     QWidget* viewForMode(int mode) const;
+    // Space and the file menu on the detail view of `mode`.
+    void watchDetailView(int mode);
+
+    // What the comparison before a removal found.
+    struct RemovalReview {
+        std::vector<TWRemovalReview::Differing> merelySimilar;
+        std::vector<TWRemovalReview::Differing> differing;  // name mode only
+    };
+    void reviewThenRemove(const std::optional<std::string>& folder);
+    // The confirmation and, in name mode, the question about differing contents; leaves
+    // alone what the answers keep. Answers onlyIdentical for the run, or nullopt when
+    // nothing is to be removed.
+    std::optional<bool> ask(const std::optional<std::string>& folder, const RemovalReview& review);
+    // Unchecks the files, so that the run leaves them where they are.
+    void leaveAlone(const std::vector<TWRemovalReview::Differing>& files);
 
     // Removal progress, from the run through the main queue.
     void removalDidStart();
+    void removalIsWaiting();
     void removalDidProgress(double percent, const std::string& title);
     void removalDidFinish(const TWRemovalOutcome& outcome);
     // The texts of the files the run left in place (empty when none), and
     // lastRemovalReport_.
     void reportLeftFiles(const TWRemovalOutcome& outcome);
     void showRemovalSummary(const TWRemovalOutcome& outcome);
+    void showRemovalReport(const QString& headline, const QString& informative, const QString& details);
 
     QPointer<QWidget> view_;
     QWidget* content_ = nullptr;
@@ -175,10 +202,13 @@ private:
     QPushButton* btnDeleteInFinder_ = nullptr;
     QStringList statusRuns_;
     int viewMode_ = kIconMode;
+    TWBrowserKeyboard* keyboard_ = nullptr;
 
     std::shared_ptr<TWRemovalRun> removal_;
-    bool closing_ = false;  // the browser is going away: a run that starts now stops at once
+    bool reviewing_ = false;  // the comparison and the questions before a run
+    bool closing_ = false;    // the browser is going away: a run that starts now stops at once
     QString lastRemovalReport_;
+    QPointer<QMessageBox> reportBox_;  // "Nothing was removed."
     QString leftHeadline_, leftInformative_, leftDetails_;
     QPointer<TWRemovalSummary> summary_;
     std::vector<TWTrashedFile> lastTrashed_;  // what the summary's Undo puts back

@@ -12,6 +12,7 @@
 #include "TWAppStyle.h"
 #include "TWArtwork.h"
 #include "TWBrowserNotifications.h"
+#include "TWCheckMark.h"
 #include "TWClickSelection.h"
 #include "TWFilesListManager.h"
 #include "TWFilesListModel.h"
@@ -128,7 +129,8 @@ QStringList TWCompareView::valuesOf(int index) const {
 }
 
 QString TWCompareView::pathCaption(const TWFileUtility& file) {
-    const QString path = QString::fromStdString(file.filePath());
+    QString path = QString::fromStdString(file.filePath());
+    if (const QString link = TWCheckMark::linkNote(file); !link.isEmpty()) path += QLatin1Char(' ') + link;
     const QString library = TWFilesListModel::libraryOf(file);
     return library.isEmpty() ? path : tr("%1 (in the %2 library)").arg(path, library);
 }
@@ -177,8 +179,7 @@ void TWCompareView::paintCard(QPainter& painter, int index) {
     painter.drawLine(QPointF(card.left() + 1, band.bottom() + 0.5), QPointF(card.right(), band.bottom() + 0.5));
 
     const QRect check = checkBoxRect(index);
-    TWArtwork::draw(painter, file->isChecked() ? QStringLiteral("chkImage") : QStringLiteral("unchkImage"),
-                    QRectF(check).adjusted(-3.5, -5.5, 3.5, 5.5));
+    TWCheckMark::draw(painter, *file, QRectF(check).adjusted(-3.5, -5.5, 3.5, 5.5));
     const QFont titleFont = TWAppStyle::systemFont(10.5, isFirst);
     painter.setFont(titleFont);
     painter.setPen(TWAppStyle::adapt(QColor(0x24, 0x29, 0x2F)));
@@ -254,10 +255,12 @@ bool TWCompareView::viewportEvent(QEvent* event) {
             const QStringList values = valuesOf(index);
             for (int row = 0; row < 4; ++row)
                 if (valueRect(index, row).contains(help->pos())) tip = values.value(row);
-            if (part == Part::Title) {
-                auto file = TWFilesListManager::shareFilesListManager().fileItemAtIndex(size_t(index));
-                if (file) tip = QString::fromStdString(TWFileUtility::lastPathComponent(file->filePath()));
-            }
+            auto file = TWFilesListManager::shareFilesListManager().fileItemAtIndex(size_t(index));
+            if (file && part == Part::Title)
+                tip = (QString::fromStdString(TWFileUtility::lastPathComponent(file->filePath())) + QLatin1Char(' ') +
+                       TWCheckMark::linkNote(*file))
+                          .trimmed();
+            if (file && part == Part::CheckBox) tip = TWCheckMark::toolTip(*file);
         }
         if (tip.isEmpty())
             QToolTip::hideText();

@@ -8,6 +8,7 @@
 
 #include "TWAppStyle.h"
 #include "TWArtwork.h"
+#include "TWCheckMark.h"
 #include "TWFilesListManager.h"
 #include "TWMediaObjectUtility.h"
 
@@ -21,7 +22,8 @@ QVariant TWFilesListModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
     auto file = TWFilesListManager::shareFilesListManager().fileItemAtIndex(size_t(index.row()));
     if (!file) return QString();
-    const QString path = QString::fromStdString(file->filePath());
+    QString path = QString::fromStdString(file->filePath());
+    if (const QString link = TWCheckMark::linkNote(*file); !link.isEmpty()) path += QLatin1Char(' ') + link;
     const QString library = libraryOf(*file);
     if (role == Qt::DisplayRole || library.isEmpty()) return path;
     return tr("%1\nIn the %2 library: removing it tags it there, the file stays on disk.").arg(path, library);
@@ -87,8 +89,7 @@ void TWFilesListCellDelegate::paint(QPainter* painter, const QStyleOptionViewIte
         painter->drawLine(QPointF(r.left(), r.top() + 0.5), QPointF(r.right() + 1, r.top() + 0.5));
     }
 
-    TWArtwork::draw(*painter, file->isChecked() ? QStringLiteral("chkImage") : QStringLiteral("unchkImage"),
-                    checkBoxRect(r));
+    TWCheckMark::draw(*painter, *file, checkBoxRect(r));
 
     const QFont font = TWAppStyle::systemFont(9.5, isFirst);
     const QFontMetrics metrics(font);
@@ -113,8 +114,10 @@ void TWFilesListCellDelegate::paint(QPainter* painter, const QStyleOptionViewIte
         painter->setFont(font);
         painter->setPen(Qt::black);
     }
-    painter->drawText(pathRect, Qt::AlignLeft | Qt::AlignVCenter,
-                      metrics.elidedText(QString::fromStdString(file->filePath()), Qt::ElideRight, pathRect.width()));
+    painter->drawText(
+        pathRect, Qt::AlignLeft | Qt::AlignVCenter,
+        metrics.elidedText(index.data(Qt::DisplayRole).toString(),
+                           file->isOutsideChosenFolders() ? Qt::ElideMiddle : Qt::ElideRight, pathRect.width()));
     painter->drawText(timeRect, Qt::AlignRight | Qt::AlignVCenter,
                       QString::fromStdString(file->descriptionOfCreateTime()));
 
@@ -158,7 +161,8 @@ bool TWFilesListCellDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* vi
     QString tip;
     switch (partAt(option.rect, event->pos())) {
         case Part::CheckBox:
-            tip = tr("Mark for removal");
+            if (auto file = TWFilesListManager::shareFilesListManager().fileItemAtIndex(size_t(index.row())))
+                tip = TWCheckMark::toolTip(*file);
             break;
         case Part::ShowInFinder:
             tip = tr("Show in Folder");

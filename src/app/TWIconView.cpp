@@ -1,7 +1,5 @@
 #include "TWIconView.h"
 
-#include "TWClickSelection.h"
-
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -13,6 +11,8 @@
 #include "TWAppStyle.h"
 #include "TWArtwork.h"
 #include "TWBrowserNotifications.h"
+#include "TWCheckMark.h"
+#include "TWClickSelection.h"
 #include "TWFilesListManager.h"
 #include "TWThumbnailCache.h"
 
@@ -155,8 +155,7 @@ void TWIconView::paintEvent(QPaintEvent* event) {
             }
             painter.drawImage(target, picture);
         }
-        TWArtwork::draw(painter, file->isChecked() ? QStringLiteral("chkImage") : QStringLiteral("unchkImage"),
-                        checkBoxRect(index));
+        TWCheckMark::draw(painter, *file, checkBoxRect(index));
         const QRect name = nameRect(index);
         const QFont& font = isFirst ? bold : plain;
         const QFontMetrics metrics(font);
@@ -179,10 +178,14 @@ bool TWIconView::viewportEvent(QEvent* event) {
         auto* help = static_cast<QHelpEvent*>(event);
         const int index = indexAt(help->pos());
         auto file = index >= 0 ? TWFilesListManager::shareFilesListManager().fileItemAtIndex(size_t(index)) : nullptr;
-        if (file)
+        if (file && checkBoxRect(index).contains(help->pos()))
+            QToolTip::showText(help->globalPos(), TWCheckMark::toolTip(*file), viewport(), checkBoxRect(index));
+        else if (file)
             QToolTip::showText(help->globalPos(),
-                               QString::fromStdString(TWFileUtility::lastPathComponent(file->filePath())), viewport(),
-                               itemRect(index));
+                               (QString::fromStdString(TWFileUtility::lastPathComponent(file->filePath())) +
+                                QLatin1Char(' ') + TWCheckMark::linkNote(*file))
+                                   .trimmed(),
+                               viewport(), itemRect(index));
         else
             QToolTip::hideText();
         return true;

@@ -215,6 +215,12 @@ void TWLoadFileDragView::drawCounters(QPainter& painter) {
     drawCounter(painter, QString::asprintf("%ld", static_cast<long>(duplicates)), 36, 0.5, tr("Duplicates Found"));
     drawCounter(painter, QString::asprintf("%ld", static_cast<long>(scanned)), 24, 0.75, tr("Files Scanned"));
     drawCounter(painter, QString::fromStdString(TWFileUtility::stringWithSize(size)), 24, 0.25, tr("Found"));
+    const QString reading = dataSource_ ? dataSource_->TWLoadFileDragViewReadingText(*this) : QString();
+    if (!reading.isEmpty()) {
+        const double M = std::max(width(), height());
+        painter.setFont(TWAppStyle::counterFont(12));
+        painter.drawText(flipped(0, M * 0.1, M, QFontMetricsF(painter.font()).height()), Qt::AlignCenter, reading);
+    }
 }
 
 void TWLoadFileDragView::resizeEvent(QResizeEvent*) {

@@ -35,6 +35,8 @@ public:
     virtual uint64_t TWLoadFileDragViewNumberOfScanSize(TWLoadFileDragView& view) { return 0; }
     // Whether the finished scan was stopped early (its counters are what it found so far).
     virtual bool TWLoadFileDragViewScanWasStopped(TWLoadFileDragView& view) { return false; }
+    // A line under the counters while a long read runs ("Reading 1.2 GB of 32 GB").
+    virtual QString TWLoadFileDragViewReadingText(TWLoadFileDragView& view) { return {}; }
 };
 
 class TWLoadFileDragDelegate {

@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QShortcut>
+#include <QTimer>
 #include <QToolButton>
 #include <QWidget>
 #include <algorithm>
@@ -116,6 +118,14 @@ void TWLoadFilesCtrl::buildView() {
     btnScan_ = makeButton(QStringLiteral("btnScan"));
     connect(btnImportFolders_, &QToolButton::clicked, this, &TWLoadFilesCtrl::loadFilesFromOpenpanel);
     connect(btnScan_, &QToolButton::clicked, this, &TWLoadFilesCtrl::startOrStopSearch);
+    // Enter presses the default button, Scan or Show Results; it never stops a scan.
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}) {
+        auto* enter = new QShortcut(key, view_);
+        enter->setContext(Qt::WindowShortcut);
+        connect(enter, &QShortcut::activated, this, [this] {
+            if (view_->isVisible() && loadFilesStatus_ != 1 && btnScan_->isEnabled()) btnScan_->click();
+        });
+    }
 
     auto makeCaption = [this] {
         auto* label = new QLabel(view_);
@@ -132,6 +142,14 @@ void TWLoadFilesCtrl::buildView() {
     notice_->setObjectName(QStringLiteral("notice"));
     notice_->setWordWrap(true);
     notice_->setFont(TWAppStyle::systemFont(10));
+    btnScanDetails_ = new QPushButton(tr("Details"), view_);
+    btnScanDetails_->setObjectName(QStringLiteral("btnScanDetails"));
+    btnScanDetails_->hide();
+    connect(btnScanDetails_, &QPushButton::clicked, this, &TWLoadFilesCtrl::showScanDetails);
+    // A digest of a huge file sends no progress of its own: the counters poll it.
+    readingTimer_ = new QTimer(this);
+    readingTimer_->setInterval(250);
+    connect(readingTimer_, &QTimer::timeout, loadfileview_, qOverload<>(&QWidget::update));
     layoutView();
 }
 
@@ -159,7 +177,9 @@ void TWLoadFilesCtrl::layoutView() {
                                 buttonTop + kButtonSide + 6, captionWidth, kCaptionHeight);
     scanCaption_->setGeometry(btnScan_->x() + kButtonSide / 2 - captionWidth / 2, buttonTop + kButtonSide + 6,
                               captionWidth, kCaptionHeight);
-    notice_->setGeometry(24, ring.bottom() + 12, W - 48, std::max(20, H - ring.bottom() - 18));
+    const int details = !btnScanDetails_->isHidden() ? btnScanDetails_->sizeHint().width() + 8 : 0;
+    notice_->setGeometry(24, ring.bottom() + 12, W - 48 - details, std::max(20, H - ring.bottom() - 18));
+    btnScanDetails_->move(W - 24 - details + 8, ring.bottom() + 10);
 }
 
 void TWLoadFilesCtrl::setButtonPicture(QToolButton* button, const QString& picture) {
@@ -193,7 +213,56 @@ void TWLoadFilesCtrl::updateNotice() {
             break;
     }
     if (loadFilesStatus_ != 0 && !libraryNotices_.isEmpty()) line = libraryNotices_.join(QLatin1Char('\n'));
+    const QStringList report = scanReportLines();
+    if (!report.isEmpty()) line += QLatin1Char('\n') + report.join(QLatin1Char('\n'));
     notice_->setText(line);
+    btnScanDetails_->setVisible(!report.isEmpty());
+    layoutView();
+}
+
+QStringList TWLoadFilesCtrl::scanReportLines() const {
+    QStringList lines;
+    if (loadFilesStatus_ != 2 || !searchDuplicateFiles_) return lines;
+    const TWScanReport& report = searchDuplicateFiles_->scanReport();
+    for (const TWScanReport::Entry& notice : report.notices()) lines << QString::fromStdString(notice.text);
+    if (const uint64_t skipped = report.numberOfSkippedPaths(); skipped > 0)
+        lines << (skipped == 1 ? tr("1 path could not be read.")
+                               : tr("%1 paths could not be read.").arg(qulonglong(skipped)));
+    return lines;
+}
+
+void TWLoadFilesCtrl::showScanDetails() {
+    if (!searchDuplicateFiles_) return;
+    const TWScanReport& report = searchDuplicateFiles_->scanReport();
+    QStringList details;
+    for (const TWScanReport::Entry& notice : report.notices())
+        details << QString::fromStdString(notice.path) + QStringLiteral(": ") + QString::fromStdString(notice.text);
+    const std::vector<TWScanReport::Entry> skipped = report.skippedPaths();
+    for (const TWScanReport::Entry& entry : skipped)
+        details << QString::fromStdString(entry.path) + QStringLiteral(": ") + QString::fromStdString(entry.text);
+    if (report.numberOfSkippedPaths() > skipped.size())
+        details << tr("…and %1 more paths.").arg(qulonglong(report.numberOfSkippedPaths() - skipped.size()));
+
+    delete scanDetails_;
+    scanDetails_ = new QMessageBox(view_ ? view_->window() : nullptr);
+    scanDetails_->setObjectName(QStringLiteral("scanDetails"));
+    scanDetails_->setAttribute(Qt::WA_DeleteOnClose);
+    scanDetails_->setIcon(QMessageBox::Information);
+    scanDetails_->setWindowTitle(tr("Scan"));
+    scanDetails_->setText(scanReportLines().join(QLatin1Char('\n')));
+    // Up to a thousand lines: in the box's scrolling details area.
+    scanDetails_->setDetailedText(details.join(QLatin1Char('\n')));
+    scanDetails_->setStandardButtons(QMessageBox::Ok);
+    scanDetails_->open();
+}
+
+QString TWLoadFilesCtrl::readingText() const {
+    if (loadFilesStatus_ != 1 || !searchDuplicateFiles_) return {};
+    const TWReadControl::Progress reading = searchDuplicateFiles_->digestProgress();
+    if (reading.files == 0 || reading.bytesTotal == 0) return {};
+    return tr("Reading %1 of %2")
+        .arg(QString::fromStdString(TWFileUtility::stringWithSize(std::min(reading.bytesRead, reading.bytesTotal))),
+             QString::fromStdString(TWFileUtility::stringWithSize(reading.bytesTotal)));
 }
 
 uint64_t TWLoadFilesCtrl::duplicatesFound() const {
@@ -235,6 +304,10 @@ void TWLoadFilesCtrl::updateFaceWithStatus() {
             break;
     }
     updateNotice();
+    if (loadFilesStatus_ == 1)
+        readingTimer_->start();
+    else
+        readingTimer_->stop();
     btnScan_->setToolTip(scanCaption_->text());
     btnScan_->setAccessibleName(scanCaption_->text());
     btnImportFolders_->setToolTip(importCaption_->text());

@@ -25,6 +25,9 @@
 #include "TWSearchDuplicateFiles.h"
 
 class QLabel;
+class QMessageBox;
+class QPushButton;
+class QTimer;
 class QToolButton;
 class QWidget;
 class TWScanAnimationView;
@@ -103,8 +106,16 @@ public:
     // The pictures the two buttons show now.
     QString scanButtonPicture() const { return scanButtonPicture_; }
     QString addButtonPicture() const { return addButtonPicture_; }
-    // The line under the drop area (hints, and the notice about a skipped library).
+    // The line under the drop area (hints, the notice about a skipped library, and
+    // after a scan its notices and how many paths could not be read).
     QString noticeText() const;
+    // Lists the paths the last scan could not read and its notices (the notice line's
+    // "Details" button, shown when there are any).
+    QPushButton* btnScanDetails() const { return btnScanDetails_; }
+    void showScanDetails();
+    // While whole files are read to compare them: how far ("Reading 1.2 GB of 32 GB"),
+    // refreshed a few times a second; empty otherwise.
+    QString readingText() const;
 
     // --- TWLoadFileDragViewDataSource ---
     int64_t TWLoadFileStatus(TWLoadFileDragView& view) override { return loadFilesStatus_; }
@@ -115,6 +126,7 @@ public:
     int64_t TWLoadFileDragViewNumberOfScanFiles(TWLoadFileDragView& view) override;
     uint64_t TWLoadFileDragViewNumberOfScanSize(TWLoadFileDragView& view) override;
     bool TWLoadFileDragViewScanWasStopped(TWLoadFileDragView& view) override { return scanWasStopped_; }
+    QString TWLoadFileDragViewReadingText(TWLoadFileDragView& view) override { return readingText(); }
 
     // --- TWLoadFileDragDelegate ---
     void TWLoadFileDragViewDragFolders(TWLoadFileDragView& view, const std::vector<std::string>& paths) override;
@@ -148,6 +160,8 @@ private:
     void updateNotice();
     // Forgets the last scan's stop and removals (a new scan, New Scan, a clear).
     void resetScanState();
+    // The notices and the count of unread paths of the finished scan, one line each.
+    QStringList scanReportLines() const;
     uint64_t duplicatesFound() const;
 
     QPointer<QWidget> view_;
@@ -158,6 +172,9 @@ private:
     QLabel* importCaption_ = nullptr;
     QLabel* scanCaption_ = nullptr;
     QLabel* notice_ = nullptr;
+    QPushButton* btnScanDetails_ = nullptr;
+    QTimer* readingTimer_ = nullptr;  // repaints the counters while scanning
+    QPointer<QMessageBox> scanDetails_;
     QString scanButtonPicture_;
     QString addButtonPicture_;
 

@@ -78,6 +78,8 @@ public:
     void setSelectByOlder(bool select);
     bool selectSameAsDupFiles() const;
     void setSelectSameAsDupFiles(bool select);
+    bool selectByBestPicture() const;
+    void setSelectByBestPicture(bool select);
     bool selectByHighQuality() const;
     void setSelectByHighQuality(bool select);
     bool selectByLowerQuality() const;

@@ -86,7 +86,13 @@ TWPreferenceGeneralPage::TWPreferenceGeneralPage(QWidget* parent) : QWidget(pare
     similarity->addWidget(slideSimilarity_, 0, 0);
     similarity->addWidget(similarLevelDescription_, 0, 1);
     similarity->addWidget(endsHolder, 1, 0);
-    similarity->setColumnStretch(2, 1);
+    // Beside the slider: what "alike" means. The ids are the stored TWSimilarMethod values.
+    auto* methodBox = new QVBoxLayout();
+    methodBox->setSpacing(3);
+    matrixSimilarMethod_ = radioGroup(this, methodBox, {tr("By their colours"), tr("By their look")},
+                                      QStringLiteral("matrixSimilarMethod"));
+    similarity->addLayout(methodBox, 0, 2, 2, 1);
+    similarity->setColumnStretch(3, 1);
     grid->addWidget(TWPreferencePage::rowLabel(tr("Similar images:"), this), row, 0);
     grid->addLayout(similarity, row++, 1);
 
@@ -102,6 +108,11 @@ TWPreferenceGeneralPage::TWPreferenceGeneralPage(QWidget* parent) : QWidget(pare
     grid->addWidget(TWPreferencePage::rowLabel(tr("Verification:"), this), row, 0);
     grid->addLayout(verifyBox, row++, 1);
 
+    chkScanInBackground_ = new QCheckBox(tr("Scan in the background (slower while other programs are busy)"), this);
+    chkScanInBackground_->setObjectName(QStringLiteral("chkScanInBackground"));
+    grid->addWidget(TWPreferencePage::rowLabel(tr("Priority:"), this), row, 0);
+    grid->addWidget(chkScanInBackground_, row++, 1);
+
     libraryWidgets_ = {TWPreferencePage::rowLabel(tr("Photos library:"), this),
                        libraryRow(photosLibraryField_, changePhotosButton_, tr("Choose the Photos library")),
                        TWPreferencePage::rowLabel(tr("Music media folder:"), this),
@@ -112,8 +123,10 @@ TWPreferenceGeneralPage::TWPreferenceGeneralPage(QWidget* parent) : QWidget(pare
 
     connect(matrixSearchMethod_, &QButtonGroup::idClicked, this, [this] { searchMethodChanged(); });
     connect(matrixRemoveDest_, &QButtonGroup::idClicked, this, [this] { removeDestChanged(); });
+    connect(matrixSimilarMethod_, &QButtonGroup::idClicked, this, [this] { similarMethodChanged(); });
     connect(slideSimilarity_, &QSlider::valueChanged, this, &TWPreferenceGeneralPage::similarityChanged);
     connect(chkVerifyFullContent_, &QCheckBox::toggled, this, [this] { verifyFullContentChanged(); });
+    connect(chkScanInBackground_, &QCheckBox::toggled, this, [this] { scanInBackgroundChanged(); });
     connect(changePhotosButton_, &QPushButton::clicked, this, [this] { changePhotoLibraryLocation(); });
     connect(changeMusicButton_, &QPushButton::clicked, this, [this] { changeItunesMediaLocation(); });
     reloadData();
@@ -156,10 +169,12 @@ void TWPreferenceGeneralPage::reloadData() {
     };
     check(matrixSearchMethod_, preferences.searchMode());
     check(matrixRemoveDest_, preferences.destType());
+    check(matrixSimilarMethod_, preferences.similarMethod());
     float level = preferences.similarityLevel();
     slideSimilarity_->setValue(int(std::lround(double(level) * 100)));
     similarLevelDescription_->setText(percentText(level));
     chkVerifyFullContent_->setChecked(preferences.verifyFullContent());
+    chkScanInBackground_->setChecked(preferences.scanInBackground());
     // The locations matter only to a media-library backend; without one they are hidden.
     const bool libraries = tw::MediaLibraryService::installed() != nullptr;
     for (QWidget* widget : libraryWidgets_) widget->setVisible(libraries);
@@ -180,6 +195,11 @@ void TWPreferenceGeneralPage::removeDestChanged() {
     if (row >= 0) TWPreference::shared().setDestType(row);
 }
 
+void TWPreferenceGeneralPage::similarMethodChanged() {
+    int row = matrixSimilarMethod_->checkedId();
+    if (row >= 0) TWPreference::shared().setSimilarMethod(row);
+}
+
 void TWPreferenceGeneralPage::similarityChanged(int percent) {
     float level = float(percent) / 100.0f;
     similarLevelDescription_->setText(percentText(level));
@@ -188,6 +208,10 @@ void TWPreferenceGeneralPage::similarityChanged(int percent) {
 
 void TWPreferenceGeneralPage::verifyFullContentChanged() {
     if (!loading_) TWPreference::shared().setVerifyFullContent(chkVerifyFullContent_->isChecked());
+}
+
+void TWPreferenceGeneralPage::scanInBackgroundChanged() {
+    if (!loading_) TWPreference::shared().setScanInBackground(chkScanInBackground_->isChecked());
 }
 
 void TWPreferenceGeneralPage::changePhotoLibraryLocation() {

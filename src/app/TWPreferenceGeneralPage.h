@@ -1,7 +1,8 @@
 #pragma once
 // The General page of the preferences window: how duplicates are matched, where
-// removed files go, how alike images must be, whether a content match is confirmed
-// over the whole file, and where the photo and music libraries live. Every change is
+// removed files go, how alike images must be and by what (colours or look), whether a
+// content match is confirmed over the whole file, whether scans run in the background,
+// and where the photo and music libraries live. Every change is
 // written to the preference store at once. Main thread only.
 
 #include <QList>
@@ -28,7 +29,9 @@ public:
     void searchMethodChanged();
     void removeDestChanged();
     void similarityChanged(int percent);
+    void similarMethodChanged();
     void verifyFullContentChanged();
+    void scanInBackgroundChanged();
     // Open the folder choosers; OK stores the chosen folder when it holds a library of
     // the kind (Shotwell or digiKam, Rhythmbox), else a warning says it holds none.
     void changePhotoLibraryLocation();
@@ -40,8 +43,10 @@ public:
     QButtonGroup* matrixSearchMethod() const { return matrixSearchMethod_; }
     QButtonGroup* matrixRemoveDest() const { return matrixRemoveDest_; }
     QSlider* slideSimilarity() const { return slideSimilarity_; }
+    QButtonGroup* matrixSimilarMethod() const { return matrixSimilarMethod_; }  // ids: TWSimilarMethod
     QLabel* similarLevelDescription() const { return similarLevelDescription_; }
     QCheckBox* chkVerifyFullContent() const { return chkVerifyFullContent_; }
+    QCheckBox* chkScanInBackground() const { return chkScanInBackground_; }
     QLineEdit* photosLibraryField() const { return photosLibraryField_; }
     QLineEdit* musicMediaField() const { return musicMediaField_; }
     QPushButton* changePhotosButton() const { return changePhotosButton_; }
@@ -55,8 +60,10 @@ private:
     QButtonGroup* matrixSearchMethod_ = nullptr;
     QButtonGroup* matrixRemoveDest_ = nullptr;
     QSlider* slideSimilarity_ = nullptr;
+    QButtonGroup* matrixSimilarMethod_ = nullptr;
     QLabel* similarLevelDescription_ = nullptr;
     QCheckBox* chkVerifyFullContent_ = nullptr;
+    QCheckBox* chkScanInBackground_ = nullptr;
     QLineEdit* photosLibraryField_ = nullptr;
     QLineEdit* musicMediaField_ = nullptr;
     QPushButton* changePhotosButton_ = nullptr;

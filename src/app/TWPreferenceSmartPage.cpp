@@ -134,12 +134,14 @@ TWPreferenceSmartPage::TWPreferenceSmartPage(QWidget* parent) : QWidget(parent) 
     duplicates->addStretch();
     auto* images = new QVBoxLayout();
     images->setSpacing(5);
-    imageRules_ = radioColumn(this, images,
-                              {{kSameAsDuplicatesId, tr("As for duplicate files")},
-                               {TWCheckMethodHighQuality, tr("Larger files, keeping the smallest")},
-                               {TWCheckMethodLowerQuality, tr("Smaller files, keeping the largest")},
-                               {TWCheckMethodHighResolution, tr("Higher resolutions, keeping the lowest")},
-                               {TWCheckMethodLowResolution, tr("Lower resolutions, keeping the highest")}});
+    imageRules_ =
+        radioColumn(this, images,
+                    {{TWCheckMethodBestPicture, tr("All but the best picture (highest resolution, then largest)")},
+                     {kSameAsDuplicatesId, tr("As for duplicate files")},
+                     {TWCheckMethodHighQuality, tr("Larger files, keeping the smallest")},
+                     {TWCheckMethodLowerQuality, tr("Smaller files, keeping the largest")},
+                     {TWCheckMethodHighResolution, tr("Higher resolutions, keeping the lowest")},
+                     {TWCheckMethodLowResolution, tr("Lower resolutions, keeping the highest")}});
     rules->addLayout(duplicates, 1, 0);
     rules->addLayout(images, 1, 1);
     rules->setColumnStretch(0, 1);
@@ -221,6 +223,7 @@ void TWPreferenceSmartPage::refresh() {
     show(duplicateRules_, duplicateRule);
     int imageRule = -1;
     if (selectSameAsDupFiles()) imageRule = kSameAsDuplicatesId;
+    if (selectByBestPicture()) imageRule = TWCheckMethodBestPicture;
     if (selectByHighQuality()) imageRule = TWCheckMethodHighQuality;
     if (selectByLowerQuality()) imageRule = TWCheckMethodLowerQuality;
     if (selectByHighResolution()) imageRule = TWCheckMethodHighResolution;
@@ -281,6 +284,12 @@ bool TWPreferenceSmartPage::selectSameAsDupFiles() const {
 void TWPreferenceSmartPage::setSelectSameAsDupFiles(bool select) {
     TWPreference::shared().setUsingDupFilesChkMtdForSimImg(select);
     refresh();
+}
+bool TWPreferenceSmartPage::selectByBestPicture() const {
+    return imageRuleIs(TWCheckMethodBestPicture);
+}
+void TWPreferenceSmartPage::setSelectByBestPicture(bool select) {
+    setImageRule(select, TWCheckMethodBestPicture);
 }
 bool TWPreferenceSmartPage::selectByHighQuality() const {
     return imageRuleIs(TWCheckMethodHighQuality);

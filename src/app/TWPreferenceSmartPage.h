@@ -58,6 +58,8 @@ public:
     void setSelectByOlder(bool select);
     bool selectSameAsDupFiles() const;
     void setSelectSameAsDupFiles(bool select);
+    bool selectByBestPicture() const;
+    void setSelectByBestPicture(bool select);
     bool selectByHighQuality() const;
     void setSelectByHighQuality(bool select);
     bool selectByLowerQuality() const;
@@ -75,13 +77,13 @@ public:
     void removePrivilegeFolder();
 
     QButtonGroup* duplicateRules() const { return duplicateRules_; }  // ids: the rule, 0-3
-    QButtonGroup* imageRules() const { return imageRules_; }          // ids: the rule, 4-7; 8 "same"
+    QButtonGroup* imageRules() const { return imageRules_; }          // ids: the rule, 4-8; 9 "same"
     QTableView* privilegeFolderTableView() const { return privilegeFolderTableView_; }
     TWPrivilegeFolderModel* privilegeModel() const { return privilegeModel_; }
     QToolButton* addFolderButton() const { return addFolderButton_; }
     QToolButton* removeFolderButton() const { return removeFolderButton_; }
 
-    static constexpr int kSameAsDuplicatesId = 8;
+    static constexpr int kSameAsDuplicatesId = 9;
 
 signals:
     // A rule was stored, or the selection of the table changed.

@@ -128,6 +128,9 @@ void addScanOptions(CLI::App* cmd, ScanSettings& s) {
     cmd->add_option("--max-size", s.maxSize, "Ignore files of SIZE or larger (bytes, or with K, M, G suffixes)");
     cmd->add_option("--similarity", s.similarity, "How alike images must be, from 0 (loosest) to 1 (strictest)")
         ->check(CLI::Range(0.0, 1.0));
+    cmd->add_option("--similar-by", s.similarBy,
+                    "How similar images are told: look (what they show) or colours (their colour histograms)")
+        ->check(CLI::IsMember({"colours", "look"}));
     cmd->add_flag("--hidden", s.hidden, "Scan hidden files and folders too");
     cmd->add_flag("--skip-packages", s.skipPackages, "Ignore packages (application bundles)");
     cmd->add_option("--ignore-type", s.ignoreTypes, "Ignore files of this type (extension); repeatable")
@@ -137,9 +140,13 @@ void addScanOptions(CLI::App* cmd, ScanSettings& s) {
                     "Rule that marks the copies to remove: 0 smart-name, 1 privilege, 2 newer, 3 older");
     cmd->add_option("--image-rule", s.imageRule,
                     "Rule for images (implies images use their own rule): 4 high-quality, 5 lower-quality, "
-                    "6 high-resolution, 7 low-resolution");
+                    "6 high-resolution, 7 low-resolution, 8 best (keeps the highest resolution, then the largest "
+                    "file; identical copies by the rule for files)");
     cmd->add_flag("--no-verify", s.noVerify,
                   "Trust the sampled content hash alone (faster; may group different files)");
+    auto* background =
+        cmd->add_flag("--background", s.background, "Scan at a lower priority (slower while other programs are busy)");
+    cmd->add_flag("--no-background", s.noBackground, "Scan at this process's own priority")->excludes(background);
     cmd->add_flag("--json", s.json, "Print the result as JSON on standard output");
     cmd->add_flag("--quiet", s.quiet, "Print no progress");
     auto* progress = cmd->add_flag("--progress", s.progress, "Show progress even when standard error is no terminal");
@@ -178,6 +185,8 @@ bool applyScanSettings(ScanSettings& s) {
     store.setOverride(kMinSizeIgnored, minSize);
     store.setOverride(kMaxSizeIgnored, maxSize);
     if (s.similarity) store.setOverride(kSimilarityLevel, *s.similarity);
+    if (!s.similarBy.empty())
+        store.setOverride(kSimilarMethod, s.similarBy == "look" ? TWSimilarMethodLook : TWSimilarMethodColours);
     if (s.hidden) store.setOverride(kSkipHiddenItems, false);
     if (s.skipPackages) store.setOverride(kSkipPackages, true);
     if (!s.ignoreTypes.empty()) {
@@ -196,12 +205,14 @@ bool applyScanSettings(ScanSettings& s) {
         store.setOverride(kSmartCheckMethodForDuplicateFiles, *rule);
     }
     if (!s.imageRule.empty()) {
-        auto rule = parseRule(s.imageRule, 4, {"high-quality", "lower-quality", "high-resolution", "low-resolution"});
+        auto rule =
+            parseRule(s.imageRule, 4, {"high-quality", "lower-quality", "high-resolution", "low-resolution", "best"});
         if (!rule) return fail("invalid value for --image-rule: " + printablePath(s.imageRule));
         store.setOverride(kSmartCheckMethodForSimilarImages, *rule);
         store.setOverride(kUsingDupFileChkMthForSimImg, false);
     }
     if (s.noVerify) store.setOverride(kVerifyFullContent, false);
+    if (s.background || s.noBackground) store.setOverride(kScanInBackground, s.background);
     return true;
 }
 

@@ -20,12 +20,15 @@ struct ScanSettings {
     std::string mode;  // "content" or "name"; empty keeps the setting
     std::string minSize, maxSize;
     std::optional<double> similarity;
+    std::string similarBy;  // "colours" or "look"; empty keeps the setting
     bool hidden = false;
     bool skipPackages = false;
     std::vector<std::string> ignoreTypes;
     std::vector<std::string> ignorePaths;
     std::string rule, imageRule;
     bool noVerify = false;
+    bool background = false;    // this run only: lowered CPU and I/O priority
+    bool noBackground = false;  // this run only: the process's own priority
     bool json = false;
     bool quiet = false;
     bool progress = false;

@@ -7,6 +7,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +24,7 @@
 #include "TWPreference.h"
 #include "TWSearchMediaLibrary.h"
 #include "TWSimilarRoad.h"
+#include "TWSimilarSigning.h"
 #include "ZPSimilarContext.h"
 
 namespace {
@@ -206,7 +208,9 @@ void TWSearchDuplicateFiles::startSearch() {
     numberOfDuplicateFiles_ = 0;
     sizeOfDuplicateFiles_ = 0;
     similarContext_->setSimilarLevel(TWPreference::shared().similarityLevel());
-    tw::WorkerPool::background().submit([self = shared_from_this()] { self->run(); });
+    similarContext_->setSimilarMethod(static_cast<TWSimilarMethod>(TWPreference::shared().similarMethod()));
+    pool_ = &tw::WorkerPool::forScans(TWPreference::shared().scanInBackground());
+    pool_->submit([self = shared_from_this()] { self->run(); });
 }
 
 void TWSearchDuplicateFiles::stopSearch() {
@@ -283,7 +287,7 @@ void TWSearchDuplicateFiles::diskWillUnmount(const std::string& devicePath) {
     if (isDevicePathInRootPath(devicePath)) tw::log("disk: %s, unmounted.", devicePath.c_str());
 }
 
-// --- the run (one background task per scan) ---
+// --- the run (one worker task per scan) ---
 
 void TWSearchDuplicateFiles::run() {
     tw::MainQueue::shared().post(
@@ -296,6 +300,12 @@ void TWSearchDuplicateFiles::run() {
     duplicates_ =
         std::make_unique<TWDuplicateIndex>(searchMode_, prefs.verifyFullContent(), *placed_, digestControl_.get());
     similar_ = std::make_unique<TWSimilarRoad>(*similarContext_, *placed_);
+    signing_ = std::make_unique<TWSimilarSigning>(
+        [this](const std::shared_ptr<TWFileUtility>& record) {
+            return isBeStop() ? nullptr : ZPImageSignature::initWithPathFile(record->filePath(), *similarContext_);
+        },
+        [this](const auto& record, const auto& signature) { placeSimilarFile(record, signature); }, *pool_,
+        std::max(1u, std::thread::hardware_concurrency()));
     libraryFiles_ = TWLibraryFiles::ofInstalledLibraries();
     libraryFilesLeftOut_.store(0);
     {
@@ -314,19 +324,19 @@ void TWSearchDuplicateFiles::run() {
         tw::TaskGroup group;
         for (size_t i = 0; i < roots.size(); ++i) {
             if (realRoots[i].empty()) continue;
-            curSearchSema_.acquire();
+            curSearchSema_.take();
             if (isBeStop()) {
                 curSearchSema_.release();
                 break;
             }
-            group.run(tw::WorkerPool::background(), [this, root = roots[i], real = realRoots[i], &group] {
+            group.run(*pool_, [this, root = roots[i], real = realRoots[i], &group] {
                 startSearchAtPath(root, real, group, true);
             });
         }
-        if (searchPhotosLibrary_ || searchiTunesLibrary_)
-            group.run(tw::WorkerPool::background(), [this] { startSearchMediaLibrary(); });
+        if (searchPhotosLibrary_ || searchiTunesLibrary_) group.run(*pool_, [this] { startSearchMediaLibrary(); });
         group.wait();
     }
+    signing_->finish();
 
     filterAndSortDulicateFiles();
     tw::MainQueue::shared().postAndWait([this, result = categoryFiles()] {
@@ -407,8 +417,11 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
             collectFileUtility(record);
         } else {
             // A folder that is not a link: its resolved path is its folder's plus its name.
-            if (curSearchSema_.try_acquire_for(std::chrono::milliseconds(1))) {
-                group.run(tw::WorkerPool::background(), [this, child, resolvedChild, &group] {
+            // A slot is taken only when one is free: a timed wait for one cost every
+            // folder up to a millisecond (and a round of yields), while the walk that
+            // holds the slot goes on anyway.
+            if (curSearchSema_.tryTake()) {
+                group.run(*pool_, [this, child, resolvedChild, &group] {
                     startSearchAtPath(child, resolvedChild, group, true);
                 });
             } else if (isBeStop()) {
@@ -476,11 +489,16 @@ void TWSearchDuplicateFiles::collectionFile(const std::shared_ptr<TWFileUtility>
 }
 
 void TWSearchDuplicateFiles::collectSimilarFile(const std::shared_ptr<TWFileUtility>& record) {
-    // A FIFO or a device named like an image is never opened; like an unreadable image
-    // it is dropped uncounted.
+    // A FIFO or a device named like an image is never opened, and dropped uncounted.
     if (!record->isRegularFile()) return;
-    auto signature = ZPImageSignature::initWithPathFile(record->filePath(), *similarContext_);
-    if (!signature) return;
+    signing_->offer(record);
+}
+
+void TWSearchDuplicateFiles::placeSimilarFile(const std::shared_ptr<TWFileUtility>& record,
+                                              const std::shared_ptr<ZPImageSignature>& signature) {
+    if (isBeStop()) return;
+    // A picture that cannot be decoded is still a file: it groups with its exact copies.
+    if (!signature) return collectionFile(record);
     signature->setUserObject(record);
     const TWPlacement placement = similar_->place(signature, isBeStop_, [this](TWPlacement placed, uint64_t size) {
         incrementCount(placed == TWPlacement::Joined, size);

@@ -14,8 +14,9 @@
 //                                         once per scan, also after a stop.
 //
 // Threading: create, start, stop, pause, resume and read the counters on the main
-// thread; the scan runs on background workers and hands counts to the main queue, so
-// the main queue must keep running while a scan runs. The engine keeps itself alive
+// thread; the scan runs on pool workers (at the process's own priority, or lowered
+// when "kScanInBackground" is set) and hands counts to the main queue, so the main
+// queue must keep running while a scan runs. The engine keeps itself alive
 // until its finished notification has been delivered. Session events (sleep, wake,
 // power-off, unmount) reach it through tw::SessionEvents.
 
@@ -25,7 +26,6 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <semaphore>
 #include <string>
 #include <vector>
 
@@ -38,10 +38,13 @@
 #include "TWReadControl.h"
 #include "TWScanBounds.h"
 #include "TWScanReport.h"
+#include "TWWalkSlots.h"
 
 class TWDuplicateIndex;
 class TWPlacedItems;
 class TWSimilarRoad;
+class TWSimilarSigning;
+class ZPImageSignature;
 class ZPSimilarContext;
 
 inline constexpr const char* TWSearchFilesWillStartNotification = "TWSearchFilesWillStartNotification";
@@ -161,6 +164,10 @@ private:
     bool isLibraryFile(dev_t device, ino_t inode);
     void collectionFile(const std::shared_ptr<TWFileUtility>& record);
     void collectSimilarFile(const std::shared_ptr<TWFileUtility>& record);
+    // A picture's decision, in the order pictures were met; a picture that could not be
+    // signed takes the exact road.
+    void placeSimilarFile(const std::shared_ptr<TWFileUtility>& record,
+                          const std::shared_ptr<ZPImageSignature>& signature);
     void startSearchMediaLibrary();
     void filterAndSortDulicateFiles();
     void incrementCount(bool duplicate, uint64_t size);
@@ -186,6 +193,7 @@ private:
     std::unique_ptr<TWPlacedItems> placed_;
     std::unique_ptr<TWDuplicateIndex> duplicates_;
     std::unique_ptr<TWSimilarRoad> similar_;
+    std::unique_ptr<TWSimilarSigning> signing_;  // signs pictures on every core
     std::vector<TWCategoryFiles::Ptr> categoryFiles_;  // the result, after the post-pass
     std::unique_ptr<TWScanBounds> bounds_;             // set by the run before its walks
     bool isRoot_ = false;                              // set by the run: whether it runs as root
@@ -194,7 +202,8 @@ private:
     TWLibraryFiles libraryFiles_;  // set before the walks start
     std::atomic<uint64_t> libraryFilesLeftOut_{0};
 
-    std::counting_semaphore<> curSearchSema_;
+    tw::WorkerPool* pool_ = nullptr;  // set by startSearch: the run's workers, by the background setting
+    TWWalkSlots curSearchSema_;
     std::atomic<bool> isBeStop_{false};
     std::atomic<bool> running_{false};
     std::mutex sleepMutex_;

@@ -5,13 +5,15 @@ TWPlacement TWSimilarRoad::place(const std::shared_ptr<ZPImageSignature>& signat
     auto record = signature ? signature->userObjectAs<TWFileUtility>() : nullptr;
     if (!record) return TWPlacement::Dropped;
     const std::string source = record->sourceType();
+    const ZPLookProbe probe =
+        context_.similarMethod() == TWSimilarMethodLook ? ZPLookProbe(*signature) : ZPLookProbe();
     std::lock_guard<std::mutex> lock(mutex_);
     if (stop.load()) return TWPlacement::Dropped;
     if (!placed_.claim(*record)) return TWPlacement::Dropped;
     for (size_t i = 0; i < groups_.size(); ++i) {
         if (stop.load()) return TWPlacement::Dropped;
         if (sources_[i] != source) continue;
-        if (!context_.imageSignatureSimilarTo(*signature, *groups_[i])) continue;
+        if (!context_.imageSignatureSimilarTo(*signature, probe, *groups_[i])) continue;
         groups_[i]->addImageSignature(signature);
         if (counted) counted(TWPlacement::Joined, signature->size());
         return TWPlacement::Joined;

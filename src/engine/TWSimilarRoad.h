@@ -1,7 +1,8 @@
 #pragma once
 // The similar-image decisions of one scan: the groups of similar images in order of
 // creation, each tagged with the source of its first image. A new image joins the
-// first group of its source that the histogram test accepts, else founds a group.
+// first group of its source that the context's test (colours or look) accepts, else
+// founds a group.
 //
 // Safe from any thread: decisions are serialised by the road's own lock (the engine's
 // similar queue); signatures are computed by the caller, outside it.

@@ -15,12 +15,15 @@ const TWMediaFunctions kFunctions = {
     [](gdImagePtr image) {
         if (image) gdImageDestroy(image);
     },
+    twmedia::imageInfo,
+    twmedia::decodeSquare,
     puzzle_init_context,
     puzzle_free_context,
     twmedia::applyOptions,
     puzzle_init_cvec,
     puzzle_free_cvec,
     twmedia::fillCvecFromImage,
+    twmedia::cvecFromDifferences,
     [](PuzzleContext* context, const PuzzleCvec* a, const PuzzleCvec* b, int fixForTexts) {
         return puzzle_vector_normalized_distance(context, a, b, fixForTexts);
     },

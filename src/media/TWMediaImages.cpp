@@ -247,6 +247,12 @@ void twmedia::routeLibraryMessages() {
     Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
 }
 
+void twmedia::headerPixelSize(const TWMediaFile* file, int* width, int* height) {
+    const Size size = file->size == 0 ? Size{} : headerSize(Exiv2::BasicIo::AutoPtr(new OpenedFileIo(*file)));
+    *width = size.width;
+    *height = size.height;
+}
+
 void twmedia::pixelSize(const TWMediaFile* file, int* width, int* height) {
     *width = 0;
     *height = 0;

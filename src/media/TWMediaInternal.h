@@ -12,8 +12,13 @@ void log(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void routeLibraryMessages();
 
 void pixelSize(const TWMediaFile* file, int* width, int* height);
+// The size as the header states it (Exiv2), never by decoding; zero when it cannot tell.
+void headerPixelSize(const TWMediaFile* file, int* width, int* height);
+void imageInfo(const TWMediaFile* file, int minSide, TWMediaImageInfo* info);
+gdImagePtr decodeSquare(const TWMediaFile* file, const char* path, int minSide, int side, uint64_t memoryLimit);
 gdImagePtr decodeImage(const TWMediaFile* file, const char* path);
 int fillCvecFromImage(PuzzleContext* context, gdImagePtr image, PuzzleCvec* vector);
+int cvecFromDifferences(PuzzleContext* context, const double* differences, size_t count, signed char* out);
 void applyOptions(PuzzleContext* context, const TWMediaPuzzleOptions* options);
 
 }  // namespace twmedia

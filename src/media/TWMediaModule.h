@@ -21,7 +21,7 @@ extern "C" {
 extern "C" {
 
 // Raised whenever a structure below changes.
-#define TW_MEDIA_ABI_VERSION 1u
+#define TW_MEDIA_ABI_VERSION 2u
 
 // The module's one exported symbol, of type TWMediaEntry.
 #define TW_MEDIA_ENTRY_NAME "twinsift_media_functions"
@@ -51,6 +51,19 @@ struct TWMediaPuzzleOptions {
     double noiseCutOff;
 };
 
+// What a picture's header tells before anything is decoded.
+enum TWMediaFormat { TWMediaFormatUnknown = 0, TWMediaFormatJpeg, TWMediaFormatPng, TWMediaFormatGif,
+                     TWMediaFormatBmp, TWMediaFormatTiff };
+struct TWMediaImageInfo {
+    int format;  // TWMediaFormat, by the first bytes
+    int width;   // in pixels; 0 (with height) when the header cannot tell
+    int height;
+    // The most memory each decode below may take for this picture (pixels and the
+    // decoder's own buffers), estimated from the header; 0 when the header cannot tell.
+    uint64_t fullDecodeBytes;    // decodeImage
+    uint64_t squareDecodeBytes;  // decodeSquare with the `minSide` given to imageInfo
+};
+
 // What the core lends the module for its lifetime (the process's).
 struct TWMediaHost {
     uint32_t abiVersion;
@@ -71,6 +84,16 @@ struct TWMediaFunctions {
     gdImagePtr (*decodeImage)(const TWMediaFile* file, const char* path);
     void (*destroyImage)(gdImagePtr image);
 
+    // The header's account of the picture, reading a few kilobytes at most. Only a
+    // picture whose format is known can be decoded by the two calls below.
+    void (*imageInfo)(const TWMediaFile* file, int minSide, TWMediaImageInfo* info);
+    // The picture as a true-colour square of `side` x `side` pixels (transparent parts
+    // on white), decoded at the smallest scale whose shorter side keeps at least
+    // `minSide` pixels where the format allows it (JPEG's DCT scaling), else in full.
+    // Null when it cannot be decoded, or would take more than `memoryLimit` bytes.
+    gdImagePtr (*decodeSquare)(const TWMediaFile* file, const char* path, int minSide, int side,
+                               uint64_t memoryLimit);
+
     void (*initContext)(PuzzleContext* context);
     void (*freeContext)(PuzzleContext* context);
     // Each setter in turn; a value the library refuses leaves its field unchanged.
@@ -79,6 +102,10 @@ struct TWMediaFunctions {
     void (*freeCvec)(PuzzleContext* context, PuzzleCvec* vector);
     // Fills `vector` from the pixels of `image` (not from its file); 0 on success.
     int (*fillCvecFromImage)(PuzzleContext* context, gdImagePtr image, PuzzleCvec* vector);
+    // libpuzzle's quantisation of `count` neighbour differences into `out` (each -2..2,
+    // by the context's noise cut-off and the medians of the lighter and darker ones);
+    // 0 on success.
+    int (*cvecFromDifferences)(PuzzleContext* context, const double* differences, size_t count, signed char* out);
     double (*vectorNormalizedDistance)(PuzzleContext* context, const PuzzleCvec* a, const PuzzleCvec* b,
                                        int fixForTexts);
 };

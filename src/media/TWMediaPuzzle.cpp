@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -56,4 +57,18 @@ int twmedia::fillCvecFromImage(PuzzleContext* context, gdImagePtr image, PuzzleC
     }
     const std::string name = "/proc/self/fd/" + std::to_string(memory.get());
     return puzzle_fill_cvec_from_file(context, vector, name.c_str()) == 0 ? 0 : -1;
+}
+
+int twmedia::cvecFromDifferences(PuzzleContext* context, const double* differences, size_t count, signed char* out) {
+    if (count == 0) return -1;
+    // libpuzzle reads a difference vector it never writes: the const is cast away only
+    // to fit its structure.
+    PuzzleDvec dvec{count, count, const_cast<double*>(differences)};
+    PuzzleCvec cvec;
+    puzzle_init_cvec(context, &cvec);
+    const int result = puzzle_fill_cvec_from_dvec(context, &cvec, &dvec);
+    if (result == 0 && cvec.sizeof_vec == count) std::copy_n(cvec.vec, count, out);
+    const bool filled = result == 0 && cvec.sizeof_vec == count;
+    puzzle_free_cvec(context, &cvec);
+    return filled ? 0 : -1;
 }

@@ -120,7 +120,7 @@ public:
     // --- automatic selection rules: keep exactly one member unchecked ---
     // A member that refusesRemoval() is never checked: where a rule would check it, it
     // stays unchecked (and uncounted), so that group keeps more than one.
-    // Dispatches a TWCheckMethod (0..7); other values do nothing.
+    // Dispatches a TWCheckMethod (0..8); other values do nothing.
     void smartCheckedByMethod(int32_t method);
     void smartCheckedByName();
     void smartCheckedByFolderPrivilege();
@@ -132,6 +132,10 @@ public:
     // true keeps a member of the lowest resolution, false of the highest. Reads image
     // headers of members whose resolution is not known yet.
     void smartCheckedByResolution(bool keepLowest);
+    // Keeps the picture of the highest resolution, then the larger file, then the one
+    // the duplicate-files rule keeps; members that are all the same bytes follow the
+    // duplicate-files rule. Reads image headers, and whole contents when all sizes agree.
+    void smartCheckedByBestPicture();
 
     struct PrivateTag {};
     TWDuplicateFile(PrivateTag, std::vector<FilePtr> files, Ptr parent, bool similar);

@@ -2,11 +2,17 @@
 // list order with a keeper K (initially the first member): a member that "replaces" K
 // becomes the new keeper and K is checked; any other member is checked. At the end the
 // keeper alone is unchecked, so the outcome never depends on the flags set before.
+//
+// The best-picture rule (8) keeps the picture of the highest resolution, then the larger
+// file, then the one the duplicate-files rule keeps; a group whose members are all the
+// same bytes simply follows the duplicate-files rule.
 
 #include <climits>
+#include <functional>
 #include <string>
 
 #include "TWDuplicateFile.h"
+#include "TWPreference.h"
 
 namespace {
 
@@ -113,6 +119,69 @@ void TWDuplicateFile::runSelectionWalk(const Replaces& replaces, bool privilegeF
     flagsChanged();
 }
 
+namespace {
+
+using Rule = std::function<bool(const FilePtr& keeper, const FilePtr& next)>;
+
+// When the next file takes the keeper's place under rules 0 to 7, and nothing for other
+// values.
+Rule replacesFor(int32_t method) {
+    switch (method) {
+        case TWCheckMethodSmartName:
+            return [](const FilePtr& k, const FilePtr& e) { return nameReplaces(k->fileName(), e->fileName()); };
+        case TWCheckMethodFolderPrivilege:
+            return [](const FilePtr& k, const FilePtr& e) { return e->privilege() < k->privilege(); };
+        case TWCheckMethodNewer:
+        case TWCheckMethodOlder:
+            return [keepNewest = method == TWCheckMethodOlder](const FilePtr& k, const FilePtr& e) {
+                const std::optional<TWTime>& kt = k->createTime();
+                const std::optional<TWTime>& et = e->createTime();
+                // An undated member never displaces a keeper, and any dated one displaces an
+                // undated keeper: we cannot tell its age, so a dated copy is the safer keep.
+                if (!et) return false;
+                if (!kt) return true;
+                return keepNewest ? *kt < *et : *kt > *et;
+            };
+        case TWCheckMethodHighQuality:
+        case TWCheckMethodLowerQuality:
+            return [keepSmallest = method == TWCheckMethodHighQuality](const FilePtr& k, const FilePtr& e) {
+                return keepSmallest ? k->fileSize() > e->fileSize() : k->fileSize() < e->fileSize();
+            };
+        case TWCheckMethodHighResolution:
+        case TWCheckMethodLowResolution:
+            return [keepLowest = method == TWCheckMethodHighResolution](const FilePtr& k, const FilePtr& e) {
+                const bool higher = k->higherThanResolution(e->resolution());
+                return keepLowest ? higher : !higher;
+            };
+        default:
+            return nullptr;
+    }
+}
+
+// The duplicate-files rule, which the best-picture rule falls back on; a stored value
+// that is no such rule counts as the smart-name rule.
+int32_t duplicateFilesRule() {
+    const int32_t method = TWPreference::shared().checkMethodForDuplicateFiles();
+    return method >= TWCheckMethodSmartName && method <= TWCheckMethodOlder ? method : TWCheckMethodSmartName;
+}
+
+// Whether every member holds the same bytes: equal sizes, then equal digests of the
+// whole content (read here, for members whose digest is not known yet). A member that
+// cannot be read is not known to be the same.
+bool allByteIdentical(const std::vector<FilePtr>& files) {
+    for (const FilePtr& file : files)
+        if (file->fileSize() != files.front()->fileSize()) return false;
+    std::optional<TWContentDigest> first;
+    for (const FilePtr& file : files) {
+        const std::optional<TWContentDigest> digest = file->contentDigest();
+        if (!digest || (first && *digest != *first)) return false;
+        if (!first) first = digest;
+    }
+    return true;
+}
+
+}  // namespace
+
 void TWDuplicateFile::smartCheckedByMethod(int32_t method) {
     switch (method) {
         case TWCheckMethodSmartName:
@@ -131,50 +200,49 @@ void TWDuplicateFile::smartCheckedByMethod(int32_t method) {
             return smartCheckedByResolution(true);
         case TWCheckMethodLowResolution:
             return smartCheckedByResolution(false);
+        case TWCheckMethodBestPicture:
+            return smartCheckedByBestPicture();
         default:
             return;
     }
 }
 
 void TWDuplicateFile::smartCheckedByName() {
-    runSelectionWalk([](const FilePtr& k, const FilePtr& e) { return nameReplaces(k->fileName(), e->fileName()); },
-                     false);
+    runSelectionWalk(replacesFor(TWCheckMethodSmartName), false);
 }
 
 void TWDuplicateFile::smartCheckedByFolderPrivilege() {
-    runSelectionWalk([](const FilePtr& k, const FilePtr& e) { return e->privilege() < k->privilege(); }, true);
+    runSelectionWalk(replacesFor(TWCheckMethodFolderPrivilege), true);
 }
 
 void TWDuplicateFile::smartCheckedByTime(bool keepNewest) {
-    runSelectionWalk(
-        [keepNewest](const FilePtr& k, const FilePtr& e) {
-            const std::optional<TWTime>& kt = k->createTime();
-            const std::optional<TWTime>& et = e->createTime();
-            // An undated member never displaces a keeper, and any dated one displaces an
-            // undated keeper: we cannot tell its age, so a dated copy is the safer keep.
-            if (!et) return false;
-            if (!kt) return true;
-            return keepNewest ? *kt < *et : *kt > *et;
-        },
-        false);
+    runSelectionWalk(replacesFor(keepNewest ? TWCheckMethodOlder : TWCheckMethodNewer), false);
 }
 
 void TWDuplicateFile::smartCheckBySize(bool keepSmallest) {
-    runSelectionWalk(
-        [keepSmallest](const FilePtr& k, const FilePtr& e) {
-            return keepSmallest ? k->fileSize() > e->fileSize() : k->fileSize() < e->fileSize();
-        },
-        false);
+    runSelectionWalk(replacesFor(keepSmallest ? TWCheckMethodHighQuality : TWCheckMethodLowerQuality), false);
 }
 
 void TWDuplicateFile::smartCheckedByResolution(bool keepLowest) {
     // Resolutions not known yet come from the image headers: read them before taking the
     // lock, so the walk itself finds them stored (an unreadable image is read again).
     for (const FilePtr& file : itemsOfFileUtility()) file->resolution();
+    runSelectionWalk(replacesFor(keepLowest ? TWCheckMethodHighResolution : TWCheckMethodLowResolution), false);
+}
+
+void TWDuplicateFile::smartCheckedByBestPicture() {
+    // Headers and contents are read before the walk takes the lock.
+    const std::vector<FilePtr> files = itemsOfFileUtility();
+    const int32_t fallback = duplicateFilesRule();
+    if (files.empty() || allByteIdentical(files)) return smartCheckedByMethod(fallback);
+    for (const FilePtr& file : files) file->resolution();
+    const Rule tie = replacesFor(fallback);
     runSelectionWalk(
-        [keepLowest](const FilePtr& k, const FilePtr& e) {
-            const bool higher = k->higherThanResolution(e->resolution());
-            return keepLowest ? higher : !higher;
+        [&tie](const FilePtr& k, const FilePtr& e) {
+            if (e->higherThanResolution(k->resolution())) return true;
+            if (k->higherThanResolution(e->resolution())) return false;
+            if (e->fileSize() != k->fileSize()) return e->fileSize() > k->fileSize();
+            return tie(k, e);
         },
-        false);
+        fallback == TWCheckMethodFolderPrivilege);
 }

@@ -4,6 +4,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <deque>
 #include <exception>
@@ -16,36 +17,39 @@ namespace tw {
 namespace {
 
 // <linux/ioprio.h> is not shipped everywhere; the ABI values are stable.
-constexpr int kIoprioWhoProcess = 1;  // with id 0: the calling thread
+constexpr int kIoprioWhoProcess = 1;  // with id 0: the calling thread; with the pid: the main thread
 constexpr int kIoprioClassShift = 13;
-constexpr int kIoprioClassNone = 0;
-constexpr int kIoprioClassIdle = 3;
+constexpr int kIoprioClassBestEffort = 2;
+constexpr int kIoprioLowestBestEffortLevel = 7;
 constexpr int kBackgroundNice = 10;
 
-int ioprioClassOfThisThread() {
-    long value = syscall(SYS_ioprio_get, kIoprioWhoProcess, 0);
-    return value < 0 ? -1 : static_cast<int>(value >> kIoprioClassShift);
+long ioprioOf(pid_t who) {
+    return syscall(SYS_ioprio_get, kIoprioWhoProcess, static_cast<int>(who));
 }
 
-void setIoprioClass(int ioClass) {
-    syscall(SYS_ioprio_set, kIoprioWhoProcess, 0, ioClass << kIoprioClassShift);
+void setIoprioOfThisThread(long value) {
+    syscall(SYS_ioprio_set, kIoprioWhoProcess, 0, static_cast<int>(value));
 }
 
-// On Linux setpriority(PRIO_PROCESS, tid) changes one thread. Threads inherit the
-// creator's values, so every worker sets its own, whichever pool made it.
-void applyPriority(Priority priority, bool idleIO) {
-    const pid_t tid = static_cast<pid_t>(syscall(SYS_gettid));
+// On Linux setpriority(PRIO_PROCESS, tid) and ioprio_set(IOPRIO_WHO_PROCESS, 0) change
+// one thread. Threads inherit the creator's values, so every worker sets its own,
+// whichever pool made it. The main thread (tid == pid) carries the process's own values.
+// Background work never goes into the idle I/O class: there it can wait for ever
+// behind any other program's reads.
+void applyPriority(Priority priority) {
+    const auto tid = static_cast<id_t>(syscall(SYS_gettid));
+    errno = 0;
+    const int base = getpriority(PRIO_PROCESS, static_cast<id_t>(getpid()));
+    const bool knowBase = errno == 0;
     if (priority == Priority::Background) {
-        setpriority(PRIO_PROCESS, static_cast<id_t>(tid), kBackgroundNice);
-        if (idleIO) setIoprioClass(kIoprioClassIdle);
+        // Never raise a process that already runs nicer than background work.
+        if (knowBase) setpriority(PRIO_PROCESS, tid, std::max(base, kBackgroundNice));
+        setIoprioOfThisThread((long{kIoprioClassBestEffort} << kIoprioClassShift) | kIoprioLowestBestEffortLevel);
         return;
     }
-    // The main thread (tid == pid) carries the process's own niceness.
-    errno = 0;
-    int base = getpriority(PRIO_PROCESS, static_cast<id_t>(getpid()));
-    if (errno == 0 && getpriority(PRIO_PROCESS, static_cast<id_t>(tid)) != base)
-        setpriority(PRIO_PROCESS, static_cast<id_t>(tid), base);
-    if (ioprioClassOfThisThread() == kIoprioClassIdle) setIoprioClass(kIoprioClassNone);
+    if (knowBase && getpriority(PRIO_PROCESS, tid) != base) setpriority(PRIO_PROCESS, tid, base);
+    const long processIoprio = ioprioOf(getpid());
+    if (processIoprio >= 0 && ioprioOf(0) != processIoprio) setIoprioOfThisThread(processIoprio);
 }
 
 void runGuarded(const std::function<void()>& task, const char* where) {
@@ -65,7 +69,6 @@ void runGuarded(const std::function<void()>& task, const char* where) {
 struct WorkerPool::Impl : std::enable_shared_from_this<WorkerPool::Impl> {
     Priority priority;
     size_t maxThreads;
-    bool idleIO;
     std::chrono::milliseconds idleTimeout;
 
     mutable std::mutex mutex;
@@ -77,7 +80,7 @@ struct WorkerPool::Impl : std::enable_shared_from_this<WorkerPool::Impl> {
     bool stopping = false;                    // guarded by mutex
 
     void workerLoop() {
-        applyPriority(priority, idleIO);
+        applyPriority(priority);
         std::unique_lock<std::mutex> lock(mutex);
         for (;;) {
             if (!queue.empty()) {
@@ -111,11 +114,10 @@ struct WorkerPool::Impl : std::enable_shared_from_this<WorkerPool::Impl> {
     }
 };
 
-WorkerPool::WorkerPool(Priority priority, size_t maxThreads, bool idleIO, std::chrono::milliseconds idleTimeout)
+WorkerPool::WorkerPool(Priority priority, size_t maxThreads, std::chrono::milliseconds idleTimeout)
     : impl_(std::make_shared<Impl>()) {
     impl_->priority = priority;
     impl_->maxThreads = maxThreads == 0 ? 1 : maxThreads;
-    impl_->idleIO = idleIO;
     impl_->idleTimeout = idleTimeout;
 }
 
@@ -136,6 +138,10 @@ WorkerPool& WorkerPool::background() {
 WorkerPool& WorkerPool::defaultPriority() {
     static WorkerPool* pool = new WorkerPool(Priority::Default);
     return *pool;
+}
+
+WorkerPool& WorkerPool::forScans(bool inBackground) {
+    return inBackground ? background() : defaultPriority();
 }
 
 void WorkerPool::submit(std::function<void()> task) {

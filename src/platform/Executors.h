@@ -17,22 +17,27 @@ enum class Priority { Default, Background };
 // A pool of worker threads that grows when every worker is busy (tasks may block,
 // for instance on the main thread), up to maxThreads, and lets a worker go after it
 // has been idle for `idleTimeout`. Tasks start in the order submitted.
-// Background workers run at nice 10 and, when `idleIO`, in the idle I/O class; both
-// are best-effort (a refusal is ignored). Default workers take back the process's
-// own priority should they inherit a background one from the thread that made them.
+// Background workers run at nice 10 (or the process's own niceness when that is
+// higher) and at the lowest best-effort I/O level, never in the idle I/O class, which
+// can starve for ever; both are best-effort (a refusal is ignored). Default workers
+// take back the process's own niceness and I/O priority should they inherit a
+// background one from the thread that made them.
 // A task that throws is logged; the exception goes no further.
 class WorkerPool {
 public:
     static constexpr std::chrono::milliseconds kIdleTimeout{5000};
 
-    explicit WorkerPool(Priority priority, size_t maxThreads = 256, bool idleIO = true,
+    explicit WorkerPool(Priority priority, size_t maxThreads = 256,
                         std::chrono::milliseconds idleTimeout = kIdleTimeout);
     ~WorkerPool();  // waits for queued tasks to finish
     WorkerPool(const WorkerPool&) = delete;
     WorkerPool& operator=(const WorkerPool&) = delete;
 
-    static WorkerPool& background();  // nice 10, idle I/O class: scanning
+    static WorkerPool& background();  // nice 10, lowest best-effort I/O level
     static WorkerPool& defaultPriority();
+    // The pool for a scan or removal: the process's own priority unless the person
+    // asked for scans in the background.
+    static WorkerPool& forScans(bool inBackground);
 
     void submit(std::function<void()> task);
     size_t threadCount() const;  // live workers, busy or idle

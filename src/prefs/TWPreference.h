@@ -40,6 +40,8 @@ inline constexpr const char* kIgnoredFileFolders = "archiveHiddenFiles";
 inline constexpr const char* kITunesMediaFolderLocation = "iTunesMediaFolderLocation";
 inline constexpr const char* kPhotoLibraryLocation = "PhotoLibraryLocation";
 inline constexpr const char* kVerifyFullContent = "kVerifyFullContent";
+inline constexpr const char* kSimilarMethod = "kSimilarMethod";
+inline constexpr const char* kScanInBackground = "kScanInBackground";
 
 inline constexpr const char* TWPrivilegeChanged = "TWPrivilegeChanged";
 
@@ -71,9 +73,17 @@ public:
     void setCheckMethodForSimilarImages(int32_t method);
     bool usingDupFilesChkMtdForSimImg() const;
     void setUsingDupFilesChkMtdForSimImg(bool use);
+    // TWSimilarMethod: how similar pictures are told (default colours); a stored value that
+    // is no method reads as the default.
+    int64_t similarMethod() const;
+    void setSimilarMethod(int64_t method);
     // Whether a content match also compares the whole content (default true).
     bool verifyFullContent() const;
     void setVerifyFullContent(bool verify);
+    // Whether scans and removals run their workers at a lowered CPU and I/O priority
+    // (default false: at the process's own, as a person waits for them).
+    bool scanInBackground() const;
+    void setScanInBackground(bool background);
     // The stored location, else the default below (which follows a change of the
     // user-directories file within a second).
     std::string iTunesMediaFolderLocation() const;

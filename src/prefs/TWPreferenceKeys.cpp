@@ -56,7 +56,8 @@ std::optional<std::pair<int64_t, int64_t>> rangeOf(const std::string& key) {
     if (key == kSearchMode) return std::make_pair(0, 1);
     if (key == kDestType) return std::make_pair(0, 2);
     if (key == kSmartCheckMethodForDuplicateFiles) return std::make_pair(0, 3);
-    if (key == kSmartCheckMethodForSimilarImages) return std::make_pair(4, 7);
+    if (key == kSmartCheckMethodForSimilarImages) return std::make_pair(4, 8);
+    if (key == kSimilarMethod) return std::make_pair(0, 1);
     return std::nullopt;
 }
 
@@ -73,13 +74,15 @@ const std::vector<TWPreferenceKey>& TWPreferenceKeys::all() {
         {kIgnoredFileTypes, Type::StringList, "file types (extensions) that are ignored"},
         {kIgnoredFileFolders, Type::StringList, "folders and files that are ignored"},
         {kSimilarityLevel, Type::Float, "how alike images must be, 0 (loosest) to 1 (strictest)"},
+        {kSimilarMethod, Type::Integer, "how similar images are told: 0 by their colours, 1 by their look"},
         {kSmartCheckMethodForDuplicateFiles, Type::Integer,
          "rule that marks copies: 0 smart name, 1 folder privilege, 2 newer, 3 older"},
         {kSmartCheckMethodForSimilarImages, Type::Integer,
-         "rule for images: 4 high quality, 5 lower quality, 6 high resolution, 7 low resolution"},
+         "rule for images: 4 high quality, 5 lower quality, 6 high resolution, 7 low resolution, 8 best picture"},
         {kUsingDupFileChkMthForSimImg, Type::Bool, "images use the duplicate-files rule instead of their own"},
         {kFoldersPrivilegeArray, Type::GrantList, "folder privileges: [{\"folder\": PATH, \"privilege\": N}, ...]"},
         {kDestType, Type::Integer, "where removed files go: 0 Trash, 1 deleted permanently, 2 moved to a folder"},
+        {kScanInBackground, Type::Bool, "scans run at a lower priority (slower while other programs are busy)"},
         {kPhotoLibraryLocation, Type::String, "where the photo library lives"},
         {kITunesMediaFolderLocation, Type::String, "where the music library's media files live"},
     };
@@ -119,6 +122,8 @@ json TWPreferenceKeys::currentValue(const TWPreferenceKey& key) {
     if (k == kSmartCheckMethodForSimilarImages) return p.checkMethodForSimilarImages();
     if (k == kUsingDupFileChkMthForSimImg) return p.usingDupFilesChkMtdForSimImg();
     if (k == kVerifyFullContent) return p.verifyFullContent();
+    if (k == kSimilarMethod) return p.similarMethod();
+    if (k == kScanInBackground) return p.scanInBackground();
     if (k == kIgnoredFileTypes) return p.filterFileTypeArray();
     if (k == kIgnoredFileFolders) return p.filterFileFolders();
     if (k == kITunesMediaFolderLocation) return p.iTunesMediaFolderLocation();
@@ -219,6 +224,10 @@ tw::Status TWPreferenceKeys::store(const TWPreferenceKey& key, const json& value
         p.setUsingDupFilesChkMtdForSimImg(value.get<bool>());
     } else if (k == kVerifyFullContent) {
         p.setVerifyFullContent(value.get<bool>());
+    } else if (k == kSimilarMethod) {
+        p.setSimilarMethod(value.get<int64_t>());
+    } else if (k == kScanInBackground) {
+        p.setScanInBackground(value.get<bool>());
     } else if (k == kIgnoredFileTypes) {
         p.setFilterFileTypeArray(value.get<std::vector<std::string>>());
     } else if (k == kIgnoredFileFolders) {

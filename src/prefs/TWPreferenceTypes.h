@@ -23,4 +23,13 @@ enum TWCheckMethod : int32_t {
     TWCheckMethodLowerQuality = 5,
     TWCheckMethodHighResolution = 6,
     TWCheckMethodLowResolution = 7,
+    // Keeps the picture of the highest resolution, then the larger file; a group of
+    // byte-identical pictures follows the duplicate-files rule instead.
+    TWCheckMethodBestPicture = 8,
+};
+
+// How similar pictures are told ("kSimilarMethod").
+enum TWSimilarMethod : int64_t {
+    TWSimilarMethodColours = 0,  // their colour histograms
+    TWSimilarMethodLook = 1,     // how they look: the layout of light and dark
 };

@@ -14,6 +14,10 @@
 inline constexpr const char* kTWRemovingTitle = "Removing, please waiting...";
 // The title while a run starts, before the first file is done.
 inline constexpr const char* kTWProcessingTitle = "Processing, please waiting...";
+// The title while another removal holds the removal lock.
+inline constexpr const char* kTWWaitingTitle = "Waiting for another removal to finish...";
+// The title while the checked files are compared with the kept ones, before a removal.
+inline constexpr const char* kTWComparingTitle = "Comparing the checked files...";
 
 // "<n> files for the total of <size> bytes remaining..." (size as stringWithSize).
 std::string TWRemovalProgressTitle(uint64_t remainingCount, uint64_t remainingBytes);

@@ -1,5 +1,6 @@
 #include "TWRemovalReview.h"
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <string>
@@ -50,17 +51,22 @@ bool hasCopyAmong(Reader& reader, const FilePtr& file, const std::vector<FilePtr
 }  // namespace
 
 uint64_t TWRemovalReview::numberOfMerelySimilarChecked(const Containers& containers) {
-    uint64_t count = 0;
+    return merelySimilarChecked(containers).size();
+}
+
+std::vector<TWRemovalReview::Differing> TWRemovalReview::merelySimilarChecked(const Containers& containers) {
+    std::vector<Differing> similar;
     for (const auto& container : containers) {
         if (!container) continue;
         for (const auto& group : container->duplicateFilesIncludingSimilar()) {
             if (!group || !group->isSimilarGroup() || group->numberOfChecked() == 0) continue;
-            const uint64_t withCopy = TWKeptCopies::checkedWithKeptCopy(*group).size();
-            const uint64_t checked = group->numberOfChecked();
-            count += checked > withCopy ? checked - withCopy : 0;
+            const std::vector<FilePtr> withCopy = TWKeptCopies::checkedWithKeptCopy(*group);
+            for (const auto& file : group->itemsOfFileUtility())
+                if (file && file->isChecked() && std::find(withCopy.begin(), withCopy.end(), file) == withCopy.end())
+                    similar.push_back({group, file});
         }
     }
-    return count;
+    return similar;
 }
 
 std::vector<TWRemovalReview::Differing> TWRemovalReview::checkedDifferingFromKept(const Containers& containers) {

@@ -23,13 +23,15 @@ class TWRemovalReview {
 public:
     using Containers = std::vector<std::shared_ptr<TWCategoryFiles>>;
 
-    // Reads files where exact sub-groups are not known yet.
-    static uint64_t numberOfMerelySimilarChecked(const Containers& containers);
-
     struct Differing {
         TWDuplicateFile::Ptr group;  // the top-level group that holds it
         TWDuplicateFile::FilePtr file;
     };
+
+    // Reads files where exact sub-groups are not known yet.
+    static uint64_t numberOfMerelySimilarChecked(const Containers& containers);
+    // The same files, each with its group, so that a front end can leave them alone.
+    static std::vector<Differing> merelySimilarChecked(const Containers& containers);
     // The checked files whose content equals that of no unchecked member of their group
     // now (a different file, the same size and whole-content digest); a file that
     // cannot be read counts as differing.

@@ -82,7 +82,9 @@ void TWRemovalRun::begin(std::unique_ptr<TWRemovalLock> lock, const tw::Status& 
     auto self = shared_from_this();
     std::shared_ptr<TWRemovalLock> held = std::move(lock);
     // The lock goes with the work and is let go when it is over.
-    tw::WorkerPool::background().submit([self, held, lockStatus] { self->work(held, lockStatus); });
+    tw::WorkerPool::forScans(TWPreference::shared().scanInBackground()).submit([self, held, lockStatus] {
+        self->work(held, lockStatus);
+    });
 }
 
 void TWRemovalRun::work(const std::shared_ptr<TWRemovalLock>& lock, const tw::Status& lockStatus) {

@@ -1,7 +1,7 @@
 #pragma once
 // One removal of the checked files. Started from the main thread, it works on one
-// background thread: it tells its TWRemovalProgress (on the main thread) that it starts,
-// how far it is after every file, and how it ended.
+// worker thread (at a lowered priority only when "kScanInBackground" is set): it tells its TWRemovalProgress (on the
+// main thread) that it starts, how far it is after every file, and how it ended.
 //
 // Every file is first checked against a snapshot of the files that stay (TWKeptCopies:
 // the last copy is never removed), then trashed, deleted or moved into a folder by

@@ -6,6 +6,7 @@
 #include "Log.h"
 #include "MediaModule.h"
 #include "SafeFile.h"
+#include "ZPDecodeBudget.h"
 #include "ZPImageDecoder.h"
 #include "ZPInternalCheck.h"
 #include "ZPSimilarContext.h"
@@ -20,20 +21,70 @@ std::string format(const char* pattern, double value) {
     return buffer;
 }
 
+std::nullptr_t unreadable(const std::string& path) {
+    tw::log("Unable to read [%s], please check image", path.c_str());
+    return nullptr;
+}
+
+struct OpenedPicture {
+    tw::SafeFile file;
+    TWMediaImageInfo info;
+};
+
+// The file opened safely and its header read; nothing (logged) when there is no image
+// module or the file cannot be opened.
+std::optional<OpenedPicture> openPicture(const std::string& path) {
+    const TWMediaFunctions* media = tw::mediaModule();
+    std::optional<tw::SafeFile> file = media ? tw::SafeFile::open(path) : std::nullopt;
+    if (!file) {
+        unreadable(path);
+        return std::nullopt;
+    }
+    OpenedPicture picture{std::move(*file), {}};
+    const tw::MediaFileView view(picture.file);
+    media->imageInfo(view.get(), ZPLookSignature::kDecodeMinSide, &picture.info);
+    return picture;
+}
+
+// The budget's bytes for a decode, or nothing (logged) for a decode larger than the
+// whole budget, which is never made. A header that tells no size (a format whose header
+// is not read here, such as WebP or TGA, or no picture at all) takes the whole budget:
+// such a picture is still decoded as before, but alone.
+std::optional<ZPDecodeBudget::Lease> leaseFor(const std::string& path, const TWMediaImageInfo& info, uint64_t bytes,
+                                              ZPDecodeBudget& budget) {
+    if (bytes == 0) bytes = budget.totalBytes();
+    std::optional<ZPDecodeBudget::Lease> lease = budget.acquire(bytes);
+    if (!lease) {
+        tw::log("Not decoded [%s]: %dx%d pixels would take %llu MB, more than the decoding budget of %llu MB",
+                path.c_str(), info.width, info.height, static_cast<unsigned long long>(bytes >> 20),
+                static_cast<unsigned long long>(budget.totalBytes() >> 20));
+        unreadable(path);
+    }
+    return lease;
+}
+
 }  // namespace
 
 ZPImageSignature::ZPImageSignature(std::string path, std::unique_ptr<PuzzleHistogram> histogram,
-                                   const PuzzleContext* context, TWSize resolution, uint64_t size)
+                                   const PuzzleContext* context, TWSize resolution, uint64_t size,
+                                   std::optional<ZPLookSignature> look)
     : pathfile_(std::move(path)),
       histogram_(std::move(histogram)),
-      summary_(puzzleSummarizeHistogram(*histogram_)),
+      look_(std::move(look)),
+      summary_(histogram_ ? puzzleSummarizeHistogram(*histogram_) : PuzzleHistogramSummary{}),
       context_(context),
       resolution_(resolution),
       size_(size) {}
 
+const PuzzleHistogram& ZPImageSignature::histogram() const {
+    static const PuzzleHistogram kEmpty;
+    return histogram_ ? *histogram_ : kEmpty;
+}
+
 std::shared_ptr<ZPImageSignature> ZPImageSignature::initWithPathFile(const std::string& path,
                                                                      const ZPSimilarContext& context) {
-    return initWithPathFile(path, context.puzzleContext());
+    if (context.similarMethod() == TWSimilarMethodLook) return initLookWithPathFile(path, context.decodeBudget());
+    return signColours(path, context.puzzleContext(), context.decodeBudget());
 }
 
 std::shared_ptr<ZPImageSignature> ZPImageSignature::initWithPathFile(const std::string& path) {
@@ -42,30 +93,45 @@ std::shared_ptr<ZPImageSignature> ZPImageSignature::initWithPathFile(const std::
 
 std::shared_ptr<ZPImageSignature> ZPImageSignature::initWithPathFile(const std::string& path,
                                                                      const PuzzleContext* context) {
+    return signColours(path, context, ZPDecodeBudget::shared());
+}
+
+std::shared_ptr<ZPImageSignature> ZPImageSignature::signColours(const std::string& path, const PuzzleContext* context,
+                                                                ZPDecodeBudget& budget) {
     if (!context) {
         tw::log("Without MPS Support, context must be setted.");
         return nullptr;
     }
-    // Without the image module no image can be read, and the context was never filled.
-    if (!tw::mediaModule()) {
-        tw::log("Unable to read [%s], please check image", path.c_str());
-        return nullptr;
-    }
+    std::optional<OpenedPicture> picture = openPicture(path);
+    if (!picture) return nullptr;
     if (context->magic != kPuzzleContextMagic) zpReportInternalError();
-
-    std::optional<tw::SafeFile> file = tw::SafeFile::open(path);
-    ZPGdImage image = file ? zpDecodeImage(*file, path) : nullptr;
-    if (!image) {
-        tw::log("Unable to read [%s], please check image", path.c_str());
-        return nullptr;
-    }
+    std::optional<ZPDecodeBudget::Lease> lease = leaseFor(path, picture->info, picture->info.fullDecodeBytes, budget);
+    if (!lease) return nullptr;
+    ZPGdImage image = zpDecodeImage(picture->file, path);
+    if (!image) return unreadable(path);
     auto histogram = std::make_unique<PuzzleHistogram>();
     puzzleCountImage(*image, *histogram);
     const TWSize resolution{static_cast<double>(gdImageSX(image.get())), static_cast<double>(gdImageSY(image.get()))};
     image.reset();
     if (resolution.isZero()) return nullptr;
     return std::shared_ptr<ZPImageSignature>(
-        new ZPImageSignature(path, std::move(histogram), context, resolution, file->size()));
+        new ZPImageSignature(path, std::move(histogram), context, resolution, picture->file.size()));
+}
+
+std::shared_ptr<ZPImageSignature> ZPImageSignature::initLookWithPathFile(const std::string& path,
+                                                                         ZPDecodeBudget& budget) {
+    std::optional<OpenedPicture> picture = openPicture(path);
+    if (!picture) return nullptr;
+    std::optional<ZPDecodeBudget::Lease> lease = leaseFor(path, picture->info, picture->info.squareDecodeBytes, budget);
+    if (!lease) return nullptr;
+    const tw::MediaFileView view(picture->file);
+    ZPGdImage square(tw::mediaModule()->decodeSquare(view.get(), path.c_str(), ZPLookSignature::kDecodeMinSide,
+                                                     ZPLookSignature::kGreySide, lease->bytes()));
+    std::optional<ZPLookSignature> look = square ? ZPLookSignature::ofSquare(*square) : std::nullopt;
+    if (!look) return unreadable(path);
+    const TWSize resolution{double(picture->info.width), double(picture->info.height)};
+    return std::shared_ptr<ZPImageSignature>(
+        new ZPImageSignature(path, nullptr, nullptr, resolution, picture->file.size(), std::move(look)));
 }
 
 std::shared_ptr<ZPImageSignature> ZPImageSignature::withHistogram(const std::string& path,
@@ -73,6 +139,12 @@ std::shared_ptr<ZPImageSignature> ZPImageSignature::withHistogram(const std::str
                                                                   uint64_t size) {
     return std::shared_ptr<ZPImageSignature>(
         new ZPImageSignature(path, std::make_unique<PuzzleHistogram>(histogram), nullptr, resolution, size));
+}
+
+std::shared_ptr<ZPImageSignature> ZPImageSignature::withLook(const std::string& path, ZPLookSignature look,
+                                                             TWSize resolution, uint64_t size) {
+    return std::shared_ptr<ZPImageSignature>(
+        new ZPImageSignature(path, nullptr, nullptr, resolution, size, std::move(look)));
 }
 
 std::string ZPImageSignature::filename() const {

@@ -1,6 +1,11 @@
 #pragma once
 // What the similar-image search keeps of one image file: its path, file size,
-// resolution and colour histogram, a selection mark and the caller's object.
+// resolution, its colour histogram or its look (ZPLookSignature, by the context's
+// similarMethod), a selection mark and the caller's object.
+//
+// Every decode first takes its bytes from a decoding budget (ZPDecodeBudget): a picture
+// whose decode would take more than the whole budget is not decoded and yields no
+// signature, like a picture that cannot be read.
 //
 // A signature is complete once created; afterwards only flagSelected and userObject
 // change. Safe from any thread: both are read and written atomically.
@@ -9,23 +14,30 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "PuzzleHistogram.h"
 #include "TWImage.h"
+#include "ZPLookSignature.h"
 #include "ZPPuzzle.h"
 
+class ZPDecodeBudget;
 class ZPSimilarContext;
 
 class ZPImageSignature {
 public:
-    // The scan's form: the library context of `context`.
+    // The scan's form: by the context's similarMethod, within its decoding budget.
     static std::shared_ptr<ZPImageSignature> initWithPathFile(const std::string& path, const ZPSimilarContext& context);
-    // The signature of the image file at `path`, or null: without a context (logs
+    // The colour signature of the image file at `path`, or null: without a context (logs
     // "Without MPS Support, context must be setted."), or when the file cannot be
     // opened safely or decoded (logs "Unable to read [<path>], please check image").
-    // Decodes the whole image once; the file is opened through tw::SafeFile.
+    // Decodes the whole image once, within the shared decoding budget; the file is
+    // opened through tw::SafeFile.
     static std::shared_ptr<ZPImageSignature> initWithPathFile(const std::string& path, const PuzzleContext* context);
+    // The look signature of the image file at `path`, or null (logged as above). A JPEG
+    // is decoded at reduced scale.
+    static std::shared_ptr<ZPImageSignature> initLookWithPathFile(const std::string& path, ZPDecodeBudget& budget);
     // Always null: a signature needs a context.
     static std::shared_ptr<ZPImageSignature> initWithPathFile(const std::string& path);
 
@@ -33,6 +45,9 @@ public:
     // tests and benchmarks); nothing is read.
     static std::shared_ptr<ZPImageSignature> withHistogram(const std::string& path, const PuzzleHistogram& histogram,
                                                            TWSize resolution = {}, uint64_t size = 0);
+    // A signature of a look made before (a stored one, tests, benchmarks).
+    static std::shared_ptr<ZPImageSignature> withLook(const std::string& path, ZPLookSignature look,
+                                                      TWSize resolution = {}, uint64_t size = 0);
 
     // Signatures are always computed on the processor.
     static bool supportMPS() { return false; }
@@ -41,7 +56,10 @@ public:
     ZPImageSignature& operator=(const ZPImageSignature&) = delete;
 
     const std::string& pathfile() const { return pathfile_; }
-    const PuzzleHistogram& histogram() const { return *histogram_; }
+    // The colour histogram; an empty one (no pixels, similar to nothing) for a look.
+    const PuzzleHistogram& histogram() const;
+    // The look; null for a colour signature.
+    const ZPLookSignature* look() const { return look_ ? &*look_ : nullptr; }
     // Coarse views of the histogram, made with it (see PuzzleHistogramSummary).
     const PuzzleHistogramSummary& histogramSummary() const { return summary_; }
     // The library context the signature was made with; owned by the similarity context
@@ -73,10 +91,13 @@ public:
 
 private:
     ZPImageSignature(std::string path, std::unique_ptr<PuzzleHistogram> histogram, const PuzzleContext* context,
-                     TWSize resolution, uint64_t size);
+                     TWSize resolution, uint64_t size, std::optional<ZPLookSignature> look = std::nullopt);
+    static std::shared_ptr<ZPImageSignature> signColours(const std::string& path, const PuzzleContext* context,
+                                                         ZPDecodeBudget& budget);
 
     const std::string pathfile_;
-    const std::unique_ptr<const PuzzleHistogram> histogram_;
+    const std::unique_ptr<const PuzzleHistogram> histogram_;  // null for a look
+    const std::optional<ZPLookSignature> look_;
     const PuzzleHistogramSummary summary_;
     const PuzzleContext* const context_;
     const TWSize resolution_;

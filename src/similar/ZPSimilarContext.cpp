@@ -213,14 +213,22 @@ bool ZPSimilarContext::histogramsSimilar(const PuzzleHistogram& a, const PuzzleH
 }
 
 bool ZPSimilarContext::imageSignatureSimilarTo(const ZPImageSignature& image, const ZPSimilarImages& group) const {
+    const bool byLook = similarMethod() == TWSimilarMethodLook;
+    return imageSignatureSimilarTo(image, byLook ? ZPLookProbe(image) : ZPLookProbe(), group);
+}
+
+bool ZPSimilarContext::imageSignatureSimilarTo(const ZPImageSignature& image, const ZPLookProbe& probe,
+                                               const ZPSimilarImages& group) const {
+    if (similarMethod() == TWSimilarMethodLook) return group.lookSimilarToImage(probe, similarLevel());
     return group.equalHistogramForImage(image, similarLevel(), puzzleContext());
 }
 
 void ZPSimilarContext::collectionSimilarImages(ZPSimilarImagesList& groups,
                                                const std::shared_ptr<ZPImageSignature>& image) const {
     if (!image) return;
+    const ZPLookProbe probe = similarMethod() == TWSimilarMethodLook ? ZPLookProbe(*image) : ZPLookProbe();
     for (const auto& group : groups) {
-        if (imageSignatureSimilarTo(*image, *group)) {
+        if (imageSignatureSimilarTo(*image, probe, *group)) {
             image->setFlagSelected(true);
             group->addImageSignature(image);
             return;

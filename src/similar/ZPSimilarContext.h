@@ -19,6 +19,8 @@
 #include <vector>
 
 #include "PuzzleHistogram.h"
+#include "TWPreferenceTypes.h"
+#include "ZPDecodeBudget.h"
 #include "ZPImageSignature.h"
 #include "ZPPuzzle.h"
 #include "ZPSimilarImages.h"
@@ -57,6 +59,14 @@ public:
     // The vector test's threshold, 0.8 - 5 * L / 7. Clamps similarLevel into [0, 1]
     // first and keeps the clamped value.
     double threshold();
+
+    // How signatures are made and groups accept them; colours at creation.
+    TWSimilarMethod similarMethod() const { return similarMethod_.load(); }
+    void setSimilarMethod(TWSimilarMethod method) { similarMethod_.store(method); }
+    // The budget that signatures made with this context decode within: the shared one
+    // unless another is set (before any signature is made).
+    ZPDecodeBudget& decodeBudget() const { return budget_ ? *budget_ : ZPDecodeBudget::shared(); }
+    void setDecodeBudget(std::shared_ptr<ZPDecodeBudget> budget) { budget_ = std::move(budget); }
 
     bool fixForTexts() const;
     void setFixForTexts(bool fix);
@@ -100,8 +110,13 @@ public:
     // The full histogram test of A (an image in a group) against B (the candidate).
     static bool histogramsSimilar(const PuzzleHistogram& a, const PuzzleHistogram& b, double level);
 
-    // The group's histogram test for `image` at the current similarLevel.
+    // The group's test for `image` at the current similarLevel: the histogram test, or
+    // the look test when similarMethod is look.
     bool imageSignatureSimilarTo(const ZPImageSignature& image, const ZPSimilarImages& group) const;
+    // The same with the look probe of `image` made beforehand (ZPLookProbe(image)), for
+    // callers that offer one image to many groups.
+    bool imageSignatureSimilarTo(const ZPImageSignature& image, const ZPLookProbe& probe,
+                                 const ZPSimilarImages& group) const;
     // Offers `image` to `groups` in order: the first that accepts it gets it and the
     // image's flagSelected becomes true; else a new group of it is appended. The caller
     // serialises calls that share `groups` (see similarQueue).
@@ -160,6 +175,8 @@ private:
                      bool concurrent);
 
     std::atomic<double> similarLevel_{static_cast<double>(0.7f)};
+    std::atomic<TWSimilarMethod> similarMethod_{TWSimilarMethodColours};
+    std::shared_ptr<ZPDecodeBudget> budget_;
     std::atomic<bool> terminalFind_{false};
     mutable std::mutex mutex_;  // guards settings_, puzzle_ (but its magic), pendingOptions_ and delegate_
     Settings settings_;

@@ -71,6 +71,14 @@ bool ZPSimilarImages::equalHistogramForImage(const ZPImageSignature& image, doub
     return false;
 }
 
+bool ZPSimilarImages::lookSimilarToImage(const ZPLookProbe& probe, double level) const {
+    if (probe.empty()) return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& member : members_)
+        if (member->look() && probe.matches(*member->look(), level)) return true;
+    return false;
+}
+
 void ZPSimilarImages::addImageSignature(std::shared_ptr<ZPImageSignature> image) {
     if (!image) return;
     std::lock_guard<std::mutex> lock(mutex_);

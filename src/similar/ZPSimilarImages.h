@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "ZPImageSignature.h"
+#include "ZPLookProbe.h"
 
 class ZPSimilarImages {
 public:
@@ -35,6 +36,9 @@ public:
     // first that passes ends the search. `context` is not needed by the histogram test
     // and may be null.
     bool equalHistogramForImage(const ZPImageSignature& image, double level, const PuzzleContext* context) const;
+    // Whether some member's look lies within the look limit of `level` of the probe's
+    // look or of its mirror image; members are tried in insertion order.
+    bool lookSimilarToImage(const ZPLookProbe& probe, double level) const;
 
     void addImageSignature(std::shared_ptr<ZPImageSignature> image);
     void addImageSignatures(const Signatures& images);

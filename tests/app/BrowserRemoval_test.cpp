@@ -2,14 +2,21 @@
 // Trash (a Trash of this process's own, through XDG_DATA_HOME), the summary after a
 // removal with its Undo and Scan Again, Cancel from the progress window, a move into a
 // chosen folder, files left in place reported in the summary, and the library guide
-// window.
+// window. Merely similar files go only when the confirmation says so; name mode asks
+// about files whose content differs; a removal waits for another one, and can be
+// cancelled while it waits.
+
+#include <sys/stat.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -30,6 +37,8 @@
 #include "TWPreference.h"
 #include "TWPreferenceTypes.h"
 #include "TWProgressWndCtrl.h"
+#include "TWRemovalLock.h"
+#include "TWRemovalReview.h"
 #include "TWRemovalSummary.h"
 #include "TWStaleResultBar.h"
 
@@ -42,6 +51,13 @@ namespace {
 std::unique_ptr<twtest::TempDir>& dataHome() {
     static std::unique_ptr<twtest::TempDir> home;
     return home;
+}
+
+// The removal lock's folder, this process's own: other suites running meanwhile take
+// theirs elsewhere.
+std::unique_ptr<twtest::TempDir>& runtimeDir() {
+    static std::unique_ptr<twtest::TempDir> runtime;
+    return runtime;
 }
 
 std::string trashFiles() {
@@ -57,22 +73,84 @@ std::set<std::string> namesIn(const std::string& folder) {
 }
 
 // Answers the next application-modal alert with the button titled `answer`; the
-// alert's texts land in `text` and `informative`.
-void answerAlert(const QString& answer, QString* text = nullptr, QString* informative = nullptr) {
-    QTimer::singleShot(0, [=] {
-        if (!apptest::waitFor([] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); }, 10000))
-            return;
+// alert's texts land in `text` and `informative`. With `includeSimilar` the
+// confirmation's check box for merely similar files is ticked first. It polls from the
+// event loop (no loop of its own), so the alert may come from any nested loop.
+void answerAlert(const QString& answer, QString* text = nullptr, QString* informative = nullptr,
+                 bool includeSimilar = false) {
+    auto* poll = new QTimer();
+    auto started = std::make_shared<QElapsedTimer>();
+    started->start();
+    QObject::connect(poll, &QTimer::timeout, [=] {
         auto* alert = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!alert && started->elapsed() < 60000) return;
+        poll->stop();
+        poll->deleteLater();
+        if (!alert) return;
         if (text) *text = alert->text();
         if (informative) *informative = alert->informativeText();
+        if (includeSimilar && alert->checkBox()) alert->checkBox()->setChecked(true);
         for (QAbstractButton* button : alert->buttons())
             if (button->text() == answer) button->click();
     });
+    poll->start(10);
+}
+
+// Answers alerts by their object name as they come, one after the other, with no
+// nested event loop: what each showed is kept.
+using Answers = std::map<QString, QString>;  // alert object name -> button
+class AlertAnswers : public QObject {
+public:
+    struct Seen {
+        QString text, informative, defaultButton;
+        bool hasCheckBox = false;
+    };
+    explicit AlertAnswers(Answers answers) : answers_(std::move(answers)) {
+        connect(&timer_, &QTimer::timeout, this, [this] { answer(); });
+        timer_.start(10);
+    }
+    std::map<QString, Seen> seen;
+
+private:
+    void answer() {
+        auto* alert = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!alert || alert == last_ || !answers_.count(alert->objectName())) return;
+        last_ = alert;
+        seen[alert->objectName()] = {alert->text(), alert->informativeText(),
+                                     alert->defaultButton() ? alert->defaultButton()->text() : QString(),
+                                     alert->checkBox() != nullptr};
+        for (QAbstractButton* button : alert->buttons())
+            if (button->text() == answers_[alert->objectName()]) button->click();
+    }
+    std::map<QString, QString> answers_;
+    QPointer<QMessageBox> last_;
+    QTimer timer_;
+};
+
+// The checked files that only a kept look-alike vouches for.
+std::set<std::string> merelySimilarChecked() {
+    std::set<std::string> paths;
+    for (const auto& entry :
+         TWRemovalReview::merelySimilarChecked(TWDuplicateFilesManager::shared().allDuplicateFiles()))
+        paths.insert(entry.file->filePath());
+    return paths;
+}
+
+bool progressTitled(const char* title) {
+    TWProgressWndCtrl* progress = TWProgressWndCtrl::progressWndCtrl();
+    return progress->isVisible() && progress->title() == QString::fromLatin1(title);
 }
 
 TWRemovalSummary* shownSummary() {
     TWRemovalSummary* summary = browser()->removalSummary();
     return summary && summary->isVisible() ? summary : nullptr;
+}
+
+// The checked files that a plain Yes lets go (merely similar ones stay unless confirmed).
+std::set<std::string> checkedToGo() {
+    auto paths = browsertest::checkedPaths();
+    for (const auto& path : merelySimilarChecked()) paths.erase(path);
+    return paths;
 }
 
 // Delete, Yes, and the summary once the run ended (null when none showed).
@@ -112,7 +190,9 @@ struct Scanned {
 class CancelOnShow : public QObject {
 public:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Show && watched == TWProgressWndCtrl::progressWndCtrl()) {
+        // The comparison before the confirmation shows the window too: only the run counts.
+        if (event->type() == QEvent::Show && watched == TWProgressWndCtrl::progressWndCtrl() &&
+            TWProgressWndCtrl::progressWndCtrl()->title() == QString::fromLatin1(kTWProcessingTitle)) {
             shownTitle = TWProgressWndCtrl::progressWndCtrl()->title();
             QTest::mouseClick(TWProgressWndCtrl::progressWndCtrl()->cancelButton(), Qt::LeftButton);
         }
@@ -136,6 +216,10 @@ private slots:
     void closingTheWindowDuringARemovalStopsIt();
     void guideWindowFollowsTheFlags();
     void progressWindowCancelAndTexts();
+    void merelySimilarFilesGoOnlyWhenTheConfirmationSaysSo();
+    void nameModeAsksAboutFilesWhoseContentDiffers();
+    void aRemovalWaitsForAnotherAndCancelEndsTheWait();
+    void aRemovalThatCannotTakeTheLockSaysWhy();
 };
 
 void BrowserRemovalTest::noRemovesNothing() {
@@ -143,13 +227,16 @@ void BrowserRemovalTest::noRemovesNothing() {
     QVERIFY(s.ok);
     TWPreference::shared().setDestType(TWDestTypeDeletePermanently);
     const auto before = browsertest::resultPaths();
+    const auto checked = browsertest::checkedPaths();
     QString text, informative;
     answerAlert(QStringLiteral("No"), &text, &informative);
     QTest::mouseClick(browser()->btnDelete(), Qt::LeftButton);
+    QVERIFY(waitForRemovalEnd());  // the comparison, then the question
     QCOMPARE(text, QStringLiteral("The selected files will be permanently deleted, are you sure to delete?"));
-    QCOMPARE(informative, QStringLiteral("Warning: You can not undo this action!"));
+    QVERIFY(informative.startsWith(QStringLiteral("Warning: You can not undo this action!")));
     QVERIFY(!browser()->isRemoving());
     QCOMPARE(browsertest::resultPaths(), before);
+    QCOMPARE(browsertest::checkedPaths(), checked);
     for (const auto& path : before) QVERIFY(twtest::exists(path));
 }
 
@@ -163,11 +250,12 @@ void BrowserRemovalTest::deleteToTrashRemovesExactlyTheCheckedFiles() {
     QSignalSpy finished(browser(), &TWBrowserResoultViewCtrl::removalFinished);
 
     QString text, informative;
-    answerAlert(QStringLiteral("Yes"), &text, &informative);
+    answerAlert(QStringLiteral("Yes"), &text, &informative, true);
     QTest::mouseClick(browser()->btnDelete(), Qt::LeftButton);
-    QCOMPARE(text, QStringLiteral("The selected files will be deleted to Trash, are you sure to delete?"));
-    QCOMPARE(informative, QStringLiteral("Warning: The files on the external drive can only be erased permanently."));
     QVERIFY(finished.wait(60000) || finished.count() == 1);
+    QCOMPARE(text, QStringLiteral("The selected files will be deleted to Trash, are you sure to delete?"));
+    QVERIFY(informative.startsWith(
+        QStringLiteral("Warning: The files on the external drive can only be erased permanently.")));
     QVERIFY(browser()->lastRemovalReport().isEmpty());
 
     // Exactly the checked files left the disk, into our Trash; one of each group stays.
@@ -201,7 +289,7 @@ void BrowserRemovalTest::summaryUndoPutsBackExactlyTheTrashedFiles() {
     Scanned s;
     QVERIFY(s.ok);
     TWPreference::shared().setDestType(TWDestTypeTrash);
-    const auto checked = browsertest::checkedPaths();
+    const auto checked = checkedToGo();
     QVERIFY(checked.size() >= 3);
     std::map<std::string, std::string> contents;
     uint64_t checkedBytes = 0;
@@ -286,7 +374,7 @@ void BrowserRemovalTest::summaryOfADeletionOffersNoUndo() {
     Scanned s;
     QVERIFY(s.ok);
     TWPreference::shared().setDestType(TWDestTypeDeletePermanently);
-    const auto checked = browsertest::checkedPaths();
+    const auto checked = checkedToGo();
     TWRemovalSummary* summary = removeCheckedAndWaitForSummary();
     QVERIFY(summary);
     QCOMPARE(summary->headlineLabel()->text(), QStringLiteral("%1 files deleted").arg(checked.size()));
@@ -304,7 +392,7 @@ void BrowserRemovalTest::cancelDuringARemovalKeepsTheRestChecked() {
     QVERIFY(checked.size() >= 3);
     CancelOnShow canceller;
     TWProgressWndCtrl::progressWndCtrl()->installEventFilter(&canceller);
-    answerAlert(QStringLiteral("Yes"));
+    answerAlert(QStringLiteral("Yes"), nullptr, nullptr, true);
     QTest::mouseClick(browser()->btnDelete(), Qt::LeftButton);
     QVERIFY(waitForRemovalEnd());
     TWProgressWndCtrl::progressWndCtrl()->removeEventFilter(&canceller);
@@ -342,6 +430,8 @@ void BrowserRemovalTest::moveToAFolderUnderFreeNames() {
     for (QPushButton* button : chooser->findChildren<QPushButton*>())
         if (button->text() == QStringLiteral("Move Here")) moveHere = button;
     QVERIFY(moveHere);
+    // The similar photo makes the move ask; its check box lets that photo go too.
+    answerAlert(QStringLiteral("Yes"), nullptr, nullptr, true);
     QTest::mouseClick(moveHere, Qt::LeftButton);
     QVERIFY(finished.wait(60000) || finished.count() == 1);
 
@@ -375,7 +465,7 @@ void BrowserRemovalTest::filesLeftInPlaceAreReportedInOneMessage() {
         fclose(file);
     }
     QSignalSpy finished(browser(), &TWBrowserResoultViewCtrl::removalFinished);
-    answerAlert(QStringLiteral("Yes"));
+    answerAlert(QStringLiteral("Yes"), nullptr, nullptr, true);
     QTest::mouseClick(browser()->btnDelete(), Qt::LeftButton);
     QVERIFY(finished.wait(60000) || finished.count() == 1);
 
@@ -486,13 +576,141 @@ void BrowserRemovalTest::progressWindowCancelAndTexts() {
     progress->setCancelHandler(nullptr);
 }
 
+void BrowserRemovalTest::merelySimilarFilesGoOnlyWhenTheConfirmationSaysSo() {
+    Scanned s;
+    QVERIFY(s.ok);
+    TWPreference::shared().setDestType(TWDestTypeDeletePermanently);
+    const auto checked = browsertest::checkedPaths();
+    const auto similar = merelySimilarChecked();
+    QCOMPARE(similar.size(), size_t(1));  // the photo saved at another quality
+    QSignalSpy finished(browser(), &TWBrowserResoultViewCtrl::removalFinished);
+
+    // The plain Yes leaves the look-alike alone: on disk, in the results, unchecked.
+    AlertAnswers answers(Answers{{QStringLiteral("removalConfirmation"), QStringLiteral("Yes")}});
+    QTest::mouseClick(browser()->btnDelete(), Qt::LeftButton);
+    QVERIFY(finished.wait(60000) || finished.count() == 1);
+    const auto& asked = answers.seen[QStringLiteral("removalConfirmation")];
+    QVERIFY(asked.hasCheckBox);
+    QVERIFY2(asked.informative.endsWith(
+                 QStringLiteral("1 of the checked files are only similar to the images kept, not identical copies.")),
+             qPrintable(asked.informative));
+    for (const auto& path : checked) QCOMPARE(twtest::exists(path), similar.count(path) == 1);
+    QVERIFY(browsertest::resultPaths().count(*similar.begin()));
+    QVERIFY(browsertest::checkedPaths().empty());
+    QVERIFY(browser()->lastRemovalReport().isEmpty());
+}
+
+void BrowserRemovalTest::nameModeAsksAboutFilesWhoseContentDiffers() {
+    LiveApp app;
+    TWPreference::shared().setSearchMode(TWSearchModeName);
+    TWPreference::shared().setDestType(TWDestTypeDeletePermanently);
+    twtest::TempDir tree("Twinsift");
+    tree.write("a/notes.txt", "the same words");
+    tree.write("b/notes.txt", "the same words");
+    tree.write("a/plan.txt", "first version!");
+    tree.write("b/plan.txt", "other version!");
+    QVERIFY(browsertest::scanAndShow(app, {tree / "a", tree / "b"}));
+    const auto checked = browsertest::checkedPaths();
+    QCOMPARE(checked.size(), size_t(2));
+    std::string checkedNotes, checkedPlan;
+    for (const auto& path : checked) (path.ends_with("plan.txt") ? checkedPlan : checkedNotes) = path;
+    QVERIFY(!checkedNotes.empty() && !checkedPlan.empty());
+
+    // Cancel leaves everything as it was.
+    {
+        AlertAnswers answers(Answers{{QStringLiteral("removalConfirmation"), QStringLiteral("Yes")},
+                                     {QStringLiteral("differingContent"), QStringLiteral("Cancel")}});
+        QTest::mouseClick(browser()->btnDelete(), Qt::LeftButton);
+        QVERIFY(apptest::waitFor([&] { return answers.seen.size() == 2 && !browser()->isRemoving(); }, 60000));
+        const auto& asked = answers.seen[QStringLiteral("differingContent")];
+        QCOMPARE(asked.text,
+                 QStringLiteral("1 of the checked files differ in content from the file kept in their group."));
+        QCOMPARE(asked.defaultButton, QStringLiteral("Remove only identical files"));
+        QVERIFY(!answers.seen[QStringLiteral("removalConfirmation")].hasCheckBox);
+        QCOMPARE(browsertest::checkedPaths(), checked);
+        for (const auto& path : browsertest::resultPaths()) QVERIFY(twtest::exists(path));
+    }
+    // The default removes the identical copy only; the other plan stays, unchecked.
+    QSignalSpy finished(browser(), &TWBrowserResoultViewCtrl::removalFinished);
+    AlertAnswers answers(Answers{{QStringLiteral("removalConfirmation"), QStringLiteral("Yes")},
+                                 {QStringLiteral("differingContent"), QStringLiteral("Remove only identical files")}});
+    QTest::mouseClick(browser()->btnDelete(), Qt::LeftButton);
+    QVERIFY(finished.wait(60000) || finished.count() == 1);
+    QVERIFY(!twtest::exists(checkedNotes));
+    QVERIFY(twtest::exists(checkedPlan));
+    QCOMPARE(twtest::readFile(tree / "a/plan.txt"), std::string("first version!"));
+    QCOMPARE(twtest::readFile(tree / "b/plan.txt"), std::string("other version!"));
+    QVERIFY(browser()->lastRemovalReport().isEmpty());
+    QVERIFY(browsertest::checkedPaths().empty());
+}
+
+void BrowserRemovalTest::aRemovalWaitsForAnotherAndCancelEndsTheWait() {
+    Scanned s;
+    QVERIFY(s.ok);
+    TWPreference::shared().setDestType(TWDestTypeDeletePermanently);
+    const auto checked = browsertest::checkedPaths();
+    tw::Status status;
+    auto other = TWRemovalLock::tryLock(&status);  // another removal, as a command-line run holds it
+    QVERIFY(other);
+
+    // Cancel while waiting: nothing goes, the marks stay, no report.
+    answerAlert(QStringLiteral("Yes"), nullptr, nullptr, true);
+    QTest::mouseClick(browser()->btnDelete(), Qt::LeftButton);
+    QVERIFY(apptest::waitFor([] { return progressTitled(kTWWaitingTitle); }, 60000));
+    QVERIFY(browser()->isRemoving());
+    QTest::mouseClick(TWProgressWndCtrl::progressWndCtrl()->cancelButton(), Qt::LeftButton);
+    QVERIFY(waitForRemovalEnd());
+    QVERIFY(!TWProgressWndCtrl::progressWndCtrl()->isVisible());
+    QCOMPARE(browsertest::checkedPaths(), checked);
+    for (const auto& path : checked) QVERIFY(twtest::exists(path));
+    QVERIFY(browser()->lastRemovalReport().isEmpty());
+
+    // Waiting again; the window stays live, and the run goes on once the other ends.
+    QSignalSpy finished(browser(), &TWBrowserResoultViewCtrl::removalFinished);
+    answerAlert(QStringLiteral("Yes"), nullptr, nullptr, true);
+    QTest::mouseClick(browser()->btnDelete(), Qt::LeftButton);
+    QVERIFY(apptest::waitFor([] { return progressTitled(kTWWaitingTitle); }, 60000));
+    for (const auto& path : checked) QVERIFY(twtest::exists(path));
+    other.reset();
+    QVERIFY(finished.wait(60000) || finished.count() == 1);
+    for (const auto& path : checked) QVERIFY2(!twtest::exists(path), path.c_str());
+    QVERIFY(browser()->lastRemovalReport().isEmpty());
+}
+
+void BrowserRemovalTest::aRemovalThatCannotTakeTheLockSaysWhy() {
+    Scanned s;
+    QVERIFY(s.ok);
+    TWPreference::shared().setDestType(TWDestTypeDeletePermanently);
+    const auto checked = browsertest::checkedPaths();
+    // The lock file is a link (to a file that must not be touched): the lock is refused.
+    twtest::TempDir elsewhere;
+    const std::string target = elsewhere.write("precious.txt", "keep me");
+    const std::string lock = TWRemovalLock::lockPath();
+    std::filesystem::remove(lock);
+    std::filesystem::create_symlink(target, lock);
+    QSignalSpy finished(browser(), &TWBrowserResoultViewCtrl::removalFinished);
+    answerAlert(QStringLiteral("Yes"), nullptr, nullptr, true);
+    QTest::mouseClick(browser()->btnDelete(), Qt::LeftButton);
+    QVERIFY(finished.wait(60000) || finished.count() == 1);
+    std::filesystem::remove(lock);
+
+    QVERIFY2(browser()->lastRemovalReport().startsWith(QStringLiteral("Nothing was removed.\n")),
+             qPrintable(browser()->lastRemovalReport()));
+    for (const auto& path : checked) QVERIFY(twtest::exists(path));
+    QCOMPARE(twtest::readFile(target), std::string("keep me"));
+}
+
 int main(int argc, char** argv) {
     dataHome() = std::make_unique<twtest::TempDir>("twinsift-data-home");
     setenv("XDG_DATA_HOME", dataHome()->path().c_str(), 1);
+    runtimeDir() = std::make_unique<twtest::TempDir>("twinsift-runtime");
+    chmod(runtimeDir()->path().c_str(), 0700);
+    setenv("XDG_RUNTIME_DIR", runtimeDir()->path().c_str(), 1);
     QApplication app(argc, argv);
     BrowserRemovalTest test;
     const int status = QTest::qExec(&test, argc, argv);
     dataHome().reset();
+    runtimeDir().reset();
     return status;
 }
 

@@ -144,6 +144,9 @@ void PreferencesWindowTest::generalPageShowsAndWritesTheStore() {
     QCOMPARE(page->similarLevelDescription()->text(), TWPreferenceGeneralPage::percentText(0.7f));
     QVERIFY(page->similarLevelDescription()->text().startsWith(QStringLiteral("70")));
     QVERIFY(page->chkVerifyFullContent()->isChecked());
+    QVERIFY(!page->chkScanInBackground()->isChecked());
+    QCOMPARE(page->chkScanInBackground()->text(),
+             QStringLiteral("Scan in the background (slower while other programs are busy)"));
     // Loading the controls wrote nothing: the similarity level is still absent.
     QVERIFY(twtest::readFile(w.defaults.defaultsPath()).find(kSimilarityLevel) == std::string::npos);
 
@@ -156,6 +159,14 @@ void PreferencesWindowTest::generalPageShowsAndWritesTheStore() {
     QVERIFY(page->similarLevelDescription()->text().startsWith(QStringLiteral("85")));
     clickToggle(page->chkVerifyFullContent());
     QVERIFY(!w.store().verifyFullContent());
+    // The measure beside the slider shows the stored one and stores the one chosen.
+    QCOMPARE(page->matrixSimilarMethod()->checkedId(), int(w.store().similarMethod()));
+    clickRadio(page->matrixSimilarMethod(), TWSimilarMethodColours);
+    QCOMPARE(w.store().similarMethod(), int64_t(TWSimilarMethodColours));
+    clickRadio(page->matrixSimilarMethod(), TWSimilarMethodLook);
+    QCOMPARE(w.store().similarMethod(), int64_t(TWSimilarMethodLook));
+    clickToggle(page->chkScanInBackground());
+    QVERIFY(w.store().scanInBackground());
 
     // A stored mode that no row stands for leaves both rows unchosen.
     w.store().setSearchMode(5);
@@ -351,7 +362,10 @@ void PreferencesWindowTest::duplicateRulesBindToTheStore() {
     TWPreferenceSmartPage* page = c->smart();
     QVERIFY(c->selectBySmartName());
     QCOMPARE(page->duplicateRules()->checkedId(), int(TWCheckMethodSmartName));
-    QCOMPARE(page->imageRules()->checkedId(), TWPreferenceSmartPage::kSameAsDuplicatesId);
+    // Pictures keep their best copy unless the user chose otherwise; it is offered first.
+    QCOMPARE(page->imageRules()->checkedId(), int(TWCheckMethodBestPicture));
+    QVERIFY(c->selectByBestPicture());
+    QCOMPARE(page->imageRules()->buttons().first(), page->imageRules()->button(TWCheckMethodBestPicture));
 
     c->setSelectByOlder(true);
     QCOMPARE(w.store().checkMethodForDuplicateFiles(), int32_t(TWCheckMethodOlder));
@@ -371,12 +385,17 @@ void PreferencesWindowTest::duplicateRulesBindToTheStore() {
 }
 
 void PreferencesWindowTest::imageRuleTurnsTheSharedRuleOff() {
-    Window w;
+    // A user's stored choice keeps its value under the new defaults.
+    Window w([](TWPreference& p) {
+        p.setCheckMethodForSimilarImages(TWCheckMethodLowResolution);
+        p.setUsingDupFilesChkMtdForSimImg(true);
+    });
     TWPreferenceCtrl* c = w.ctrl;
     TWPreferenceSmartPage* page = c->smart();
-    // The stored image rule (7 by default) does not show while the shared rule is on.
+    // The stored image rule does not show while the shared rule is on.
     QVERIFY(c->selectSameAsDupFiles());
     QVERIFY(!c->selectByLowResolution());
+    QVERIFY(!c->selectByBestPicture());
 
     clickRadio(page->imageRules(), TWCheckMethodHighQuality);
     QVERIFY(!w.store().usingDupFilesChkMtdForSimImg());
@@ -397,6 +416,10 @@ void PreferencesWindowTest::imageRuleTurnsTheSharedRuleOff() {
     QVERIFY(!c->selectByHighResolution());
     c->setSelectByLowResolution(true);
     QCOMPARE(w.store().checkMethodForSimilarImages(), int32_t(TWCheckMethodLowResolution));
+    clickRadio(page->imageRules(), TWCheckMethodBestPicture);
+    QCOMPARE(w.store().checkMethodForSimilarImages(), int32_t(TWCheckMethodBestPicture));
+    QVERIFY(c->selectByBestPicture());
+    c->setSelectByLowResolution(true);
     // The shared rule set off directly leaves the stored image rule chosen.
     c->setSelectSameAsDupFiles(true);
     c->setSelectSameAsDupFiles(false);

@@ -1,6 +1,11 @@
 // Scans through the real scan view: the status moves 0, 1, 2 and the result reaches
 // the results manager; a scan without duplicates stays with the warning face; stop;
-// the menu rules while scanning; New Scan; Show Results again; the library question.
+// the menu rules while scanning; New Scan; Show Results again; the library question;
+// the paths a scan could not read; the bytes a long read has read; a file reached
+// through a link from outside the chosen folders.
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <QAbstractItemModel>
 #include <QAction>
@@ -19,11 +24,14 @@
 #include "InMemoryMediaLibrary.h"
 #include "LibraryFixtures.h"
 #include "LinuxLibraries.h"
+#include "TWCheckMark.h"
 #include "TWCompareView.h"
 #include "TWCompareViewController.h"
 #include "TWDuplicateFilesManager.h"
 #include "TWFilesListManager.h"
+#include "TWFilesListModel.h"
 #include "TWFilesListViewController.h"
+#include "TWLoadFileDragView.h"
 #include "TWLoadFilesCtrl.h"
 #include "TWMainWindow.h"
 #include "TWPreference.h"
@@ -94,6 +102,9 @@ private slots:
     void musicLibraryQuestionNamesMusic();
     void withoutLibraryBackendTheFolderIsSkippedWithANotice();
     void shotwellLibraryIsAskedAboutOnlyWhereItIsAndShownWithItsName();
+    void pathsTheScanCouldNotReadAreCountedAndListed();
+    void aLongReadShowsTheBytesItHasRead();
+    void aFileOutsideTheChosenFoldersCannotBeChecked();
 };
 
 void ScanFlowTest::scanMovesTheStatusAndHandsTheResultOver() {
@@ -332,9 +343,6 @@ void ScanFlowTest::withoutLibraryBackendTheFolderIsSkippedWithANotice() {
     QVERIFY(ctrl()->noticeText().contains(QString::fromStdString(library)));
 }
 
-QTEST_MAIN(ScanFlowTest)
-#include "ScanFlow_test.moc"
-
 void ScanFlowTest::shotwellLibraryIsAskedAboutOnlyWhereItIsAndShownWithItsName() {
     twtest::ScopedLibraryHome home;
     twtest::ScopedMediaLibraryService service(std::make_shared<tw::LinuxMediaLibraryService>());
@@ -373,3 +381,104 @@ void ScanFlowTest::shotwellLibraryIsAskedAboutOnlyWhereItIsAndShownWithItsName()
                  QString::fromStdString(file->filePath()) + QStringLiteral(" (in the Shotwell library)"));
     }
 }
+
+void ScanFlowTest::pathsTheScanCouldNotReadAreCountedAndListed() {
+    LiveApp app;
+    twtest::TempDir tree;
+    for (int i = 0; i < 3; ++i) tree.write("file-" + std::to_string(i) + ".txt", twtest::randomBytes(3000 + i, i));
+    QVERIFY(apptest::dragAndDrop(ctrl()->loadfileview(), {tree.path()}));
+    QVERIFY(ctrl()->btnScanDetails()->isHidden());
+    twtest::TooLongPath inside(tree);
+    QVERIFY(inside.made());
+    pressScan();
+    QVERIFY(finished());
+
+    QVERIFY2(ctrl()->noticeText().endsWith(QStringLiteral("\n1 path could not be read.")),
+             qPrintable(ctrl()->noticeText()));
+    QVERIFY(ctrl()->btnScanDetails()->isVisibleTo(ctrl()->view()));
+    QTest::mouseClick(ctrl()->btnScanDetails(), Qt::LeftButton);
+    auto* details = ctrl()->view()->window()->findChild<QMessageBox*>(QStringLiteral("scanDetails"));
+    QVERIFY(details && details->isVisible());
+    QCOMPARE(details->text(), QStringLiteral("1 path could not be read."));
+    QCOMPARE(details->detailedText(),
+             QString::fromStdString(inside.firstTooLong() + ": " + TWScanReport::pathTooLong()));
+    details->close();
+    // New Scan starts without the old report.
+    QTest::mouseClick(ctrl()->btnImportFolders(), Qt::LeftButton);
+    QCOMPARE(ctrl()->loadFilesStatus(), int64_t(0));
+    QVERIFY(ctrl()->btnScanDetails()->isHidden());
+    QVERIFY(!ctrl()->noticeText().contains(QStringLiteral("could not be read")));
+}
+
+void ScanFlowTest::aLongReadShowsTheBytesItHasRead() {
+    LiveApp app;
+    twtest::TempDir tree;
+    // Two equal sparse files: their whole contents are compared; each read is long,
+    // but costs no disk.
+    constexpr off_t kSize = off_t{4} << 30;
+    for (const char* name : {"huge/a.bin", "huge/b.bin"}) {
+        const std::string path = tree.write(name, "");
+        QCOMPARE(::truncate(path.c_str(), kSize), 0);
+    }
+    QVERIFY(apptest::dragAndDrop(ctrl()->loadfileview(), {tree / "huge"}));
+    QVERIFY(ctrl()->readingText().isEmpty());
+    pressScan();
+    QVERIFY(apptest::waitFor(
+        [] {
+            return ctrl()->loadFilesStatus() == 2 ||
+                   (ctrl()->searchDuplicateFiles() && ctrl()->searchDuplicateFiles()->digestProgress().bytesRead > 0);
+        },
+        60000));
+    QVERIFY2(ctrl()->loadFilesStatus() == 1, "the reads ended before the test could look at them");
+    ctrl()->searchDuplicateFiles()->pauseSearch();
+    const QString reading = ctrl()->readingText();
+    QVERIFY2(reading.startsWith(QStringLiteral("Reading ")) && reading.contains(QStringLiteral(" of ")),
+             qPrintable(reading));
+    QCOMPARE(ctrl()->TWLoadFileDragViewReadingText(*ctrl()->loadfileview()), reading);
+    pressScan();  // Stop
+    ctrl()->searchDuplicateFiles()->resumeSearch();
+    QVERIFY(finished());
+    QVERIFY(ctrl()->readingText().isEmpty());
+}
+
+void ScanFlowTest::aFileOutsideTheChosenFoldersCannotBeChecked() {
+    LiveApp app;
+    twtest::TempDir tree;
+    const std::string outside = tree.write("other/original.txt", "precious words");
+    tree.write("chosen/copy.txt", "precious words");
+    const std::string link = tree.symlink(outside, "chosen/link.txt");
+    QVERIFY(browsertest::scanAndShow(app, {tree / "chosen"}));
+    QCOMPARE(browsertest::resultGroups().size(), size_t(1));
+    QVERIFY(browsertest::checkedPaths().empty());  // the rule would check it; it stays unchecked
+
+    browsertest::selectGroupRow(0);
+    QListView* table = TWFilesListViewController::shared()->tableView();
+    int row = -1;
+    for (int r = 0; r < table->model()->rowCount(); ++r)
+        if (TWFilesListManager::shareFilesListManager().fileItemAtIndex(size_t(r))->filePath() == outside) row = r;
+    QVERIFY(row >= 0);
+    const QString note = QStringLiteral("(through the link %1)").arg(QString::fromStdString(link));
+    QCOMPARE(table->model()->index(row, 0).data(Qt::DisplayRole).toString(),
+             QString::fromStdString(outside) + QLatin1Char(' ') + note);
+    auto file = TWFilesListManager::shareFilesListManager().fileItemAtIndex(size_t(row));
+    QVERIFY(TWCompareView::pathCaption(*file).endsWith(note));
+    QCOMPARE(
+        TWCheckMark::toolTip(*file),
+        QStringLiteral("Cannot be marked: it lies outside the chosen folders (reached through a symbolic link). ") +
+            note);
+
+    // A click on its box checks nothing; the same click on the copy's box checks it.
+    auto clickBox = [&](int at) {
+        const QRect box = TWFilesListCellDelegate::checkBoxRect(table->visualRect(table->model()->index(at, 0)));
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, box.center());
+        QCoreApplication::processEvents();  // the click's handler runs queued
+    };
+    clickBox(row);
+    QVERIFY(!file->isChecked());
+    QVERIFY(browsertest::checkedPaths().empty());
+    clickBox(1 - row);
+    QCOMPARE(browsertest::checkedPaths(), (std::set<std::string>{tree / "chosen/copy.txt"}));
+}
+
+QTEST_MAIN(ScanFlowTest)
+#include "ScanFlow_test.moc"

@@ -84,8 +84,9 @@ TEST_F(CliFoundation, PrefsListsEveryKeyMarkingDefaults) {
     auto r = runCli({"prefs"}, env());
     ASSERT_EQ(r.exitStatus, 0) << r.err;
     for (const char* line : {"findModeMatrixSeletedRow = 0  (default)", "kVerifyFullContent = true  (default)",
-                             "maxsizeignored = 18446744073709551615  (default)", "kSimilarityLevel = 0.7  (default)",
-                             "kSmartCheckMethodForSimilarImages = 7  (default)", "sortArray = []  (default)"})
+                             "kScanInBackground = false  (default)", "maxsizeignored = 18446744073709551615  (default)",
+                             "kSimilarityLevel = 0.7  (default)", "kSmartCheckMethodForSimilarImages = 8  (default)",
+                             "kUsingDupFileChkMthForSimImg = false  (default)", "sortArray = []  (default)"})
         EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
 
     ASSERT_EQ(runCli({"prefs", "findModeMatrixSeletedRow", "1"}, env()).exitStatus, 0);

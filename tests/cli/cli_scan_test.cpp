@@ -225,6 +225,9 @@ TEST_F(CliScan, BadFoldersAndOptions) {
         {{"scan", "--min-size", "2K", "--max-size", "1K", dir.path()}, "must be below the maximum size"},
         {{"scan", "--rule", "tallest", dir.path()}, "--rule"},
         {{"scan", "--similarity", "2", dir.path()}, "--similarity"},
+        {{"scan", "--similar-by", "shape", dir.path()}, "--similar-by"},
+        {{"scan", "--image-rule", "9", dir.path()}, "--image-rule"},
+        {{"scan", "--background", "--no-background", dir.path()}, "excludes"},
         {{"remove", "--to", "move", dir.path()}, "--dest"},
         {{"remove", "--dest", dir.path(), dir.path()}, "--dest is only for --to move"},
     };

@@ -1,7 +1,14 @@
 // Whole scans of small trees: what is walked, what is grouped, what is counted.
 
+#include <dirent.h>
 #include <gio/gio.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
 
 #include "Log.h"
 #include "PrivateBus.h"
@@ -227,6 +234,62 @@ TEST_F(SearchEngine, LogindSleepPausesWakeResumesAndShutdownIsLogged) {
     ASSERT_TRUE(observer.waitFinished());
     EXPECT_EQ(observer.report.scanned, kTreeFiles);
     EXPECT_EQ(log.count("poweroff"), 1u);
+}
+
+// The threads of this process whose CPU or I/O priority differs from the main
+// thread's, and among them those in the idle I/O class.
+struct LoweredThreads {
+    int lowered = 0;
+    int idleClass = 0;
+};
+
+LoweredThreads loweredThreads() {
+    auto ioprioOf = [](long tid) { return syscall(SYS_ioprio_get, 1, static_cast<int>(tid)); };
+    auto niceOf = [](long tid) {
+        errno = 0;
+        return getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
+    };
+    const long self = getpid();
+    LoweredThreads found;
+    DIR* tasks = opendir("/proc/self/task");
+    if (!tasks) return found;
+    while (const dirent* entry = readdir(tasks)) {
+        const long tid = std::atol(entry->d_name);
+        if (tid <= 0) continue;
+        if (niceOf(tid) != niceOf(self) || ioprioOf(tid) != ioprioOf(self)) ++found.lowered;
+        if ((ioprioOf(tid) >> 13) == 3) ++found.idleClass;
+    }
+    closedir(tasks);
+    return found;
+}
+
+// Runs in a fresh process (a re-executed death-test child), where no worker of an
+// earlier test lingers: while a walker waits for its count to be taken, counts the
+// threads running below the process's priority. Exits 0 when `background` decides it.
+[[noreturn]] void scanAndExitByPriority(const std::string& root, bool background) {
+    TWPreference::shared().setScanInBackground(background);
+    auto engine = TWSearchDuplicateFiles::init(quietOptions());
+    engine->searchRootPaths({root});
+    ScanObserver observer(engine);
+    LoweredThreads seen;
+    // Each count is taken while the walker that placed it waits for the main thread.
+    observer.onProgress = [&](TWSearchDuplicateFiles&) {
+        const LoweredThreads now = loweredThreads();
+        seen.lowered = std::max(seen.lowered, now.lowered);
+        seen.idleClass = std::max(seen.idleClass, now.idleClass);
+    };
+    engine->startSearch();
+    if (!observer.waitFinished() || observer.report.scanned != 2) std::_Exit(3);
+    if (seen.idleClass != 0) std::_Exit(4);
+    std::_Exit((seen.lowered > 0) == background ? 0 : 5);
+}
+
+TEST_F(SearchEngine, OnlyTheBackgroundSettingLowersTheScansPriority) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    dir.write("a.txt", "same words");
+    dir.write("b.txt", "same words");
+    EXPECT_EXIT(scanAndExitByPriority(dir.path(), false), ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(scanAndExitByPriority(dir.path(), true), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

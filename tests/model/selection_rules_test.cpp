@@ -130,6 +130,48 @@ TEST_F(SelectionRulesTest, ResolutionRules) {
     EXPECT_EQ(keptIndex(unknown, TWCheckMethodLowResolution), 2u);
 }
 
+// A PNG of the given size followed by `tail`: the header (and so the resolution) is the
+// same, the file's bytes and size are not.
+FilePtr pictureWithTail(const twtest::TempDir& dir, const std::string& relative, int width, int height,
+                        const std::string& tail) {
+    gdImagePtr image = gdImageCreateTrueColor(width, height);
+    std::string bytes = twtest::pngBytesOf(image);
+    gdImageDestroy(image);
+    return fileWith(dir, relative, bytes + tail);
+}
+
+TEST_F(SelectionRulesTest, BestPictureKeepsTheHighestResolutionThenTheLargestFile) {
+    // A camera original among smaller re-encoded copies, wherever it stands in the list and
+    // although a smaller copy is the larger file.
+    std::vector<FilePtr> copies = {pictureWithTail(dir, "small.png", 40, 30, std::string(4000, 'x')),
+                                   pictureWithTail(dir, "original.png", 80, 60, ""),
+                                   pictureWithTail(dir, "half.png", 60, 45, "")};
+    EXPECT_EQ(keptIndex(copies, TWCheckMethodBestPicture), 1u);
+    // Equal resolutions: the larger file.
+    std::vector<FilePtr> sizes = {pictureWithTail(dir, "q60.png", 50, 50, "a"),
+                                  pictureWithTail(dir, "q90.png", 50, 50, "abcdef"),
+                                  pictureWithTail(dir, "q40.png", 50, 50, "")};
+    EXPECT_EQ(keptIndex(sizes, TWCheckMethodBestPicture), 1u);
+    // Equal resolutions and sizes, different bytes: the duplicate-files rule (smart name
+    // keeps the shorter name).
+    std::vector<FilePtr> ties = {pictureWithTail(dir, "photo copy.png", 50, 50, "AA"),
+                                 pictureWithTail(dir, "photo.png", 50, 50, "BB")};
+    EXPECT_EQ(keptIndex(ties, TWCheckMethodBestPicture), 1u);
+    TWPreference::shared().setCheckMethodForDuplicateFiles(TWCheckMethodNewer);  // keeps the oldest
+    EXPECT_EQ(keptIndex(ties, TWCheckMethodBestPicture), 0u);
+}
+
+TEST_F(SelectionRulesTest, BestPictureOnByteIdenticalCopiesIsTheDuplicateFilesRule) {
+    std::vector<FilePtr> same = filesInCreationOrder(dir, {"b/x.png", "a/x.png", "c/x copy.png"});
+    TWPreference::shared().setCheckMethodForDuplicateFiles(TWCheckMethodOlder);  // keeps the newest
+    EXPECT_EQ(keptIndex(same, TWCheckMethodBestPicture), 2u);
+    TWPreference::shared().setCheckMethodForDuplicateFiles(TWCheckMethodSmartName);
+    EXPECT_EQ(keptIndex(same, TWCheckMethodBestPicture), keptIndex(same, TWCheckMethodSmartName));
+    // A stored duplicate-files rule that is no such rule counts as the smart-name rule.
+    TWPreference::shared().setCheckMethodForDuplicateFiles(6);
+    EXPECT_EQ(keptIndex(same, TWCheckMethodBestPicture), keptIndex(same, TWCheckMethodSmartName));
+}
+
 TEST_F(SelectionRulesTest, FolderPrivilegeRuleKeepsAFileOutsideEveryGrantedFolder) {
     const std::string granted = dir.mkdir("granted");
     TWPreference::shared().addPrivilegeFolder(granted);
@@ -148,7 +190,7 @@ TEST_F(SelectionRulesTest, UnknownMethodsChangeNothingAndTinyGroupsEndUnchecked)
     FilePtr a = fileOfSize(dir, "a", 10), b = fileOfSize(dir, "b", 10);
     a->setIsChecked(true);
     auto group = groupOf({a, b});
-    group->smartCheckedByMethod(8);
+    group->smartCheckedByMethod(9);
     group->smartCheckedByMethod(-1);
     EXPECT_TRUE(a->isChecked());
     EXPECT_EQ(group->numberOfChecked(), 1u);
@@ -215,7 +257,7 @@ TEST_F(SelectionRulesTest, EveryRuleKeepsExactlyOneFileOnRandomGroups) {
         std::shuffle(files.begin(), files.end(), random);
         for (const FilePtr& f : files) f->setIsChecked(random() % 2);
         auto group = groupOf(files);
-        const int32_t method = static_cast<int32_t>(round % 8);
+        const int32_t method = static_cast<int32_t>(round % 9);
         group->smartCheckedByMethod(method);
 
         auto kept = uncheckedOf(*group);

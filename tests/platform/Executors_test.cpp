@@ -63,9 +63,14 @@ int niceOfThisThread() {
     return getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)));
 }
 
-int ioClassOfThisThread() {
-    return static_cast<int>(syscall(SYS_ioprio_get, 1, 0) >> 13);
+// The I/O priority (class << 13 | level) of the calling thread, or with `who` of that
+// thread (the pid names the main thread).
+long ioprioOf(pid_t who = 0) {
+    return syscall(SYS_ioprio_get, 1, static_cast<int>(who));
 }
+
+constexpr long kIoClassIdle = 3;
+constexpr long kLowestBestEffort = (2L << 13) | 7;
 
 TEST(WorkerPoolTest, GrowsWhileEveryWorkerIsBlocked) {
     tw::WorkerPool pool(tw::Priority::Default, 8);
@@ -97,7 +102,7 @@ TEST(WorkerPoolTest, NeverRunsMoreThanMaxThreadsAndFinishesEverything) {
 }
 
 TEST(WorkerPoolTest, IdleWorkersGoAway) {
-    tw::WorkerPool pool(tw::Priority::Default, 4, true, 20ms);
+    tw::WorkerPool pool(tw::Priority::Default, 4, 20ms);
     std::atomic<bool> ran{false};
     pool.submit([&] { ran = true; });
     EXPECT_TRUE(eventually([&] { return ran.load(); }));
@@ -120,28 +125,57 @@ TEST(WorkerPoolTest, AThrowingTaskIsLoggedAndTheWorkerLives) {
     EXPECT_TRUE(capture.contains("task failed"));
 }
 
-TEST(WorkerPoolTest, BackgroundWorkersAreNicedAndIdleForIO) {
+TEST(WorkerPoolTest, BackgroundWorkersAreNicedAndLowestBestEffortForIONeverIdle) {
     const int base = niceOfThisThread();
-    std::atomic<int> nice{-100}, ioClass{-1};
-    std::atomic<int> defaultNice{-100}, defaultIoClass{-1};
+    const long processIoprio = ioprioOf(getpid());
+    std::atomic<int> nice{-100}, defaultNice{-100};
+    std::atomic<long> ioprio{-1}, defaultIoprio{-1};
     tw::WorkerPool background(tw::Priority::Background, 2);
     tw::WorkerPool normal(tw::Priority::Default, 2);
     std::atomic<bool> done{false};
     background.submit([&] {
         nice = niceOfThisThread();
-        ioClass = ioClassOfThisThread();
+        ioprio = ioprioOf();
         // A default worker made from here inherits our values and must shed them.
         normal.submit([&] {
             defaultNice = niceOfThisThread();
-            defaultIoClass = ioClassOfThisThread();
+            defaultIoprio = ioprioOf();
             done = true;
         });
     });
     ASSERT_TRUE(eventually([&] { return done.load(); }));
     EXPECT_EQ(nice, std::max(base, 10));
-    EXPECT_EQ(ioClass, 3);
+    EXPECT_EQ(ioprio, kLowestBestEffort);
+    EXPECT_NE(ioprio >> 13, kIoClassIdle);
     EXPECT_EQ(defaultNice, base);  // root may lower niceness again
-    EXPECT_NE(defaultIoClass, 3);
+    EXPECT_EQ(defaultIoprio, processIoprio);
+}
+
+TEST(WorkerPoolTest, ScansRunAtTheProcessPriorityUnlessAskedForTheBackground) {
+    const int base = niceOfThisThread();
+    const long processIoprio = ioprioOf(getpid());
+    auto valuesIn = [](tw::WorkerPool& pool) {
+        std::mutex m;
+        std::condition_variable cv;
+        bool done = false;
+        std::pair<int, long> values{-100, -1};
+        pool.submit([&] {
+            std::pair<int, long> seen{niceOfThisThread(), ioprioOf()};
+            std::lock_guard<std::mutex> lock(m);
+            values = seen;
+            done = true;
+            cv.notify_all();
+        });
+        std::unique_lock<std::mutex> lock(m);
+        EXPECT_TRUE(cv.wait_for(lock, kBound, [&] { return done; }));
+        return values;
+    };
+    const auto normal = valuesIn(tw::WorkerPool::forScans(false));
+    EXPECT_EQ(normal.first, base);
+    EXPECT_EQ(normal.second, processIoprio);
+    const auto background = valuesIn(tw::WorkerPool::forScans(true));
+    EXPECT_EQ(background.first, std::max(base, 10));
+    EXPECT_EQ(background.second, kLowestBestEffort);
 }
 
 TEST(SerialExecutorTest, KnowsWhenItIsCurrentAndSyncInsideATaskRunsAtOnce) {

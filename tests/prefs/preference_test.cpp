@@ -49,14 +49,31 @@ TEST(Preference, EmptyStoreAnswersTheDefaultsAndWritesNothing) {
     EXPECT_EQ(prefs.searchMode(), TWSearchModeContent);
     EXPECT_EQ(prefs.destType(), TWDestTypeTrash);
     EXPECT_EQ(prefs.checkMethodForDuplicateFiles(), TWCheckMethodSmartName);
-    EXPECT_EQ(prefs.checkMethodForSimilarImages(), TWCheckMethodLowResolution);
-    EXPECT_TRUE(prefs.usingDupFilesChkMtdForSimImg());
+    // Pictures keep their best copy, told apart by their colours.
+    EXPECT_EQ(prefs.checkMethodForSimilarImages(), TWCheckMethodBestPicture);
+    EXPECT_FALSE(prefs.usingDupFilesChkMtdForSimImg());
+    EXPECT_EQ(prefs.similarMethod(), TWSimilarMethodColours);
     EXPECT_TRUE(prefs.verifyFullContent());
     EXPECT_TRUE(prefs.filterFileTypeArray().empty());
     EXPECT_TRUE(prefs.filterFileFolders().empty());
     EXPECT_EQ(prefs.countOfFoldersPrivilege(), 0u);
     EXPECT_EQ(TWPreference::defaultIgnoreTypes(), std::vector<std::string>{".DS_Store"});
     EXPECT_FALSE(twtest::exists(defaults.defaultsPath()));
+}
+
+TEST(Preference, StoredImageSettingsKeepTheirValuesAndAStrayMethodReadsAsTheDefault) {
+    twtest::ScopedDefaults defaults;
+    auto& prefs = TWPreference::shared();
+    prefs.setCheckMethodForSimilarImages(TWCheckMethodLowResolution);
+    prefs.setUsingDupFilesChkMtdForSimImg(true);
+    prefs.setSimilarMethod(TWSimilarMethodLook);
+    TWPreference::resetShared();
+    auto& reloaded = TWPreference::shared();
+    EXPECT_EQ(reloaded.checkMethodForSimilarImages(), TWCheckMethodLowResolution);
+    EXPECT_TRUE(reloaded.usingDupFilesChkMtdForSimImg());
+    EXPECT_EQ(reloaded.similarMethod(), TWSimilarMethodLook);
+    reloaded.setSimilarMethod(7);
+    EXPECT_EQ(reloaded.similarMethod(), TWSimilarMethodColours);
 }
 
 TEST(Preference, ScalarSettingsAreStoredUnderTheirKeys) {
