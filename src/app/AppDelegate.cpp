@@ -134,6 +134,8 @@ void AppDelegate::configMainView() {
         BackToScan();
         TWLoadFilesCtrl::shareLoadFilesCtrl()->scanAgain();
     });
+    connect(browser, &TWBrowserResoultViewCtrl::scanDetailsRequested, this,
+            [] { TWLoadFilesCtrl::shareLoadFilesCtrl()->showScanDetails(); });
     wndMain_->showContentView(TWLoadFilesCtrl::shareLoadFilesCtrl()->view());
 }
 
@@ -338,6 +340,7 @@ void AppDelegate::TWLoadFileCtrlCompleteSearchWithResult(TWLoadFilesCtrl& ctrl,
     }
     TWBrowserResoultViewCtrl::shared()->reloadData();
     if (ctrl.scanWasStopped()) TWBrowserResoultViewCtrl::shared()->markScanStopped();
+    TWBrowserResoultViewCtrl::shared()->showScanReport(ctrl.scanReportLines());
     showResult();
 }
 

@@ -31,6 +31,7 @@
 #include "TWProgressWndCtrl.h"
 #include "TWQuickLookViewCtrl.h"
 #include "TWRemovalSummary.h"
+#include "TWScanNoticeBar.h"
 #include "TWSlideViewController.h"
 #include "TWStaleResultBar.h"
 #include "TWThumbnailCache.h"
@@ -132,6 +133,9 @@ void TWBrowserResoultViewCtrl::buildView() {
     staleBar_ = new TWStaleResultBar(view_);
     connect(staleBar_, &TWStaleResultBar::scanAgainClicked, this, &TWBrowserResoultViewCtrl::scanAgainRequested);
     layout->addWidget(staleBar_);
+    noticeBar_ = new TWScanNoticeBar(view_);
+    connect(noticeBar_, &TWScanNoticeBar::detailsClicked, this, &TWBrowserResoultViewCtrl::scanDetailsRequested);
+    layout->addWidget(noticeBar_);
 
     content_ = new QWidget(view_);
     contentStack_ = new QStackedLayout(content_);
@@ -324,9 +328,15 @@ void TWBrowserResoultViewCtrl::markScanStopped() {
     staleBar_->showScanStopped();
 }
 
+void TWBrowserResoultViewCtrl::showScanReport(const QStringList& lines) {
+    noticeBar_->showReport(lines);
+}
+
 void TWBrowserResoultViewCtrl::reloadData() {
-    // A new result matches the disk again; an undo of an older removal no longer applies.
+    // A new result matches the disk again; an undo of an older removal no longer applies,
+    // and the old scan's report goes with it.
     staleBar_->hide();
+    noticeBar_->hide();
     lastTrashed_.clear();
     if (summary_) summary_->close();
     TWDuplicateFilesManager::shared().defaultSelection();

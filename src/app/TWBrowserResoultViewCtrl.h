@@ -30,6 +30,7 @@
 class QAbstractButton;
 class TWBrowserKeyboard;
 class QLabel;
+class TWScanNoticeBar;
 class TWStaleResultBar;
 class QMenu;
 
@@ -100,6 +101,10 @@ public:
     void markScanStopped();
     // The band that marks the results out of date (after an undo) or partial.
     TWStaleResultBar* staleResultBar() const { return staleBar_; }
+    // Shows what the scan that found these results left out (the scan view's report
+    // lines, after reloadData); no lines hide the band.
+    void showScanReport(const QStringList& lines);
+    TWScanNoticeBar* scanNoticeBar() const { return noticeBar_; }
 
     // --- toolbar and overview ---
     void TWToolBarCategoryChanged(TWToolBar& toolBar) override;
@@ -146,6 +151,8 @@ signals:
     void filesRestored(quint64 count, quint64 bytes);
     // "Scan Again" on the out-of-date results: scan the same folders again.
     void scanAgainRequested();
+    // "Details" on the scan's report: list the paths the scan left out.
+    void scanDetailsRequested();
 
 private:
     friend class TWBrowserRemovalProgress;
@@ -213,6 +220,7 @@ private:
     QPointer<TWRemovalSummary> summary_;
     std::vector<TWTrashedFile> lastTrashed_;  // what the summary's Undo puts back
     TWStaleResultBar* staleBar_ = nullptr;
+    TWScanNoticeBar* noticeBar_ = nullptr;
 
     tw::NotificationCenter::Observer selectionObserver_;
     tw::NotificationCenter::Observer singleSelectionObserver_;

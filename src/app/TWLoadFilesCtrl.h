@@ -113,6 +113,9 @@ public:
     // "Details" button, shown when there are any).
     QPushButton* btnScanDetails() const { return btnScanDetails_; }
     void showScanDetails();
+    // The notices and the count of unread paths of the finished scan, one line each
+    // (also the results' band); empty before the scan has finished.
+    QStringList scanReportLines() const;
     // While whole files are read to compare them: how far ("Reading 1.2 GB of 32 GB"),
     // refreshed a few times a second; empty otherwise.
     QString readingText() const;
@@ -160,8 +163,6 @@ private:
     void updateNotice();
     // Forgets the last scan's stop and removals (a new scan, New Scan, a clear).
     void resetScanState();
-    // The notices and the count of unread paths of the finished scan, one line each.
-    QStringList scanReportLines() const;
     uint64_t duplicatesFound() const;
 
     QPointer<QWidget> view_;

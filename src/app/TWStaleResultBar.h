@@ -3,12 +3,9 @@
 // scan was stopped early, or files were put back from the Trash after a removal. Its
 // "Scan Again" scans the same folders once more. Hidden until told. Main thread only.
 
-#include <QFrame>
+#include "TWResultBand.h"
 
-class QLabel;
-class QPushButton;
-
-class TWStaleResultBar : public QFrame {
+class TWStaleResultBar : public TWResultBand {
     Q_OBJECT
 public:
     explicit TWStaleResultBar(QWidget* parent);
@@ -17,13 +14,8 @@ public:
     void showScanStopped();
     void showFilesPutBack();
 
-    QLabel* label() const { return label_; }
-    QPushButton* scanAgainButton() const { return scanAgain_; }
+    QPushButton* scanAgainButton() const { return button(); }
 
 signals:
     void scanAgainClicked();
-
-private:
-    QLabel* label_ = nullptr;
-    QPushButton* scanAgain_ = nullptr;
 };

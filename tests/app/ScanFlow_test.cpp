@@ -1,7 +1,7 @@
 // Scans through the real scan view: the status moves 0, 1, 2 and the result reaches
 // the results manager; a scan without duplicates stays with the warning face; stop;
 // the menu rules while scanning; New Scan; Show Results again; the library question;
-// the paths a scan could not read; the bytes a long read has read; a file reached
+// the paths a scan could not read, also above its results; the bytes a long read has read; a file reached
 // through a link from outside the chosen folders.
 
 #include <fcntl.h>
@@ -10,6 +10,7 @@
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
@@ -24,6 +25,7 @@
 #include "InMemoryMediaLibrary.h"
 #include "LibraryFixtures.h"
 #include "LinuxLibraries.h"
+#include "TWBrowserResoultViewCtrl.h"
 #include "TWCheckMark.h"
 #include "TWCompareView.h"
 #include "TWCompareViewController.h"
@@ -36,6 +38,7 @@
 #include "TWMainWindow.h"
 #include "TWPreference.h"
 #include "TWScanAnimationView.h"
+#include "TWScanNoticeBar.h"
 #include "TWTitlebarViewCtrl.h"
 
 using apptest::LiveApp;
@@ -103,6 +106,7 @@ private slots:
     void withoutLibraryBackendTheFolderIsSkippedWithANotice();
     void shotwellLibraryIsAskedAboutOnlyWhereItIsAndShownWithItsName();
     void pathsTheScanCouldNotReadAreCountedAndListed();
+    void theResultsSayWhatTheirScanCouldNotRead();
     void aLongReadShowsTheBytesItHasRead();
     void aFileOutsideTheChosenFoldersCannotBeChecked();
 };
@@ -408,6 +412,41 @@ void ScanFlowTest::pathsTheScanCouldNotReadAreCountedAndListed() {
     QCOMPARE(ctrl()->loadFilesStatus(), int64_t(0));
     QVERIFY(ctrl()->btnScanDetails()->isHidden());
     QVERIFY(!ctrl()->noticeText().contains(QStringLiteral("could not be read")));
+}
+
+void ScanFlowTest::theResultsSayWhatTheirScanCouldNotRead() {
+    LiveApp app;
+    twtest::TempDir tree;
+    treeWithDuplicates(tree);
+    QVERIFY(apptest::dragAndDrop(ctrl()->loadfileview(), {tree.path()}));
+    TWBrowserResoultViewCtrl* browser = TWBrowserResoultViewCtrl::shared();
+    TWScanNoticeBar* bar = browser->scanNoticeBar();
+    {
+        twtest::TooLongPath inside(tree);
+        QVERIFY(inside.made());
+        pressScan();
+        QVERIFY(finished());
+        QVERIFY(apptest::waitFor([&] { return app.delegate().isResultShown(); }, 5000));
+
+        // The results open at once, with the scan view's line above them.
+        QVERIFY(bar->isVisibleTo(browser->view()));
+        QCOMPARE(bar->label()->text(), QStringLiteral("1 path could not be read."));
+        QTest::mouseClick(bar->detailsButton(), Qt::LeftButton);
+        auto* details = browser->view()->window()->findChild<QMessageBox*>(QStringLiteral("scanDetails"));
+        QVERIFY(details && details->isVisible());
+        QCOMPARE(details->text(), QStringLiteral("1 path could not be read."));
+        QCOMPARE(details->detailedText(),
+                 QString::fromStdString(inside.firstTooLong() + ": " + TWScanReport::pathTooLong()));
+        details->close();
+    }
+    // Scanning again, with every path readable, drops the band.
+    bool rescanned = false;
+    QObject watch;
+    connect(ctrl(), &TWLoadFilesCtrl::faceChanged, &watch, [&] { rescanned |= ctrl()->loadFilesStatus() == 1; });
+    emit browser->scanAgainRequested();
+    QVERIFY(apptest::waitFor(
+        [&] { return rescanned && ctrl()->loadFilesStatus() == 2 && app.delegate().isResultShown(); }, 60000));
+    QVERIFY(bar->isHidden());
 }
 
 void ScanFlowTest::aLongReadShowsTheBytesItHasRead() {
