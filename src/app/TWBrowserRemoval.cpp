@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <atomic>
 #include <map>
 
 #include "Executors.h"
@@ -14,6 +15,7 @@
 #include "TWBrowserResoultViewCtrl.h"
 #include "TWCleanMediaLibraryWndCtrl.h"
 #include "TWDuplicateFilesManager.h"
+#include "TWFileUtility.h"
 #include "TWManagerRemovalSource.h"
 #include "TWPreference.h"
 #include "TWPreferenceTypes.h"
@@ -23,6 +25,7 @@
 #include "TWRemovalSummary.h"
 #include "TWStaleResultBar.h"
 #include "TWTrashUndo.h"
+#include "Trash.h"
 
 // Hands the run's reports to the browser, if it is still there.
 class TWBrowserRemovalProgress : public TWRemovalProgress {
@@ -99,6 +102,42 @@ ContentChoice askAboutDifferingContent(QWidget* parent, size_t differing) {
     return ContentChoice::Cancel;
 }
 
+// "1 file (12 KB)" or "3 files (1.5 MB)": what the confirmation is about.
+QString filesAndSize(uint64_t count, uint64_t bytes) {
+    const QString size = QString::fromStdString(TWFileUtility::stringWithSize(bytes));
+    return count == 1 ? QObject::tr("1 file (%1)").arg(size)
+                      : QObject::tr("%1 files (%2)").arg(qulonglong(count)).arg(size);
+}
+
+// The warning for checked files that the Trash cannot take: the run leaves them.
+QString untrashableWarning(uint64_t count) {
+    if (count == 0) return QString();
+    return count == 1 ? QObject::tr(
+                            "Warning: 1 of these files lies on a drive where the Trash cannot be used. It "
+                            "will be left in place.")
+                      : QObject::tr(
+                            "Warning: %1 of these files lie on a drive where the Trash cannot be used. They "
+                            "will be left in place.")
+                            .arg(qulonglong(count));
+}
+
+// How many checked files of `containers` `canTrash` refuses.
+uint64_t countUntrashable(const TWRemovalReview::Containers& containers,
+                          const TWBrowserResoultViewCtrl::TrashCheck& canTrash, const std::atomic<bool>& cancelled) {
+    uint64_t count = 0;
+    for (const auto& container : containers) {
+        if (!container) continue;
+        for (const auto& group : container->duplicateFilesIncludingSimilar()) {
+            if (!group || group->numberOfChecked() == 0) continue;
+            for (const auto& file : group->itemsOfFileUtility()) {
+                if (cancelled.load()) return count;
+                if (file && file->isChecked() && !canTrash(file->filePath())) ++count;
+            }
+        }
+    }
+    return count;
+}
+
 // The files of `files` that are still checked.
 std::vector<TWRemovalReview::Differing> stillChecked(std::vector<TWRemovalReview::Differing> files) {
     std::erase_if(files,
@@ -151,11 +190,15 @@ void TWBrowserResoultViewCtrl::reviewThenRemove(const std::optional<std::string>
 
     const auto containers = TWDuplicateFilesManager::shared().allDuplicateFiles();
     const bool nameMode = TWPreference::shared().searchMode() == TWSearchModeName;
+    TrashCheck canTrash;
+    if (TWPreference::shared().destType() == TWDestTypeTrash)
+        canTrash = trashCheck_ ? trashCheck_ : TrashCheck(&tw::Trash::canTrash);
     QPointer<TWBrowserResoultViewCtrl> self(this);
-    tw::WorkerPool::defaultPriority().submit([self, containers, nameMode, folder, cancelled] {
+    tw::WorkerPool::defaultPriority().submit([self, containers, nameMode, canTrash, folder, cancelled] {
         RemovalReview review;
         review.merelySimilar = TWRemovalReview::merelySimilarChecked(containers);
         if (nameMode && !cancelled->load()) review.differing = TWRemovalReview::checkedDifferingFromKept(containers);
+        if (canTrash && !cancelled->load()) review.untrashable = countUntrashable(containers, canTrash, *cancelled);
         tw::MainQueue::shared().post([self, review = std::move(review), folder, cancelled] {
             if (!self) return;
             TWProgressWndCtrl::progressWndCtrl()->endSheet();
@@ -174,25 +217,23 @@ std::optional<bool> TWBrowserResoultViewCtrl::ask(const std::optional<std::strin
     const auto similar = stillChecked(review.merelySimilar);
     bool includeSimilar = false;
     bool yes = true;
+    const TWDuplicateFilesManager& manager = TWDuplicateFilesManager::shared();
+    const QString files = filesAndSize(manager.numberOfFilesCheckedToRemoved(), manager.sizeOfFilesCheckedToRemoved());
     switch (TWPreference::shared().destType()) {
         case TWDestTypeTrash:
-            yes =
-                confirm(window, QStringLiteral("The selected files will be deleted to Trash, are you sure to delete?"),
-                        QStringLiteral("Warning: The files on the external drive can only be erased permanently."),
-                        similar.size(), &includeSimilar);
+            yes = confirm(window, tr("%1 will be moved to the Trash. Are you sure?").arg(files),
+                          untrashableWarning(review.untrashable), similar.size(), &includeSimilar);
             break;
         case TWDestTypeDeletePermanently:
-            yes = confirm(window,
-                          QStringLiteral("The selected files will be permanently deleted, are you sure to delete?"),
+            yes = confirm(window, tr("%1 will be deleted permanently. Are you sure?").arg(files),
                           QStringLiteral("Warning: You can not undo this action!"), similar.size(), &includeSimilar);
             break;
         default:
             // A move asks nothing more than its folder, unless some files are merely similar.
             if (!similar.empty())
-                yes = confirm(
-                    window,
-                    tr("The selected files will be moved into %1.").arg(QString::fromStdString(folder.value_or(""))),
-                    QString(), similar.size(), &includeSimilar);
+                yes = confirm(window,
+                              tr("%1 will be moved into %2.").arg(files, QString::fromStdString(folder.value_or(""))),
+                              QString(), similar.size(), &includeSimilar);
             break;
     }
     if (!yes) return std::nullopt;

@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -128,6 +129,10 @@ public:
     QPushButton* btnDelete() const { return btnDelete_; }
     QToolButton* btnSmartChecked() const { return btnSmartChecked_; }
     QMenu* smartCheckMenu() const { return smartCheckMenu_; }
+    // Tells whether a checked file can go to the Trash, for the confirmation's warning;
+    // tw::Trash::canTrash unless a test sets another. Called off the main thread.
+    using TrashCheck = std::function<bool(const std::string& path)>;
+    void setTrashCheck(TrashCheck check) { trashCheck_ = std::move(check); }
     TWToolBarButton* btnIconViewMode() const { return modeButtons_[0]; }
     TWToolBarButton* btnSlideViewMode() const { return modeButtons_[1]; }
     TWToolBarButton* btnCompareViewMode() const { return modeButtons_[2]; }
@@ -171,6 +176,7 @@ private:
     struct RemovalReview {
         std::vector<TWRemovalReview::Differing> merelySimilar;
         std::vector<TWRemovalReview::Differing> differing;  // name mode only
+        uint64_t untrashable = 0;                           // checked files the Trash cannot take (Trash only)
     };
     void reviewThenRemove(const std::optional<std::string>& folder);
     // The confirmation and, in name mode, the question about differing contents; leaves
@@ -201,6 +207,7 @@ private:
     QPushButton* btnDelete_ = nullptr;
     QToolButton* btnSmartChecked_ = nullptr;
     QMenu* smartCheckMenu_ = nullptr;
+    TrashCheck trashCheck_;
     TWToolBarButton* modeButtons_[3] = {};
     QLabel* splitLabels_[2] = {};
     QString splitImages_[2];

@@ -56,4 +56,17 @@ Status Trash::moveToTrash(const std::string& path, std::optional<TrashEntry>* en
     return status;
 }
 
+bool Trash::canTrash(const std::string& path) {
+    if (path.empty()) return false;
+    GFile* file = g_file_new_for_path(path.c_str());
+    GFileInfo* info = g_file_query_info(file, G_FILE_ATTRIBUTE_ACCESS_CAN_TRASH, G_FILE_QUERY_INFO_NOFOLLOW_SYMLINKS,
+                                        nullptr, nullptr);
+    g_object_unref(file);
+    if (!info) return true;
+    const bool can = !g_file_info_has_attribute(info, G_FILE_ATTRIBUTE_ACCESS_CAN_TRASH) ||
+                     g_file_info_get_attribute_boolean(info, G_FILE_ATTRIBUTE_ACCESS_CAN_TRASH);
+    g_object_unref(info);
+    return can;
+}
+
 }  // namespace tw

@@ -19,6 +19,11 @@ public:
     // The same, and on success `entry` tells where the item lies in the Trash, so that it
     // can be put back; it stays empty when no Trash folder shows the item afterwards.
     static Status moveToTrash(const std::string& path, std::optional<TrashEntry>* entry);
+    // Whether moveToTrash can take the item: false when GIO says it cannot, chiefly for
+    // an item on a volume without a usable Trash folder (nor one that can be made) or in
+    // a folder it may not change. True when GIO cannot tell (a missing item), so that
+    // only a known refusal is announced; moveToTrash itself still reports each failure.
+    static bool canTrash(const std::string& path);
 };
 
 }  // namespace tw

@@ -127,6 +127,14 @@ private:
     QTimer timer_;
 };
 
+// The confirmation's "<n> files (<size>)" for the checked files now.
+QString checkedFilesAndSize() {
+    const auto& manager = TWDuplicateFilesManager::shared();
+    return QStringLiteral("%1 files (%2)")
+        .arg(qulonglong(manager.numberOfFilesCheckedToRemoved()))
+        .arg(QString::fromStdString(TWFileUtility::stringWithSize(manager.sizeOfFilesCheckedToRemoved())));
+}
+
 // The checked files that only a kept look-alike vouches for.
 std::set<std::string> merelySimilarChecked() {
     std::set<std::string> paths;
@@ -217,6 +225,7 @@ private slots:
     void guideWindowFollowsTheFlags();
     void progressWindowCancelAndTexts();
     void merelySimilarFilesGoOnlyWhenTheConfirmationSaysSo();
+    void theTrashWarningNamesOnlyFilesTheTrashCannotTake();
     void nameModeAsksAboutFilesWhoseContentDiffers();
     void aRemovalWaitsForAnotherAndCancelEndsTheWait();
     void aRemovalThatCannotTakeTheLockSaysWhy();
@@ -232,7 +241,7 @@ void BrowserRemovalTest::noRemovesNothing() {
     answerAlert(QStringLiteral("No"), &text, &informative);
     QTest::mouseClick(browser()->btnDelete(), Qt::LeftButton);
     QVERIFY(waitForRemovalEnd());  // the comparison, then the question
-    QCOMPARE(text, QStringLiteral("The selected files will be permanently deleted, are you sure to delete?"));
+    QCOMPARE(text, checkedFilesAndSize() + QStringLiteral(" will be deleted permanently. Are you sure?"));
     QVERIFY(informative.startsWith(QStringLiteral("Warning: You can not undo this action!")));
     QVERIFY(!browser()->isRemoving());
     QCOMPARE(browsertest::resultPaths(), before);
@@ -249,13 +258,14 @@ void BrowserRemovalTest::deleteToTrashRemovesExactlyTheCheckedFiles() {
     QVERIFY(!checked.empty());
     QSignalSpy finished(browser(), &TWBrowserResoultViewCtrl::removalFinished);
 
+    const QString files = checkedFilesAndSize();
     QString text, informative;
     answerAlert(QStringLiteral("Yes"), &text, &informative, true);
     QTest::mouseClick(browser()->btnDelete(), Qt::LeftButton);
     QVERIFY(finished.wait(60000) || finished.count() == 1);
-    QCOMPARE(text, QStringLiteral("The selected files will be deleted to Trash, are you sure to delete?"));
-    QVERIFY(informative.startsWith(
-        QStringLiteral("Warning: The files on the external drive can only be erased permanently.")));
+    QCOMPARE(text, files + QStringLiteral(" will be moved to the Trash. Are you sure?"));
+    // Every file here can go to the Trash: no warning.
+    QVERIFY2(!informative.contains(QStringLiteral("Warning")), qPrintable(informative));
     QVERIFY(browser()->lastRemovalReport().isEmpty());
 
     // Exactly the checked files left the disk, into our Trash; one of each group stays.
@@ -431,9 +441,12 @@ void BrowserRemovalTest::moveToAFolderUnderFreeNames() {
         if (button->text() == QStringLiteral("Move Here")) moveHere = button;
     QVERIFY(moveHere);
     // The similar photo makes the move ask; its check box lets that photo go too.
-    answerAlert(QStringLiteral("Yes"), nullptr, nullptr, true);
+    const QString files = checkedFilesAndSize();
+    QString text;
+    answerAlert(QStringLiteral("Yes"), &text, nullptr, true);
     QTest::mouseClick(moveHere, Qt::LeftButton);
     QVERIFY(finished.wait(60000) || finished.count() == 1);
+    QCOMPARE(text, files + QStringLiteral(" will be moved into %1.").arg(QString::fromStdString(target.path())));
 
     for (const auto& path : checked) QVERIFY2(!twtest::exists(path), path.c_str());
     const auto moved = namesIn(target.path());
@@ -574,6 +587,36 @@ void BrowserRemovalTest::progressWindowCancelAndTexts() {
     progress->endSheet();
     QVERIFY(!progress->isVisible());
     progress->setCancelHandler(nullptr);
+}
+
+void BrowserRemovalTest::theTrashWarningNamesOnlyFilesTheTrashCannotTake() {
+    Scanned s;
+    QVERIFY(s.ok);
+    TWPreference::shared().setDestType(TWDestTypeTrash);
+    const auto checked = browsertest::checkedPaths();
+    QVERIFY(checked.size() >= 2);
+    const auto askWith = [&](std::set<std::string> refused) {
+        browser()->setTrashCheck([refused](const std::string& path) { return refused.count(path) == 0; });
+        QString informative;
+        answerAlert(QStringLiteral("No"), nullptr, &informative);
+        QTest::mouseClick(browser()->btnDelete(), Qt::LeftButton);
+        const bool ended = waitForRemovalEnd();
+        browser()->setTrashCheck({});
+        return ended ? informative : QStringLiteral("(no end)");
+    };
+    QCOMPARE(askWith({*checked.begin()}).section(QStringLiteral("\n\n"), 0, 0),
+             QStringLiteral("Warning: 1 of these files lies on a drive where the Trash cannot be used. It will be "
+                            "left in place."));
+    // A kept file the Trash cannot take is no concern of the warning.
+    const auto kept = browsertest::resultPaths();
+    std::set<std::string> refused(checked.begin(), std::next(checked.begin(), 2));
+    for (const auto& path : kept)
+        if (!checked.count(path)) refused.insert(path);
+    QCOMPARE(askWith(refused).section(QStringLiteral("\n\n"), 0, 0),
+             QStringLiteral("Warning: 2 of these files lie on a drive where the Trash cannot be used. They will be "
+                            "left in place."));
+    QVERIFY(!askWith({}).contains(QStringLiteral("Warning")));
+    QCOMPARE(browsertest::checkedPaths(), checked);
 }
 
 void BrowserRemovalTest::merelySimilarFilesGoOnlyWhenTheConfirmationSaysSo() {
