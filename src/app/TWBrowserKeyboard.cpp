@@ -142,15 +142,18 @@ QMenu* TWBrowserKeyboard::groupMenu(int row, QWidget* parent) {
     menu->setObjectName(QStringLiteral("groupMenu"));
     QMenu* rules = menu->addMenu(tr("Check by Rule"));
     rules->setObjectName(QStringLiteral("checkByRuleMenu"));
-    // The rules of the Smart Select menu, those that apply to the selected groups.
-    browser_->updateSmartCheckMenuItems();
+    // The rules of the Smart Select menu, those that apply to the selected groups, on
+    // those groups whatever the Smart Select menu acts on.
+    browser_->updateSmartCheckMenuItemsFor(false);
     for (QAction* rule : browser_->smartCheckMenu()->actions()) {
         const int tag = rule->data().toInt();
-        if (rule->isSeparator() || !rule->isVisible() || tag == TWBrowserResoultViewCtrl::kUncheckAllTag) continue;
-        rules->addAction(rule->text(), this, [this, tag] { browser_->menuSmartChecked(tag); });
+        if (rule->isSeparator() || rule->isCheckable() || !rule->isVisible() ||
+            tag == TWBrowserResoultViewCtrl::kUncheckAllTag)
+            continue;
+        rules->addAction(rule->text(), this, [this, tag] { browser_->applySmartRule(tag, false); });
     }
     menu->addAction(tr("Uncheck All"), this,
-                    [this] { browser_->menuSmartChecked(TWBrowserResoultViewCtrl::kUncheckAllTag); });
+                    [this] { browser_->applySmartRule(TWBrowserResoultViewCtrl::kUncheckAllTag, false); });
     menu->addSeparator();
     menu->addAction(tr("Ignore Group"), this, &TWBrowserKeyboard::ignoreSelectedGroups);
     return menu;

@@ -1,6 +1,7 @@
 #include "TWBrowserResoultViewCtrl.h"
 
 #include <QAbstractButton>
+#include <QActionGroup>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QHBoxLayout>
@@ -13,6 +14,7 @@
 #include <QStackedLayout>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "AppDelegate.h"
 #include "TWAppStyle.h"
@@ -201,6 +203,19 @@ QWidget* TWBrowserResoultViewCtrl::buildBottomBar() {
     btnSmartChecked_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     smartCheckMenu_ = new QMenu(btnSmartChecked_);
     smartCheckMenu_->setObjectName(QStringLiteral("smartCheckMenu"));
+    // What the rules act on, said and chosen at the top of the menu.
+    smartCheckMenu_->addSection(tr("Acts on"));
+    auto* scope = new QActionGroup(smartCheckMenu_);
+    smartScopeSelected_ = smartCheckMenu_->addAction(tr("Selected groups"));
+    smartScopeAll_ = smartCheckMenu_->addAction(tr("All groups"));
+    for (QAction* choice : {smartScopeSelected_, smartScopeAll_}) {
+        choice->setCheckable(true);
+        choice->setData(-1);  // no rule's tag
+        scope->addAction(choice);
+    }
+    smartScopeSelected_->setChecked(true);
+    connect(scope, &QActionGroup::triggered, this, [this] { updateSmartCheckToolTip(); });
+    smartCheckMenu_->addSeparator();
     const std::pair<int, QString> items[] = {
         {TWCheckMethodSmartName, tr("Select by Smart Name")},
         {TWCheckMethodFolderPrivilege, tr("Select by Folder Priority")},
@@ -220,6 +235,7 @@ QWidget* TWBrowserResoultViewCtrl::buildBottomBar() {
     }
     connect(smartCheckMenu_, &QMenu::aboutToShow, this, &TWBrowserResoultViewCtrl::updateSmartCheckMenuItems);
     connect(btnSmartChecked_, &QToolButton::clicked, this, &TWBrowserResoultViewCtrl::smartCheckedAction);
+    updateSmartCheckToolTip();
     layout->addWidget(btnSmartChecked_);
 
     lblStatusInfo_ = new QLabel(bar);
@@ -448,13 +464,32 @@ void TWBrowserResoultViewCtrl::scaleIconSize(int value) {
 }
 
 void TWBrowserResoultViewCtrl::updateSmartCheckMenuItems() {
-    const bool similar = TWFilesListManager::shareFilesListManager().containSimilarItem();
+    updateSmartCheckMenuItemsFor(smartSelectActsOnAllGroups());
+}
+
+void TWBrowserResoultViewCtrl::updateSmartCheckMenuItemsFor(bool allGroups) {
+    bool similar = false;
+    if (allGroups) {
+        const auto& groups = TWDuplicateFilesManager::shared().displayDuplicateFiles();
+        similar = std::any_of(groups.begin(), groups.end(), [](const auto& group) { return group->isSimilarGroup(); });
+    } else {
+        similar = TWFilesListManager::shareFilesListManager().containSimilarItem();
+    }
     for (QAction* action : smartCheckMenu_->actions()) {
-        if (action->isSeparator()) continue;
+        if (action->isSeparator() || action->isCheckable()) continue;
         const int tag = action->data().toInt();
         const bool similarOnly = tag >= TWCheckMethodHighQuality && tag <= TWCheckMethodLowResolution;
         action->setVisible(!similarOnly || similar);
     }
+}
+
+bool TWBrowserResoultViewCtrl::smartSelectActsOnAllGroups() const {
+    return smartScopeAll_ && smartScopeAll_->isChecked();
+}
+
+void TWBrowserResoultViewCtrl::updateSmartCheckToolTip() {
+    btnSmartChecked_->setToolTip(smartSelectActsOnAllGroups() ? tr("Smart Select acts on all groups")
+                                                              : tr("Smart Select acts on the selected groups"));
 }
 
 void TWBrowserResoultViewCtrl::smartCheckedAction() {
@@ -464,11 +499,27 @@ void TWBrowserResoultViewCtrl::smartCheckedAction() {
 }
 
 void TWBrowserResoultViewCtrl::menuSmartChecked(int tag) {
-    TWFilesListManager& files = TWFilesListManager::shareFilesListManager();
-    if (tag < kUncheckAllTag)
-        files.smartCheckWithMethod(TWCheckMethod(tag));
-    else
-        files.uncheckedAll();
+    applySmartRule(tag, smartSelectActsOnAllGroups());
+}
+
+void TWBrowserResoultViewCtrl::applySmartRule(int tag, bool allGroups) {
+    if (tag < 0) return;
+    if (allGroups) {
+        // A copy: the rule may reorder the shown list.
+        const auto groups = TWDuplicateFilesManager::shared().displayDuplicateFiles();
+        for (const auto& group : groups) {
+            if (tag < kUncheckAllTag)
+                group->smartCheckedByMethod(tag);
+            else
+                group->uncheckedAll();
+        }
+    } else {
+        TWFilesListManager& files = TWFilesListManager::shareFilesListManager();
+        if (tag < kUncheckAllTag)
+            files.smartCheckWithMethod(TWCheckMethod(tag));
+        else
+            files.uncheckedAll();
+    }
     updateStatusInfo();
     updateDetailFilesState();
     updateDuplicateFilesState();

@@ -73,7 +73,11 @@ public:
     void viewModeChanged(int tag);
     void scaleIconSize(int value);  // slider value 0..100
     void smartCheckedAction();
+    // Applies the rule (or unchecks, kUncheckAllTag) to the groups the Smart Select menu
+    // acts on: the selected ones, or every group shown.
     void menuSmartChecked(int tag);
+    void applySmartRule(int tag, bool allGroups);
+    bool smartSelectActsOnAllGroups() const;
     // Selects every displayed group, or none when all are selected already.
     void selectAll();
     void deleteInFinder();
@@ -129,6 +133,9 @@ public:
     QPushButton* btnDelete() const { return btnDelete_; }
     QToolButton* btnSmartChecked() const { return btnSmartChecked_; }
     QMenu* smartCheckMenu() const { return smartCheckMenu_; }
+    // The Smart Select menu's two choices of what its rules act on.
+    QAction* smartScopeSelected() const { return smartScopeSelected_; }
+    QAction* smartScopeAll() const { return smartScopeAll_; }
     // Tells whether a checked file can go to the Trash, for the confirmation's warning;
     // tw::Trash::canTrash unless a test sets another. Called off the main thread.
     using TrashCheck = std::function<bool(const std::string& path)>;
@@ -145,8 +152,11 @@ public:
     QPushButton* btnDeleteInFinder() const { return btnDeleteInFinder_; }
     // The four runs of the status line.
     QStringList statusInfoRuns() const { return statusRuns_; }
-    // Shows the smart-check items that apply to the selected groups.
+    // Shows the smart-check items that apply to the groups the menu acts on, or to the
+    // selected (or all shown) groups.
     void updateSmartCheckMenuItems();
+    void updateSmartCheckMenuItemsFor(bool allGroups);
+    void updateSmartCheckToolTip();
 
 signals:
     // A removal ended and the views were refreshed.
@@ -207,6 +217,8 @@ private:
     QPushButton* btnDelete_ = nullptr;
     QToolButton* btnSmartChecked_ = nullptr;
     QMenu* smartCheckMenu_ = nullptr;
+    QAction* smartScopeSelected_ = nullptr;
+    QAction* smartScopeAll_ = nullptr;
     TrashCheck trashCheck_;
     TWToolBarButton* modeButtons_[3] = {};
     QLabel* splitLabels_[2] = {};

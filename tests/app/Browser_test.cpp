@@ -17,6 +17,7 @@
 
 #include "BrowserTestSupport.h"
 #include "MainQueue.h"
+#include "TWBrowserKeyboard.h"
 #include "TWBrowserResoultViewCtrl.h"
 #include "TWCompareView.h"
 #include "TWCompareViewController.h"
@@ -84,6 +85,7 @@ private slots:
     void sortTwiceReturnsToTheFirstDirection();
     void selectAllTwiceSelectsNothing();
     void similarOnlySmartCheckItemsNeedASimilarGroup();
+    void smartSelectActsOnTheSelectedOrAllGroups();
     void viewModesSwapTheDetailArea();
     void iconViewCheckChangesTheStatusLineAndDelete();
     void iconViewSelectionWithCtrlAndShift();
@@ -261,6 +263,48 @@ void BrowserTest::similarOnlySmartCheckItemsNeedASimilarGroup() {
     auto group = manager().duplicateFileForDisplayAtIndex(size_t(hills));
     for (const auto& file : group->itemsOfFileUtility())
         QCOMPARE(file->isChecked(), file->filePath().find("(small)") != std::string::npos);
+}
+
+void BrowserTest::smartSelectActsOnTheSelectedOrAllGroups() {
+    Scanned s;
+    QVERIFY(s.ok);
+    TWBrowserResoultViewCtrl* b = browser();
+    QTest::mouseClick(categoryButton(TWCategory_documents), Qt::LeftButton);
+    const auto groups = manager().displayDuplicateFiles();
+    QVERIFY2(groups.size() >= 2, "the sample needs two document groups");
+    const auto checkedIn = [](const auto& group) { return group->numberOfChecked(); };
+    for (const auto& group : groups) QVERIFY(checkedIn(group) > 0);
+    // The menu says what it acts on and offers both; the selected groups at first.
+    QCOMPARE(b->smartScopeSelected()->text(), QStringLiteral("Selected groups"));
+    QCOMPARE(b->smartScopeAll()->text(), QStringLiteral("All groups"));
+    QVERIFY(b->smartCheckMenu()->actions().contains(b->smartScopeAll()));
+    QVERIFY(b->smartScopeSelected()->isChecked());
+    QVERIFY(!b->smartSelectActsOnAllGroups());
+    QCOMPARE(b->btnSmartChecked()->toolTip(), QStringLiteral("Smart Select acts on the selected groups"));
+
+    browsertest::selectGroupRow(0);
+    actionTagged(b->smartCheckMenu(), TWBrowserResoultViewCtrl::kUncheckAllTag)->trigger();
+    QCOMPARE(checkedIn(groups[0]), uint64_t(0));
+    for (size_t i = 1; i < groups.size(); ++i) QVERIFY(checkedIn(groups[i]) > 0);
+
+    // All groups: a rule reaches the groups not selected too.
+    b->smartScopeAll()->trigger();
+    QVERIFY(b->smartSelectActsOnAllGroups() && !b->smartScopeSelected()->isChecked());
+    QCOMPARE(b->btnSmartChecked()->toolTip(), QStringLiteral("Smart Select acts on all groups"));
+    actionTagged(b->smartCheckMenu(), TWBrowserResoultViewCtrl::kUncheckAllTag)->trigger();
+    for (const auto& group : groups) QCOMPARE(checkedIn(group), uint64_t(0));
+    QCOMPARE(b->statusInfoRuns().value(0), QString::number(manager().numberOfFilesCheckedToRemoved()));
+    actionTagged(b->smartCheckMenu(), TWCheckMethodNewer)->trigger();
+    for (const auto& group : groups) QCOMPARE(checkedIn(group), uint64_t(group->numberOfFiles() - 1));
+
+    // A group's own menu keeps to that group whatever Smart Select acts on.
+    std::unique_ptr<QMenu> menu(b->keyboard()->groupMenu(1, nullptr));
+    for (QAction* action : menu->actions())
+        if (action->text() == QStringLiteral("Uncheck All")) action->trigger();
+    QCOMPARE(checkedIn(groups[1]), uint64_t(0));
+    QVERIFY(checkedIn(groups[0]) > 0);
+    b->smartScopeSelected()->trigger();
+    QVERIFY(!b->smartSelectActsOnAllGroups());
 }
 
 void BrowserTest::viewModesSwapTheDetailArea() {
