@@ -139,7 +139,7 @@ TWQuickLookViewCtrl::TWQuickLookViewCtrl() {
     layout->addWidget(titleLabel_);
     layout->addWidget(stack_, 1);
     view_->setMinimumHeight(0);
-    showDefault(QStringLiteral("NO Item Selected"));
+    showDefault(tr("No item selected"));
 }
 
 TWQuickLookViewCtrl::~TWQuickLookViewCtrl() {
@@ -186,7 +186,7 @@ void TWQuickLookViewCtrl::reload() {
     static uint64_t lastGeneration = 0;
     const uint64_t generation = generation_ = ++lastGeneration;
     if (!pathfile_) {
-        showDefault(QStringLiteral("NO Item Selected"));
+        showDefault(tr("No item selected"));
         return;
     }
     const std::string path = *pathfile_;

@@ -473,7 +473,7 @@ void BrowserTest::slidePreviewShowsTextImagesAndTheDefault() {
     TWFilesListViewController::shared()->tableView()->clearSelection();
     QVERIFY(settled());
     QCOMPARE(preview->kind(), TWQuickLookViewCtrl::Kind::Default);
-    QCOMPARE(preview->title(), QStringLiteral("NO Item Selected"));
+    QCOMPARE(preview->title(), QStringLiteral("No item selected"));
     // A path that no longer exists: the default picture under its path.
     preview->quickLookPathfile(s.tree / "gone.txt");
     QCOMPARE(preview->kind(), TWQuickLookViewCtrl::Kind::Default);
