@@ -5,9 +5,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDateTime>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QLocale>
 #include <QMenu>
 #include <QPushButton>
 #include <QSlider>
@@ -418,7 +421,10 @@ void BrowserTest::compareViewCardsCheckRevealAndIgnore() {
     auto second = files().fileItemAtIndex(1);
     const QStringList values = cards->valuesOf(1);
     QCOMPARE(values.value(1), TWCompareView::sizeCaption(second->fileSize(), second->fileSizeOnDisk()));
-    QVERIFY(values.value(1).endsWith(QStringLiteral(" on disk)")));
+    QCOMPARE(values.value(1), QString::fromStdString(TWFileUtility::stringWithSize(second->fileSize())) +
+                                  QStringLiteral(" (") +
+                                  QString::fromStdString(TWFileUtility::stringWithSize(second->fileSizeOnDisk())) +
+                                  QStringLiteral(" on disk)"));
     QCOMPARE(values.value(2), QStringLiteral("N/A"));
     QCOMPARE(values.value(3), QString::fromStdString(second->filePath()));
     QCOMPARE(cards->cardRect(1).top() - cards->cardRect(0).bottom() - 1, TWCompareView::kMargin);
@@ -468,6 +474,16 @@ void BrowserTest::slidePreviewShowsTextImagesAndTheDefault() {
     QVERIFY(settled());
     QCOMPARE(preview->kind(), TWQuickLookViewCtrl::Kind::Info);
     QVERIFY(preview->infoText().contains(QStringLiteral("Quarterly Report")));
+    // Both dates in one format: the locale's short one.
+    auto report = files().fileItemSelected();
+    const QLocale locale;
+    const QDateTime created =
+        QDateTime::fromSecsSinceEpoch(std::chrono::system_clock::to_time_t(report->createTime().value()));
+    QVERIFY(preview->infoText().contains(QStringLiteral("Created:</span> ") +
+                                         locale.toString(created, QLocale::ShortFormat)));
+    const QDateTime modified = QFileInfo(QString::fromStdString(report->filePath())).lastModified();
+    QVERIFY(preview->infoText().contains(QStringLiteral("Modified:</span> ") +
+                                         locale.toString(modified, QLocale::ShortFormat)));
 
     // Nothing selected in the list: the default picture, titled so.
     TWFilesListViewController::shared()->tableView()->clearSelection();
