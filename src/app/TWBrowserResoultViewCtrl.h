@@ -143,6 +143,10 @@ public:
     // Shows the smart-check items that apply to the selected groups.
     void updateSmartCheckMenuItems();
 
+protected:
+    // Fits the status line again when its label is resized.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 signals:
     // A removal ended and the views were refreshed.
     void removalFinished();
@@ -160,6 +164,9 @@ private:
     ~TWBrowserResoultViewCtrl() override;
     void buildView();
     QWidget* buildBottomBar();
+    // The status line in colour when it fits its label, else elided at the right as
+    // plain text (the whole line stays in the tooltip).
+    void fitStatusInfo();
     void subscribe();
     void showSplitView();
     void showOverview();
