@@ -4,6 +4,8 @@
 #include <QActionGroup>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEvent>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
@@ -243,6 +245,7 @@ QWidget* TWBrowserResoultViewCtrl::buildBottomBar() {
     lblStatusInfo_->setTextFormat(Qt::RichText);
     lblStatusInfo_->setFont(TWAppStyle::systemFont(9));
     lblStatusInfo_->setMinimumWidth(1);
+    lblStatusInfo_->installEventFilter(this);
     layout->addWidget(lblStatusInfo_, 1);
 
     const char* modeNames[] = {"btnIconViewMode", "btnSlideViewMode", "btnCompareViewMode"};
@@ -270,6 +273,10 @@ QWidget* TWBrowserResoultViewCtrl::buildBottomBar() {
     sldIconSize_->setValue(int(TWIconViewController::shared()->scalePercent() * 100 + 0.5));
     sldIconSize_->setFixedWidth(80);
     sldIconSize_->setToolTip(tr("Icon size"));
+    // Hidden outside the icon view, it keeps its room so the mode buttons stay put.
+    QSizePolicy keepRoom = sldIconSize_->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    sldIconSize_->setSizePolicy(keepRoom);
     connect(sldIconSize_, &QSlider::valueChanged, this, &TWBrowserResoultViewCtrl::scaleIconSize);
     layout->addSpacing(8);
     layout->addWidget(sldIconSize_);
@@ -376,11 +383,28 @@ void TWBrowserResoultViewCtrl::updateStatusInfo() {
     statusRuns_ = {QString::asprintf("%lu", static_cast<unsigned long>(count)), QStringLiteral(" files selected. "),
                    QString::fromStdString(TWFileUtility::stringWithSize(size)),
                    QStringLiteral(" of storage space will be freed up.")};
-    // Values in dark grey, texts in mid grey.
-    lblStatusInfo_->setText(colored(statusRuns_[0], 0.15) + colored(statusRuns_[1], 0.5) +
-                            colored(statusRuns_[2], 0.15) + colored(statusRuns_[3], 0.5));
     lblStatusInfo_->setToolTip(statusRuns_.join(QString()));
+    fitStatusInfo();
     btnDelete_->setEnabled(count > 0);
+}
+
+void TWBrowserResoultViewCtrl::fitStatusInfo() {
+    if (statusRuns_.size() != 4) return;
+    const QString whole = statusRuns_.join(QString());
+    const QFontMetrics metrics(lblStatusInfo_->font());
+    const int room = lblStatusInfo_->contentsRect().width();
+    if (metrics.horizontalAdvance(whole) <= room) {
+        // Values in dark grey, texts in mid grey.
+        lblStatusInfo_->setText(colored(statusRuns_[0], 0.15) + colored(statusRuns_[1], 0.5) +
+                                colored(statusRuns_[2], 0.15) + colored(statusRuns_[3], 0.5));
+    } else {
+        lblStatusInfo_->setText(colored(metrics.elidedText(whole, Qt::ElideRight, room), 0.5));
+    }
+}
+
+bool TWBrowserResoultViewCtrl::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lblStatusInfo_ && event->type() == QEvent::Resize) fitStatusInfo();
+    return QObject::eventFilter(watched, event);
 }
 
 void TWBrowserResoultViewCtrl::updateBrowserResultToolbarState() {

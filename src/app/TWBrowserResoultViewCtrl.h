@@ -158,6 +158,10 @@ public:
     void updateSmartCheckMenuItemsFor(bool allGroups);
     void updateSmartCheckToolTip();
 
+protected:
+    // Fits the status line again when its label is resized.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 signals:
     // A removal ended and the views were refreshed.
     void removalFinished();
@@ -175,6 +179,9 @@ private:
     ~TWBrowserResoultViewCtrl() override;
     void buildView();
     QWidget* buildBottomBar();
+    // The status line in colour when it fits its label, else elided at the right as
+    // plain text (the whole line stays in the tooltip).
+    void fitStatusInfo();
     void subscribe();
     void showSplitView();
     void showOverview();

@@ -66,6 +66,8 @@ public:
     // The folder page shown; 0 at start.
     uint64_t curIndexOfPages() const { return curIndexOfPages_; }
     static uint64_t numberOfPages(uint64_t folders) { return (folders + 2) / 3; }
+    // The folder page's title: "1 folder added", "N folders added".
+    static QString folderCountTitle(int64_t folders);
 
     // Keeps the page within the folders there are, rebuilds the hover areas, redraws.
     void reload();

@@ -19,7 +19,7 @@ inline constexpr const char* kTWWaitingTitle = "Waiting for another removal to f
 // The title while the checked files are compared with the kept ones, before a removal.
 inline constexpr const char* kTWComparingTitle = "Comparing the checked files...";
 
-// "<n> files for the total of <size> bytes remaining..." (size as stringWithSize).
+// "<n> files, <size> remaining" ("1 file, ..." for one), the size as stringWithSize.
 std::string TWRemovalProgressTitle(uint64_t remainingCount, uint64_t remainingBytes);
 // (total - remaining) x 100 / total in single precision; 0 for a total of 0.
 double TWRemovalProgressPercent(uint64_t total, uint64_t remainingCount);

@@ -75,7 +75,7 @@ TEST_F(RemovalRunTest, MovesTwoNamesakesIntoAnEmptyFolderAndEndsAtAHundred) {
     EXPECT_FALSE(exists(dir / "two/a.jpg") || exists(dir / "four/a.jpg"));
     EXPECT_TRUE(exists(dir / "one/a.jpg") && exists(dir / "three/a.jpg"));
     EXPECT_EQ(progress->percent, 100.0);
-    EXPECT_EQ(progress->title, "0 files for the total of 0 B bytes remaining...");
+    EXPECT_EQ(progress->title, "0 files, 0 B remaining");
     EXPECT_EQ(progress->outcome.disposed, 2u);
     EXPECT_EQ(progress->outcome.failed, 0u);
     EXPECT_EQ(container->numberOfCategoryFiles(), 0u);  // groups of one file are dropped
@@ -196,7 +196,7 @@ TEST_F(RemovalRunTest, CancelBeforeTheFirstOfTenHandsOverOneAndKeepsNineChecked)
     EXPECT_EQ(group->numberOfChecked(), 9u);
     for (size_t i = 1; i <= 10; ++i) EXPECT_TRUE(exists(members[i].first->filePath()));
     EXPECT_TRUE(progress->outcome.cleanPhotos);
-    EXPECT_EQ(progress->title, "9 files for the total of 9 B bytes remaining...");
+    EXPECT_EQ(progress->title, "9 files, 9 B remaining");
 }
 
 // A library that refuses its items (its application runs) leaves them in the results,
