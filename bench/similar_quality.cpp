@@ -20,7 +20,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <tuple>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,6 +27,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "PictureSet.h"
@@ -38,8 +38,6 @@
 namespace {
 
 using namespace twbench;
-
-
 
 struct Item {
     std::string path;
@@ -54,41 +52,31 @@ struct Options {
     std::string keep;
 };
 
-std::vector<Item> writeSet(const std::string& folder, const Options& options) {
+// The set's pictures and what each one is; with `write`, the pictures are drawn and
+// written too (otherwise they are taken as a previous run left them in `folder`).
+std::vector<Item> pictureSet(const std::string& folder, const Options& options, bool write) {
     std::vector<Item> items;
     const int perKind = (options.originals + 3) / 4;
     int original = 0;
     for (Kind kind : kKinds) {
         for (int i = 0; i < perKind && original < options.originals; ++i, ++original) {
             const std::string stem = folder + "/" + kindName(kind) + std::to_string(i);
-            const auto encoded = encodeJpeg(*makeOriginal(kind, options.seed, i, 800, 600), 90);
-            writeFile(stem + ".jpg", encoded);
+            Picture decoded;
+            if (write) {
+                const auto encoded = encodeJpeg(*makeOriginal(kind, options.seed, i, 800, 600), 90);
+                writeFile(stem + ".jpg", encoded);
+                decoded = decode(encoded);
+            }
             items.push_back({stem + ".jpg", original, -1, original});
-            const Picture decoded = decode(encoded);
             for (Variant variant : kVariants) {
-                const Picture changed = makeVariant(*decoded, variant, options.seed + 31u * uint32_t(original));
                 const std::string path = stem + "-" + std::to_string(int(variant)) + "." + variantEnding(variant);
-                writeFile(path, encodeVariant(*changed, variant));
+                if (write) {
+                    const Picture changed = makeVariant(*decoded, variant, options.seed + 31u * uint32_t(original));
+                    writeFile(path, encodeVariant(*changed, variant));
+                }
                 items.push_back({path, original, int(variant), original});
             }
-            writeFile(stem + "-alike.jpg", encodeJpeg(*makeLookAlike(kind, options.seed, i, 800, 600), 90));
-            items.push_back({stem + "-alike.jpg", 100000 + original, -2, original});
-        }
-    }
-    return items;
-}
-
-std::vector<Item> readSet(const std::string& folder, const Options& options) {
-    std::vector<Item> items;
-    const int perKind = (options.originals + 3) / 4;
-    int original = 0;
-    for (Kind kind : kKinds) {
-        for (int i = 0; i < perKind && original < options.originals; ++i, ++original) {
-            const std::string stem = folder + "/" + kindName(kind) + std::to_string(i);
-            items.push_back({stem + ".jpg", original, -1, original});
-            for (Variant variant : kVariants)
-                items.push_back({stem + "-" + std::to_string(int(variant)) + "." + variantEnding(variant), original,
-                                 int(variant), original});
+            if (write) writeFile(stem + "-alike.jpg", encodeJpeg(*makeLookAlike(kind, options.seed, i, 800, 600), 90));
             items.push_back({stem + "-alike.jpg", 100000 + original, -2, original});
         }
     }
@@ -116,7 +104,8 @@ Scores score(const std::vector<Item>& items, const std::vector<int>& groupOf, in
         for (size_t b = a + 1; b < items.size(); ++b) {
             const bool together = groupOf[a] >= 0 && groupOf[a] == groupOf[b];
             const bool same = items[a].family == items[b].family;
-            const bool rotation = items[a].variant == int(Variant::Rotate90) || items[b].variant == int(Variant::Rotate90);
+            const bool rotation =
+                items[a].variant == int(Variant::Rotate90) || items[b].variant == int(Variant::Rotate90);
             grouped += together;
             right += together && same;
             truePairs += same;
@@ -229,11 +218,13 @@ bool share(const Keys& a, const Keys& b) {
 }
 
 // The 74 vector pairs of a member and a newcomer, as ZPLookProbe pairs them.
-std::vector<std::pair<ZPLookVector, ZPLookVector>> vectorPairs(const ZPLookSignature& member, const ZPLookSignature& probe) {
+std::vector<std::pair<ZPLookVector, ZPLookVector>> vectorPairs(const ZPLookSignature& member,
+                                                               const ZPLookSignature& probe) {
     std::vector<std::pair<ZPLookVector, ZPLookVector>> pairs;
     for (int mirror = 0; mirror < 2; ++mirror) {
         auto vec = [&](const ZPLookFrame& f) {
-            return mirror ? ZPLookVector::ofFrame(probe.grey(), f.mirrored()).mirrored() : ZPLookVector::ofFrame(probe.grey(), f);
+            return mirror ? ZPLookVector::ofFrame(probe.grey(), f.mirrored()).mirrored()
+                          : ZPLookVector::ofFrame(probe.grey(), f);
         };
         pairs.push_back({member.whole(), vec(ZPLookFrame{})});
         for (size_t crop = 0; crop < 2; ++crop) {
@@ -258,19 +249,30 @@ std::vector<double> layoutOf(const ZPGreyThumbnail& grey, const ZPLookFrame& fra
     double mean = 0;
     for (int j = 0; j < n; ++j)
         for (int i = 0; i < n; ++i) {
-            const int xa = int(std::lround(x0 + i * size / n)), xb = std::max(xa + 1, int(std::lround(x0 + (i + 1) * size / n)));
-            const int ya = int(std::lround(y0 + j * size / n)), yb = std::max(ya + 1, int(std::lround(y0 + (j + 1) * size / n)));
-            double sum = 0; int count = 0;
+            const int xa = int(std::lround(x0 + i * size / n)),
+                      xb = std::max(xa + 1, int(std::lround(x0 + (i + 1) * size / n)));
+            const int ya = int(std::lround(y0 + j * size / n)),
+                      yb = std::max(ya + 1, int(std::lround(y0 + (j + 1) * size / n)));
+            double sum = 0;
+            int count = 0;
             for (int y = ya; y < yb && y < grey.side; ++y)
-                for (int x = xa; x < xb && x < grey.side; ++x) { sum += grey.levels[y * grey.side + x]; ++count; }
+                for (int x = xa; x < xb && x < grey.side; ++x) {
+                    sum += grey.levels[y * grey.side + x];
+                    ++count;
+                }
             z[j][mirror ? n - 1 - i : i] = count ? sum / count : 0;
             mean += z[j][mirror ? n - 1 - i : i];
         }
     mean /= n * n;
     double var = 0;
-    for (auto& row : z) for (double& v : row) { v -= mean; var += v * v; }
+    for (auto& row : z)
+        for (double& v : row) {
+            v -= mean;
+            var += v * v;
+        }
     const double scale = var > 1e-9 ? std::sqrt(n * n / var) : 0;
-    for (auto& row : z) for (double& v : row) v *= scale;
+    for (auto& row : z)
+        for (double& v : row) v *= scale;
     std::vector<double> out;
     for (int u = 0; u <= order; ++u)
         for (int v = 0; u + v <= order; ++v) {
@@ -291,7 +293,8 @@ double gap(const std::vector<double>& a, const std::vector<double>& b) {
     return std::sqrt(s);
 }
 
-void printLayoutStats(const std::vector<Item>& items, const std::vector<std::shared_ptr<ZPImageSignature>>& signatures, int order) {
+void printLayoutStats(const std::vector<Item>& items, const std::vector<std::shared_ptr<ZPImageSignature>>& signatures,
+                      int order) {
     // frame pairs as the probe pairs them: (member frame, probe frame, mirror)
     std::vector<std::tuple<ZPLookFrame, ZPLookFrame, bool>> framePairs;
     for (int mirror = 0; mirror < 2; ++mirror) {
@@ -319,13 +322,15 @@ void printLayoutStats(const std::vector<Item>& items, const std::vector<std::sha
     };
     for (size_t i = 0; i < items.size(); ++i) {
         if (items[i].variant < 0 || !signatures[i]) continue;
-        trueGaps[items[i].variant].push_back(minGap(*signatures[originalOf[items[i].original]]->look(), *signatures[i]->look()));
+        trueGaps[items[i].variant].push_back(
+            minGap(*signatures[originalOf[items[i].original]]->look(), *signatures[i]->look()));
     }
     for (size_t a = 0; a < items.size(); a += 3)
         for (size_t b = a + 1; b < items.size(); b += 5)
             if (items[a].family != items[b].family && signatures[a] && signatures[b])
                 differentGaps.push_back(minGap(*signatures[a]->look(), *signatures[b]->look()));
-    printf("layout order %d (%zu coefficients)\n", order, layoutOf(signatures[0]->look()->grey(), ZPLookFrame{}, false, order).size());
+    printf("layout order %d (%zu coefficients)\n", order,
+           layoutOf(signatures[0]->look()->grey(), ZPLookFrame{}, false, order).size());
     for (auto& [variant, values] : trueGaps) printQuantiles(variantName(Variant(variant)), values);
     printQuantiles("different", differentGaps);
 }
@@ -340,18 +345,25 @@ void printKeyStats(const std::vector<Item>& items, const std::vector<std::shared
                 const bool same = items[a].family == items[b].family && items[a].variant != int(Variant::Rotate90) &&
                                   items[b].variant != int(Variant::Rotate90);
                 if (!same && (a * 7 + b) % 13 != 0) continue;  // a sample of the different pairs
-                if (items[a].family != items[b].family) ++diffPairs; else if (!same) continue;
+                if (items[a].family != items[b].family)
+                    ++diffPairs;
+                else if (!same)
+                    continue;
                 bool shared = false, within = false, sharedWithin = false;
                 for (const auto& [m, p] : vectorPairs(*signatures[a]->look(), *signatures[b]->look())) {
                     const bool s = share(wordsOf(m, mode), wordsOf(p, mode));
                     const bool w = ZPLookVector::distance(m, p) <= limit;
                     shared |= s, within |= w, sharedWithin |= s && w;
                 }
-                if (same) trueWithin += within, trueShared += sharedWithin;
-                else diffShared += shared, diffWithin += within;
+                if (same)
+                    trueWithin += within, trueShared += sharedWithin;
+                else
+                    diffShared += shared, diffWithin += within;
             }
-        printf("words mode %d: true pairs within limit %ld, of them sharing a word %ld; different pairs sampled %ld, "
-               "sharing a word %ld, within limit %ld\n", mode, trueWithin, trueShared, diffPairs, diffShared, diffWithin);
+        printf(
+            "words mode %d: true pairs within limit %ld, of them sharing a word %ld; different pairs sampled %ld, "
+            "sharing a word %ld, within limit %ld\n",
+            mode, trueWithin, trueShared, diffPairs, diffShared, diffWithin);
     }
 }
 
@@ -366,13 +378,11 @@ void printDistances(const std::vector<Item>& items, const std::vector<std::share
         const PairLook look = pairLook(*signatures[originalOf[items[i].original]], *signatures[i], limit);
         distances[items[i].variant].push_back(look.distance);
         likenesses[items[i].variant].push_back(look.likeness);
-
     }
     for (auto& [variant, values] : distances) {
         const std::string name = variant == -2 ? "look-alike" : variantName(Variant(variant));
         printQuantiles((name + " distance").c_str(), values);
         printQuantiles((name + " likeness").c_str(), likenesses[variant]);
-
     }
     std::vector<double> different, differentLikeness;
     std::vector<std::pair<double, std::string>> named;
@@ -400,7 +410,9 @@ int runQuality(const Options& options) {
     char pattern[] = "/tmp/twinsift-quality-XXXXXX";
     if (folder.empty()) folder = mkdtemp(pattern);
     std::filesystem::create_directories(folder);
-    std::vector<Item> items = std::filesystem::exists(folder + "/natural0.jpg") && getenv("TW_REUSE") ? readSet(folder, options) : writeSet(folder, options);
+    std::vector<Item> items = std::filesystem::exists(folder + "/natural0.jpg") && getenv("TW_REUSE")
+                                  ? pictureSet(folder, options, false)
+                                  : pictureSet(folder, options, true);
     // A scan meets files in the order of the folder listing: here a fixed shuffle.
     std::mt19937 shuffle(options.seed);
     std::shuffle(items.begin(), items.end(), shuffle);
@@ -430,7 +442,8 @@ int runQuality(const Options& options) {
             const uint64_t before = ZPLookProbe::fullComparisons();
             for (const auto& signature : signatures) context.collectionSimilarImages(groups, signature);
             if (measure.method == TWSimilarMethodLook)
-                printf("level %.1f: %llu full comparisons\n", level, (unsigned long long)(ZPLookProbe::fullComparisons() - before));
+                printf("level %.1f: %llu full comparisons\n", level,
+                       (unsigned long long)(ZPLookProbe::fullComparisons() - before));
             std::vector<int> groupOf(items.size(), -1);
             int bigGroups = 0;
             for (size_t g = 0; g < groups.size(); ++g) {
