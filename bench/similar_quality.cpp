@@ -52,41 +52,31 @@ struct Options {
     std::string keep;
 };
 
-std::vector<Item> writeSet(const std::string& folder, const Options& options) {
+// The set's pictures and what each one is; with `write`, the pictures are drawn and
+// written too (otherwise they are taken as a previous run left them in `folder`).
+std::vector<Item> pictureSet(const std::string& folder, const Options& options, bool write) {
     std::vector<Item> items;
     const int perKind = (options.originals + 3) / 4;
     int original = 0;
     for (Kind kind : kKinds) {
         for (int i = 0; i < perKind && original < options.originals; ++i, ++original) {
             const std::string stem = folder + "/" + kindName(kind) + std::to_string(i);
-            const auto encoded = encodeJpeg(*makeOriginal(kind, options.seed, i, 800, 600), 90);
-            writeFile(stem + ".jpg", encoded);
+            Picture decoded;
+            if (write) {
+                const auto encoded = encodeJpeg(*makeOriginal(kind, options.seed, i, 800, 600), 90);
+                writeFile(stem + ".jpg", encoded);
+                decoded = decode(encoded);
+            }
             items.push_back({stem + ".jpg", original, -1, original});
-            const Picture decoded = decode(encoded);
             for (Variant variant : kVariants) {
-                const Picture changed = makeVariant(*decoded, variant, options.seed + 31u * uint32_t(original));
                 const std::string path = stem + "-" + std::to_string(int(variant)) + "." + variantEnding(variant);
-                writeFile(path, encodeVariant(*changed, variant));
+                if (write) {
+                    const Picture changed = makeVariant(*decoded, variant, options.seed + 31u * uint32_t(original));
+                    writeFile(path, encodeVariant(*changed, variant));
+                }
                 items.push_back({path, original, int(variant), original});
             }
-            writeFile(stem + "-alike.jpg", encodeJpeg(*makeLookAlike(kind, options.seed, i, 800, 600), 90));
-            items.push_back({stem + "-alike.jpg", 100000 + original, -2, original});
-        }
-    }
-    return items;
-}
-
-std::vector<Item> readSet(const std::string& folder, const Options& options) {
-    std::vector<Item> items;
-    const int perKind = (options.originals + 3) / 4;
-    int original = 0;
-    for (Kind kind : kKinds) {
-        for (int i = 0; i < perKind && original < options.originals; ++i, ++original) {
-            const std::string stem = folder + "/" + kindName(kind) + std::to_string(i);
-            items.push_back({stem + ".jpg", original, -1, original});
-            for (Variant variant : kVariants)
-                items.push_back({stem + "-" + std::to_string(int(variant)) + "." + variantEnding(variant), original,
-                                 int(variant), original});
+            if (write) writeFile(stem + "-alike.jpg", encodeJpeg(*makeLookAlike(kind, options.seed, i, 800, 600), 90));
             items.push_back({stem + "-alike.jpg", 100000 + original, -2, original});
         }
     }
@@ -421,8 +411,8 @@ int runQuality(const Options& options) {
     if (folder.empty()) folder = mkdtemp(pattern);
     std::filesystem::create_directories(folder);
     std::vector<Item> items = std::filesystem::exists(folder + "/natural0.jpg") && getenv("TW_REUSE")
-                                  ? readSet(folder, options)
-                                  : writeSet(folder, options);
+                                  ? pictureSet(folder, options, false)
+                                  : pictureSet(folder, options, true);
     // A scan meets files in the order of the folder listing: here a fixed shuffle.
     std::mt19937 shuffle(options.seed);
     std::shuffle(items.begin(), items.end(), shuffle);

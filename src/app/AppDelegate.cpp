@@ -112,6 +112,18 @@ void AppDelegate::configMainView() {
     TWBrowserResoultViewCtrl* browser = TWBrowserResoultViewCtrl::shared();
     wndMain_->addContentView(browser->view());
     connect(browser, &TWBrowserResoultViewCtrl::backToScanRequested, this, &AppDelegate::BackToScan);
+    // The scan view's totals follow removals and their undo; Scan Again goes back to it
+    // and scans the same folders.
+    connect(browser, &TWBrowserResoultViewCtrl::filesRemoved, this,
+            [](quint64 count, quint64 bytes) { TWLoadFilesCtrl::shareLoadFilesCtrl()->filesRemoved(count, bytes); });
+    connect(browser, &TWBrowserResoultViewCtrl::filesRestored, this,
+            [](quint64 count, quint64 bytes) { TWLoadFilesCtrl::shareLoadFilesCtrl()->filesRestored(count, bytes); });
+    connect(browser, &TWBrowserResoultViewCtrl::scanAgainRequested, this, [this] {
+        BackToScan();
+        TWLoadFilesCtrl::shareLoadFilesCtrl()->scanAgain();
+    });
+    connect(browser, &TWBrowserResoultViewCtrl::scanDetailsRequested, this,
+            [] { TWLoadFilesCtrl::shareLoadFilesCtrl()->showScanDetails(); });
     wndMain_->showContentView(TWLoadFilesCtrl::shareLoadFilesCtrl()->view());
 }
 
@@ -304,7 +316,7 @@ void AppDelegate::TWLoadFileCtrlStartSearch(TWLoadFilesCtrl&) {
     updateMenuItems();
 }
 
-void AppDelegate::TWLoadFileCtrlCompleteSearchWithResult(TWLoadFilesCtrl&,
+void AppDelegate::TWLoadFileCtrlCompleteSearchWithResult(TWLoadFilesCtrl& ctrl,
                                                          const std::vector<std::shared_ptr<TWCategoryFiles>>& result) {
     TWDuplicateFilesManager& manager = TWDuplicateFilesManager::shared();
     manager.updateDuplicateFiles(result);
@@ -314,6 +326,8 @@ void AppDelegate::TWLoadFileCtrlCompleteSearchWithResult(TWLoadFilesCtrl&,
         manager.setFilterMethod(TWFilterMethodIncludingSimilar);
     }
     TWBrowserResoultViewCtrl::shared()->reloadData();
+    if (ctrl.scanWasStopped()) TWBrowserResoultViewCtrl::shared()->markScanStopped();
+    TWBrowserResoultViewCtrl::shared()->showScanReport(ctrl.scanReportLines());
     showResult();
 }
 

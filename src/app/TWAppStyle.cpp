@@ -12,6 +12,8 @@
 #include <QWidget>
 #include <algorithm>
 
+#include "app/TWFocusRing.h"
+
 namespace {
 
 bool& darkScheme() {
@@ -127,6 +129,7 @@ void TWAppStyle::apply(QApplication& app) {
     if (!filter) {
         filter = new SchemeFilter(&app);
         app.installEventFilter(filter);
+        TWFocusRing::install();
     }
     const QPalette light = lightPalette(app);
     app.setPalette(darkScheme() ? adapted(light) : light);

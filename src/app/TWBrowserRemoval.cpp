@@ -5,21 +5,27 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <atomic>
 #include <map>
 
 #include "app/TWBrowserNotifications.h"
 #include "app/TWBrowserResoultViewCtrl.h"
 #include "app/TWCleanMediaLibraryWndCtrl.h"
 #include "app/TWProgressWndCtrl.h"
+#include "app/TWRemovalSummary.h"
+#include "app/TWStaleResultBar.h"
+#include "files/TWFileUtility.h"
 #include "model/TWDuplicateFilesManager.h"
 #include "platform/Executors.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Trash.h"
 #include "prefs/TWPreference.h"
 #include "prefs/TWPreferenceTypes.h"
 #include "removal/TWManagerRemovalSource.h"
 #include "removal/TWRemovalReview.h"
 #include "removal/TWRemovalRun.h"
+#include "removal/TWTrashUndo.h"
 
 // Hands the run's reports to the browser, if it is still there.
 class TWBrowserRemovalProgress : public TWRemovalProgress {
@@ -96,6 +102,42 @@ ContentChoice askAboutDifferingContent(QWidget* parent, size_t differing) {
     return ContentChoice::Cancel;
 }
 
+// "1 file (12 KB)" or "3 files (1.5 MB)": what the confirmation is about.
+QString filesAndSize(uint64_t count, uint64_t bytes) {
+    const QString size = QString::fromStdString(TWFileUtility::stringWithSize(bytes));
+    return count == 1 ? QObject::tr("1 file (%1)").arg(size)
+                      : QObject::tr("%1 files (%2)").arg(qulonglong(count)).arg(size);
+}
+
+// The warning for checked files that the Trash cannot take: the run leaves them.
+QString untrashableWarning(uint64_t count) {
+    if (count == 0) return QString();
+    return count == 1 ? QObject::tr(
+                            "Warning: 1 of these files lies on a drive where the Trash cannot be used. It "
+                            "will be left in place.")
+                      : QObject::tr(
+                            "Warning: %1 of these files lie on a drive where the Trash cannot be used. They "
+                            "will be left in place.")
+                            .arg(qulonglong(count));
+}
+
+// How many checked files of `containers` `canTrash` refuses.
+uint64_t countUntrashable(const TWRemovalReview::Containers& containers,
+                          const TWBrowserResoultViewCtrl::TrashCheck& canTrash, const std::atomic<bool>& cancelled) {
+    uint64_t count = 0;
+    for (const auto& container : containers) {
+        if (!container) continue;
+        for (const auto& group : container->duplicateFilesIncludingSimilar()) {
+            if (!group || group->numberOfChecked() == 0) continue;
+            for (const auto& file : group->itemsOfFileUtility()) {
+                if (cancelled.load()) return count;
+                if (file && file->isChecked() && !canTrash(file->filePath())) ++count;
+            }
+        }
+    }
+    return count;
+}
+
 // The files of `files` that are still checked.
 std::vector<TWRemovalReview::Differing> stillChecked(std::vector<TWRemovalReview::Differing> files) {
     std::erase_if(files,
@@ -148,11 +190,15 @@ void TWBrowserResoultViewCtrl::reviewThenRemove(const std::optional<std::string>
 
     const auto containers = TWDuplicateFilesManager::shared().allDuplicateFiles();
     const bool nameMode = TWPreference::shared().searchMode() == TWSearchModeName;
+    TrashCheck canTrash;
+    if (TWPreference::shared().destType() == TWDestTypeTrash)
+        canTrash = trashCheck_ ? trashCheck_ : TrashCheck(&tw::Trash::canTrash);
     QPointer<TWBrowserResoultViewCtrl> self(this);
-    tw::WorkerPool::defaultPriority().submit([self, containers, nameMode, folder, cancelled] {
+    tw::WorkerPool::defaultPriority().submit([self, containers, nameMode, canTrash, folder, cancelled] {
         RemovalReview review;
         review.merelySimilar = TWRemovalReview::merelySimilarChecked(containers);
         if (nameMode && !cancelled->load()) review.differing = TWRemovalReview::checkedDifferingFromKept(containers);
+        if (canTrash && !cancelled->load()) review.untrashable = countUntrashable(containers, canTrash, *cancelled);
         tw::MainQueue::shared().post([self, review = std::move(review), folder, cancelled] {
             if (!self) return;
             TWProgressWndCtrl::progressWndCtrl()->endSheet();
@@ -171,25 +217,23 @@ std::optional<bool> TWBrowserResoultViewCtrl::ask(const std::optional<std::strin
     const auto similar = stillChecked(review.merelySimilar);
     bool includeSimilar = false;
     bool yes = true;
+    const TWDuplicateFilesManager& manager = TWDuplicateFilesManager::shared();
+    const QString files = filesAndSize(manager.numberOfFilesCheckedToRemoved(), manager.sizeOfFilesCheckedToRemoved());
     switch (TWPreference::shared().destType()) {
         case TWDestTypeTrash:
-            yes =
-                confirm(window, QStringLiteral("The selected files will be deleted to Trash, are you sure to delete?"),
-                        QStringLiteral("Warning: The files on the external drive can only be erased permanently."),
-                        similar.size(), &includeSimilar);
+            yes = confirm(window, tr("%1 will be moved to the Trash. Are you sure?").arg(files),
+                          untrashableWarning(review.untrashable), similar.size(), &includeSimilar);
             break;
         case TWDestTypeDeletePermanently:
-            yes = confirm(window,
-                          QStringLiteral("The selected files will be permanently deleted, are you sure to delete?"),
+            yes = confirm(window, tr("%1 will be deleted permanently. Are you sure?").arg(files),
                           QStringLiteral("Warning: You can not undo this action!"), similar.size(), &includeSimilar);
             break;
         default:
             // A move asks nothing more than its folder, unless some files are merely similar.
             if (!similar.empty())
-                yes = confirm(
-                    window,
-                    tr("The selected files will be moved into %1.").arg(QString::fromStdString(folder.value_or(""))),
-                    QString(), similar.size(), &includeSimilar);
+                yes = confirm(window,
+                              tr("%1 will be moved into %2.").arg(files, QString::fromStdString(folder.value_or(""))),
+                              QString(), similar.size(), &includeSimilar);
             break;
     }
     if (!yes) return std::nullopt;
@@ -289,11 +333,40 @@ void TWBrowserResoultViewCtrl::removalDidFinish(const TWRemovalOutcome& outcome)
         guide->raise();
     }
     reportLeftFiles(outcome);
+    showRemovalSummary(outcome);
+    if (outcome.disposedFiles > 0) emit filesRemoved(outcome.disposedFiles, outcome.disposedBytes);
     emit removalFinished();
+}
+
+void TWBrowserResoultViewCtrl::showRemovalSummary(const TWRemovalOutcome& outcome) {
+    lastTrashed_ = outcome.trashed;
+    // Library items alone get the library guide instead.
+    if (outcome.disposedFiles == 0 && outcome.failed == 0) return;
+    delete summary_;
+    summary_ = new TWRemovalSummary(outcome, {leftHeadline_, leftInformative_, leftDetails_},
+                                    view_ ? view_->window() : nullptr);
+    connect(summary_, &TWRemovalSummary::undoRequested, this, &TWBrowserResoultViewCtrl::undoLastRemoval);
+    summary_->setWindowModality(Qt::WindowModal);
+    summary_->open();
+}
+
+void TWBrowserResoultViewCtrl::undoLastRemoval() {
+    if (lastTrashed_.empty() || isRemoving()) return;
+    const TWTrashUndo::Result result = TWTrashUndo::restore(lastTrashed_);
+    lastTrashed_.clear();
+    if (summary_) summary_->showUndoResult(result);
+    if (result.restored.empty()) return;
+    // The results dropped these files; they are on disk again, so only a new scan tells
+    // the truth now.
+    staleBar_->showFilesPutBack();
+    emit filesRestored(result.restored.size(), result.restoredBytes);
 }
 
 void TWBrowserResoultViewCtrl::reportLeftFiles(const TWRemovalOutcome& outcome) {
     lastRemovalReport_.clear();
+    leftHeadline_.clear();
+    leftInformative_.clear();
+    leftDetails_.clear();
     if (!outcome.notStarted.empty() && !outcome.cancelled) {
         showRemovalReport(tr("Nothing was removed."), QString::fromStdString(outcome.notStarted), QString());
         return;
@@ -321,7 +394,10 @@ void TWBrowserResoultViewCtrl::reportLeftFiles(const TWRemovalOutcome& outcome) 
     QStringList details;
     for (const TWRemovalFailure& failure : outcome.failures)
         details << QString::fromStdString(failure.path) + QStringLiteral(": ") + QString::fromStdString(failure.reason);
-    showRemovalReport(headline, informative, details.join(QLatin1Char('\n')));
+    lastRemovalReport_ = headline + QLatin1Char('\n') + informative;
+    leftHeadline_ = headline;
+    leftInformative_ = informative;
+    leftDetails_ = details.join(QLatin1Char('\n'));
 }
 
 void TWBrowserResoultViewCtrl::showRemovalReport(const QString& headline, const QString& informative,

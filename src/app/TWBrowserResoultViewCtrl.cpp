@@ -1,10 +1,14 @@
 #include "app/TWBrowserResoultViewCtrl.h"
 
 #include <QAbstractButton>
+#include <QActionGroup>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEvent>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QListView>
 #include <QMenu>
 #include <QPushButton>
 #include <QSlider>
@@ -12,11 +16,15 @@
 #include <QStackedLayout>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
+#include "app/AppDelegate.h"
 #include "app/TWAppStyle.h"
 #include "app/TWArtwork.h"
+#include "app/TWBrowserKeyboard.h"
 #include "app/TWBrowserNotifications.h"
 #include "app/TWCleanMediaLibraryWndCtrl.h"
+#include "app/TWCompareView.h"
 #include "app/TWCompareViewController.h"
 #include "app/TWDuplicateFilesViewCtrl.h"
 #include "app/TWFilesListViewController.h"
@@ -24,7 +32,10 @@
 #include "app/TWIconViewController.h"
 #include "app/TWProgressWndCtrl.h"
 #include "app/TWQuickLookViewCtrl.h"
+#include "app/TWRemovalSummary.h"
+#include "app/TWScanNoticeBar.h"
 #include "app/TWSlideViewController.h"
+#include "app/TWStaleResultBar.h"
 #include "app/TWThumbnailCache.h"
 #include "model/TWDuplicateFilesManager.h"
 #include "model/TWFilesListManager.h"
@@ -53,6 +64,9 @@ void TWBrowserResoultViewCtrl::resetShared() {
 
 TWBrowserResoultViewCtrl::TWBrowserResoultViewCtrl() {
     buildView();
+    keyboard_ = new TWBrowserKeyboard(this);
+    watchDetailView(kIconMode);
+    keyboard_->updateTabOrder();
     connect(TWAppStyle::notifier(), &TWSchemeNotifier::changed, this, &TWBrowserResoultViewCtrl::updateStatusInfo);
     // As at load: the toolbar's overview off, the icon view in the detail area.
     TWToolBar* bar = TWToolBar::shareToolBar();
@@ -84,6 +98,7 @@ TWBrowserResoultViewCtrl::~TWBrowserResoultViewCtrl() {
     checkObserver_.reset();
     ignoredObserver_.reset();
     delete reportBox_;
+    delete summary_;
     // The parts belong to their own controllers; each takes its view with it.
     TWSlideViewController::resetShared();
     TWFilesListViewController::resetShared();
@@ -112,6 +127,12 @@ void TWBrowserResoultViewCtrl::buildView() {
     line->setFixedHeight(1);
     line->setStyleSheet(QStringLiteral("background: #DADDE2; border: none;"));
     layout->addWidget(line);
+    staleBar_ = new TWStaleResultBar(view_);
+    connect(staleBar_, &TWStaleResultBar::scanAgainClicked, this, &TWBrowserResoultViewCtrl::scanAgainRequested);
+    layout->addWidget(staleBar_);
+    noticeBar_ = new TWScanNoticeBar(view_);
+    connect(noticeBar_, &TWScanNoticeBar::detailsClicked, this, &TWBrowserResoultViewCtrl::scanDetailsRequested);
+    layout->addWidget(noticeBar_);
 
     content_ = new QWidget(view_);
     contentStack_ = new QStackedLayout(content_);
@@ -177,6 +198,19 @@ QWidget* TWBrowserResoultViewCtrl::buildBottomBar() {
     btnSmartChecked_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     smartCheckMenu_ = new QMenu(btnSmartChecked_);
     smartCheckMenu_->setObjectName(QStringLiteral("smartCheckMenu"));
+    // What the rules act on, said and chosen at the top of the menu.
+    smartCheckMenu_->addSection(tr("Acts on"));
+    auto* scope = new QActionGroup(smartCheckMenu_);
+    smartScopeSelected_ = smartCheckMenu_->addAction(tr("Selected groups"));
+    smartScopeAll_ = smartCheckMenu_->addAction(tr("All groups"));
+    for (QAction* choice : {smartScopeSelected_, smartScopeAll_}) {
+        choice->setCheckable(true);
+        choice->setData(-1);  // no rule's tag
+        scope->addAction(choice);
+    }
+    smartScopeSelected_->setChecked(true);
+    connect(scope, &QActionGroup::triggered, this, [this] { updateSmartCheckToolTip(); });
+    smartCheckMenu_->addSeparator();
     const std::pair<int, QString> items[] = {
         {TWCheckMethodSmartName, tr("Select by Smart Name")},
         {TWCheckMethodFolderPrivilege, tr("Select by Folder Priority")},
@@ -196,6 +230,7 @@ QWidget* TWBrowserResoultViewCtrl::buildBottomBar() {
     }
     connect(smartCheckMenu_, &QMenu::aboutToShow, this, &TWBrowserResoultViewCtrl::updateSmartCheckMenuItems);
     connect(btnSmartChecked_, &QToolButton::clicked, this, &TWBrowserResoultViewCtrl::smartCheckedAction);
+    updateSmartCheckToolTip();
     layout->addWidget(btnSmartChecked_);
 
     lblStatusInfo_ = new QLabel(bar);
@@ -203,6 +238,7 @@ QWidget* TWBrowserResoultViewCtrl::buildBottomBar() {
     lblStatusInfo_->setTextFormat(Qt::RichText);
     lblStatusInfo_->setFont(TWAppStyle::systemFont(9));
     lblStatusInfo_->setMinimumWidth(1);
+    lblStatusInfo_->installEventFilter(this);
     layout->addWidget(lblStatusInfo_, 1);
 
     const char* modeNames[] = {"btnIconViewMode", "btnSlideViewMode", "btnCompareViewMode"};
@@ -230,6 +266,10 @@ QWidget* TWBrowserResoultViewCtrl::buildBottomBar() {
     sldIconSize_->setValue(int(TWIconViewController::shared()->scalePercent() * 100 + 0.5));
     sldIconSize_->setFixedWidth(80);
     sldIconSize_->setToolTip(tr("Icon size"));
+    // Hidden outside the icon view, it keeps its room so the mode buttons stay put.
+    QSizePolicy keepRoom = sldIconSize_->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    sldIconSize_->setSizePolicy(keepRoom);
     connect(sldIconSize_, &QSlider::valueChanged, this, &TWBrowserResoultViewCtrl::scaleIconSize);
     layout->addSpacing(8);
     layout->addWidget(sldIconSize_);
@@ -300,7 +340,21 @@ QWidget* TWBrowserResoultViewCtrl::viewForMode(int mode) const {
 
 // --- refreshes ---
 
+void TWBrowserResoultViewCtrl::markScanStopped() {
+    staleBar_->showScanStopped();
+}
+
+void TWBrowserResoultViewCtrl::showScanReport(const QStringList& lines) {
+    noticeBar_->showReport(lines);
+}
+
 void TWBrowserResoultViewCtrl::reloadData() {
+    // A new result matches the disk again; an undo of an older removal no longer applies,
+    // and the old scan's report goes with it.
+    staleBar_->hide();
+    noticeBar_->hide();
+    lastTrashed_.clear();
+    if (summary_) summary_->close();
     TWDuplicateFilesManager::shared().defaultSelection();
     TWFilesListManager::shareFilesListManager().defaultSelection();
     updateStatusInfo();
@@ -322,11 +376,28 @@ void TWBrowserResoultViewCtrl::updateStatusInfo() {
     statusRuns_ = {QString::asprintf("%lu", static_cast<unsigned long>(count)), QStringLiteral(" files selected. "),
                    QString::fromStdString(TWFileUtility::stringWithSize(size)),
                    QStringLiteral(" of storage space will be freed up.")};
-    // Values in dark grey, texts in mid grey.
-    lblStatusInfo_->setText(colored(statusRuns_[0], 0.15) + colored(statusRuns_[1], 0.5) +
-                            colored(statusRuns_[2], 0.15) + colored(statusRuns_[3], 0.5));
     lblStatusInfo_->setToolTip(statusRuns_.join(QString()));
+    fitStatusInfo();
     btnDelete_->setEnabled(count > 0);
+}
+
+void TWBrowserResoultViewCtrl::fitStatusInfo() {
+    if (statusRuns_.size() != 4) return;
+    const QString whole = statusRuns_.join(QString());
+    const QFontMetrics metrics(lblStatusInfo_->font());
+    const int room = lblStatusInfo_->contentsRect().width();
+    if (metrics.horizontalAdvance(whole) <= room) {
+        // Values in dark grey, texts in mid grey.
+        lblStatusInfo_->setText(colored(statusRuns_[0], 0.15) + colored(statusRuns_[1], 0.5) +
+                                colored(statusRuns_[2], 0.15) + colored(statusRuns_[3], 0.5));
+    } else {
+        lblStatusInfo_->setText(colored(metrics.elidedText(whole, Qt::ElideRight, room), 0.5));
+    }
+}
+
+bool TWBrowserResoultViewCtrl::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lblStatusInfo_ && event->type() == QEvent::Resize) fitStatusInfo();
+    return QObject::eventFilter(watched, event);
 }
 
 void TWBrowserResoultViewCtrl::updateBrowserResultToolbarState() {
@@ -376,9 +447,32 @@ void TWBrowserResoultViewCtrl::viewModeChanged(int tag) {
     viewMode_ = tag;
     updateViewModeBtnState();
     QWidget* next = viewForMode(tag);
-    if (detailStack_->indexOf(next) < 0) detailStack_->addWidget(next);
+    if (detailStack_->indexOf(next) < 0) {
+        detailStack_->addWidget(next);
+        watchDetailView(tag);
+        keyboard_->updateTabOrder();
+    }
     detailStack_->setCurrentWidget(next);
     updateDetailFilesState();
+}
+
+void TWBrowserResoultViewCtrl::watchDetailView(int mode) {
+    if (mode == kCompareMode) {
+        TWCompareView* compare = TWCompareViewController::shared()->view();
+        keyboard_->watchFileView(
+            compare, [compare](const QPoint& point) { return compare->hitTest(point).first; },
+            [compare] { compare->viewport()->update(); });
+    } else if (mode == kSlideMode) {
+        QListView* list = TWFilesListViewController::shared()->tableView();
+        keyboard_->watchFileView(
+            list, [list](const QPoint& point) { return list->indexAt(point).row(); },
+            [] { TWFilesListViewController::shared()->reloadData(); });
+    } else {
+        TWIconView* icons = TWIconViewController::shared()->view();
+        keyboard_->watchFileView(
+            icons, [icons](const QPoint& point) { return icons->indexAt(point); },
+            [icons] { icons->viewport()->update(); });
+    }
 }
 
 void TWBrowserResoultViewCtrl::scaleIconSize(int value) {
@@ -387,13 +481,32 @@ void TWBrowserResoultViewCtrl::scaleIconSize(int value) {
 }
 
 void TWBrowserResoultViewCtrl::updateSmartCheckMenuItems() {
-    const bool similar = TWFilesListManager::shareFilesListManager().containSimilarItem();
+    updateSmartCheckMenuItemsFor(smartSelectActsOnAllGroups());
+}
+
+void TWBrowserResoultViewCtrl::updateSmartCheckMenuItemsFor(bool allGroups) {
+    bool similar = false;
+    if (allGroups) {
+        const auto& groups = TWDuplicateFilesManager::shared().displayDuplicateFiles();
+        similar = std::any_of(groups.begin(), groups.end(), [](const auto& group) { return group->isSimilarGroup(); });
+    } else {
+        similar = TWFilesListManager::shareFilesListManager().containSimilarItem();
+    }
     for (QAction* action : smartCheckMenu_->actions()) {
-        if (action->isSeparator()) continue;
+        if (action->isSeparator() || action->isCheckable()) continue;
         const int tag = action->data().toInt();
         const bool similarOnly = tag >= TWCheckMethodHighQuality && tag <= TWCheckMethodLowResolution;
         action->setVisible(!similarOnly || similar);
     }
+}
+
+bool TWBrowserResoultViewCtrl::smartSelectActsOnAllGroups() const {
+    return smartScopeAll_ && smartScopeAll_->isChecked();
+}
+
+void TWBrowserResoultViewCtrl::updateSmartCheckToolTip() {
+    btnSmartChecked_->setToolTip(smartSelectActsOnAllGroups() ? tr("Smart Select acts on all groups")
+                                                              : tr("Smart Select acts on the selected groups"));
 }
 
 void TWBrowserResoultViewCtrl::smartCheckedAction() {
@@ -403,11 +516,27 @@ void TWBrowserResoultViewCtrl::smartCheckedAction() {
 }
 
 void TWBrowserResoultViewCtrl::menuSmartChecked(int tag) {
-    TWFilesListManager& files = TWFilesListManager::shareFilesListManager();
-    if (tag < kUncheckAllTag)
-        files.smartCheckWithMethod(TWCheckMethod(tag));
-    else
-        files.uncheckedAll();
+    applySmartRule(tag, smartSelectActsOnAllGroups());
+}
+
+void TWBrowserResoultViewCtrl::applySmartRule(int tag, bool allGroups) {
+    if (tag < 0) return;
+    if (allGroups) {
+        // A copy: the rule may reorder the shown list.
+        const auto groups = TWDuplicateFilesManager::shared().displayDuplicateFiles();
+        for (const auto& group : groups) {
+            if (tag < kUncheckAllTag)
+                group->smartCheckedByMethod(tag);
+            else
+                group->uncheckedAll();
+        }
+    } else {
+        TWFilesListManager& files = TWFilesListManager::shareFilesListManager();
+        if (tag < kUncheckAllTag)
+            files.smartCheckWithMethod(TWCheckMethod(tag));
+        else
+            files.uncheckedAll();
+    }
     updateStatusInfo();
     updateDetailFilesState();
     updateDuplicateFilesState();

@@ -14,12 +14,14 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/TWOverViewerCtrl.h"
+#include "app/TWRemovalSummary.h"
 #include "app/TWSharedInstance.h"
 #include "app/TWToolBar.h"
 #include "platform/NotificationCenter.h"
@@ -28,7 +30,10 @@
 #include "removal/TWRemovalRun.h"
 
 class QAbstractButton;
+class TWBrowserKeyboard;
 class QLabel;
+class TWScanNoticeBar;
+class TWStaleResultBar;
 class QMenu;
 
 class QPushButton;
@@ -69,7 +74,11 @@ public:
     void viewModeChanged(int tag);
     void scaleIconSize(int value);  // slider value 0..100
     void smartCheckedAction();
+    // Applies the rule (or unchecks, kUncheckAllTag) to the groups the Smart Select menu
+    // acts on: the selected ones, or every group shown.
     void menuSmartChecked(int tag);
+    void applySmartRule(int tag, bool allGroups);
+    bool smartSelectActsOnAllGroups() const;
     // Selects every displayed group, or none when all are selected already.
     void selectAll();
     void deleteInFinder();
@@ -89,6 +98,19 @@ public:
     bool isRemoving() const;
     // The message of the last run that left files alone, or empty.
     QString lastRemovalReport() const { return lastRemovalReport_; }
+    // The summary of the last removal while it shows, or null.
+    TWRemovalSummary* removalSummary() const { return summary_; }
+    // Puts back the files the last removal trashed (the summary's Undo), marks the
+    // results out of date and tells the scan view.
+    void undoLastRemoval();
+    // Marks the results as those of a stopped scan (after reloadData).
+    void markScanStopped();
+    // The band that marks the results out of date (after an undo) or partial.
+    TWStaleResultBar* staleResultBar() const { return staleBar_; }
+    // Shows what the scan that found these results left out (the scan view's report
+    // lines, after reloadData); no lines hide the band.
+    void showScanReport(const QStringList& lines);
+    TWScanNoticeBar* scanNoticeBar() const { return noticeBar_; }
 
     // --- toolbar and overview ---
     void TWToolBarCategoryChanged(TWToolBar& toolBar) override;
@@ -112,9 +134,18 @@ public:
     QPushButton* btnDelete() const { return btnDelete_; }
     QToolButton* btnSmartChecked() const { return btnSmartChecked_; }
     QMenu* smartCheckMenu() const { return smartCheckMenu_; }
+    // The Smart Select menu's two choices of what its rules act on.
+    QAction* smartScopeSelected() const { return smartScopeSelected_; }
+    QAction* smartScopeAll() const { return smartScopeAll_; }
+    // Tells whether a checked file can go to the Trash, for the confirmation's warning;
+    // tw::Trash::canTrash unless a test sets another. Called off the main thread.
+    using TrashCheck = std::function<bool(const std::string& path)>;
+    void setTrashCheck(TrashCheck check) { trashCheck_ = std::move(check); }
     TWToolBarButton* btnIconViewMode() const { return modeButtons_[0]; }
     TWToolBarButton* btnSlideViewMode() const { return modeButtons_[1]; }
     TWToolBarButton* btnCompareViewMode() const { return modeButtons_[2]; }
+    // The keyboard and the right-click menus.
+    TWBrowserKeyboard* keyboard() const { return keyboard_; }
     QString imgSplitViewMode1() const { return splitImages_[0]; }
     QString imgSplitViewMode2() const { return splitImages_[1]; }
     QSlider* sldIconSize() const { return sldIconSize_; }
@@ -122,14 +153,28 @@ public:
     QPushButton* btnDeleteInFinder() const { return btnDeleteInFinder_; }
     // The four runs of the status line.
     QStringList statusInfoRuns() const { return statusRuns_; }
-    // Shows the smart-check items that apply to the selected groups.
+    // Shows the smart-check items that apply to the groups the menu acts on, or to the
+    // selected (or all shown) groups.
     void updateSmartCheckMenuItems();
+    void updateSmartCheckMenuItemsFor(bool allGroups);
+    void updateSmartCheckToolTip();
+
+protected:
+    // Fits the status line again when its label is resized.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 signals:
     // A removal ended and the views were refreshed.
     void removalFinished();
     // The toolbar's back button: the application delegate shows the scan view.
     void backToScanRequested();
+    // Files left the disk or came back, for the scan view's totals.
+    void filesRemoved(quint64 count, quint64 bytes);
+    void filesRestored(quint64 count, quint64 bytes);
+    // "Scan Again" on the out-of-date results: scan the same folders again.
+    void scanAgainRequested();
+    // "Details" on the scan's report: list the paths the scan left out.
+    void scanDetailsRequested();
 
 private:
     friend class TWSharedInstance<TWBrowserResoultViewCtrl>;
@@ -138,15 +183,21 @@ private:
     ~TWBrowserResoultViewCtrl() override;
     void buildView();
     QWidget* buildBottomBar();
+    // The status line in colour when it fits its label, else elided at the right as
+    // plain text (the whole line stays in the tooltip).
+    void fitStatusInfo();
     void subscribe();
     void showSplitView();
     void showOverview();
     QWidget* viewForMode(int mode) const;
+    // Space and the file menu on the detail view of `mode`.
+    void watchDetailView(int mode);
 
     // What the comparison before a removal found.
     struct RemovalReview {
         std::vector<TWRemovalReview::Differing> merelySimilar;
         std::vector<TWRemovalReview::Differing> differing;  // name mode only
+        uint64_t untrashable = 0;                           // checked files the Trash cannot take (Trash only)
     };
     void reviewThenRemove(const std::optional<std::string>& folder);
     // The confirmation and, in name mode, the question about differing contents; leaves
@@ -161,7 +212,10 @@ private:
     void removalIsWaiting();
     void removalDidProgress(double percent, const std::string& title);
     void removalDidFinish(const TWRemovalOutcome& outcome);
+    // The texts of the files the run left in place (empty when none), and
+    // lastRemovalReport_.
     void reportLeftFiles(const TWRemovalOutcome& outcome);
+    void showRemovalSummary(const TWRemovalOutcome& outcome);
     void showRemovalReport(const QString& headline, const QString& informative, const QString& details);
 
     QPointer<QWidget> view_;
@@ -174,6 +228,9 @@ private:
     QPushButton* btnDelete_ = nullptr;
     QToolButton* btnSmartChecked_ = nullptr;
     QMenu* smartCheckMenu_ = nullptr;
+    QAction* smartScopeSelected_ = nullptr;
+    QAction* smartScopeAll_ = nullptr;
+    TrashCheck trashCheck_;
     TWToolBarButton* modeButtons_[3] = {};
     QLabel* splitLabels_[2] = {};
     QString splitImages_[2];
@@ -182,12 +239,18 @@ private:
     QPushButton* btnDeleteInFinder_ = nullptr;
     QStringList statusRuns_;
     int viewMode_ = kIconMode;
+    TWBrowserKeyboard* keyboard_ = nullptr;
 
     std::shared_ptr<TWRemovalRun> removal_;
     bool reviewing_ = false;  // the comparison and the questions before a run
     bool closing_ = false;    // the browser is going away: a run that starts now stops at once
     QString lastRemovalReport_;
-    QPointer<QMessageBox> reportBox_;
+    QPointer<QMessageBox> reportBox_;  // "Nothing was removed."
+    QString leftHeadline_, leftInformative_, leftDetails_;
+    QPointer<TWRemovalSummary> summary_;
+    std::vector<TWTrashedFile> lastTrashed_;  // what the summary's Undo puts back
+    TWStaleResultBar* staleBar_ = nullptr;
+    TWScanNoticeBar* noticeBar_ = nullptr;
 
     tw::NotificationCenter::Observer selectionObserver_;
     tw::NotificationCenter::Observer singleSelectionObserver_;

@@ -1,7 +1,6 @@
 #include "app/TWCompareView.h"
 
 #include <QHelpEvent>
-#include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -38,8 +37,9 @@ TWCompareView::TWCompareView(QWidget* parent) : QAbstractScrollArea(parent) {
 }
 
 QString TWCompareView::sizeCaption(uint64_t bytes, uint64_t bytesOnDisk) {
-    return QStringLiteral("%1 bytes(%2 on disk)")
-        .arg(QLocale().toString(qulonglong(bytes)), QString::fromStdString(TWFileUtility::stringWithSize(bytesOnDisk)));
+    return tr("%1 (%2 on disk)")
+        .arg(QString::fromStdString(TWFileUtility::stringWithSize(bytes)),
+             QString::fromStdString(TWFileUtility::stringWithSize(bytesOnDisk)));
 }
 
 void TWCompareView::reloadData() {

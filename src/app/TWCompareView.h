@@ -40,8 +40,7 @@ public:
     // The four captions of a card: creation date, size, resolution and path.
     QStringList valuesOf(int index) const;
 
-    // "%@ bytes(%@ on disk)": the byte count in the locale's decimal style, and the
-    // formatted size on disk.
+    // "<size> (<size on disk> on disk)", both as the app writes every size.
     static QString sizeCaption(uint64_t bytes, uint64_t bytesOnDisk);
     // "<path>", or "<path> (in the Shotwell library)" for a library item.
     static QString pathCaption(const TWFileUtility& file);

@@ -9,11 +9,36 @@
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
 
+namespace {
+
+std::vector<std::string> ownDesktopIds() {
+    const std::string self = TWAppInfo::desktopId().toStdString();
+    return {self + ".desktop", "twinsift-open-folder.desktop"};
+}
+
+void tellFailure(QPointer<QWidget> owner, const std::vector<std::string>& paths, const tw::Status& status) {
+    tw::log("cannot show %s in the file manager: %s", paths.front().c_str(), status.message().c_str());
+    tw::MainQueue::shared().post([paths, owner, status] {
+        QMessageBox::warning(owner, QCoreApplication::translate("TWFolderReveal", "Cannot Show in Folder"),
+                             TWFolderReveal::failureText(paths, status));
+    });
+}
+
+}  // namespace
+
 tw::Status TWFolderReveal::revealNow(const std::vector<std::string>& paths) {
     tw::FileManagerReveal::Options options;
-    const std::string self = TWAppInfo::desktopId().toStdString();
-    options.excludedAppIds = {self + ".desktop", "twinsift-open-folder.desktop"};
+    options.excludedAppIds = ownDesktopIds();
     return tw::FileManagerReveal(options).reveal(paths);
+}
+
+void TWFolderReveal::openPlace(const std::string& uri, QWidget* parent) {
+    if (uri.empty()) return;
+    QPointer<QWidget> owner(parent);
+    tw::WorkerPool::defaultPriority().submit([uri, owner] {
+        const tw::Status status = tw::FileManagerReveal::openWithDefaultApp(uri, ownDesktopIds());
+        if (!status) tellFailure(owner, {uri}, status);
+    });
 }
 
 QString TWFolderReveal::failureText(const std::vector<std::string>& paths, const tw::Status& status) {
@@ -30,11 +55,6 @@ void TWFolderReveal::reveal(const std::vector<std::string>& paths, QWidget* pare
     // The bus call may take seconds; the window stays responsive meanwhile.
     tw::WorkerPool::defaultPriority().submit([paths, owner] {
         const tw::Status status = revealNow(paths);
-        if (status) return;
-        tw::log("cannot show %s in the file manager: %s", paths.front().c_str(), status.message().c_str());
-        tw::MainQueue::shared().post([paths, owner, status] {
-            QMessageBox::warning(owner, QCoreApplication::translate("TWFolderReveal", "Cannot Show in Folder"),
-                                 failureText(paths, status));
-        });
+        if (!status) tellFailure(owner, paths, status);
     });
 }

@@ -16,6 +16,9 @@ class TWFolderReveal {
 public:
     // Starts showing `paths`; returns at once.
     static void reveal(const std::vector<std::string>& paths, QWidget* parent);
+    // Opens a place given by its URI (a folder, "trash:///") in the file manager the same
+    // way: never in Twinsift, a message when nothing answers.
+    static void openPlace(const std::string& uri, QWidget* parent);
     // The same, waiting for the outcome (the worker's body).
     static tw::Status revealNow(const std::vector<std::string>& paths);
     // The text of the message for a failure.

@@ -125,11 +125,17 @@ void TWLoadFileDragView::paintEvent(QPaintEvent*) {
         }
         return;
     }
-    if (current == 2 && dataSource_ && dataSource_->TWLoadFileDragViewNumberOfDupcaliteFiles(*this) <= 0) {
+    if (current == 2 && dataSource_ && dataSource_->TWLoadFileDragViewNumberOfDupcaliteFiles(*this) <= 0 &&
+        !dataSource_->TWLoadFileDragViewScanWasStopped(*this)) {
         TWArtwork::draw(painter, QStringLiteral("noduplicatesfound_bg"), backgroundSquare());
         return;
     }
     drawCounters(painter);
+}
+
+// Chosen by count: the app ships no translations, so tr's %n plurals would read "folder(s)".
+QString TWLoadFileDragView::folderCountTitle(int64_t folders) {
+    return folders == 1 ? tr("1 folder added") : tr("%1 folders added").arg(qlonglong(folders));
 }
 
 void TWLoadFileDragView::drawFolderPage(QPainter& painter) {
@@ -140,7 +146,7 @@ void TWLoadFileDragView::drawFolderPage(QPainter& painter) {
     painter.setFont(titleFont);
     painter.setPen(TWAppStyle::grey(0.78));
     QRectF titleBand = flipped(kSideMargin, 2 * H / 3, W - 2 * kSideMargin, kTitleBand);
-    QString title = QString::asprintf("%ld folders added", static_cast<long>(folders));
+    const QString title = folderCountTitle(folders);
     painter.drawText(titleBand, Qt::AlignCenter,
                      painter.fontMetrics().elidedText(title, Qt::ElideMiddle, int(titleBand.width())));
 

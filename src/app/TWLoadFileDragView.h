@@ -33,6 +33,8 @@ public:
     virtual int64_t TWLoadFileDragViewNumberOfDupcaliteFiles(TWLoadFileDragView& view) { return 0; }
     virtual int64_t TWLoadFileDragViewNumberOfScanFiles(TWLoadFileDragView& view) { return 0; }
     virtual uint64_t TWLoadFileDragViewNumberOfScanSize(TWLoadFileDragView& view) { return 0; }
+    // Whether the finished scan was stopped early (its counters are what it found so far).
+    virtual bool TWLoadFileDragViewScanWasStopped(TWLoadFileDragView& view) { return false; }
     // A line under the counters while a long read runs ("Reading 1.2 GB of 32 GB").
     virtual QString TWLoadFileDragViewReadingText(TWLoadFileDragView& view) { return {}; }
 };
@@ -64,6 +66,8 @@ public:
     // The folder page shown; 0 at start.
     uint64_t curIndexOfPages() const { return curIndexOfPages_; }
     static uint64_t numberOfPages(uint64_t folders) { return (folders + 2) / 3; }
+    // The folder page's title: "1 folder added", "N folders added".
+    static QString folderCountTitle(int64_t folders);
 
     // Keeps the page within the folders there are, rebuilds the hover areas, redraws.
     void reload();

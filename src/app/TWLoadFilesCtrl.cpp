@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 #include <QToolButton>
 #include <QWidget>
@@ -110,6 +111,14 @@ void TWLoadFilesCtrl::buildView() {
     btnScan_ = makeButton(QStringLiteral("btnScan"));
     connect(btnImportFolders_, &QToolButton::clicked, this, &TWLoadFilesCtrl::loadFilesFromOpenpanel);
     connect(btnScan_, &QToolButton::clicked, this, &TWLoadFilesCtrl::startOrStopSearch);
+    // Enter presses the default button, Scan or Show Results; it never stops a scan.
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}) {
+        auto* enter = new QShortcut(key, view_);
+        enter->setContext(Qt::WindowShortcut);
+        connect(enter, &QShortcut::activated, this, [this] {
+            if (view_->isVisible() && loadFilesStatus_ != 1 && btnScan_->isEnabled()) btnScan_->click();
+        });
+    }
 
     auto makeCaption = [this] {
         auto* label = new QLabel(view_);
@@ -187,8 +196,13 @@ void TWLoadFilesCtrl::updateNotice() {
             line = tr("Scanning… Press Stop to end the scan early.");
             break;
         default:
-            line = duplicatesFound() > 0 ? tr("Scan complete. Press Show Results to review the duplicates.")
-                                         : tr("No duplicates were found. Press New Scan to start over.");
+            if (scanWasStopped_)
+                line = duplicatesFound() > 0
+                           ? tr("The scan was stopped. Press Show Results to review what it found so far.")
+                           : tr("The scan was stopped before it found duplicates. Press New Scan to start over.");
+            else
+                line = duplicatesFound() > 0 ? tr("Scan complete. Press Show Results to review the duplicates.")
+                                             : tr("No duplicates were found. Press New Scan to start over.");
             break;
     }
     if (loadFilesStatus_ != 0 && !libraryNotices_.isEmpty()) line = libraryNotices_.join(QLatin1Char('\n'));
@@ -272,7 +286,7 @@ void TWLoadFilesCtrl::updateFaceWithStatus() {
             scanCaption_->setText(tr("Stop"));
             break;
         default:
-            scanAnimationView_->setWaringStatus(duplicatesFound() == 0);
+            scanAnimationView_->setWaringStatus(duplicatesFound() == 0 && !scanWasStopped_);
             scanAnimationView_->stopAnimation();
             setButtonPicture(btnScan_, QStringLiteral("btn_showresults"));
             btnScan_->setEnabled(duplicatesFound() > 0);
@@ -315,7 +329,37 @@ void TWLoadFilesCtrl::openFolderChooser() {
     });
 }
 
+void TWLoadFilesCtrl::resetScanState() {
+    stopRequested_ = false;
+    scanWasStopped_ = false;
+    removedCount_ = 0;
+    removedBytes_ = 0;
+}
+
+void TWLoadFilesCtrl::scanAgain() {
+    if (loadFilesStatus_ == 1 || saveFilesPathArray_.empty()) return;
+    loadFilesStatus_ = 0;
+    searchDuplicateFiles_.reset();
+    libraryNotices_.clear();
+    resetScanState();
+    updateFaceWithStatus();
+    startOrStopSearch();
+}
+
+void TWLoadFilesCtrl::filesRemoved(uint64_t count, uint64_t bytes) {
+    removedCount_ += count;
+    removedBytes_ += bytes;
+    loadfileview_->update();
+}
+
+void TWLoadFilesCtrl::filesRestored(uint64_t count, uint64_t bytes) {
+    removedCount_ -= std::min(removedCount_, count);
+    removedBytes_ -= std::min(removedBytes_, bytes);
+    loadfileview_->update();
+}
+
 void TWLoadFilesCtrl::newScan() {
+    resetScanState();
     loadFilesStatus_ = 0;
     searchDuplicateFiles_.reset();
     libraryNotices_.clear();
@@ -334,6 +378,7 @@ void TWLoadFilesCtrl::addFolder(const std::vector<std::string>& paths) {
 
 void TWLoadFilesCtrl::clearFolders() {
     if (!canClearFolder()) return;
+    resetScanState();
     loadFilesStatus_ = 0;
     searchDuplicateFiles_.reset();
     libraryNotices_.clear();
@@ -370,16 +415,20 @@ void TWLoadFilesCtrl::TWLoadFileDragViewRemoveFolderAtIndex(TWLoadFileDragView&,
     updateFaceWithStatus();
 }
 
+// The totals of the scan, less the files removed from its result since.
 int64_t TWLoadFilesCtrl::TWLoadFileDragViewNumberOfDupcaliteFiles(TWLoadFileDragView&) {
-    return searchDuplicateFiles_ ? int64_t(searchDuplicateFiles_->numberOfDuplicateFiles()) : 0;
+    const uint64_t found = searchDuplicateFiles_ ? searchDuplicateFiles_->numberOfDuplicateFiles() : 0;
+    return int64_t(found - std::min(found, removedCount_));
 }
 
 int64_t TWLoadFilesCtrl::TWLoadFileDragViewNumberOfScanFiles(TWLoadFileDragView&) {
-    return searchDuplicateFiles_ ? int64_t(searchDuplicateFiles_->numberOfSearchFiles()) : 0;
+    const uint64_t scanned = searchDuplicateFiles_ ? searchDuplicateFiles_->numberOfSearchFiles() : 0;
+    return int64_t(scanned - std::min(scanned, removedCount_));
 }
 
 uint64_t TWLoadFilesCtrl::TWLoadFileDragViewNumberOfScanSize(TWLoadFileDragView&) {
-    return searchDuplicateFiles_ ? searchDuplicateFiles_->sizeOfDuplicateFiles() : 0;
+    const uint64_t size = searchDuplicateFiles_ ? searchDuplicateFiles_->sizeOfDuplicateFiles() : 0;
+    return size - std::min(size, removedBytes_);
 }
 
 // --- scanning ---
@@ -418,7 +467,10 @@ void TWLoadFilesCtrl::startOrStopSearch() {
             return;
         }
         case 1:
-            if (searchDuplicateFiles_) searchDuplicateFiles_->stopSearch();
+            if (searchDuplicateFiles_) {
+                stopRequested_ = true;
+                searchDuplicateFiles_->stopSearch();
+            }
             return;
         default:
             if (duplicatesFound() > 0 && delegate_) delegate_->TWLoadFileCtrlShowResultAgain(*this);
@@ -501,6 +553,7 @@ int TWLoadFilesCtrl::alertLibrary(const QString& text, const QString& informativ
 void TWLoadFilesCtrl::searchDuplicateStart() {
     // Another engine's scan (none of this controller's) is not this view's business.
     if (!searchDuplicateFiles_ || loadFilesStatus_ != 0) return;
+    resetScanState();
     loadFilesStatus_ = 1;
     updateFaceWithStatus();
     if (delegate_) delegate_->TWLoadFileCtrlStartSearch(*this);
@@ -512,6 +565,7 @@ void TWLoadFilesCtrl::searchDuplicateFileProcess() {
 
 void TWLoadFilesCtrl::searchDuplicateFileFinished(const std::any& object) {
     if (!searchDuplicateFiles_ || loadFilesStatus_ != 1) return;
+    scanWasStopped_ = stopRequested_;
     loadFilesStatus_ = 2;
     updateFaceWithStatus();
     if (duplicatesFound() == 0 || !delegate_) return;

@@ -71,6 +71,15 @@ public:
     bool canClearFolder() const { return loadFilesStatus_ == 0 && !saveFilesPathArray_.empty(); }
     bool canShowPreferences() const { return loadFilesStatus_ != 1; }
 
+    // Whether the last scan was stopped by the user before it finished.
+    bool scanWasStopped() const { return scanWasStopped_; }
+    // Scans the same folders once more (the results' "Scan Again"); from status 2 or 0.
+    void scanAgain();
+    // Files of the result left the disk (a removal) or came back (its undo): the totals
+    // shown follow.
+    void filesRemoved(uint64_t count, uint64_t bytes);
+    void filesRestored(uint64_t count, uint64_t bytes);
+
     // The scan button: start with folders in status 0, stop in status 1, show the
     // results again in status 2 when there are any.
     void startOrStopSearch();
@@ -105,6 +114,9 @@ public:
     // "Details" button, shown when there are any).
     QPushButton* btnScanDetails() const { return btnScanDetails_; }
     void showScanDetails();
+    // The notices and the count of unread paths of the finished scan, one line each
+    // (also the results' band); empty before the scan has finished.
+    QStringList scanReportLines() const;
     // While whole files are read to compare them: how far ("Reading 1.2 GB of 32 GB"),
     // refreshed a few times a second; empty otherwise.
     QString readingText() const;
@@ -117,6 +129,7 @@ public:
     int64_t TWLoadFileDragViewNumberOfDupcaliteFiles(TWLoadFileDragView& view) override;
     int64_t TWLoadFileDragViewNumberOfScanFiles(TWLoadFileDragView& view) override;
     uint64_t TWLoadFileDragViewNumberOfScanSize(TWLoadFileDragView& view) override;
+    bool TWLoadFileDragViewScanWasStopped(TWLoadFileDragView& view) override { return scanWasStopped_; }
     QString TWLoadFileDragViewReadingText(TWLoadFileDragView& view) override { return readingText(); }
 
     // --- TWLoadFileDragDelegate ---
@@ -150,8 +163,8 @@ private:
     // The library question: "Skip This Library" and `accept` (the second button).
     int alertLibrary(const QString& text, const QString& informative, const QString& accept);
     void updateNotice();
-    // The notices and the count of unread paths of the finished scan, one line each.
-    QStringList scanReportLines() const;
+    // Forgets the last scan's stop and removals (a new scan, New Scan, a clear).
+    void resetScanState();
     uint64_t duplicatesFound() const;
 
     QPointer<QWidget> view_;
@@ -175,6 +188,10 @@ private:
     tw::NotificationCenter::Observer finishedObserver_;
     QStringList libraryNotices_;  // the libraries skipped by the current scan, and why
     int64_t loadFilesStatus_ = 0;
+    bool stopRequested_ = false;   // Stop was pressed during the running scan
+    bool scanWasStopped_ = false;  // the finished scan had been stopped
+    uint64_t removedCount_ = 0;    // files of the result removed since the scan
+    uint64_t removedBytes_ = 0;
     std::vector<std::string> saveFilesPathArray_;
     TWLoadFilesCtrlDelegate* delegate_ = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -63,6 +64,12 @@ TWPreferenceCtrl::TWPreferenceCtrl() {
     selectAllAction_->setShortcutContext(Qt::WindowShortcut);
     window_->addAction(selectAllAction_);
     connect(selectAllAction_, &QAction::triggered, this, &TWPreferenceCtrl::selectAll);
+    // Escape and Ctrl+W close the window, as they close a dialog.
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+        auto* close = new QShortcut(key, window_);
+        close->setContext(Qt::WindowShortcut);
+        connect(close, &QShortcut::activated, window_, &QWidget::close);
+    }
     showPage(generalPage);
 }
 

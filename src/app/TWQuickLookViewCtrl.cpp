@@ -132,7 +132,7 @@ TWQuickLookViewCtrl::TWQuickLookViewCtrl() {
     layout->addWidget(titleLabel_);
     layout->addWidget(stack_, 1);
     view_->setMinimumHeight(0);
-    showDefault(QStringLiteral("NO Item Selected"));
+    showDefault(tr("No item selected"));
 }
 
 TWQuickLookViewCtrl::~TWQuickLookViewCtrl() {
@@ -180,7 +180,7 @@ void TWQuickLookViewCtrl::reload() {
     static uint64_t lastGeneration = 0;
     const uint64_t generation = generation_ = ++lastGeneration;
     if (!pathfile_) {
-        showDefault(QStringLiteral("NO Item Selected"));
+        showDefault(tr("No item selected"));
         return;
     }
     const std::string path = *pathfile_;
@@ -228,7 +228,13 @@ void TWQuickLookViewCtrl::showInfo(const std::string& path) {
     QImage icon = TWThumbnailCache::shared()->iconForFile(*file, 128);
     infoIcon_->setPixmap(QPixmap::fromImage(icon));
     QFileInfo info(qpath);
+    // Both dates in the locale's short format, so the view shows one date format.
     const QLocale locale;
+    const std::optional<TWTime> createTime = file->createTime();
+    const QString created =
+        createTime ? locale.toString(QDateTime::fromSecsSinceEpoch(std::chrono::system_clock::to_time_t(*createTime)),
+                                     QLocale::ShortFormat)
+                   : QString();
     const QString modified = locale.toString(info.lastModified(), QLocale::ShortFormat);
     QString html = QStringLiteral(
                        "<div style='color:#24292F'><b style='font-size:17px'>%1</b><br><br>"
@@ -236,8 +242,7 @@ void TWQuickLookViewCtrl::showInfo(const std::string& path) {
                        "<span style='color:#6B7280'>Created:</span> %3<br>"
                        "<span style='color:#6B7280'>Modified:</span> %4</div>")
                        .arg(QString::fromStdString(TWFileUtility::lastPathComponent(path)).toHtmlEscaped(),
-                            QString::fromStdString(TWFileUtility::stringWithSize(file->fileSize())),
-                            QString::fromStdString(file->descriptionOfCreateTime()).toHtmlEscaped(), modified);
+                            QString::fromStdString(TWFileUtility::stringWithSize(file->fileSize())), created, modified);
     infoLabel_->setText(TWAppStyle::adaptStyleSheet(html));
     stack_->setCurrentWidget(infoView_);
 }

@@ -2,7 +2,7 @@
 // The slide view's preview of one file: an image scaled to fit, a text file as text
 // (its first 64 KiB), anything else as its icon with name, size and dates. Without a
 // file, or for a path that does not exist, it shows the app's "default_preview"
-// picture; the title is the path, or "NO Item Selected" without one. Content is read
+// picture; the title is the path, or "No item selected" without one. Content is read
 // off the GUI thread, always through the safe open. Main thread only; quickLookPathfile
 // hops to it.
 

@@ -19,7 +19,8 @@ constexpr int kSideMargin = 10;
 
 TWToolBarButton::TWToolBarButton(QWidget* parent) : QAbstractButton(parent) {
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::NoFocus);
+    // Reached by Tab (Space presses it), never taken by a click.
+    setFocusPolicy(Qt::TabFocus);
     setFont(TWAppStyle::systemFont(10));
     textColor_ = TWAppStyle::grey(0.4);
 }

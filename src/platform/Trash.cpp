@@ -1,6 +1,7 @@
 #include "platform/Trash.h"
 
 #include <gio/gio.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 
@@ -44,6 +45,28 @@ Status Trash::moveToTrash(const std::string& path) {
         return status;
     }
     return Status::success();
+}
+
+Status Trash::moveToTrash(const std::string& path, std::optional<TrashEntry>* entry) {
+    if (entry) entry->reset();
+    struct stat before {};
+    const bool known = ::lstat(path.c_str(), &before) == 0;
+    Status status = moveToTrash(path);
+    if (status && known && entry) *entry = TrashEntry::locate(path, before.st_dev, before.st_ino);
+    return status;
+}
+
+bool Trash::canTrash(const std::string& path) {
+    if (path.empty()) return false;
+    GFile* file = g_file_new_for_path(path.c_str());
+    GFileInfo* info = g_file_query_info(file, G_FILE_ATTRIBUTE_ACCESS_CAN_TRASH, G_FILE_QUERY_INFO_NOFOLLOW_SYMLINKS,
+                                        nullptr, nullptr);
+    g_object_unref(file);
+    if (!info) return true;
+    const bool can = !g_file_info_has_attribute(info, G_FILE_ATTRIBUTE_ACCESS_CAN_TRASH) ||
+                     g_file_info_get_attribute_boolean(info, G_FILE_ATTRIBUTE_ACCESS_CAN_TRASH);
+    g_object_unref(info);
+    return can;
 }
 
 }  // namespace tw

@@ -13,8 +13,8 @@
 
 namespace fs = std::filesystem;
 
-tw::Status TWFileRemoval::removedFileToTrash(const TWFileUtility& file) {
-    tw::Status status = tw::Trash::moveToTrash(file.filePath());
+tw::Status TWFileRemoval::removedFileToTrash(const TWFileUtility& file, std::optional<tw::TrashEntry>* entry) {
+    tw::Status status = tw::Trash::moveToTrash(file.filePath(), entry);
     if (!status) {
         if (status.path.empty()) status.path = file.filePath();
         tw::log("Failed to move file(%s) to Trash with error: %s", file.filePath().c_str(), status.reason.c_str());

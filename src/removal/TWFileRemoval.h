@@ -8,16 +8,19 @@
 // failed status, so that a run can count it. Safe from any thread.
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "files/TWFileUtility.h"
 #include "platform/Status.h"
+#include "platform/TrashEntry.h"
 #include "removal/TWFolderMove.h"
 
 class TWFileRemoval {
 public:
     // Moves the item to the desktop's Trash (a folder is trashed whole, a link itself).
-    static tw::Status removedFileToTrash(const TWFileUtility& file);
+    // `entry`, when given, is where it lies in the Trash (see tw::Trash::moveToTrash).
+    static tw::Status removedFileToTrash(const TWFileUtility& file, std::optional<tw::TrashEntry>* entry = nullptr);
     // Deletes the item permanently; a folder (a package) with everything inside it,
     // never following a link out of it.
     static tw::Status removedFileDirect(const TWFileUtility& file);

@@ -1,15 +1,13 @@
 #include "removal/TWRemovalProgress.h"
 
-#include <cstdio>
+#include <string>
 
 #include "files/TWFileUtility.h"
 
 std::string TWRemovalProgressTitle(uint64_t remainingCount, uint64_t remainingBytes) {
     const std::string size = TWFileUtility::stringWithSize(remainingBytes);
-    char text[256];
-    std::snprintf(text, sizeof text, "%lu files for the total of %s bytes remaining...",
-                  static_cast<unsigned long>(remainingCount), size.c_str());
-    return text;
+    if (remainingCount == 1) return "1 file, " + size + " remaining";
+    return std::to_string(remainingCount) + " files, " + size + " remaining";
 }
 
 double TWRemovalProgressPercent(uint64_t total, uint64_t remainingCount) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/TrashEntry.h"
 #include "removal/TWCleanMediaLibraryGuide.h"
 
 // The progress window's title before a run has said anything.
@@ -18,10 +19,16 @@ inline constexpr const char* kTWWaitingTitle = "Waiting for another removal to f
 // The title while the checked files are compared with the kept ones, before a removal.
 inline constexpr const char* kTWComparingTitle = "Comparing the checked files...";
 
-// "<n> files for the total of <size> bytes remaining..." (size as stringWithSize).
+// "<n> files, <size> remaining" ("1 file, ..." for one), the size as stringWithSize.
 std::string TWRemovalProgressTitle(uint64_t remainingCount, uint64_t remainingBytes);
 // (total - remaining) x 100 / total in single precision; 0 for a total of 0.
 double TWRemovalProgressPercent(uint64_t total, uint64_t remainingCount);
+
+// An item a run moved to the Trash: its place there and its size in the results.
+struct TWTrashedFile {
+    tw::TrashEntry entry;
+    uint64_t size = 0;
+};
 
 struct TWRemovalFailure {
     std::string path;
@@ -48,6 +55,16 @@ struct TWRemovalOutcome {
     bool cleanItunes = false;
     std::string photosLibraries;  // the applications that took photo items ("Shotwell")
     std::string musicLibraries;
+    // Where the files went (TWDestType, and the folder of a move) and the bytes of the
+    // files that left the disk or their place (library items not counted).
+    int64_t destType = 0;
+    std::string folder;
+    uint64_t disposedBytes = 0;
+    uint64_t disposedFiles = 0;
+    // The items trashed, each with its place in the Trash, for an undo; `untracked`
+    // counts trashed items that no Trash folder showed afterwards.
+    std::vector<TWTrashedFile> trashed;
+    uint64_t untracked = 0;
 
     // Whether the clean-up guide is to be shown, and what it says.
     bool touchedLibrary() const { return cleanPhotos || cleanItunes; }

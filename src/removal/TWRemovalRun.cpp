@@ -97,6 +97,8 @@ void TWRemovalRun::work(const std::shared_ptr<TWRemovalLock>& lock, const tw::St
         containers = source_->allDuplicateFiles();
     });
     outcome_.total = total_.load();
+    outcome_.destType = options_.destType;
+    outcome_.folder = options_.folder;
     if (!lock) {
         outcome_.notStarted = lockStatus.message();
         outcome_.otherRemovalRunning = lockStatus.error == EWOULDBLOCK;
@@ -172,9 +174,14 @@ void TWRemovalRun::disposeOf(const TWKeptCopies::FilePtr& file) {
     // A library item never leaves the disk here, whatever the destination: it waits
     // for the hand-over to its library after the walk. The user deletes what the library
     // gathered, so the last copy of a group is not handed over either.
-    if (!dynamic_cast<const TWMediaObjectUtility*>(file.get()))
-        record(*file, disposeOfPlainFile(*file));
-    else if (tw::Status kept = keptCopies_.mayDispose(*file); !kept)
+    if (!dynamic_cast<const TWMediaObjectUtility*>(file.get())) {
+        const tw::Status status = disposeOfPlainFile(*file);
+        if (status) {
+            ++outcome_.disposedFiles;
+            outcome_.disposedBytes += file->fileSize();
+        }
+        record(*file, status);
+    } else if (tw::Status kept = keptCopies_.mayDispose(*file); !kept)
         record(*file, kept);
     else
         libraryItems_.push_back(file);
@@ -283,8 +290,15 @@ tw::Status TWRemovalRun::actOn(const TWFileUtility& file, const TWKeptCopies::Ve
     switch (options_.destType) {
         case TWDestTypeMoveToFolder:
             return TWFileRemoval::moveFile(file, options_.folder, options_.move);
-        case TWDestTypeTrash:
-            return TWFileRemoval::removedFileToTrash(file);
+        case TWDestTypeTrash: {
+            std::optional<tw::TrashEntry> entry;
+            tw::Status status = TWFileRemoval::removedFileToTrash(file, &entry);
+            if (status && entry)
+                outcome_.trashed.push_back({std::move(*entry), file.fileSize()});
+            else if (status)
+                ++outcome_.untracked;
+            return status;
+        }
         default:
             tw::log("Left file(%s) in place: unknown removal destination %ld", file.filePath().c_str(),
                     static_cast<long>(options_.destType));

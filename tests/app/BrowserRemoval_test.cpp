@@ -1,9 +1,10 @@
 // Removal from the browser, through its widgets: the confirmation's Yes and No, the
-// Trash (a Trash of this process's own, through XDG_DATA_HOME), Cancel from the
-// progress window, a move into a chosen folder, files left in place reported in one
-// message, and the library guide window. Merely similar files go only when the
-// confirmation says so; name mode asks about files whose content differs; a removal
-// waits for another one, and can be cancelled while it waits.
+// Trash (a Trash of this process's own, through XDG_DATA_HOME), the summary after a
+// removal with its Undo and Scan Again, Cancel from the progress window, a move into a
+// chosen folder, files left in place reported in the summary, and the library guide
+// window. Merely similar files go only when the confirmation says so; name mode asks
+// about files whose content differs; a removal waits for another one, and can be
+// cancelled while it waits.
 
 #include <sys/stat.h>
 
@@ -14,6 +15,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -23,13 +25,17 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 
 #include "BrowserTestSupport.h"
 #include "app/TWBrowserResoultViewCtrl.h"
 #include "app/TWCleanMediaLibraryWndCtrl.h"
+#include "app/TWLoadFilesCtrl.h"
 #include "app/TWProgressWndCtrl.h"
+#include "app/TWRemovalSummary.h"
+#include "app/TWStaleResultBar.h"
 #include "model/TWDuplicateFilesManager.h"
 #include "prefs/TWPreference.h"
 #include "prefs/TWPreferenceTypes.h"
@@ -121,6 +127,14 @@ private:
     QTimer timer_;
 };
 
+// The confirmation's "<n> files (<size>)" for the checked files now.
+QString checkedFilesAndSize() {
+    const auto& manager = TWDuplicateFilesManager::shared();
+    return QStringLiteral("%1 files (%2)")
+        .arg(qulonglong(manager.numberOfFilesCheckedToRemoved()))
+        .arg(QString::fromStdString(TWFileUtility::stringWithSize(manager.sizeOfFilesCheckedToRemoved())));
+}
+
 // The checked files that only a kept look-alike vouches for.
 std::set<std::string> merelySimilarChecked() {
     std::set<std::string> paths;
@@ -133,6 +147,40 @@ std::set<std::string> merelySimilarChecked() {
 bool progressTitled(const char* title) {
     TWProgressWndCtrl* progress = TWProgressWndCtrl::progressWndCtrl();
     return progress->isVisible() && progress->title() == QString::fromLatin1(title);
+}
+
+TWRemovalSummary* shownSummary() {
+    TWRemovalSummary* summary = browser()->removalSummary();
+    return summary && summary->isVisible() ? summary : nullptr;
+}
+
+// The checked files that a plain Yes lets go (merely similar ones stay unless confirmed).
+std::set<std::string> checkedToGo() {
+    auto paths = browsertest::checkedPaths();
+    for (const auto& path : merelySimilarChecked()) paths.erase(path);
+    return paths;
+}
+
+// Delete, Yes, and the summary once the run ended (null when none showed).
+TWRemovalSummary* removeCheckedAndWaitForSummary() {
+    QSignalSpy finished(browser(), &TWBrowserResoultViewCtrl::removalFinished);
+    answerAlert(QStringLiteral("Yes"));
+    QTest::mouseClick(browser()->btnDelete(), Qt::LeftButton);
+    if (!finished.wait(60000) && finished.count() != 1) return nullptr;
+    apptest::waitFor([] { return shownSummary() != nullptr; }, 5000);
+    return shownSummary();
+}
+
+// The scan view's totals: duplicates, scanned files, size.
+struct Totals {
+    int64_t duplicates, scanned;
+    uint64_t size;
+};
+Totals scanViewTotals() {
+    TWLoadFilesCtrl* ctrl = TWLoadFilesCtrl::shareLoadFilesCtrl();
+    return {ctrl->TWLoadFileDragViewNumberOfDupcaliteFiles(*ctrl->loadfileview()),
+            ctrl->TWLoadFileDragViewNumberOfScanFiles(*ctrl->loadfileview()),
+            ctrl->TWLoadFileDragViewNumberOfScanSize(*ctrl->loadfileview())};
 }
 
 bool waitForRemovalEnd() {
@@ -168,6 +216,8 @@ class BrowserRemovalTest : public QObject {
 private slots:
     void noRemovesNothing();
     void deleteToTrashRemovesExactlyTheCheckedFiles();
+    void summaryUndoPutsBackExactlyTheTrashedFiles();
+    void summaryOfADeletionOffersNoUndo();
     void cancelDuringARemovalKeepsTheRestChecked();
     void moveToAFolderUnderFreeNames();
     void filesLeftInPlaceAreReportedInOneMessage();
@@ -175,6 +225,7 @@ private slots:
     void guideWindowFollowsTheFlags();
     void progressWindowCancelAndTexts();
     void merelySimilarFilesGoOnlyWhenTheConfirmationSaysSo();
+    void theTrashWarningNamesOnlyFilesTheTrashCannotTake();
     void nameModeAsksAboutFilesWhoseContentDiffers();
     void aRemovalWaitsForAnotherAndCancelEndsTheWait();
     void aRemovalThatCannotTakeTheLockSaysWhy();
@@ -190,7 +241,7 @@ void BrowserRemovalTest::noRemovesNothing() {
     answerAlert(QStringLiteral("No"), &text, &informative);
     QTest::mouseClick(browser()->btnDelete(), Qt::LeftButton);
     QVERIFY(waitForRemovalEnd());  // the comparison, then the question
-    QCOMPARE(text, QStringLiteral("The selected files will be permanently deleted, are you sure to delete?"));
+    QCOMPARE(text, checkedFilesAndSize() + QStringLiteral(" will be deleted permanently. Are you sure?"));
     QVERIFY(informative.startsWith(QStringLiteral("Warning: You can not undo this action!")));
     QVERIFY(!browser()->isRemoving());
     QCOMPARE(browsertest::resultPaths(), before);
@@ -207,13 +258,14 @@ void BrowserRemovalTest::deleteToTrashRemovesExactlyTheCheckedFiles() {
     QVERIFY(!checked.empty());
     QSignalSpy finished(browser(), &TWBrowserResoultViewCtrl::removalFinished);
 
+    const QString files = checkedFilesAndSize();
     QString text, informative;
     answerAlert(QStringLiteral("Yes"), &text, &informative, true);
     QTest::mouseClick(browser()->btnDelete(), Qt::LeftButton);
     QVERIFY(finished.wait(60000) || finished.count() == 1);
-    QCOMPARE(text, QStringLiteral("The selected files will be deleted to Trash, are you sure to delete?"));
-    QVERIFY(informative.startsWith(
-        QStringLiteral("Warning: The files on the external drive can only be erased permanently.")));
+    QCOMPARE(text, files + QStringLiteral(" will be moved to the Trash. Are you sure?"));
+    // Every file here can go to the Trash: no warning.
+    QVERIFY2(!informative.contains(QStringLiteral("Warning")), qPrintable(informative));
     QVERIFY(browser()->lastRemovalReport().isEmpty());
 
     // Exactly the checked files left the disk, into our Trash; one of each group stays.
@@ -241,6 +293,105 @@ void BrowserRemovalTest::deleteToTrashRemovesExactlyTheCheckedFiles() {
     QVERIFY(!TWProgressWndCtrl::progressWndCtrl()->isVisible());
     QCOMPARE(TWProgressWndCtrl::progressWndCtrl()->percent(), 100.0);
     QVERIFY(!TWCleanMediaLibraryWndCtrl::shareCleanMediaLibraryWndCtrl()->isVisible());
+}
+
+void BrowserRemovalTest::summaryUndoPutsBackExactlyTheTrashedFiles() {
+    Scanned s;
+    QVERIFY(s.ok);
+    TWPreference::shared().setDestType(TWDestTypeTrash);
+    const auto checked = checkedToGo();
+    QVERIFY(checked.size() >= 3);
+    std::map<std::string, std::string> contents;
+    uint64_t checkedBytes = 0;
+    for (const auto& path : checked) {
+        contents[path] = twtest::readFile(path);
+        checkedBytes += contents[path].size();
+    }
+    const Totals before = scanViewTotals();
+    QString opened;
+    TWRemovalSummary::setOpener([&](const QString& uri, QWidget*) { opened = uri; });
+    TWRemovalSummary* summary = removeCheckedAndWaitForSummary();
+    QVERIFY(summary);
+    // How many, how much, where, with Open Trash and Undo.
+    QCOMPARE(summary->headlineLabel()->text(), QStringLiteral("%1 files moved to the Trash").arg(checked.size()));
+    QVERIFY2(
+        summary->bodyLabel()->text().startsWith(QString::fromStdString(TWFileUtility::stringWithSize(checkedBytes)) +
+                                                QStringLiteral(" will be freed")),
+        qPrintable(summary->bodyLabel()->text()));
+    QCOMPARE(summary->openButton()->text(), QStringLiteral("Open Trash"));
+    QTest::mouseClick(summary->openButton(), Qt::LeftButton);
+    QCOMPARE(opened, QStringLiteral("trash:///"));
+    QVERIFY(summary->isVisible());
+    QVERIFY(summary->undoButton()->isVisible() && summary->undoButton()->isEnabled());
+    QVERIFY(summary->closeButton()->isDefault());
+    // The scan view's totals lost the removed files.
+    const Totals after = scanViewTotals();
+    QCOMPARE(after.duplicates, before.duplicates - int64_t(checked.size()));
+    QCOMPARE(after.scanned, before.scanned - int64_t(checked.size()));
+    QCOMPARE(after.size, before.size - checkedBytes);
+
+    // A file of the same name appeared at one place since: that one stays in the Trash,
+    // the new file untouched; every other file is back with its content.
+    const std::string taken = *checked.begin();
+    {
+        std::ofstream out(taken, std::ios::binary);
+        out << "appeared since";
+    }
+    QTest::mouseClick(summary->undoButton(), Qt::LeftButton);
+    for (const auto& [path, content] : contents)
+        QCOMPARE(twtest::readFile(path), path == taken ? std::string("appeared since") : content);
+    QCOMPARE(summary->headlineLabel()->text(), QStringLiteral("%1 files put back").arg(checked.size() - 1));
+    QVERIFY2(summary->bodyLabel()->text().contains(
+                 QStringLiteral("1 file stayed in the Trash: a file of that name is in its place now.\n") +
+                 QString::fromStdString(taken)),
+             qPrintable(summary->bodyLabel()->text()));
+    QVERIFY(summary->detailsView()->toPlainText().contains(QString::fromStdString(taken)));
+    QVERIFY(!summary->undoButton()->isVisible());
+    bool stillTrashed = false;
+    for (const auto& name : namesIn(trashFiles()))
+        if (twtest::readFile(trashFiles() + "/" + name) == contents[taken]) stillTrashed = true;
+    QVERIFY(stillTrashed);
+    const Totals undone = scanViewTotals();
+    QCOMPARE(undone.duplicates, before.duplicates - 1);
+    QCOMPARE(undone.size, before.size - contents[taken].size());
+
+    // The results are marked out of date; Scan Again scans the same folders.
+    TWStaleResultBar* bar = browser()->staleResultBar();
+    QVERIFY(bar->isVisible());
+    QCOMPARE(bar->label()->text(),
+             QStringLiteral("Files were put back from the Trash: these results are out of date."));
+    QTest::mouseClick(summary->closeButton(), Qt::LeftButton);
+    QVERIFY(apptest::waitFor([] { return !browser()->removalSummary(); }, 5000));
+    const auto folders = TWLoadFilesCtrl::shareLoadFilesCtrl()->saveFilesPathArray();
+    QTest::mouseClick(bar->scanAgainButton(), Qt::LeftButton);
+    // Back on the scan view at once, with a new scan under way.
+    QVERIFY(!s.app.delegate().isResultShown());
+    QVERIFY(TWLoadFilesCtrl::shareLoadFilesCtrl()->loadFilesStatus() != 2);
+    QVERIFY(apptest::waitFor(
+        [&] {
+            return TWLoadFilesCtrl::shareLoadFilesCtrl()->loadFilesStatus() == 2 && s.app.delegate().isResultShown();
+        },
+        60000));
+    QCOMPARE(TWLoadFilesCtrl::shareLoadFilesCtrl()->saveFilesPathArray(), folders);
+    QVERIFY(!bar->isVisible());
+    const auto rescanned = browsertest::resultPaths();
+    for (const auto& [path, content] : contents)
+        if (path != taken) QVERIFY2(rescanned.count(path), path.c_str());
+    TWRemovalSummary::setOpener(nullptr);
+}
+
+void BrowserRemovalTest::summaryOfADeletionOffersNoUndo() {
+    Scanned s;
+    QVERIFY(s.ok);
+    TWPreference::shared().setDestType(TWDestTypeDeletePermanently);
+    const auto checked = checkedToGo();
+    TWRemovalSummary* summary = removeCheckedAndWaitForSummary();
+    QVERIFY(summary);
+    QCOMPARE(summary->headlineLabel()->text(), QStringLiteral("%1 files deleted").arg(checked.size()));
+    QVERIFY(summary->bodyLabel()->text().endsWith(QStringLiteral(" freed.")));
+    QVERIFY(!summary->undoButton());
+    QVERIFY(!summary->openButton());
+    QVERIFY(!browser()->staleResultBar()->isVisible());
 }
 
 void BrowserRemovalTest::cancelDuringARemovalKeepsTheRestChecked() {
@@ -290,9 +441,12 @@ void BrowserRemovalTest::moveToAFolderUnderFreeNames() {
         if (button->text() == QStringLiteral("Move Here")) moveHere = button;
     QVERIFY(moveHere);
     // The similar photo makes the move ask; its check box lets that photo go too.
-    answerAlert(QStringLiteral("Yes"), nullptr, nullptr, true);
+    const QString files = checkedFilesAndSize();
+    QString text;
+    answerAlert(QStringLiteral("Yes"), &text, nullptr, true);
     QTest::mouseClick(moveHere, Qt::LeftButton);
     QVERIFY(finished.wait(60000) || finished.count() == 1);
+    QCOMPARE(text, files + QStringLiteral(" will be moved into %1.").arg(QString::fromStdString(target.path())));
 
     for (const auto& path : checked) QVERIFY2(!twtest::exists(path), path.c_str());
     const auto moved = namesIn(target.path());
@@ -332,14 +486,10 @@ void BrowserRemovalTest::filesLeftInPlaceAreReportedInOneMessage() {
     QVERIFY(twtest::exists(kept));
     const QString report = browser()->lastRemovalReport();
     QVERIFY2(report.startsWith(QStringLiteral("1 file was left where it was.")), qPrintable(report));
-    // Shown as one message over the window, without waiting for the user.
-    QVERIFY(apptest::waitFor(
-        [] {
-            for (QWidget* widget : QApplication::allWidgets())
-                if (widget->objectName() == QStringLiteral("removalReport") && widget->isVisible()) return true;
-            return false;
-        },
-        5000));
+    // Shown in the summary over the window, without waiting for the user.
+    QVERIFY(apptest::waitFor([] { return shownSummary() != nullptr; }, 5000));
+    QVERIFY(shownSummary()->bodyLabel()->text().contains(QStringLiteral("1 file was left where it was.")));
+    QVERIFY(shownSummary()->detailsView()->toPlainText().startsWith(QString::fromStdString(twin) + ": "));
 }
 
 void BrowserRemovalTest::closingTheWindowDuringARemovalStopsIt() {
@@ -437,6 +587,36 @@ void BrowserRemovalTest::progressWindowCancelAndTexts() {
     progress->endSheet();
     QVERIFY(!progress->isVisible());
     progress->setCancelHandler(nullptr);
+}
+
+void BrowserRemovalTest::theTrashWarningNamesOnlyFilesTheTrashCannotTake() {
+    Scanned s;
+    QVERIFY(s.ok);
+    TWPreference::shared().setDestType(TWDestTypeTrash);
+    const auto checked = browsertest::checkedPaths();
+    QVERIFY(checked.size() >= 2);
+    const auto askWith = [&](std::set<std::string> refused) {
+        browser()->setTrashCheck([refused](const std::string& path) { return refused.count(path) == 0; });
+        QString informative;
+        answerAlert(QStringLiteral("No"), nullptr, &informative);
+        QTest::mouseClick(browser()->btnDelete(), Qt::LeftButton);
+        const bool ended = waitForRemovalEnd();
+        browser()->setTrashCheck({});
+        return ended ? informative : QStringLiteral("(no end)");
+    };
+    QCOMPARE(askWith({*checked.begin()}).section(QStringLiteral("\n\n"), 0, 0),
+             QStringLiteral("Warning: 1 of these files lies on a drive where the Trash cannot be used. It will be "
+                            "left in place."));
+    // A kept file the Trash cannot take is no concern of the warning.
+    const auto kept = browsertest::resultPaths();
+    std::set<std::string> refused(checked.begin(), std::next(checked.begin(), 2));
+    for (const auto& path : kept)
+        if (!checked.count(path)) refused.insert(path);
+    QCOMPARE(askWith(refused).section(QStringLiteral("\n\n"), 0, 0),
+             QStringLiteral("Warning: 2 of these files lie on a drive where the Trash cannot be used. They will be "
+                            "left in place."));
+    QVERIFY(!askWith({}).contains(QStringLiteral("Warning")));
+    QCOMPARE(browsertest::checkedPaths(), checked);
 }
 
 void BrowserRemovalTest::merelySimilarFilesGoOnlyWhenTheConfirmationSaysSo() {

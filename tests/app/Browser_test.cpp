@@ -5,17 +5,24 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QFontMetrics>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListView>
+#include <QLocale>
 #include <QMenu>
 #include <QPushButton>
 #include <QSlider>
 #include <QSplitter>
 #include <QTest>
+#include <QTextDocument>
 #include <QToolButton>
 
 #include "BrowserTestSupport.h"
+#include "app/TWBrowserKeyboard.h"
 #include "app/TWBrowserResoultViewCtrl.h"
 #include "app/TWCompareView.h"
 #include "app/TWCompareViewController.h"
@@ -84,6 +91,8 @@ private slots:
     void sortTwiceReturnsToTheFirstDirection();
     void selectAllTwiceSelectsNothing();
     void similarOnlySmartCheckItemsNeedASimilarGroup();
+    void smartSelectActsOnTheSelectedOrAllGroups();
+    void statusLineElidesWhenNarrowAndModeButtonsStayPut();
     void viewModesSwapTheDetailArea();
     void iconViewCheckChangesTheStatusLineAndDelete();
     void iconViewSelectionWithCtrlAndShift();
@@ -116,7 +125,8 @@ void BrowserTest::statusLineAndDeleteFollowTheMarks() {
     QCOMPARE(b->statusInfoRuns().value(2), QString::fromStdString(TWFileUtility::stringWithSize(0)));
     QVERIFY(!b->btnDelete()->isEnabled());
     QVERIFY(browsertest::checkedPaths().empty());
-    QVERIFY(b->lblStatusInfo()->text().contains(QStringLiteral(" of storage space will be freed up.")));
+    // The line may be elided at this width; the tooltip always holds all of it.
+    QVERIFY(b->lblStatusInfo()->toolTip().endsWith(QStringLiteral(" of storage space will be freed up.")));
 }
 
 void BrowserTest::categoryChangeResetsTheFilterButTheOverviewDoesNot() {
@@ -261,6 +271,77 @@ void BrowserTest::similarOnlySmartCheckItemsNeedASimilarGroup() {
     auto group = manager().duplicateFileForDisplayAtIndex(size_t(hills));
     for (const auto& file : group->itemsOfFileUtility())
         QCOMPARE(file->isChecked(), file->filePath().find("(small)") != std::string::npos);
+}
+
+void BrowserTest::smartSelectActsOnTheSelectedOrAllGroups() {
+    Scanned s;
+    QVERIFY(s.ok);
+    TWBrowserResoultViewCtrl* b = browser();
+    QTest::mouseClick(categoryButton(TWCategory_documents), Qt::LeftButton);
+    const auto groups = manager().displayDuplicateFiles();
+    QVERIFY2(groups.size() >= 2, "the sample needs two document groups");
+    const auto checkedIn = [](const auto& group) { return group->numberOfChecked(); };
+    for (const auto& group : groups) QVERIFY(checkedIn(group) > 0);
+    // The menu says what it acts on and offers both; the selected groups at first.
+    QCOMPARE(b->smartScopeSelected()->text(), QStringLiteral("Selected groups"));
+    QCOMPARE(b->smartScopeAll()->text(), QStringLiteral("All groups"));
+    QVERIFY(b->smartCheckMenu()->actions().contains(b->smartScopeAll()));
+    QVERIFY(b->smartScopeSelected()->isChecked());
+    QVERIFY(!b->smartSelectActsOnAllGroups());
+    QCOMPARE(b->btnSmartChecked()->toolTip(), QStringLiteral("Smart Select acts on the selected groups"));
+
+    browsertest::selectGroupRow(0);
+    actionTagged(b->smartCheckMenu(), TWBrowserResoultViewCtrl::kUncheckAllTag)->trigger();
+    QCOMPARE(checkedIn(groups[0]), uint64_t(0));
+    for (size_t i = 1; i < groups.size(); ++i) QVERIFY(checkedIn(groups[i]) > 0);
+
+    // All groups: a rule reaches the groups not selected too.
+    b->smartScopeAll()->trigger();
+    QVERIFY(b->smartSelectActsOnAllGroups() && !b->smartScopeSelected()->isChecked());
+    QCOMPARE(b->btnSmartChecked()->toolTip(), QStringLiteral("Smart Select acts on all groups"));
+    actionTagged(b->smartCheckMenu(), TWBrowserResoultViewCtrl::kUncheckAllTag)->trigger();
+    for (const auto& group : groups) QCOMPARE(checkedIn(group), uint64_t(0));
+    QCOMPARE(b->statusInfoRuns().value(0), QString::number(manager().numberOfFilesCheckedToRemoved()));
+    actionTagged(b->smartCheckMenu(), TWCheckMethodNewer)->trigger();
+    for (const auto& group : groups) QCOMPARE(checkedIn(group), uint64_t(group->numberOfFiles() - 1));
+
+    // A group's own menu keeps to that group whatever Smart Select acts on.
+    std::unique_ptr<QMenu> menu(b->keyboard()->groupMenu(1, nullptr));
+    for (QAction* action : menu->actions())
+        if (action->text() == QStringLiteral("Uncheck All")) action->trigger();
+    QCOMPARE(checkedIn(groups[1]), uint64_t(0));
+    QVERIFY(checkedIn(groups[0]) > 0);
+    b->smartScopeSelected()->trigger();
+    QVERIFY(!b->smartSelectActsOnAllGroups());
+}
+
+void BrowserTest::statusLineElidesWhenNarrowAndModeButtonsStayPut() {
+    Scanned s;
+    QVERIFY(s.ok);
+    TWBrowserResoultViewCtrl* b = browser();
+    QLabel* label = b->lblStatusInfo();
+    const QString whole = b->statusInfoRuns().join(QString());
+    auto shown = [&] {
+        QTextDocument document;
+        document.setHtml(label->text());
+        return document.toPlainText();
+    };
+    label->resize(90, label->height());
+    QVERIFY(shown().endsWith(QChar(0x2026)));
+    QVERIFY(QFontMetrics(label->font()).horizontalAdvance(shown()) <= label->contentsRect().width());
+    QCOMPARE(label->toolTip(), whole);
+    label->resize(2000, label->height());
+    QCOMPARE(shown(), whole);
+
+    // The slider hides outside the icon view; the mode buttons beside it do not move.
+    QWidget* bar = b->btnCompareViewMode()->parentWidget();
+    QTest::mouseClick(b->btnIconViewMode(), Qt::LeftButton);
+    bar->layout()->activate();
+    const QPoint iconModeAt = b->btnCompareViewMode()->pos();
+    QTest::mouseClick(b->btnSlideViewMode(), Qt::LeftButton);
+    bar->layout()->activate();
+    QVERIFY(b->sldIconSize()->isHidden());
+    QCOMPARE(b->btnCompareViewMode()->pos(), iconModeAt);
 }
 
 void BrowserTest::viewModesSwapTheDetailArea() {
@@ -418,7 +499,10 @@ void BrowserTest::compareViewCardsCheckRevealAndIgnore() {
     auto second = files().fileItemAtIndex(1);
     const QStringList values = cards->valuesOf(1);
     QCOMPARE(values.value(1), TWCompareView::sizeCaption(second->fileSize(), second->fileSizeOnDisk()));
-    QVERIFY(values.value(1).endsWith(QStringLiteral(" on disk)")));
+    QCOMPARE(values.value(1), QString::fromStdString(TWFileUtility::stringWithSize(second->fileSize())) +
+                                  QStringLiteral(" (") +
+                                  QString::fromStdString(TWFileUtility::stringWithSize(second->fileSizeOnDisk())) +
+                                  QStringLiteral(" on disk)"));
     QCOMPARE(values.value(2), QStringLiteral("N/A"));
     QCOMPARE(values.value(3), QString::fromStdString(second->filePath()));
     QCOMPARE(cards->cardRect(1).top() - cards->cardRect(0).bottom() - 1, TWCompareView::kMargin);
@@ -468,12 +552,22 @@ void BrowserTest::slidePreviewShowsTextImagesAndTheDefault() {
     QVERIFY(settled());
     QCOMPARE(preview->kind(), TWQuickLookViewCtrl::Kind::Info);
     QVERIFY(preview->infoText().contains(QStringLiteral("Quarterly Report")));
+    // Both dates in one format: the locale's short one.
+    auto report = files().fileItemSelected();
+    const QLocale locale;
+    const QDateTime created =
+        QDateTime::fromSecsSinceEpoch(std::chrono::system_clock::to_time_t(report->createTime().value()));
+    QVERIFY(preview->infoText().contains(QStringLiteral("Created:</span> ") +
+                                         locale.toString(created, QLocale::ShortFormat)));
+    const QDateTime modified = QFileInfo(QString::fromStdString(report->filePath())).lastModified();
+    QVERIFY(preview->infoText().contains(QStringLiteral("Modified:</span> ") +
+                                         locale.toString(modified, QLocale::ShortFormat)));
 
     // Nothing selected in the list: the default picture, titled so.
     TWFilesListViewController::shared()->tableView()->clearSelection();
     QVERIFY(settled());
     QCOMPARE(preview->kind(), TWQuickLookViewCtrl::Kind::Default);
-    QCOMPARE(preview->title(), QStringLiteral("NO Item Selected"));
+    QCOMPARE(preview->title(), QStringLiteral("No item selected"));
     // A path that no longer exists: the default picture under its path.
     preview->quickLookPathfile(s.tree / "gone.txt");
     QCOMPARE(preview->kind(), TWQuickLookViewCtrl::Kind::Default);

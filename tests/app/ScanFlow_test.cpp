@@ -1,7 +1,7 @@
 // Scans through the real scan view: the status moves 0, 1, 2 and the result reaches
 // the results manager; a scan without duplicates stays with the warning face; stop;
 // the menu rules while scanning; New Scan; Show Results again; the library question;
-// the paths a scan could not read; the bytes a long read has read; a file reached
+// the paths a scan could not read, also above its results; the bytes a long read has read; a file reached
 // through a link from outside the chosen folders.
 
 #include <fcntl.h>
@@ -10,6 +10,7 @@
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
@@ -17,11 +18,13 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <filesystem>
 
 #include "AppTestSupport.h"
 #include "BrowserTestSupport.h"
 #include "InMemoryMediaLibrary.h"
 #include "LibraryFixtures.h"
+#include "app/TWBrowserResoultViewCtrl.h"
 #include "app/TWCheckMark.h"
 #include "app/TWCompareView.h"
 #include "app/TWCompareViewController.h"
@@ -31,6 +34,7 @@
 #include "app/TWLoadFilesCtrl.h"
 #include "app/TWMainWindow.h"
 #include "app/TWScanAnimationView.h"
+#include "app/TWScanNoticeBar.h"
 #include "app/TWTitlebarViewCtrl.h"
 #include "model/TWDuplicateFilesManager.h"
 #include "model/TWFilesListManager.h"
@@ -102,6 +106,7 @@ private slots:
     void withoutLibraryBackendTheFolderIsSkippedWithANotice();
     void shotwellLibraryIsAskedAboutOnlyWhereItIsAndShownWithItsName();
     void pathsTheScanCouldNotReadAreCountedAndListed();
+    void theResultsSayWhatTheirScanCouldNotRead();
     void aLongReadShowsTheBytesItHasRead();
     void aFileOutsideTheChosenFoldersCannotBeChecked();
 };
@@ -161,7 +166,7 @@ void ScanFlowTest::stopMidScanEndsFinished() {
     for (int i = 0; i < files; ++i) tree.write("many/f" + std::to_string(i), std::to_string(i));
     QVERIFY(apptest::dragAndDrop(ctrl()->loadfileview(), {tree / "many"}));
     // Stop as soon as the scan has started, through the scan button (then "btn_stop").
-    connect(ctrl(), &TWLoadFilesCtrl::faceChanged, this, [&] {
+    const auto stopper = connect(ctrl(), &TWLoadFilesCtrl::faceChanged, this, [&] {
         if (ctrl()->loadFilesStatus() == 1) {
             QCOMPARE(ctrl()->scanButtonPicture(), QStringLiteral("btn_stop"));
             QVERIFY(ctrl()->scanAnimationView()->isAnimating());
@@ -174,6 +179,23 @@ void ScanFlowTest::stopMidScanEndsFinished() {
     QVERIFY(ctrl()->searchDuplicateFiles()->numberOfSearchFiles() < uint64_t(files));
     QVERIFY(!ctrl()->scanAnimationView()->isAnimating());
     QVERIFY(!app.delegate().isResultShown());
+    // It says it was stopped, not that every file is unique, and shows its counts.
+    QVERIFY(ctrl()->scanWasStopped());
+    QCOMPARE(ctrl()->noticeText(),
+             QStringLiteral("The scan was stopped before it found duplicates. Press New Scan to start over."));
+    QVERIFY(!ctrl()->scanAnimationView()->waringStatus());
+    QVERIFY(ctrl()->TWLoadFileDragViewScanWasStopped(*ctrl()->loadfileview()));
+    // A scan that runs to its end is no longer "stopped".
+    // Scan Again takes the same folder (kept small here for speed).
+    disconnect(stopper);
+    const int left = 50;
+    for (int i = left; i < files; ++i) std::filesystem::remove(tree / ("many/f" + std::to_string(i)));
+    ctrl()->scanAgain();
+    QVERIFY(finished());
+    QVERIFY(!ctrl()->scanWasStopped());
+    QCOMPARE(ctrl()->searchDuplicateFiles()->numberOfSearchFiles(), uint64_t(left));
+    QCOMPARE(ctrl()->noticeText(), QStringLiteral("No duplicates were found. Press New Scan to start over."));
+    QVERIFY(ctrl()->scanAnimationView()->waringStatus());
 }
 
 void ScanFlowTest::menuRulesWhileScanning() {
@@ -390,6 +412,41 @@ void ScanFlowTest::pathsTheScanCouldNotReadAreCountedAndListed() {
     QCOMPARE(ctrl()->loadFilesStatus(), int64_t(0));
     QVERIFY(ctrl()->btnScanDetails()->isHidden());
     QVERIFY(!ctrl()->noticeText().contains(QStringLiteral("could not be read")));
+}
+
+void ScanFlowTest::theResultsSayWhatTheirScanCouldNotRead() {
+    LiveApp app;
+    twtest::TempDir tree;
+    treeWithDuplicates(tree);
+    QVERIFY(apptest::dragAndDrop(ctrl()->loadfileview(), {tree.path()}));
+    TWBrowserResoultViewCtrl* browser = TWBrowserResoultViewCtrl::shared();
+    TWScanNoticeBar* bar = browser->scanNoticeBar();
+    {
+        twtest::TooLongPath inside(tree);
+        QVERIFY(inside.made());
+        pressScan();
+        QVERIFY(finished());
+        QVERIFY(apptest::waitFor([&] { return app.delegate().isResultShown(); }, 5000));
+
+        // The results open at once, with the scan view's line above them.
+        QVERIFY(bar->isVisibleTo(browser->view()));
+        QCOMPARE(bar->label()->text(), QStringLiteral("1 path could not be read."));
+        QTest::mouseClick(bar->detailsButton(), Qt::LeftButton);
+        auto* details = browser->view()->window()->findChild<QMessageBox*>(QStringLiteral("scanDetails"));
+        QVERIFY(details && details->isVisible());
+        QCOMPARE(details->text(), QStringLiteral("1 path could not be read."));
+        QCOMPARE(details->detailedText(),
+                 QString::fromStdString(inside.firstTooLong() + ": " + TWScanReport::pathTooLong()));
+        details->close();
+    }
+    // Scanning again, with every path readable, drops the band.
+    bool rescanned = false;
+    QObject watch;
+    connect(ctrl(), &TWLoadFilesCtrl::faceChanged, &watch, [&] { rescanned |= ctrl()->loadFilesStatus() == 1; });
+    emit browser->scanAgainRequested();
+    QVERIFY(apptest::waitFor(
+        [&] { return rescanned && ctrl()->loadFilesStatus() == 2 && app.delegate().isResultShown(); }, 60000));
+    QVERIFY(bar->isHidden());
 }
 
 void ScanFlowTest::aLongReadShowsTheBytesItHasRead() {

@@ -145,7 +145,7 @@ int main(int argc, char** argv) {
     TWProgressWndCtrl* progress = TWProgressWndCtrl::progressWndCtrl();
     progress->beginSheet(app.wndMain());
     progress->setPercent(45);
-    progress->setTitle(QStringLiteral("4 files for the total of 212.3 KB bytes remaining..."));
+    progress->setTitle(QStringLiteral("4 files, 212.3 KB remaining"));
     QImage window = settledShot(app);
     {
         QPainter painter(&window);

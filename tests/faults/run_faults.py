@@ -226,38 +226,38 @@ def hook_main(path):
     calls = int(read(calls_file)) + 1 if os.path.exists(calls_file) else 1
     write(calls_file, str(calls))
     action = os.environ["FAULT_HOOK"]
-    spec = json.loads(read(os.path.join(case, "hook.json")) or b"{}") if os.path.exists(
+    plan = json.loads(read(os.path.join(case, "hook.json")) or b"{}") if os.path.exists(
         os.path.join(case, "hook.json")) else {}
     cli_pid = os.getppid()
 
     if action == "remove-twin" or action == "overwrite-twin":
-        for twin in spec["twins"] if path in spec["twins"] else []:
+        for twin in plan["twins"] if path in plan["twins"] else []:
             if twin != path and os.path.exists(twin):
                 if action == "remove-twin":
                     os.unlink(twin)
                 else:
-                    write(twin, read(spec["with"]))
+                    write(twin, read(plan["with"]))
     elif action == "replace-checked":
         write(path + ".new", read(path))
         os.rename(path + ".new", path)
     elif action == "replace-file":
-        target = spec["file"]
+        target = plan["file"]
         write(target + ".new", read(target))
         os.rename(target + ".new", target)
     elif action == "edit-kept":
-        if calls == spec["at"]:
-            with open(spec["kept"], "r+b") as f:  # in place: the same inode
+        if calls == plan["at"]:
+            with open(plan["kept"], "r+b") as f:  # in place: the same inode
                 data = f.read()
                 f.seek(0)
                 f.write(bytes([data[0] ^ 0xFF]) + data[1:])
     elif action == "edit-tree":
-        write(os.path.join(path, spec["file"]), "changed at the last moment")
+        write(os.path.join(path, plan["file"]), "changed at the last moment")
     elif action == "second-removal":
         if calls == 1:
             env = dict(os.environ)
             del env["TWINSIFT_TEST_BEFORE_ACT"]
-            args = [os.environ["FAULT_CLI"], "remove", "--yes", "--quiet"] + spec["args"]
-            if spec.get("background"):
+            args = [os.environ["FAULT_CLI"], "remove", "--yes", "--quiet"] + plan["args"]
+            if plan.get("background"):
                 log = open(os.path.join(case, "second.err"), "wb")
                 # The second run reports its status in second.rc when it ends.
                 subprocess.Popen(["sh", "-c", '"$@"; echo $? > "%s/second.rc"' % case, "sh"] + args, env=env,
@@ -290,8 +290,8 @@ def signal_pending(pid):
 def watch_main(cli_pid):
     """Sends the case's signals to the CLI once a hidden copy appears in the destination."""
     case = os.environ["FAULT_CASE"]
-    spec = json.loads(read(os.path.join(case, "hook.json")))
-    dest = spec["dest"]
+    plan = json.loads(read(os.path.join(case, "hook.json")))
+    dest = plan["dest"]
     write(os.path.join(case, "watching"), "")
     deadline = time.monotonic() + BOUND
     while time.monotonic() < deadline:
@@ -301,7 +301,7 @@ def watch_main(cli_pid):
             names = []
         hidden = [n for n in names if n.startswith(".")]
         if hidden:
-            for i, name in enumerate(spec["signals"]):
+            for i, name in enumerate(plan["signals"]):
                 if i > 0:  # one at a time: a signal still pending would swallow the next
                     wait_for(lambda: not signal_pending(cli_pid), "the signal to be taken", bound=5)
                 os.kill(cli_pid, getattr(signal, name))

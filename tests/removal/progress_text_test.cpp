@@ -7,8 +7,9 @@
 namespace {
 
 TEST(RemovalProgressText, TitleAndPercentFromFirstToLastFile) {
-    EXPECT_EQ(TWRemovalProgressTitle(3, 1536), "3 files for the total of 1.5 KB bytes remaining...");
-    EXPECT_EQ(TWRemovalProgressTitle(0, 0), "0 files for the total of 0 B bytes remaining...");
+    EXPECT_EQ(TWRemovalProgressTitle(3, 1536), "3 files, 1.5 KB remaining");
+    EXPECT_EQ(TWRemovalProgressTitle(1, 512), "1 file, 512 B remaining");
+    EXPECT_EQ(TWRemovalProgressTitle(0, 0), "0 files, 0 B remaining");
     EXPECT_DOUBLE_EQ(TWRemovalProgressPercent(10, 10), 0.0);
     EXPECT_DOUBLE_EQ(TWRemovalProgressPercent(3, 2), static_cast<float>(100.0f / 3.0f));
     EXPECT_DOUBLE_EQ(TWRemovalProgressPercent(10, 0), 100.0);

@@ -10,9 +10,11 @@
 #include "TestSupport.h"
 #include "engine/TWMediaObjectUtility.h"
 #include "platform/MediaLibraryService.h"
+#include "platform/Trash.h"
 #include "removal/TWManagerRemovalSource.h"
 #include "removal/TWRemovalReview.h"
 #include "removal/TWRemovalRun.h"
+#include "removal/TWTrashUndo.h"
 
 namespace {
 
@@ -73,7 +75,7 @@ TEST_F(RemovalRunTest, MovesTwoNamesakesIntoAnEmptyFolderAndEndsAtAHundred) {
     EXPECT_FALSE(exists(dir / "two/a.jpg") || exists(dir / "four/a.jpg"));
     EXPECT_TRUE(exists(dir / "one/a.jpg") && exists(dir / "three/a.jpg"));
     EXPECT_EQ(progress->percent, 100.0);
-    EXPECT_EQ(progress->title, "0 files for the total of 0 B bytes remaining...");
+    EXPECT_EQ(progress->title, "0 files, 0 B remaining");
     EXPECT_EQ(progress->outcome.disposed, 2u);
     EXPECT_EQ(progress->outcome.failed, 0u);
     EXPECT_EQ(container->numberOfCategoryFiles(), 0u);  // groups of one file are dropped
@@ -115,6 +117,38 @@ TEST_F(RemovalRunTest, ADiskFailureIsCountedAndTheRunGoesOn) {
     EXPECT_EQ(progress->outcome.failed, 2u);
     EXPECT_EQ(progress->outcome.handled, 2u);
     EXPECT_TRUE(exists(dir / "y/a.txt") && exists(dir / "y/b.txt"));
+}
+
+TEST_F(RemovalRunTest, TrashRunRecordsItsItemsAndUndoPutsBackExactlyThose) {
+    // Two checked namesakes, and a file of the same name that the user trashed before:
+    // the undo restores the run's two only, and refuses the one whose place was taken.
+    const std::string earlier = dir.write("earlier/a.txt", "earlier");
+    ASSERT_TRUE(tw::Trash::moveToTrash(earlier));
+    auto first =
+        groupOf({{recordOf(dir.write("k1/a.txt", "one")), false}, {recordOf(dir.write("c1/a.txt", "one")), true}});
+    auto second =
+        groupOf({{recordOf(dir.write("k2/a.txt", "two!")), false}, {recordOf(dir.write("c2/a.txt", "two!")), true}});
+    runToEnd({containerOf(TWCategory_documents, {first, second})}, options(TWDestTypeTrash));
+
+    const TWRemovalOutcome& outcome = progress->outcome;
+    EXPECT_EQ(outcome.destType, int64_t(TWDestTypeTrash));
+    EXPECT_EQ(outcome.disposedFiles, 2u);
+    EXPECT_EQ(outcome.disposedBytes, 7u);
+    EXPECT_EQ(outcome.untracked, 0u);
+    ASSERT_EQ(outcome.trashed.size(), 2u);
+    EXPECT_EQ(outcome.trashed[0].entry.originalPath(), dir / "c1/a.txt");
+    EXPECT_EQ(outcome.trashed[1].entry.originalPath(), dir / "c2/a.txt");
+
+    dir.write("c2/a.txt", "new since");
+    const TWTrashUndo::Result undo = TWTrashUndo::restore(outcome.trashed);
+    EXPECT_EQ(undo.restored, std::vector<std::string>{dir / "c1/a.txt"});
+    EXPECT_EQ(undo.nameTaken, std::vector<std::string>{dir / "c2/a.txt"});
+    EXPECT_TRUE(undo.failed.empty());
+    EXPECT_EQ(undo.restoredBytes, 3u);
+    EXPECT_EQ(readFile(dir / "c1/a.txt"), "one");
+    EXPECT_EQ(readFile(dir / "c2/a.txt"), "new since");
+    EXPECT_EQ(readFile(outcome.trashed[1].entry.trashedPath()), "two!");
+    EXPECT_FALSE(exists(earlier));
 }
 
 TEST_F(RemovalRunTest, TrashRunLeavesLibraryItemsOnDiskAndFlagsTheGuide) {
@@ -162,7 +196,7 @@ TEST_F(RemovalRunTest, CancelBeforeTheFirstOfTenHandsOverOneAndKeepsNineChecked)
     EXPECT_EQ(group->numberOfChecked(), 9u);
     for (size_t i = 1; i <= 10; ++i) EXPECT_TRUE(exists(members[i].first->filePath()));
     EXPECT_TRUE(progress->outcome.cleanPhotos);
-    EXPECT_EQ(progress->title, "9 files for the total of 9 B bytes remaining...");
+    EXPECT_EQ(progress->title, "9 files, 9 B remaining");
 }
 
 // A library that refuses its items (its application runs) leaves them in the results,
