@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <filesystem>
+#include <utility>
 
 #include "AppTestSupport.h"
 #include "BrowserTestSupport.h"
@@ -470,7 +471,16 @@ void ScanFlowTest::aLongReadShowsTheBytesItHasRead() {
         60000));
     QVERIFY2(ctrl()->loadFilesStatus() == 1, "the reads ended before the test could look at them");
     ctrl()->searchDuplicateFiles()->pauseSearch();
-    const QString reading = ctrl()->readingText();
+    // A read already under way ends its block after the pause: wait until the count
+    // stands still before comparing what the view shows.
+    QString reading = ctrl()->readingText();
+    QVERIFY(apptest::waitFor(
+        [&] {
+            QTest::qWait(50);
+            const QString now = ctrl()->readingText();
+            return std::exchange(reading, now) == now;
+        },
+        10000));
     QVERIFY2(reading.startsWith(QStringLiteral("Reading ")) && reading.contains(QStringLiteral(" of ")),
              qPrintable(reading));
     QCOMPARE(ctrl()->TWLoadFileDragViewReadingText(*ctrl()->loadfileview()), reading);
