@@ -138,7 +138,9 @@ TEST_F(LookMeasure, AnotherSceneOfTheSameLayoutStaysApart) {
         paths.push_back(dir_.writeBytes(std::to_string(seed) + ".jpg", twtest::encodeJpeg(landscape(seed).get(), 90)));
     for (size_t a = 0; a < paths.size(); ++a)
         for (size_t b = 0; b < paths.size(); ++b)
-            if (a != b) EXPECT_FALSE(joins(paths[a], paths[b])) << paths[a] << " " << paths[b];
+            if (a != b) {
+                EXPECT_FALSE(joins(paths[a], paths[b])) << paths[a] << " " << paths[b];
+            }
     ZPGdImage edited = landscape(2);
     gdImageFilledRectangle(edited.get(), 400, 120, 414, 130, gdTrueColor(40, 40, 40));
     EXPECT_TRUE(joins(paths[1], dir_.writeBytes("2-edited.jpg", twtest::encodeJpeg(edited.get(), 80))));
