@@ -269,8 +269,12 @@ void BrowserTest::similarOnlySmartCheckItemsNeedASimilarGroup() {
     // Keep the larger copy: the small one gets the mark.
     actionTagged(b->smartCheckMenu(), TWCheckMethodLowerQuality)->trigger();
     auto group = manager().duplicateFileForDisplayAtIndex(size_t(hills));
-    for (const auto& file : group->itemsOfFileUtility())
+    // The hills and their edited copy, without the other landscapes drawn alike.
+    QCOMPARE(group->itemsOfFileUtility().size(), size_t(2));
+    for (const auto& file : group->itemsOfFileUtility()) {
+        QVERIFY(file->filePath().find("Green Hills") != std::string::npos);
         QCOMPARE(file->isChecked(), file->filePath().find("(small)") != std::string::npos);
+    }
     // The best picture is the larger one too, and Uncheck All is no rule.
     actionTagged(b->smartCheckMenu(), TWBrowserResoultViewCtrl::kUncheckAllTag)->trigger();
     actionTagged(b->smartCheckMenu(), TWCheckMethodBestPicture)->trigger();
