@@ -11,9 +11,10 @@
 //       scenes of the same layout joined.
 //   similar_quality camera DIR [--count 27] [--width 4000] [--height 3000] [--seed S]
 //       writes camera-sized photo-like JPEGs (the speed benchmark's folder).
-//   similar_quality huge DIR [--side 16000]
-//       writes a PNG of side x side pixels in one colour and a JPEG of the same size
-//       (the memory benchmark's folder).
+//   similar_quality huge DIR [--side 16000] [--count 1]
+//       writes `count` PNGs of side x side pixels (a field and an ellipse, each placed
+//       and coloured a little differently) and one JPEG of the first (the memory
+//       benchmark's folder).
 //
 // A variant counts as found when it lands in the group of its own original. A pair is
 // two pictures in one group; it is right when both come from the same original.
@@ -505,13 +506,17 @@ int writeCamera(const std::string& folder, int count, int width, int height, uin
     return 0;
 }
 
-int writeHuge(const std::string& folder, int side) {
+int writeHuge(const std::string& folder, int side, int count) {
     std::filesystem::create_directories(folder);
-    Picture picture(gdImageCreateTrueColor(side, side));
-    gdImageFilledRectangle(picture.get(), 0, 0, side - 1, side - 1, gdTrueColor(90, 140, 200));
-    gdImageFilledEllipse(picture.get(), side / 2, side / 2, side / 2, side / 3, gdTrueColor(240, 200, 60));
-    writeFile(folder + "/huge.png", encodePng(*picture));
-    writeFile(folder + "/huge.jpg", encodeJpeg(*picture, 80));
+    for (int i = 0; i < count; ++i) {
+        Picture picture(gdImageCreateTrueColor(side, side));
+        gdImageFilledRectangle(picture.get(), 0, 0, side - 1, side - 1, gdTrueColor(90, 140 - 10 * i, 200));
+        gdImageFilledEllipse(picture.get(), side / 2 + i * side / 16, side / 2, side / 2, side / 3,
+                             gdTrueColor(240, 200, 60));
+        const std::string stem = folder + "/huge" + (i ? std::to_string(i) : "");
+        writeFile(stem + ".png", encodePng(*picture));
+        if (i == 0) writeFile(stem + ".jpg", encodeJpeg(*picture, 80));
+    }
     return 0;
 }
 
@@ -519,7 +524,7 @@ int usage() {
     fprintf(stderr,
             "usage: similar_quality [--originals N] [--seed S] [--keep DIR]\n"
             "       similar_quality camera DIR [--count 27] [--width 4000] [--height 3000] [--seed S]\n"
-            "       similar_quality huge DIR [--side 16000]\n");
+            "       similar_quality huge DIR [--side 16000] [--count 1]\n");
     return 2;
 }
 
@@ -540,7 +545,7 @@ int main(int argc, char** argv) {
     }
     if (!args.empty() && args[0] == "huge") {
         if (args.size() < 2) return usage();
-        return writeHuge(args[1], std::stoi(option("--side", "16000")));
+        return writeHuge(args[1], std::stoi(option("--side", "16000")), std::stoi(option("--count", "1")));
     }
     if (!args.empty() && args[0].rfind("--", 0) != 0) return usage();
     Options options;
