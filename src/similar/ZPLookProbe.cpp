@@ -19,6 +19,10 @@ constexpr double kLikenessAtZero = 0.8, kLikenessSlope = 0.15;
 constexpr double kDetailAtZero = 0.94, kDetailSlope = 0.057, kGuessedDetailMargin = 0.1;
 // The blur that a region's detail is taken from: a box of this radius, twice.
 constexpr int kDetailBlurRadius = 3;
+// A region whose detail holds less than this share of its variance has none to speak
+// of (a smooth gradient, a clear sky; what is left is noise): its detail is not
+// compared.
+constexpr double kLeastDetailShare = 0.002;
 
 std::atomic<uint64_t> gFullComparisons{0};
 
@@ -89,10 +93,17 @@ void boxBlur(const float* in, float* out, int side, int radius) {
     }
 }
 
+double energy(const Samples& samples) {
+    double sum = 0;
+    for (int i = 0; i < samples.count * samples.count; ++i) sum += double(samples.levels[i]) * samples.levels[i];
+    return sum;
+}
+
 // What is left of mean-free samples once their broad layout (their blur) is taken away,
 // smoothed a little so that regions placed a fraction of a pixel apart still agree;
-// mean-free again.
-void keepDetail(Samples& samples) {
+// mean-free again. Answers the share of the variance that is left.
+double keepDetail(Samples& samples) {
+    const double before = energy(samples);
     const int side = samples.count;
     std::vector<float> smooth(size_t(side) * side), blurred(size_t(side) * side), twice(size_t(side) * side);
     boxBlur(samples.levels, smooth.data(), side, 1);
@@ -102,6 +113,7 @@ void keepDetail(Samples& samples) {
     for (int i = 0; i < side * side; ++i) sum += samples.levels[i] = smooth[size_t(i)] - twice[size_t(i)];
     const auto mean = static_cast<float>(sum / (side * side));
     for (int i = 0; i < side * side; ++i) samples.levels[i] -= mean;
+    return before > 0 ? energy(samples) / before : 0.0;
 }
 
 // Whether two mirror-free layouts lie within `limit`: never false when the layouts they
@@ -206,10 +218,9 @@ ZPLookProbe::Placed ZPLookProbe::placed(const ZPLookSignature& member, const Can
     auto measured = [&](const ZPLookFrame& frame) {
         sampleRegion(member, candidate.memberFrame, false, 1, *fixed);
         sampleRegion(*look_, frame, candidate.mirror, 1, *moving);
-        Placed result{frame, correlation(*fixed, *moving), 0};
-        keepDetail(*fixed);
-        keepDetail(*moving);
-        result.detail = correlation(*fixed, *moving);
+        Placed result{frame, correlation(*fixed, *moving), 1.0};
+        const double fixedShare = keepDetail(*fixed), movingShare = keepDetail(*moving);
+        if (std::min(fixedShare, movingShare) >= kLeastDetailShare) result.detail = correlation(*fixed, *moving);
         return result;
     };
     const Placed first = measured(candidate.probeFrame);

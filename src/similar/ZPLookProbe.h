@@ -11,7 +11,8 @@
 //   3. the correlation of the two grey thumbnails over the regions, moved a little where
 //      a crop's region was only guessed, reaches likenessLimit(L), and
 //   4. the correlation of their detail there (each region less its own blur: what is
-//      left when the broad layout is taken away) reaches detailLimit(L).
+//      left when the broad layout is taken away) reaches detailLimit(L); a region
+//      with next to no detail (a smooth gradient) passes this step.
 // The detail of copies stays near 1 (0.99 and more for resized, recompressed,
 // brightened copies; 0.9 and more for crops, placed by a climb); that of different
 // lines of words on the same background reaches 0.97.

@@ -146,6 +146,17 @@ TEST_F(LookMeasure, AnotherSceneOfTheSameLayoutStaysApart) {
     EXPECT_TRUE(joins(paths[1], dir_.writeBytes("2-edited.jpg", twtest::encodeJpeg(edited.get(), 80))));
 }
 
+// A picture without detail (a smooth gradient) is still matched by its layout: the
+// recompression's noise is no detail to compare.
+TEST_F(LookMeasure, ARecompressedSmoothGradientJoinsItsOriginal) {
+    ZPGdImage sky = twtest::trueColorImage(
+        640, 480, [](int x, int y) { return gdTrueColor(60 + y * 150 / 480, 120 + x * 60 / 640, 230 - y * 40 / 480); });
+    const std::string path = dir_.writeBytes("sky.jpg", twtest::encodeJpeg(sky.get(), 95));
+    EXPECT_TRUE(joins(path, dir_.writeBytes("sky-q40.jpg", twtest::encodeJpeg(sky.get(), 40))));
+    EXPECT_TRUE(
+        joins(path, dir_.writeBytes("sky-half.jpg", twtest::encodeJpeg(resized(sky.get(), 320, 240).get(), 60))));
+}
+
 TEST_F(LookMeasure, TheSettingChoosesTheMeasureAndColoursSignNoLook) {
     const std::string path = dir_.writeBytes("p.jpg", twtest::encodeJpeg(scene(5, 6).get(), 90));
     ZPSimilarContext colours;
