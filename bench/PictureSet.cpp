@@ -103,9 +103,11 @@ NaturalSettings naturalSettings(Draw& draw) {
     return s;
 }
 
-Picture drawNatural(const NaturalSettings& s, Draw& field, Draw& grain, int width, int height) {
-    const ValueNoise octaves[] = {ValueNoise(field, 3), ValueNoise(field, 7), ValueNoise(field, 16),
-                                  ValueNoise(field, 40)};
+// The two coarsest octaves (the picture's layout) are drawn from `coarse`, the finer ones
+// from `fine`; an original passes the same draw for both.
+Picture drawNatural(const NaturalSettings& s, Draw& coarse, Draw& fine, Draw& grain, int width, int height) {
+    const ValueNoise first(coarse, 3), second(coarse, 7);
+    const ValueNoise octaves[] = {first, second, ValueNoise(fine, 16), ValueNoise(fine, 40)};
     const double weights[] = {0.45, 0.3, 0.15, 0.1};
     Picture picture = blank(width, height);
     for (int y = 0; y < height; ++y) {
@@ -146,7 +148,9 @@ TextSettings textSettings(Draw& draw) {
     return s;
 }
 
-Picture drawText(const TextSettings& s, Draw& words, Draw& grain, int width, int height) {
+// With `reorder`, the words of each line are put in another order (the same line
+// lengths, other content).
+Picture drawText(const TextSettings& s, Draw& words, Draw* reorder, Draw& grain, int width, int height) {
     // Drawn small with the bitmap font, then enlarged smoothly, as a photographed page;
     // the font keeps its size to the picture's (a scale of 3 or 4 at 800 pixels wide).
     const int scale = std::max(1, s.scale * width / 800);
@@ -156,12 +160,18 @@ Picture drawText(const TextSettings& s, Draw& words, Draw& grain, int width, int
     gdFontPtr font = gdFontGetGiant();
     const int lineHeight = smallHeight / (s.lines + 1);
     for (int line = 0; line < s.lines; ++line) {
-        std::string text;
+        std::vector<std::string> chosen;
+        size_t length = 0;
         while (true) {
             std::string word = kWords[words.next() % std::size(kWords)];
-            if (static_cast<int>((text.size() + word.size() + 1)) * font->w > smallWidth - 16) break;
-            text += (text.empty() ? "" : " ") + word;
+            if (static_cast<int>((length + word.size() + 1)) * font->w > smallWidth - 16) break;
+            length += (chosen.empty() ? 0 : 1) + word.size();
+            chosen.push_back(std::move(word));
         }
+        if (reorder)
+            for (size_t i = chosen.size(); i > 1; --i) std::swap(chosen[i - 1], chosen[reorder->next() % i]);
+        std::string text;
+        for (const std::string& word : chosen) text += (text.empty() ? "" : " ") + word;
         gdImageString(small.get(), font, 8, lineHeight / 2 + line * lineHeight,
                       reinterpret_cast<unsigned char*>(text.data()), pixel(s.ink));
     }
@@ -264,19 +274,33 @@ Picture drawPattern(const PatternSettings& s, double periodScale, double shift, 
     return picture;
 }
 
-Picture makeOf(Kind kind, uint32_t seed, int index, int width, int height, bool alike) {
+enum class Drawn { Original, LookAlike, SameLayout };
+
+Picture makeOf(Kind kind, uint32_t seed, int index, int width, int height, Drawn drawn) {
+    const bool alike = drawn == Drawn::LookAlike, sameLayout = drawn == Drawn::SameLayout;
     Draw settings(seedFor(seed, kind, index, 1));
     Draw layout(seedFor(seed, kind, index, alike ? 3 : 2));  // what the look-alike changes
-    Draw grain(seedFor(seed, kind, index, alike ? 5 : 4));
+    Draw grain(seedFor(seed, kind, index, alike ? 5 : sameLayout ? 7 : 4));
+    Draw other(seedFor(seed, kind, index, 6));  // what a scene of the same layout changes
     switch (kind) {
         case Kind::Natural:
-            return drawNatural(naturalSettings(settings), layout, grain, width, height);
+            return drawNatural(naturalSettings(settings), layout, sameLayout ? other : layout, grain, width, height);
         case Kind::Text:
-            return drawText(textSettings(settings), layout, grain, width, height);
-        case Kind::Composite:
-            return drawComposite(compositeSettings(settings), layout, grain, width, height);
-        case Kind::Pattern:
-            return drawPattern(patternSettings(settings), alike ? 1.7 : 1.0, alike ? 0.5 : 0.0, grain, width, height);
+            return drawText(textSettings(settings), layout, sameLayout ? &other : nullptr, grain, width, height);
+        case Kind::Composite: {
+            CompositeSettings s = compositeSettings(settings);
+            if (sameLayout)
+                for (Shape& shape : s.shapes) {
+                    shape.type = (shape.type + 1 + other.range(0, 1)) % 3;
+                    shape.colour = randomColour(other);
+                }
+            return drawComposite(s, layout, grain, width, height);
+        }
+        case Kind::Pattern: {
+            PatternSettings s = patternSettings(settings);
+            if (sameLayout) s.type = (s.type + 1) % 4;
+            return drawPattern(s, alike ? 1.7 : 1.0, alike ? 0.5 : 0.0, grain, width, height);
+        }
     }
     return nullptr;
 }
@@ -355,11 +379,15 @@ const char* variantName(Variant variant) {
 }
 
 Picture makeOriginal(Kind kind, uint32_t seed, int index, int width, int height) {
-    return makeOf(kind, seed, index, width, height, false);
+    return makeOf(kind, seed, index, width, height, Drawn::Original);
 }
 
 Picture makeLookAlike(Kind kind, uint32_t seed, int index, int width, int height) {
-    return makeOf(kind, seed, index, width, height, true);
+    return makeOf(kind, seed, index, width, height, Drawn::LookAlike);
+}
+
+Picture makeSameLayout(Kind kind, uint32_t seed, int index, int width, int height) {
+    return makeOf(kind, seed, index, width, height, Drawn::SameLayout);
 }
 
 Picture makeVariant(const gdImage& original, Variant variant, uint32_t seed) {

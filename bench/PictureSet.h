@@ -8,7 +8,10 @@
 // landscape), "text" (lines of words on a flat background), "composite" (shapes over a
 // gradient) and "pattern" (stripes, checks, rings and waves). Each original has a
 // look-alike: a different picture in the same colours (another field of the same
-// palette, other words, the same shapes elsewhere, the same colours at another period).
+// palette, other words, the same shapes elsewhere, the same colours at another period),
+// and a scene of the same layout: another picture composed alike (the same broad field
+// with other detail, the same lines of words in another order, other shapes in the same
+// places over the same gradient, another pattern of the same colours and period).
 //
 // Not thread-safe by itself: one generator per thread.
 
@@ -44,6 +47,7 @@ const char* variantName(Variant variant);
 // settings, drawn from `seed` and the index, and differ only where the kind says.
 Picture makeOriginal(Kind kind, uint32_t seed, int index, int width, int height);
 Picture makeLookAlike(Kind kind, uint32_t seed, int index, int width, int height);
+Picture makeSameLayout(Kind kind, uint32_t seed, int index, int width, int height);
 
 // The variant of a decoded original. `seed` chooses where a crop falls.
 Picture makeVariant(const gdImage& original, Variant variant, uint32_t seed);

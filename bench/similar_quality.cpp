@@ -2,16 +2,19 @@
 //
 //   similar_quality [--originals N] [--seed S] [--keep DIR]
 //       makes a picture set (N originals of four kinds, 800x600 JPEG, each with twelve
-//       variants and a look-alike: a different picture in the same colours), signs
+//       variants, a look-alike: a different picture in the same colours, and a scene of
+//       the same layout: a different picture composed alike), signs
 //       every picture with each measure, groups them in a shuffled order as a scan
 //       does, and prints for each measure and the levels 0.5, 0.7 and 0.9: pair
 //       precision, pair recall (without and with the rotated copies), the share of
-//       each variant kind found in its original's group, and the look-alikes joined.
+//       each variant kind found in its original's group, and the look-alikes and the
+//       scenes of the same layout joined.
 //   similar_quality camera DIR [--count 27] [--width 4000] [--height 3000] [--seed S]
 //       writes camera-sized photo-like JPEGs (the speed benchmark's folder).
-//   similar_quality huge DIR [--side 16000]
-//       writes a PNG of side x side pixels in one colour and a JPEG of the same size
-//       (the memory benchmark's folder).
+//   similar_quality huge DIR [--side 16000] [--count 1]
+//       writes `count` PNGs of side x side pixels (a field and an ellipse, each placed
+//       and coloured a little differently) and one JPEG of the first (the memory
+//       benchmark's folder).
 //
 // A variant counts as found when it lands in the group of its own original. A pair is
 // two pictures in one group; it is right when both come from the same original.
@@ -41,8 +44,8 @@ using namespace twbench;
 
 struct Item {
     std::string path;
-    int family;    // the original it comes from; look-alikes have a family of their own
-    int variant;   // -1 the original, -2 a look-alike, else the Variant
+    int family;    // the original it comes from; look-alikes and scenes have a family of their own
+    int variant;   // -1 the original, -2 a look-alike, -3 a scene of the same layout, else the Variant
     int original;  // index of the original it was made from (look-alikes too)
 };
 
@@ -78,6 +81,8 @@ std::vector<Item> pictureSet(const std::string& folder, const Options& options, 
             }
             if (write) writeFile(stem + "-alike.jpg", encodeJpeg(*makeLookAlike(kind, options.seed, i, 800, 600), 90));
             items.push_back({stem + "-alike.jpg", 100000 + original, -2, original});
+            if (write) writeFile(stem + "-scene.jpg", encodeJpeg(*makeSameLayout(kind, options.seed, i, 800, 600), 90));
+            items.push_back({stem + "-scene.jpg", 200000 + original, -3, original});
         }
     }
     return items;
@@ -93,6 +98,7 @@ struct Scores {
     int pairsGrouped = 0;
     std::vector<int> foundByVariant = std::vector<int>(std::size(kVariants), 0);
     int lookAlikesJoined = 0;
+    int scenesJoined = 0;
     int groups = 0;
 };
 
@@ -121,6 +127,7 @@ Scores score(const std::vector<Item>& items, const std::vector<int>& groupOf, in
         const bool withOriginal = own >= 0 && groupOf[i] == own;
         if (items[i].variant >= 0) s.foundByVariant[size_t(items[i].variant)] += withOriginal;
         if (items[i].variant == -2) s.lookAlikesJoined += withOriginal;
+        if (items[i].variant == -3) s.scenesJoined += withOriginal;
     }
     s.pairsGrouped = static_cast<int>(grouped);
     s.precision = grouped ? double(right) / double(grouped) : 1.0;
@@ -148,6 +155,8 @@ void printTable(const char* measureName, const std::vector<double>& levels, cons
     }
     printf("\n| look-alikes joined | ");
     for (const Scores& s : scores) printf("%d of %d | ", s.lookAlikesJoined, originals);
+    printf("\n| scenes of the same layout joined | ");
+    for (const Scores& s : scores) printf("%d of %d | ", s.scenesJoined, originals);
     printf("\n| groups of two or more | ");
     for (const Scores& s : scores) printf("%d | ", s.groups);
     printf("\n");
@@ -155,20 +164,28 @@ void printTable(const char* measureName, const std::vector<double>& levels, cons
 }
 
 // Diagnostics of the look measure (TW_DISTANCES=1): for each variant kind, the distance
-// of the best candidate to its original and the best likeness among the candidates within
-// the limit of level 0.7; the same for pairs of different pictures.
+// of the best candidate to its original, and the likeness and detail of the nearest
+// candidate within the limits of level 0.7; the same for pairs of different pictures
+// made from one original's settings (look-alikes and scenes of the same layout with the
+// original's copies).
 struct PairLook {
-    double distance = 9, likeness = -1;
+    double distance = 9, likeness = -1, detail = -1;
+    bool guessed = false;
 };
 
+// The nearest distance of all pairings, and the likeness and detail of the nearest
+// candidate within the limits of level 0.7 (the one the test confirms or not).
 PairLook pairLook(const ZPImageSignature& a, const ZPImageSignature& b, double limit) {
     PairLook result;
     if (!a.look() || !b.look()) return result;
     const ZPLookProbe probe(b.look());
-    for (const auto& c : probe.candidates(*a.look(), 1e9, 9.0)) {
-        result.distance = std::min(result.distance, c.distance);
-        if (c.distance <= limit && c.layoutGap <= ZPLookProbe::layoutLimit(0.7))
-            result.likeness = std::max(result.likeness, probe.likeness(*a.look(), c));
+    for (const auto& c : probe.candidates(*a.look(), 1e9, 9.0)) result.distance = std::min(result.distance, c.distance);
+    const auto within = probe.candidates(*a.look(), ZPLookProbe::layoutLimit(0.7), limit);
+    if (!within.empty()) {
+        const ZPLookProbe::Placed placed = probe.placed(*a.look(), within.front());
+        result.likeness = placed.likeness;
+        result.detail = placed.detail;
+        result.guessed = within.front().guessed;
     }
     return result;
 }
@@ -372,34 +389,50 @@ void printDistances(const std::vector<Item>& items, const std::vector<std::share
     std::map<int, size_t> originalOf;
     for (size_t i = 0; i < items.size(); ++i)
         if (items[i].variant == -1) originalOf[items[i].original] = i;
-    std::map<int, std::vector<double>> distances, likenesses;
+    std::map<int, std::vector<double>> distances, likenesses, details;
     for (size_t i = 0; i < items.size(); ++i) {
         if (items[i].variant == -1 || !signatures[i]) continue;
         const PairLook look = pairLook(*signatures[originalOf[items[i].original]], *signatures[i], limit);
+        if (getenv("TW_PAIRS"))
+            printf("true %s %d %.4f %.4f\n", std::filesystem::path(items[i].path).filename().c_str(), int(look.guessed),
+                   look.likeness, look.detail);
         distances[items[i].variant].push_back(look.distance);
         likenesses[items[i].variant].push_back(look.likeness);
+        details[items[i].variant].push_back(look.detail);
     }
     for (auto& [variant, values] : distances) {
-        const std::string name = variant == -2 ? "look-alike" : variantName(Variant(variant));
+        const std::string name = variant == -2   ? "look-alike"
+                                 : variant == -3 ? "same layout"
+                                                 : variantName(Variant(variant));
         printQuantiles((name + " distance").c_str(), values);
         printQuantiles((name + " likeness").c_str(), likenesses[variant]);
+        printQuantiles((name + " detail").c_str(), details[variant]);
     }
-    std::vector<double> different, differentLikeness;
+    std::vector<double> different, differentLikeness, differentDetail;
     std::vector<std::pair<double, std::string>> named;
     for (size_t a = 0; a < items.size(); ++a)
         for (size_t b = a + 1; b < items.size(); ++b) {
-            if (items[a].family == items[b].family || !signatures[a] || !signatures[b]) continue;
+            // Different pictures made from one original's settings: the hardest to tell apart.
+            if (items[a].family == items[b].family || items[a].original != items[b].original || !signatures[a] ||
+                !signatures[b])
+                continue;
             const PairLook look = pairLook(*signatures[a], *signatures[b], limit);
             different.push_back(look.distance);
-            if (look.distance <= limit) {
+            if (getenv("TW_PAIRS"))
+                printf("pair %s %s %d %.4f %.4f\n", std::filesystem::path(items[a].path).filename().c_str(),
+                       std::filesystem::path(items[b].path).filename().c_str(), int(look.guessed), look.likeness,
+                       look.detail);
+            if (look.likeness > -1) {
                 differentLikeness.push_back(look.likeness);
+                differentDetail.push_back(look.detail);
 
-                named.push_back({look.likeness, std::filesystem::path(items[a].path).filename().string() + " " +
-                                                    std::filesystem::path(items[b].path).filename().string()});
+                named.push_back({look.detail, std::filesystem::path(items[a].path).filename().string() + " " +
+                                                  std::filesystem::path(items[b].path).filename().string()});
             }
         }
     printQuantiles("different distance", different);
     printQuantiles("different likeness (candidates)", differentLikeness);
+    printQuantiles("different detail (candidates)", differentDetail);
 
     std::sort(named.rbegin(), named.rend());
     for (size_t i = 0; i < 6 && i < named.size(); ++i) printf("  %.3f %s\n", named[i].first, named[i].second.c_str());
@@ -473,13 +506,17 @@ int writeCamera(const std::string& folder, int count, int width, int height, uin
     return 0;
 }
 
-int writeHuge(const std::string& folder, int side) {
+int writeHuge(const std::string& folder, int side, int count) {
     std::filesystem::create_directories(folder);
-    Picture picture(gdImageCreateTrueColor(side, side));
-    gdImageFilledRectangle(picture.get(), 0, 0, side - 1, side - 1, gdTrueColor(90, 140, 200));
-    gdImageFilledEllipse(picture.get(), side / 2, side / 2, side / 2, side / 3, gdTrueColor(240, 200, 60));
-    writeFile(folder + "/huge.png", encodePng(*picture));
-    writeFile(folder + "/huge.jpg", encodeJpeg(*picture, 80));
+    for (int i = 0; i < count; ++i) {
+        Picture picture(gdImageCreateTrueColor(side, side));
+        gdImageFilledRectangle(picture.get(), 0, 0, side - 1, side - 1, gdTrueColor(90, 140 - 10 * i, 200));
+        gdImageFilledEllipse(picture.get(), side / 2 + i * side / 16, side / 2, side / 2, side / 3,
+                             gdTrueColor(240, 200, 60));
+        const std::string stem = folder + "/huge" + (i ? std::to_string(i) : "");
+        writeFile(stem + ".png", encodePng(*picture));
+        if (i == 0) writeFile(stem + ".jpg", encodeJpeg(*picture, 80));
+    }
     return 0;
 }
 
@@ -487,7 +524,7 @@ int usage() {
     fprintf(stderr,
             "usage: similar_quality [--originals N] [--seed S] [--keep DIR]\n"
             "       similar_quality camera DIR [--count 27] [--width 4000] [--height 3000] [--seed S]\n"
-            "       similar_quality huge DIR [--side 16000]\n");
+            "       similar_quality huge DIR [--side 16000] [--count 1]\n");
     return 2;
 }
 
@@ -508,7 +545,7 @@ int main(int argc, char** argv) {
     }
     if (!args.empty() && args[0] == "huge") {
         if (args.size() < 2) return usage();
-        return writeHuge(args[1], std::stoi(option("--side", "16000")));
+        return writeHuge(args[1], std::stoi(option("--side", "16000")), std::stoi(option("--count", "1")));
     }
     if (!args.empty() && args[0].rfind("--", 0) != 0) return usage();
     Options options;

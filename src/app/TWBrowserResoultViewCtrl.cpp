@@ -216,6 +216,7 @@ QWidget* TWBrowserResoultViewCtrl::buildBottomBar() {
         {TWCheckMethodFolderPrivilege, tr("Select by Folder Priority")},
         {TWCheckMethodNewer, tr("Select Newer Copies")},
         {TWCheckMethodOlder, tr("Select Older Copies")},
+        {TWCheckMethodBestPicture, tr("Select All but the Best Picture")},
         {TWCheckMethodHighQuality, tr("Select Larger Images")},
         {TWCheckMethodLowerQuality, tr("Select Smaller Images")},
         {TWCheckMethodHighResolution, tr("Select Higher Resolutions")},
@@ -495,9 +496,12 @@ void TWBrowserResoultViewCtrl::updateSmartCheckMenuItemsFor(bool allGroups) {
     for (QAction* action : smartCheckMenu_->actions()) {
         if (action->isSeparator() || action->isCheckable()) continue;
         const int tag = action->data().toInt();
-        const bool similarOnly = tag >= TWCheckMethodHighQuality && tag <= TWCheckMethodLowResolution;
-        action->setVisible(!similarOnly || similar);
+        action->setVisible(!isImageRule(tag) || similar);
     }
+}
+
+bool TWBrowserResoultViewCtrl::isImageRule(int tag) {
+    return tag == TWCheckMethodBestPicture || (tag >= TWCheckMethodHighQuality && tag <= TWCheckMethodLowResolution);
 }
 
 bool TWBrowserResoultViewCtrl::smartSelectActsOnAllGroups() const {

@@ -47,8 +47,10 @@ class TWBrowserResoultViewCtrl : public QObject, public TWToolBarDelegate, publi
     Q_OBJECT
 public:
     enum ViewMode { kIconMode = 0, kSlideMode = 1, kCompareMode = 2 };
-    // The smart-check menu's item that unchecks everything.
-    static constexpr int kUncheckAllTag = 8;
+    // The smart-check menu's item that unchecks everything: past every rule's value.
+    static constexpr int kUncheckAllTag = 9;
+    // Whether a rule of the smart-check menu applies to similar-image groups only.
+    static bool isImageRule(int tag);
     static constexpr int kMinimumSideWidth = 240;
 
     // The one browser, made on first use (a QApplication must exist).

@@ -14,6 +14,15 @@ namespace {
 constexpr double kLayoutAtZero = 2.24, kLayoutSlope = 1.2;
 constexpr double kDistanceAtZero = 0.56, kDistanceSlope = 0.3;
 constexpr double kLikenessAtZero = 0.8, kLikenessSlope = 0.15;
+// A crop's regions are placed by the climb to a fraction of a pixel, which costs their
+// detail a little: they need kGuessedDetailMargin less.
+constexpr double kDetailAtZero = 0.94, kDetailSlope = 0.057, kGuessedDetailMargin = 0.1;
+// The blur that a region's detail is taken from: a box of this radius, twice.
+constexpr int kDetailBlurRadius = 3;
+// A region whose detail holds less than this share of its variance has none to speak
+// of (a smooth gradient, a clear sky; what is left is noise): its detail is not
+// compared.
+constexpr double kLeastDetailShare = 0.002;
 
 std::atomic<uint64_t> gFullComparisons{0};
 
@@ -64,6 +73,47 @@ double correlation(const Samples& a, const Samples& b) {
     constexpr double kFlat = 1e-3;
     if (aa < kFlat || bb < kFlat) return aa < kFlat && bb < kFlat ? 1.0 : 0.0;
     return ab / std::sqrt(aa * bb);
+}
+
+// A box blur of `radius` along rows and columns, the edges held.
+void boxBlur(const float* in, float* out, int side, int radius) {
+    std::vector<float> across(size_t(side) * side);
+    for (int pass = 0; pass < 2; ++pass) {
+        const float* from = pass == 0 ? in : across.data();
+        float* to = pass == 0 ? across.data() : out;
+        for (int line = 0; line < side; ++line)
+            for (int at = 0; at < side; ++at) {
+                float sum = 0;
+                for (int d = -radius; d <= radius; ++d) {
+                    const int k = std::clamp(at + d, 0, side - 1);
+                    sum += pass == 0 ? from[line * side + k] : from[k * side + line];
+                }
+                (pass == 0 ? to[line * side + at] : to[at * side + line]) = sum / float(2 * radius + 1);
+            }
+    }
+}
+
+double energy(const Samples& samples) {
+    double sum = 0;
+    for (int i = 0; i < samples.count * samples.count; ++i) sum += double(samples.levels[i]) * samples.levels[i];
+    return sum;
+}
+
+// What is left of mean-free samples once their broad layout (their blur) is taken away,
+// smoothed a little so that regions placed a fraction of a pixel apart still agree;
+// mean-free again. Answers the share of the variance that is left.
+double keepDetail(Samples& samples) {
+    const double before = energy(samples);
+    const int side = samples.count;
+    std::vector<float> smooth(size_t(side) * side), blurred(size_t(side) * side), twice(size_t(side) * side);
+    boxBlur(samples.levels, smooth.data(), side, 1);
+    boxBlur(samples.levels, blurred.data(), side, kDetailBlurRadius);
+    boxBlur(blurred.data(), twice.data(), side, kDetailBlurRadius);
+    double sum = 0;
+    for (int i = 0; i < side * side; ++i) sum += samples.levels[i] = smooth[size_t(i)] - twice[size_t(i)];
+    const auto mean = static_cast<float>(sum / (side * side));
+    for (int i = 0; i < side * side; ++i) samples.levels[i] -= mean;
+    return before > 0 ? energy(samples) / before : 0.0;
 }
 
 // Whether two mirror-free layouts lie within `limit`: never false when the layouts they
@@ -153,13 +203,28 @@ double ZPLookProbe::likenessLimit(double level) {
     return kLikenessAtZero + kLikenessSlope * l;
 }
 
+double ZPLookProbe::detailLimit(double level, bool guessed) {
+    const double l = std::clamp(level, 0.0, 1.0);
+    return kDetailAtZero + kDetailSlope * l - (guessed ? kGuessedDetailMargin : 0.0);
+}
+
 double ZPLookProbe::likeness(const ZPLookSignature& member, const Candidate& candidate) const {
+    return placed(member, candidate).likeness;
+}
+
+ZPLookProbe::Placed ZPLookProbe::placed(const ZPLookSignature& member, const Candidate& candidate) const {
     // Two regions of 9 KB each: on the heap, not on a worker's stack.
     auto fixed = std::make_unique<Samples>(), moving = std::make_unique<Samples>();
-    sampleRegion(member, candidate.memberFrame, false, 1, *fixed);
-    sampleRegion(*look_, candidate.probeFrame, candidate.mirror, 1, *moving);
-    const double first = correlation(*fixed, *moving);
-    if (!candidate.guessed || first < kWorthPlacing) return first;
+    auto measured = [&](const ZPLookFrame& frame) {
+        sampleRegion(member, candidate.memberFrame, false, 1, *fixed);
+        sampleRegion(*look_, frame, candidate.mirror, 1, *moving);
+        Placed result{frame, correlation(*fixed, *moving), 1.0};
+        const double fixedShare = keepDetail(*fixed), movingShare = keepDetail(*moving);
+        if (std::min(fixedShare, movingShare) >= kLeastDetailShare) result.detail = correlation(*fixed, *moving);
+        return result;
+    };
+    const Placed first = measured(candidate.probeFrame);
+    if (!candidate.guessed || first.likeness < kWorthPlacing) return first;
     // A crop's region was guessed to within a quarter of the room around it: climb to the
     // best place and size in steps that halve, on every fourth, then every other row and
     // column, and measure the place found in full.
@@ -197,12 +262,12 @@ double ZPLookProbe::likeness(const ZPLookSignature& member, const Candidate& can
             }
         }
     }
-    sampleRegion(member, candidate.memberFrame, false, 1, *fixed);
-    sampleRegion(*look_, frame, candidate.mirror, 1, *moving);
-    return std::max(first, correlation(*fixed, *moving));
+    const Placed moved = measured(frame);
+    return moved.likeness > first.likeness ? moved : first;
 }
 
-bool ZPLookProbe::confirmed(const ZPLookSignature& member, const Candidate& candidate, double needed) const {
+bool ZPLookProbe::confirmed(const ZPLookSignature& member, const Candidate& candidate, double level) const {
+    const double needed = likenessLimit(level);
     // On every other row and column first: a pair far below (or, for a crop, far below
     // being worth placing) is given up there.
     auto fixed = std::make_unique<Samples>(), moving = std::make_unique<Samples>();
@@ -210,7 +275,8 @@ bool ZPLookProbe::confirmed(const ZPLookSignature& member, const Candidate& cand
     sampleRegion(*look_, candidate.probeFrame, candidate.mirror, 2, *moving);
     const double coarse = correlation(*fixed, *moving);
     if (coarse < (candidate.guessed ? kWorthPlacing : needed - kCoarseMargin)) return false;
-    return likeness(member, candidate) >= needed;
+    const Placed placing = placed(member, candidate);
+    return placing.likeness >= needed && placing.detail >= detailLimit(level, candidate.guessed);
 }
 
 std::vector<ZPLookProbe::Candidate> ZPLookProbe::candidates(const ZPLookSignature& member, double layoutLimit,
@@ -273,5 +339,5 @@ bool ZPLookProbe::matchesFully(const ZPLookSignature& member, double level) cons
     const std::vector<Candidate> found = candidates(member, layoutLimit(level), distanceLimit(level));
     // The nearest candidate alone is confirmed: further ones would only add chances to
     // confirm a different picture.
-    return !found.empty() && confirmed(member, found.front(), likenessLimit(level));
+    return !found.empty() && confirmed(member, found.front(), level);
 }

@@ -9,9 +9,17 @@
 //   2. libpuzzle's normalized distance of their vectors is within distanceLimit(L).
 // M matches N when the nearest candidate is confirmed (confirmed()):
 //   3. the correlation of the two grey thumbnails over the regions, moved a little where
-//      a crop's region was only guessed, reaches likenessLimit(L).
-// Correlation ignores brightness and contrast; other words on the same background, or
-// another scene of the same layout, lower it.
+//      a crop's region was only guessed, reaches likenessLimit(L), and
+//   4. the correlation of their detail there (each region less its own blur: what is
+//      left when the broad layout is taken away) reaches detailLimit(L); a region
+//      with next to no detail (a smooth gradient) passes this step.
+// The detail of copies stays near 1 (0.99 and more for resized, recompressed,
+// brightened copies; 0.9 and more for crops, placed by a climb); that of different
+// lines of words on the same background reaches 0.97.
+// Correlation ignores brightness and contrast; other words on the same background lower
+// the first. Another scene of the same layout (the same horizon, the same lines of text,
+// other shapes in the same places) can keep the first high, since the broad layout is
+// most of a thumbnail's variance; its detail does not correlate.
 //
 // Bounds over the layouts (mayMatch) rule most members out before any region is
 // compared; they never rule out a member that the test would accept.
@@ -64,6 +72,8 @@ public:
     static double layoutLimit(double level);
     static double distanceLimit(double level);
     static double likenessLimit(double level);
+    // The detail's limit; lower for a crop's regions (`guessed`), placed by a climb.
+    static double detailLimit(double level, bool guessed);
 
     // A pairing of a region of the member with a region of the newcomer.
     struct Candidate {
@@ -74,12 +84,21 @@ public:
     };
     // Every pairing whose layout gap and distance are within the limits, nearest first.
     std::vector<Candidate> candidates(const ZPLookSignature& member, double layoutLimit, double distanceLimit) const;
+    // A candidate's regions as placed by the confirmation: the newcomer's frame moved to
+    // where it correlates best (the candidate's own frame unless it was guessed), the
+    // likeness there and the likeness of the detail there; each -1..1.
+    struct Placed {
+        ZPLookFrame probeFrame;
+        double likeness, detail;
+    };
+    Placed placed(const ZPLookSignature& member, const Candidate& candidate) const;
     // The likeness of the best-placed regions of a candidate; -1..1.
     double likeness(const ZPLookSignature& member, const Candidate& candidate) const;
-    // Whether a candidate is confirmed at `needed`: on every other row and column its
-    // regions correlate at least kWorthPlacing (a crop's) or needed - kCoarseMargin
-    // (others), and then its likeness reaches `needed`.
-    bool confirmed(const ZPLookSignature& member, const Candidate& candidate, double needed) const;
+    // Whether a candidate is confirmed at `level`: on every other row and column its
+    // regions correlate at least kWorthPlacing (a crop's) or likenessLimit - kCoarseMargin
+    // (others), and then, placed, its likeness reaches likenessLimit and its detail
+    // detailLimit.
+    bool confirmed(const ZPLookSignature& member, const Candidate& candidate, double level) const;
 
 private:
     struct Region {

@@ -250,7 +250,8 @@ void BrowserTest::similarOnlySmartCheckItemsNeedASimilarGroup() {
     QTest::mouseClick(categoryButton(TWCategory_documents), Qt::LeftButton);
     b->updateSmartCheckMenuItems();
     for (int tag = 0; tag <= TWBrowserResoultViewCtrl::kUncheckAllTag; ++tag) {
-        const bool similarOnly = tag >= TWCheckMethodHighQuality && tag <= TWCheckMethodLowResolution;
+        const bool similarOnly =
+            tag == TWCheckMethodBestPicture || (tag >= TWCheckMethodHighQuality && tag <= TWCheckMethodLowResolution);
         QCOMPARE(actionTagged(b->smartCheckMenu(), tag)->isVisible(), !similarOnly);
     }
 
@@ -263,12 +264,21 @@ void BrowserTest::similarOnlySmartCheckItemsNeedASimilarGroup() {
     QVERIFY(files().containSimilarItem());
     QTest::mouseClick(b->btnSmartChecked(), Qt::LeftButton);
     QVERIFY(apptest::waitFor([&] { return b->smartCheckMenu()->isVisible(); }, 5000));
-    for (int tag = TWCheckMethodHighQuality; tag <= TWCheckMethodLowResolution; ++tag)
+    for (int tag = TWCheckMethodHighQuality; tag <= TWCheckMethodBestPicture; ++tag)
         QVERIFY(actionTagged(b->smartCheckMenu(), tag)->isVisible());
     // Keep the larger copy: the small one gets the mark.
     actionTagged(b->smartCheckMenu(), TWCheckMethodLowerQuality)->trigger();
-    b->smartCheckMenu()->close();
     auto group = manager().duplicateFileForDisplayAtIndex(size_t(hills));
+    // The hills and their edited copy, without the other landscapes drawn alike.
+    QCOMPARE(group->itemsOfFileUtility().size(), size_t(2));
+    for (const auto& file : group->itemsOfFileUtility()) {
+        QVERIFY(file->filePath().find("Green Hills") != std::string::npos);
+        QCOMPARE(file->isChecked(), file->filePath().find("(small)") != std::string::npos);
+    }
+    // The best picture is the larger one too, and Uncheck All is no rule.
+    actionTagged(b->smartCheckMenu(), TWBrowserResoultViewCtrl::kUncheckAllTag)->trigger();
+    actionTagged(b->smartCheckMenu(), TWCheckMethodBestPicture)->trigger();
+    b->smartCheckMenu()->close();
     for (const auto& file : group->itemsOfFileUtility())
         QCOMPARE(file->isChecked(), file->filePath().find("(small)") != std::string::npos);
 }

@@ -19,11 +19,11 @@ using twtest::exists;
 using twtest::readFile;
 using twtest::runCli;
 
-// The same picture in other bytes (another compression level) is a look-alike.
-std::string pictureBytes(int compression) {
-    gdImagePtr image = gdImageCreateTrueColor(48, 32);
-    gdImageFilledRectangle(image, 0, 0, 23, 15, gdTrueColor(200, 40, 70));
-    gdImageFilledRectangle(image, 24, 16, 47, 31, gdTrueColor(30, 90, 220));
+// The same picture in other bytes (another compression level or scale) is a look-alike.
+std::string pictureBytes(int compression, int scale = 1) {
+    gdImagePtr image = gdImageCreateTrueColor(48 * scale, 32 * scale);
+    gdImageFilledRectangle(image, 0, 0, 24 * scale - 1, 16 * scale - 1, gdTrueColor(200, 40, 70));
+    gdImageFilledRectangle(image, 24 * scale, 16 * scale, 48 * scale - 1, 32 * scale - 1, gdTrueColor(30, 90, 220));
     std::string bytes = twtest::pngBytesOf(image, compression);
     gdImageDestroy(image);
     return bytes;
@@ -90,6 +90,26 @@ TEST_F(CliRemoveSafety, AnExactCopyOfAPictureStaysWhenItsTwinGoesAtTheLastMoment
     EXPECT_EQ(r.exitStatus, 0) << r.err;
     EXPECT_NE(exists(one), exists(two));
     EXPECT_TRUE(exists(alike));
+}
+
+// The scan's best-picture rule keeps the large picture and checks both small copies;
+// without --include-similar the large one and one small copy stay: the image rule, run
+// again on the exact sub-group, falls back on the rule for files (smart name).
+TEST_F(CliRemoveSafety, TheImageRuleIsRunAgainOnEachExactSubGroup) {
+    const std::string large = tree.write("large.png", pictureBytes(1, 2));
+    const std::string small = tree.write("small.png", pictureBytes(1));
+    const std::string copy = tree.write("sub/small copy.png", pictureBytes(1));
+    auto listed = runCli({"scan", "--json", tree.path()}, {{"XDG_CONFIG_HOME", config.path()}});
+    ASSERT_EQ(listed.exitStatus, 0) << listed.err;
+    ASSERT_EQ(groupsOf(listed.out), (Groups{{large, small, copy}})) << listed.out;
+    auto similar = remove({"--to", "delete", "--include-similar", "--dry-run"});
+    EXPECT_NE(similar.err.find("2 of the checked files are only similar"), std::string::npos) << similar.err;
+
+    auto r = remove({"--to", "delete"});
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_TRUE(exists(large));
+    EXPECT_TRUE(exists(small));
+    EXPECT_FALSE(exists(copy));
 }
 
 TEST_F(CliRemoveSafety, TheSummarySaysHowManyCheckedImagesAreOnlySimilar) {

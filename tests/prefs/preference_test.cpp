@@ -49,10 +49,10 @@ TEST(Preference, EmptyStoreAnswersTheDefaultsAndWritesNothing) {
     EXPECT_EQ(prefs.searchMode(), TWSearchModeContent);
     EXPECT_EQ(prefs.destType(), TWDestTypeTrash);
     EXPECT_EQ(prefs.checkMethodForDuplicateFiles(), TWCheckMethodSmartName);
-    // Pictures keep their best copy, told apart by their colours.
+    // Pictures keep their best copy, told apart by their look.
     EXPECT_EQ(prefs.checkMethodForSimilarImages(), TWCheckMethodBestPicture);
     EXPECT_FALSE(prefs.usingDupFilesChkMtdForSimImg());
-    EXPECT_EQ(prefs.similarMethod(), TWSimilarMethodColours);
+    EXPECT_EQ(prefs.similarMethod(), TWSimilarMethodLook);
     EXPECT_TRUE(prefs.verifyFullContent());
     EXPECT_TRUE(prefs.filterFileTypeArray().empty());
     EXPECT_TRUE(prefs.filterFileFolders().empty());
@@ -66,14 +66,14 @@ TEST(Preference, StoredImageSettingsKeepTheirValuesAndAStrayMethodReadsAsTheDefa
     auto& prefs = TWPreference::shared();
     prefs.setCheckMethodForSimilarImages(TWCheckMethodLowResolution);
     prefs.setUsingDupFilesChkMtdForSimImg(true);
-    prefs.setSimilarMethod(TWSimilarMethodLook);
+    prefs.setSimilarMethod(TWSimilarMethodColours);
     TWPreference::resetShared();
     auto& reloaded = TWPreference::shared();
     EXPECT_EQ(reloaded.checkMethodForSimilarImages(), TWCheckMethodLowResolution);
     EXPECT_TRUE(reloaded.usingDupFilesChkMtdForSimImg());
-    EXPECT_EQ(reloaded.similarMethod(), TWSimilarMethodLook);
-    reloaded.setSimilarMethod(7);
     EXPECT_EQ(reloaded.similarMethod(), TWSimilarMethodColours);
+    reloaded.setSimilarMethod(7);
+    EXPECT_EQ(reloaded.similarMethod(), TWSimilarMethodLook);
 }
 
 TEST(Preference, ScalarSettingsAreStoredUnderTheirKeys) {

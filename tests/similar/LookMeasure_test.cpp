@@ -1,12 +1,14 @@
 // The look measure: ordinary copies of a picture (resized, recompressed, brightened,
-// mirrored) join their original's group; a different picture in the same colours does
-// not. The colour measure is left as it was: the look-alike is just what it joins.
+// mirrored) join their original's group; a different picture in the same colours, or
+// another scene of the same layout, does not. The colour measure is left as it was: the
+// look-alike is just what it joins.
 
 #include <gd.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
+#include <vector>
 
 #include "ImageFixtures.h"
 #include "similar/ZPSimilarContext.h"
@@ -40,6 +42,29 @@ ZPGdImage scene(unsigned palette, unsigned layout, int width = 480, int height =
             gdImageFilledEllipse(image.get(), cx, cy, w, h, shapes[i]);
         else
             gdImageFilledRectangle(image.get(), cx - w / 2, cy - h / 2, cx + w / 2, cy + h / 2, shapes[i]);
+    }
+    return image;
+}
+
+// A landscape of fixed composition: a sky gradient, a sun, three layers of hills on the
+// same horizons in the same colours; only the sun's place and the hills' outlines come
+// from `seed`. Two seeds are two different photos of one layout.
+ZPGdImage landscape(unsigned seed, int width = 640, int height = 480) {
+    ZPGdImage image = twtest::trueColorImage(width, height, [&](int, int y) {
+        const double t = double(y) / height;
+        return gdTrueColor(int(90 + 120 * t), int(140 + 90 * t), int(230 - 20 * t));
+    });
+    std::mt19937 draw(seed);
+    auto pick = [&](int low, int high) { return low + int(draw() % unsigned(high - low + 1)); };
+    gdImageFilledEllipse(image.get(), pick(width / 5, width * 4 / 5), pick(height / 6, height / 3), height / 6,
+                         height / 6, gdTrueColor(255, 220, 90));
+    for (int layer = 0; layer < 3; ++layer) {
+        const int base = int(height * (0.55 + 0.13 * layer));
+        std::vector<gdPoint> outline{{0, height}};
+        for (int x = 0; x <= width; x += width / 12) outline.push_back({x, base - pick(0, height / 6)});
+        outline.push_back({width, height});
+        gdImageFilledPolygon(image.get(), outline.data(), int(outline.size()),
+                             gdTrueColor(60 - 15 * layer, 150 - 35 * layer, 70 - 15 * layer));
     }
     return image;
 }
@@ -103,6 +128,33 @@ TEST_F(LookMeasure, ADifferentPictureInTheSameColoursStaysApart) {
             dir_.writeBytes(name + "-other.jpg", twtest::encodeJpeg(scene(seed, seed + 200).get(), 92));
         EXPECT_FALSE(joins(path, other));
     }
+}
+
+// Photos composed alike (the same horizons, sky and colours) are different pictures;
+// an edited, recompressed copy of one is still that picture.
+TEST_F(LookMeasure, AnotherSceneOfTheSameLayoutStaysApart) {
+    std::vector<std::string> paths;
+    for (unsigned seed : {1u, 2u, 3u})
+        paths.push_back(dir_.writeBytes(std::to_string(seed) + ".jpg", twtest::encodeJpeg(landscape(seed).get(), 90)));
+    for (size_t a = 0; a < paths.size(); ++a)
+        for (size_t b = 0; b < paths.size(); ++b)
+            if (a != b) {
+                EXPECT_FALSE(joins(paths[a], paths[b])) << paths[a] << " " << paths[b];
+            }
+    ZPGdImage edited = landscape(2);
+    gdImageFilledRectangle(edited.get(), 400, 120, 414, 130, gdTrueColor(40, 40, 40));
+    EXPECT_TRUE(joins(paths[1], dir_.writeBytes("2-edited.jpg", twtest::encodeJpeg(edited.get(), 80))));
+}
+
+// A picture without detail (a smooth gradient) is still matched by its layout: the
+// recompression's noise is no detail to compare.
+TEST_F(LookMeasure, ARecompressedSmoothGradientJoinsItsOriginal) {
+    ZPGdImage sky = twtest::trueColorImage(
+        640, 480, [](int x, int y) { return gdTrueColor(60 + y * 150 / 480, 120 + x * 60 / 640, 230 - y * 40 / 480); });
+    const std::string path = dir_.writeBytes("sky.jpg", twtest::encodeJpeg(sky.get(), 95));
+    EXPECT_TRUE(joins(path, dir_.writeBytes("sky-q40.jpg", twtest::encodeJpeg(sky.get(), 40))));
+    EXPECT_TRUE(
+        joins(path, dir_.writeBytes("sky-half.jpg", twtest::encodeJpeg(resized(sky.get(), 320, 240).get(), 60))));
 }
 
 TEST_F(LookMeasure, TheSettingChoosesTheMeasureAndColoursSignNoLook) {
