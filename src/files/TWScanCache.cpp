@@ -220,9 +220,11 @@ bool TWScanCache::clear(const std::string& path, std::string* error) {
 TWScanCache::TWScanCache(PrivateTag, std::string path, tw::SqliteDatabase reader, tw::SqliteDatabase writer)
     : path_(std::move(path)), openedNs_(realtimeNs()), today_(openedNs_ / kNsPerDay) {
     reader_.emplace(std::move(reader));
-    // Pages are read through a mapping rather than one system call each.
-    reader_->execute("PRAGMA mmap_size=" + std::to_string(kMappedBytes));
+    // Small page caches, and no mapping of the file: a scan's memory grows with the
+    // files it keeps, not with the cache of every file it ever met.
+    reader_->execute("PRAGMA cache_size=" + std::to_string(-kReaderCacheKiB));
     writer_.emplace(std::move(writer));
+    writer_->execute("PRAGMA cache_size=" + std::to_string(-kWriterCacheKiB));
     const std::string where = " FROM files WHERE device=?1 AND inode=?2";
     recallFile_ = reader_->prepare("SELECT size, mtime, ctime, seen, hash, digest" + where);
     recallHistogram_ = reader_->prepare("SELECT size, mtime, ctime, seen, width, height, histogram" + where);
@@ -345,7 +347,7 @@ void TWScanCache::rememberPicture(const Stamp& stamp, Signature kind, const Pict
 void TWScanCache::queue(Entry entry) {
     std::lock_guard lock(queueMutex_);
     if (finishing_ || damaged_.load()) return;
-    if (queued_.size() >= 2 * kBatch) {
+    if (queued_.size() >= kMostQueued) {
         if (!dropLogged_) tw::log("The file cache %s is busy: some of this scan is not kept.", path_.c_str());
         dropLogged_ = true;
         return;

@@ -43,9 +43,11 @@ class TWScanCache {
 public:
     static constexpr int kForgetAfterDays = 90;
     static constexpr int64_t kSettleNs = 50'000'000;
-    // Entries queued before the writer takes them; beyond twice this, new ones are
-    // dropped (the writer is held up by another process) rather than held in memory.
+    // Entries queued before the writer takes them; beyond kMostQueued (about 4 MB),
+    // while the writer is held up (another process writing, a busy machine), new ones
+    // are dropped rather than held in memory.
     static constexpr size_t kBatch = 1024;
+    static constexpr size_t kMostQueued = 32 * kBatch;
 
     // What makes a kept value valid.
     struct Stamp {
@@ -139,7 +141,8 @@ private:
     tw::SqliteStatement recallLook_;
     uint64_t served_ = 0;
     static constexpr int kReadsPerTransaction = 4096;
-    static constexpr int64_t kMappedBytes = 256 << 20;
+    static constexpr int kReaderCacheKiB = 2048;
+    static constexpr int kWriterCacheKiB = 512;
     int readsInTransaction_ = 0;  // look-ups in the reader's open transaction
 
     std::mutex queueMutex_;
