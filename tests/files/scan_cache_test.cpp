@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <fstream>
 
 #include "TestSupport.h"
@@ -161,6 +162,33 @@ TEST(ScanCache, ADamagedPageIsNeverServedAndTheFileIsSetAside) {
     EXPECT_LT(served, paths.size());
     EXPECT_TRUE(twtest::exists(cachePath + ".damaged"));
     EXPECT_NE(TWScanCache::open(cachePath), nullptr);
+}
+
+TEST(ScanCache, EntriesNotSeenForNinetyDaysAreDropped) {
+    TempDir dir;
+    const std::string cachePath = dir / "cache.sqlite3";
+    const std::string old = dir.write("old.bin", twtest::randomBytes(5000, 5));
+    const std::string recent = dir.write("recent.bin", twtest::randomBytes(5000, 6));
+    twtest::letFileTimesSettle();
+    rememberFile(cachePath, old);
+    rememberFile(cachePath, recent);
+    const int64_t today = int64_t(time(nullptr) / 86400);
+    {
+        auto db = tw::SqliteDatabase::openReadWrite(cachePath);
+        ASSERT_TRUE(db.execute(
+            "UPDATE files SET seen = ? WHERE inode = ?",
+            {today - TWScanCache::kForgetAfterDays - 1, int64_t(TWFileUtility::initWithPath(old)->inode())}));
+        ASSERT_TRUE(db.execute(
+            "UPDATE files SET seen = ? WHERE inode = ?",
+            {today - TWScanCache::kForgetAfterDays + 1, int64_t(TWFileUtility::initWithPath(recent)->inode())}));
+        ASSERT_TRUE(db.execute("UPDATE meta SET value = value - 1 WHERE key = 'forgotten'"));  // the pass is due
+    }
+    auto cache = TWScanCache::open(cachePath);
+    ASSERT_NE(cache, nullptr);
+    auto oldRecord = TWFileUtility::initWithPath(old);
+    auto recentRecord = TWFileUtility::initWithPath(recent);
+    EXPECT_FALSE(cache->recall(*oldRecord));
+    EXPECT_TRUE(cache->recall(*recentRecord));
 }
 
 TEST(ScanCache, ClearEmptiesTheCache) {
