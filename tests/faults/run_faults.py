@@ -132,8 +132,7 @@ class Case:
 
     def env(self, hook=None, extra=None):
         env = {k: v for k, v in os.environ.items() if not k.startswith("XDG_") and not k.startswith("TWINSIFT_")}
-        env.update(HOME=self.root, XDG_CONFIG_HOME=self.config, XDG_CACHE_HOME=os.path.join(self.root, ".cache-scans"),
-                   XDG_DATA_HOME=self.data,
+        env.update(HOME=self.root, XDG_CONFIG_HOME=self.config, XDG_DATA_HOME=self.data,
                    XDG_CACHE_HOME=os.path.join(self.root, "cache"), XDG_RUNTIME_DIR=self.runtime,
                    XDG_STATE_HOME=os.path.join(self.root, "state"), LC_ALL="C.UTF-8")
         if hook:
