@@ -17,6 +17,7 @@
 #include "app/TWAppStyle.h"
 #include "app/TWPreferenceChooser.h"
 #include "app/TWPreferencePage.h"
+#include "files/TWScanCache.h"
 #include "platform/LibraryLocations.h"
 #include "platform/MediaLibraryService.h"
 #include "prefs/TWPreference.h"
@@ -113,6 +114,19 @@ TWPreferenceGeneralPage::TWPreferenceGeneralPage(QWidget* parent) : QWidget(pare
     grid->addWidget(TWPreferencePage::rowLabel(tr("Priority:"), this), row, 0);
     grid->addWidget(chkScanInBackground_, row++, 1);
 
+    auto* rememberRow = new QHBoxLayout();
+    rememberRow->setSpacing(8);
+    chkRememberFiles_ = new QCheckBox(tr("Remember files between scans"), this);
+    chkRememberFiles_->setObjectName(QStringLiteral("chkRememberFiles"));
+    clearRememberedButton_ = new QPushButton(tr("Clear"), this);
+    clearRememberedButton_->setObjectName(QStringLiteral("clearRememberedButton"));
+    clearRememberedButton_->setToolTip(tr("Forget what earlier scans read of the files"));
+    rememberRow->addWidget(chkRememberFiles_);
+    rememberRow->addWidget(clearRememberedButton_);
+    rememberRow->addStretch(1);
+    grid->addWidget(TWPreferencePage::rowLabel(tr("Memory:"), this), row, 0);
+    grid->addLayout(rememberRow, row++, 1);
+
     libraryWidgets_ = {TWPreferencePage::rowLabel(tr("Photos library:"), this),
                        libraryRow(photosLibraryField_, changePhotosButton_, tr("Choose the Photos library")),
                        TWPreferencePage::rowLabel(tr("Music media folder:"), this),
@@ -127,6 +141,8 @@ TWPreferenceGeneralPage::TWPreferenceGeneralPage(QWidget* parent) : QWidget(pare
     connect(slideSimilarity_, &QSlider::valueChanged, this, &TWPreferenceGeneralPage::similarityChanged);
     connect(chkVerifyFullContent_, &QCheckBox::toggled, this, [this] { verifyFullContentChanged(); });
     connect(chkScanInBackground_, &QCheckBox::toggled, this, [this] { scanInBackgroundChanged(); });
+    connect(chkRememberFiles_, &QCheckBox::toggled, this, [this] { rememberFilesChanged(); });
+    connect(clearRememberedButton_, &QPushButton::clicked, this, [this] { clearRememberedFiles(); });
     connect(changePhotosButton_, &QPushButton::clicked, this, [this] { changePhotoLibraryLocation(); });
     connect(changeMusicButton_, &QPushButton::clicked, this, [this] { changeItunesMediaLocation(); });
     reloadData();
@@ -175,6 +191,7 @@ void TWPreferenceGeneralPage::reloadData() {
     similarLevelDescription_->setText(percentText(level));
     chkVerifyFullContent_->setChecked(preferences.verifyFullContent());
     chkScanInBackground_->setChecked(preferences.scanInBackground());
+    chkRememberFiles_->setChecked(preferences.rememberFiles());
     // The locations matter only to a media-library backend; without one they are hidden.
     const bool libraries = tw::MediaLibraryService::installed() != nullptr;
     for (QWidget* widget : libraryWidgets_) widget->setVisible(libraries);
@@ -212,6 +229,24 @@ void TWPreferenceGeneralPage::verifyFullContentChanged() {
 
 void TWPreferenceGeneralPage::scanInBackgroundChanged() {
     if (!loading_) TWPreference::shared().setScanInBackground(chkScanInBackground_->isChecked());
+}
+
+void TWPreferenceGeneralPage::rememberFilesChanged() {
+    if (!loading_) TWPreference::shared().setRememberFiles(chkRememberFiles_->isChecked());
+}
+
+void TWPreferenceGeneralPage::clearRememberedFiles() {
+    std::string error;
+    const std::string path = TWScanCache::defaultPath();
+    if (TWScanCache::clear(path, &error)) return;
+    auto* alert = new QMessageBox(
+        QMessageBox::Warning, tr("Cannot Clear"),
+        tr("What earlier scans remembered in “%1” could not be cleared.").arg(QString::fromStdString(path)),
+        QMessageBox::Ok, window());
+    alert->setObjectName(QStringLiteral("cannotClearAlert"));
+    alert->setInformativeText(QString::fromStdString(error));
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->open();
 }
 
 void TWPreferenceGeneralPage::changePhotoLibraryLocation() {

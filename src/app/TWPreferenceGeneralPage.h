@@ -2,7 +2,8 @@
 // The General page of the preferences window: how duplicates are matched, where
 // removed files go, how alike images must be and by what (colours or look), whether a
 // content match is confirmed over the whole file, whether scans run in the background,
-// and where the photo and music libraries live. Every change is
+// whether they remember files between scans (with a button that clears what they
+// remembered), and where the photo and music libraries live. Every change is
 // written to the preference store at once. Main thread only.
 
 #include <QList>
@@ -32,6 +33,9 @@ public:
     void similarMethodChanged();
     void verifyFullContentChanged();
     void scanInBackgroundChanged();
+    void rememberFilesChanged();
+    // Empties the cache of earlier scans; a failure is told in an alert.
+    void clearRememberedFiles();
     // Open the folder choosers; OK stores the chosen folder when it holds a library of
     // the kind (Shotwell or digiKam, Rhythmbox), else a warning says it holds none.
     void changePhotoLibraryLocation();
@@ -47,6 +51,8 @@ public:
     QLabel* similarLevelDescription() const { return similarLevelDescription_; }
     QCheckBox* chkVerifyFullContent() const { return chkVerifyFullContent_; }
     QCheckBox* chkScanInBackground() const { return chkScanInBackground_; }
+    QCheckBox* chkRememberFiles() const { return chkRememberFiles_; }
+    QPushButton* clearRememberedButton() const { return clearRememberedButton_; }
     QLineEdit* photosLibraryField() const { return photosLibraryField_; }
     QLineEdit* musicMediaField() const { return musicMediaField_; }
     QPushButton* changePhotosButton() const { return changePhotosButton_; }
@@ -64,6 +70,8 @@ private:
     QLabel* similarLevelDescription_ = nullptr;
     QCheckBox* chkVerifyFullContent_ = nullptr;
     QCheckBox* chkScanInBackground_ = nullptr;
+    QCheckBox* chkRememberFiles_ = nullptr;
+    QPushButton* clearRememberedButton_ = nullptr;
     QLineEdit* photosLibraryField_ = nullptr;
     QLineEdit* musicMediaField_ = nullptr;
     QPushButton* changePhotosButton_ = nullptr;

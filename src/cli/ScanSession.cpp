@@ -147,6 +147,8 @@ void addScanOptions(CLI::App* cmd, ScanSettings& s) {
     auto* background =
         cmd->add_flag("--background", s.background, "Scan at a lower priority (slower while other programs are busy)");
     cmd->add_flag("--no-background", s.noBackground, "Scan at this process's own priority")->excludes(background);
+    cmd->add_flag("--no-cache", s.noCache,
+                  "Neither read nor keep what earlier scans learned of the files (this run only)");
     cmd->add_flag("--json", s.json, "Print the result as JSON on standard output");
     cmd->add_flag("--quiet", s.quiet, "Print no progress");
     auto* progress = cmd->add_flag("--progress", s.progress, "Show progress even when standard error is no terminal");
@@ -213,6 +215,7 @@ bool applyScanSettings(ScanSettings& s) {
     }
     if (s.noVerify) store.setOverride(kVerifyFullContent, false);
     if (s.background || s.noBackground) store.setOverride(kScanInBackground, s.background);
+    if (s.noCache) store.setOverride(kRememberFiles, false);
     return true;
 }
 

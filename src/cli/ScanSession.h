@@ -29,6 +29,7 @@ struct ScanSettings {
     bool noVerify = false;
     bool background = false;    // this run only: lowered CPU and I/O priority
     bool noBackground = false;  // this run only: the process's own priority
+    bool noCache = false;       // this run only: the cache of earlier scans is left alone
     bool json = false;
     bool quiet = false;
     bool progress = false;

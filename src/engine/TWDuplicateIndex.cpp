@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "files/TWScanCache.h"
 #include "model/TWMatching.h"
 #include "prefs/TWPreferenceTypes.h"
 
@@ -122,8 +123,12 @@ TWDuplicateIndex::Bucket& TWDuplicateIndex::BucketTable::findOrAdd(const BucketK
 }
 
 TWDuplicateIndex::TWDuplicateIndex(int64_t searchMode, bool verifyFullContent, TWPlacedItems& placed,
-                                   TWReadControl* control)
-    : searchMode_(searchMode), verifyFullContent_(verifyFullContent), control_(control), placed_(placed) {}
+                                   TWReadControl* control, TWScanCache* cache)
+    : searchMode_(searchMode),
+      verifyFullContent_(verifyFullContent),
+      control_(control),
+      cache_(cache),
+      placed_(placed) {}
 
 TWDuplicateIndex::Kind TWDuplicateIndex::kindOf(const TWFileUtility& record) const {
     if (record.fileType() == TWFileTypePackage) return Kind::Package;
@@ -175,7 +180,7 @@ std::string compactHash(const std::string& hash) {
 
 std::optional<std::string> TWDuplicateIndex::matchKey(TWFileUtility& record) const {
     if (searchMode_ == TWSearchModeContent) {
-        auto hash = record.hashString();
+        auto hash = hashOf(record);
         if (!hash) return std::nullopt;
         return compactHash(*hash);
     }
@@ -221,7 +226,7 @@ uint32_t TWDuplicateIndex::foundLocked(Category& category, const FilePtr& record
 namespace {
 
 constexpr size_t kArenaBlock = 64u << 10;
-enum : uint8_t { kHasCreateTime = 1, kHasIdentity = 2, kIsRegularFile = 4, kHasHash = 8 };
+enum : uint8_t { kHasCreateTime = 1, kHasIdentity = 2, kIsRegularFile = 4, kHasHash = 8, kCacheHoldsHash = 16 };
 
 // The key of a content hash: its first 15 bytes, as compactHash makes it of the text.
 std::string keyOfHash(const TWMD5& hash) {
@@ -305,16 +310,49 @@ const TWDuplicateIndex::FilePtr& TWDuplicateIndex::founderLocked(Category& categ
     attributes.hasHash = founder.flags & kHasHash;
     slot.founder = category.records.size() << 1 | 1;
     category.records.push_back(TWFileUtility::initWithAttributes(pathOfLocked(founder), attributes));
+    // A founder about to be compared in full takes its digest from the cache too.
+    TWFileUtility& record = *category.records.back();
+    if (!(cache_ && cache_->recall(record)) && (founder.flags & kCacheHoldsHash))
+        record.adoptRememberedValues(founder.hash, std::nullopt);
     return category.records.back();
 }
 
 TWMD5 TWDuplicateIndex::founderHashLocked(Slot& slot) {
     CompactFounder& founder = *slot.compact();
     if (!(founder.flags & kHasHash)) {
-        founder.hash = TWFileUtility::contentHashOfPath(pathOfLocked(founder));
-        founder.flags |= kHasHash;
+        bool fromCache = false;
+        founder.hash = hashOfCompact(founder, devices_[founder.device], pathOfLocked(founder), fromCache);
+        founder.flags |= kHasHash | (fromCache || cache_ ? kCacheHoldsHash : 0);
     }
     return founder.hash;
+}
+
+std::optional<std::string> TWDuplicateIndex::hashOf(TWFileUtility& record) const {
+    if (cache_ && !record.cachedHash()) cache_->recall(record);
+    return record.hashString();
+}
+
+TWMD5 TWDuplicateIndex::hashOfCompact(const CompactFounder& founder, dev_t device, const std::string& path,
+                                      bool& fromCache) const {
+    fromCache = false;
+    const bool plain =
+        (founder.flags & kHasIdentity) && (founder.flags & kIsRegularFile) && founder.fileType == TWFileTypeRegular;
+    // Empty when seen: it hashes by its path, as its record would.
+    if (plain && founder.fileSize == 0) return TWHashUtility::md5OfData(path.data(), path.size());
+    if (!cache_ || !plain) return TWFileUtility::contentHashOfPath(path);
+    const TWScanCache::Stamp stamp{static_cast<uint64_t>(device), founder.inode, founder.fileSize, founder.modifyTimeNs,
+                                   founder.changeTimeNs};
+    if (std::optional<TWMD5> kept = cache_->recallHash(stamp)) {
+        fromCache = true;
+        return *kept;
+    }
+    const TWMD5 hash = TWFileUtility::contentHashOfPath(path);
+    cache_->rememberHash(stamp, hash, path);
+    return hash;
+}
+
+void TWDuplicateIndex::remember(TWFileUtility& record) const {
+    if (cache_) cache_->remember(record);
 }
 
 namespace {
@@ -389,6 +427,8 @@ void TWDuplicateIndex::prefetch(const FilePtr& record) {
     Category* loneCategory = nullptr;
     uint32_t loneSlot = kNone;
     std::string lonePath;  // of a compact lone founder not hashed yet
+    CompactFounder loneFounder{};
+    dev_t loneDevice = 0;
     {
         std::lock_guard lock(mutex_);
         auto key = bucketKeyLocked(*record, kind, false);
@@ -403,23 +443,27 @@ void TWDuplicateIndex::prefetch(const FilePtr& record) {
                 lone = loneCategory->records[slot.record()];
             } else if (!(slot.compact()->flags & kHasHash)) {
                 lonePath = pathOfLocked(*slot.compact());
+                loneFounder = *slot.compact();
+                loneDevice = devices_[loneFounder.device];
             }
         }
     }
     if (lone) {
-        lone->hashString();
+        hashOf(*lone);
+        remember(*lone);
     } else if (!lonePath.empty()) {
-        const TWMD5 loneHash = TWFileUtility::contentHashOfPath(lonePath);
+        bool fromCache = false;
+        const TWMD5 loneHash = hashOfCompact(loneFounder, loneDevice, lonePath, fromCache);
         std::lock_guard lock(mutex_);
         Slot& slot = loneCategory->slots[loneSlot];
         // Made a record meanwhile: the decision reads that one's hash itself.
         if (CompactFounder* compact = slot.compact(); compact && !(compact->flags & kHasHash)) {
             compact->hash = loneHash;
-            compact->flags |= kHasHash;
+            compact->flags |= kHasHash | (fromCache || cache_ ? kCacheHoldsHash : 0);
         }
     }
-    const std::optional<std::string> hash = record->hashString();
-    if (!hash || kind != Kind::Regular || !verifyFullContent_) return;
+    const std::optional<std::string> hash = hashOf(*record);
+    if (!hash || kind != Kind::Regular || !verifyFullContent_) return remember(*record);
 
     // Candidates with the same hash: compare now, so that the decision finds both
     // digests cached. The decision repeats the test in order.
@@ -445,8 +489,13 @@ void TWDuplicateIndex::prefetch(const FilePtr& record) {
                     consider(category.slots[slot]);
         }
     }
-    for (const auto& candidate : candidates)
-        if (candidate->cachedHashString() == hash && TWContentMatches(*candidate, *record, true, control_)) break;
+    for (const auto& candidate : candidates) {
+        const bool matched =
+            candidate->cachedHashString() == hash && TWContentMatches(*candidate, *record, true, control_);
+        remember(*candidate);
+        if (matched) break;
+    }
+    remember(*record);
 }
 
 TWPlacement TWDuplicateIndex::place(const FilePtr& record, const std::atomic<bool>& stop, const Counted& counted) {
@@ -536,6 +585,12 @@ void TWDuplicateIndex::addGroupsToContainers() {
 
 void TWDuplicateIndex::releaseRecords() {
     std::lock_guard lock(mutex_);
+    // What the decisions read of founders and copies under the lock is kept now.
+    for (auto& c : categories_) {
+        for (const FilePtr& record : c->records) remember(*record);
+        for (const auto& group : c->groups)
+            for (const auto& file : group->itemsOfFileUtility()) remember(*file);
+    }
     for (auto& c : categories_) {
         c->slots = {};
         c->records = {};

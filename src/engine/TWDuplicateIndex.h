@@ -21,6 +21,9 @@
 // after the walks: groups of one file never reach a container, and
 // releaseRecords() lets their records go.
 //
+// With a cache of earlier scans (TWScanCache), a hash or digest is taken from it where
+// it holds one for the file as it is now, and what is read is handed to it.
+//
 // Safe from any thread. place() is serialised by the index's own lock (the engine's
 // duplicate queue); prefetch() reads files with no lock held.
 
@@ -41,6 +44,8 @@
 #include "model/TWDuplicateFile.h"
 #include "platform/AdaptiveMutex.h"
 
+class TWScanCache;
+
 enum class TWPlacement {
     Dropped,  // not placed: a stop, or the same item placed before
     Founded,  // the first file of a new group
@@ -55,9 +60,10 @@ public:
     using Counted = std::function<void(TWPlacement placement, uint64_t size)>;
 
     // `placed` is shared with the similar road; it must outlive the index, and so must
-    // `control` (when given), under which every full-content digest is read.
+    // `control` (when given), under which every full-content digest is read, and
+    // `cache` (when given).
     TWDuplicateIndex(int64_t searchMode, bool verifyFullContent, TWPlacedItems& placed,
-                     TWReadControl* control = nullptr);
+                     TWReadControl* control = nullptr, TWScanCache* cache = nullptr);
     TWDuplicateIndex(const TWDuplicateIndex&) = delete;
     TWDuplicateIndex& operator=(const TWDuplicateIndex&) = delete;
 
@@ -78,7 +84,8 @@ public:
 
     // Hands every group of two files or more to its container, in founding order.
     void addGroupsToContainers();
-    // Drops the per-scan state and with it every record kept only here.
+    // Hands what the records learned to the cache (when there is one), then drops the
+    // per-scan state and with it every record kept only here.
     void releaseRecords();
 
     // For tests: records that were founders of a group of one when asked.
@@ -190,11 +197,18 @@ private:
     // The founder's hash, read now when not known yet (under the lock, as a record's
     // hash would be).
     TWMD5 founderHashLocked(Slot& slot);
+    // The record's hash, taken from the cache where it holds one.
+    std::optional<std::string> hashOf(TWFileUtility& record) const;
+    // A compact founder's hash: from the cache where it holds one, else read (and
+    // handed to the cache). `device` is the founder's device.
+    TWMD5 hashOfCompact(const CompactFounder& founder, dev_t device, const std::string& path, bool& fromCache) const;
+    void remember(TWFileUtility& record) const;
     void appendLocked(Category& category, uint32_t bucket, const std::string& key, uint32_t slot);
 
     const int64_t searchMode_;
     const bool verifyFullContent_;
     TWReadControl* const control_;
+    TWScanCache* const cache_;
     TWPlacedItems& placed_;
 
     mutable tw::AdaptiveMutex mutex_;

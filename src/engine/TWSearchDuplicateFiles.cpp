@@ -17,10 +17,12 @@
 #include "engine/TWMediaObjectUtility.h"
 #include "engine/TWOverlayMounts.h"
 #include "engine/TWPlacedItems.h"
+#include "engine/TWRememberedPictures.h"
 #include "engine/TWSearchMediaLibrary.h"
 #include "engine/TWSimilarRoad.h"
 #include "engine/TWSimilarSigning.h"
 #include "files/TWBaseFunction.h"
+#include "files/TWScanCache.h"
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
@@ -297,12 +299,13 @@ void TWSearchDuplicateFiles::run() {
     const TWPreference& prefs = TWPreference::shared();
     searchMode_ = prefs.searchMode();
     placed_->clear();
-    duplicates_ =
-        std::make_unique<TWDuplicateIndex>(searchMode_, prefs.verifyFullContent(), *placed_, digestControl_.get());
+    cache_ = prefs.rememberFiles() ? TWScanCache::open() : nullptr;
+    duplicates_ = std::make_unique<TWDuplicateIndex>(searchMode_, prefs.verifyFullContent(), *placed_,
+                                                     digestControl_.get(), cache_.get());
     similar_ = std::make_unique<TWSimilarRoad>(*similarContext_, *placed_);
     signing_ = std::make_unique<TWSimilarSigning>(
         [this](const std::shared_ptr<TWFileUtility>& record) {
-            return isBeStop() ? nullptr : ZPImageSignature::initWithPathFile(record->filePath(), *similarContext_);
+            return isBeStop() ? nullptr : TWSignPictureRemembering(*record, *similarContext_, cache_.get());
         },
         [this](const auto& record, const auto& signature) { placeSimilarFile(record, signature); }, *pool_,
         std::max(1u, std::thread::hardware_concurrency()));
@@ -339,6 +342,7 @@ void TWSearchDuplicateFiles::run() {
     signing_->finish();
 
     filterAndSortDulicateFiles();
+    cache_.reset();  // what is queued is written before the scan reports its end
     tw::MainQueue::shared().postAndWait([this, result = categoryFiles()] {
         drainCounts();  // every count before the finished notification
         running_.store(false);

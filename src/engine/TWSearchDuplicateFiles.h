@@ -13,6 +13,9 @@
 //   "TWSearchFilesFinishedNotification"   object std::vector<std::shared_ptr<TWCategoryFiles>>;
 //                                         once per scan, also after a stop.
 //
+// With "kRememberFiles" set (the default), what the scan reads of each file is taken
+// from and kept in the cache of earlier scans (TWScanCache).
+//
 // Threading: create, start, stop, pause, resume and read the counters on the main
 // thread; the scan runs on pool workers (at the process's own priority, or lowered
 // when "kScanInBackground" is set) and hands counts to the main queue, so the main
@@ -42,6 +45,7 @@
 
 class TWDuplicateIndex;
 class TWPlacedItems;
+class TWScanCache;
 class TWSimilarRoad;
 class TWSimilarSigning;
 class ZPImageSignature;
@@ -194,6 +198,7 @@ private:
     std::unique_ptr<TWDuplicateIndex> duplicates_;
     std::unique_ptr<TWSimilarRoad> similar_;
     std::unique_ptr<TWSimilarSigning> signing_;        // signs pictures on every core
+    std::unique_ptr<TWScanCache> cache_;               // of earlier scans, with "kRememberFiles"
     std::vector<TWCategoryFiles::Ptr> categoryFiles_;  // the result, after the post-pass
     std::unique_ptr<TWScanBounds> bounds_;             // set by the run before its walks
     bool isRoot_ = false;                              // set by the run: whether it runs as root

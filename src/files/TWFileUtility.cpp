@@ -329,7 +329,11 @@ bool TWFileUtility::isSameFile(const TWFileUtility& other) const {
 std::optional<std::string> TWFileUtility::hashString() {
     std::lock_guard once(hashMutex_);
     if (auto stored = cachedHashString()) return stored;
-    const TWMD5 hash = contentHashOfPath(filePath_);
+    // A file that was empty when the record was made hashes by its path, as an empty
+    // file read now would: there is nothing to open it for.
+    const bool empty = fileSize_ == 0 && hasIdentity_ && isRegularFile_ && isPlainFileRecord();
+    const TWMD5 hash =
+        empty ? TWHashUtility::md5OfData(filePath_.data(), filePath_.size()) : contentHashOfPath(filePath_);
     std::lock_guard lock(lazyMutex_);
     storeHashLocked(hash);
     return TWHashUtility::hexStringOfMD5(hash);
@@ -449,6 +453,43 @@ std::optional<TWContentDigest> TWFileUtility::contentDigest(TWReadControl* contr
     digest_ = TWContentDigest{value.high64, value.low64};
     hasDigest_ = true;
     return digest_;
+}
+
+std::optional<TWContentDigest> TWFileUtility::cachedDigest() const {
+    std::lock_guard once(const_cast<TWRecordLock&>(digestMutex_));
+    if (!hasDigest_) return std::nullopt;
+    return digest_;
+}
+
+void TWFileUtility::adoptRememberedValues(const std::optional<TWMD5>& hash,
+                                          const std::optional<TWContentDigest>& digest) {
+    if (digest) {
+        std::lock_guard once(digestMutex_);
+        if (!digestDone_) {
+            digest_ = *digest;
+            hasDigest_ = digestDone_ = true;
+        }
+    }
+    std::lock_guard once(hashMutex_);
+    std::lock_guard lock(lazyMutex_);
+    if (hash && !hasHash_) storeHashLocked(*hash);
+    if (hash) cacheHolds_ |= kCacheHoldsHash;
+    if (digest) cacheHolds_ |= kCacheHoldsDigest;
+}
+
+void TWFileUtility::takeValuesToRemember(std::optional<TWMD5>& hash, std::optional<TWContentDigest>& digest) {
+    const std::optional<TWContentDigest> known = cachedDigest();
+    std::lock_guard lock(lazyMutex_);
+    hash.reset();
+    digest.reset();
+    if (hasHash_ && !(cacheHolds_ & kCacheHoldsHash)) {
+        hash = hash_;
+        cacheHolds_ |= kCacheHoldsHash;
+    }
+    if (known && !(cacheHolds_ & kCacheHoldsDigest)) {
+        digest = known;
+        cacheHolds_ |= kCacheHoldsDigest;
+    }
 }
 
 // --- texts ---

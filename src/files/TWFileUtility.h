@@ -146,6 +146,16 @@ public:
     // With a `control`, the read passes its gate and gives up when it says stop between
     // blocks (absent, nothing cached: a later call reads again), and counts its bytes there.
     std::optional<TWContentDigest> contentDigest(TWReadControl* control = nullptr);
+    // The stored digest without reading.
+    std::optional<TWContentDigest> cachedDigest() const;
+
+    // --- what a cache of earlier scans knows (TWScanCache) ---
+    // Takes a hash and a digest that the cache vouched for as if they had been
+    // computed; an absent value is left to be computed. A value already known stays.
+    void adoptRememberedValues(const std::optional<TWMD5>& hash, const std::optional<TWContentDigest>& digest);
+    // The values known now that the cache does not hold yet (neither adopted from it nor
+    // handed to it), marked as held by it from now on.
+    void takeValuesToRemember(std::optional<TWMD5>& hash, std::optional<TWContentDigest>& digest);
 
     std::string fileName() const;  // last component without its extension
     std::string formatSize() const;
@@ -267,6 +277,8 @@ private:
     bool hasDigest_ = false;
     enum : uint8_t { kOutsideChosenFolders = 1, kInsideOverlayLayer = 2 };
     uint8_t refusal_ = 0;  // written only before the record is shared
+    enum : uint8_t { kCacheHoldsHash = 1, kCacheHoldsDigest = 2 };
+    uint8_t cacheHolds_ = 0;  // guarded by lazyMutex_
 
 protected:
     mutable TWRecordLock lazyMutex_;  // guards the stored lazy values (held briefly, never across I/O)

@@ -20,6 +20,49 @@ bool SqliteRow::isNull(int column) const {
     return sqlite3_column_type(statement_, column) == SQLITE_NULL;
 }
 
+void SqliteStatement::Finalizer::operator()(sqlite3_stmt* statement) const {
+    sqlite3_finalize(statement);
+}
+
+void SqliteStatement::bind(int index, int64_t value) {
+    sqlite3_bind_int64(statement_.get(), index, value);
+}
+
+void SqliteStatement::bindBlob(int index, const void* data, size_t size) {
+    sqlite3_bind_blob64(statement_.get(), index, data, size, SQLITE_TRANSIENT);
+}
+
+void SqliteStatement::bindNull(int index) {
+    sqlite3_bind_null(statement_.get(), index);
+}
+
+SqliteStatement::Step SqliteStatement::step() {
+    const int rc = sqlite3_step(statement_.get());
+    if (rc == SQLITE_ROW) return Step::Row;
+    if (rc == SQLITE_DONE) return Step::Done;
+    errorCode_ = sqlite3_errcode(sqlite3_db_handle(statement_.get()));
+    return Step::Error;
+}
+
+int64_t SqliteStatement::integer(int column) const {
+    return sqlite3_column_int64(statement_.get(), column);
+}
+
+bool SqliteStatement::isNull(int column) const {
+    return sqlite3_column_type(statement_.get(), column) == SQLITE_NULL;
+}
+
+const uint8_t* SqliteStatement::blob(int column, size_t& size) const {
+    const void* data = sqlite3_column_blob(statement_.get(), column);
+    size = static_cast<size_t>(sqlite3_column_bytes(statement_.get(), column));
+    return static_cast<const uint8_t*>(data);
+}
+
+void SqliteStatement::reset() {
+    sqlite3_reset(statement_.get());
+    sqlite3_clear_bindings(statement_.get());
+}
+
 void SqliteDatabase::Closer::operator()(sqlite3* db) const {
     sqlite3_close_v2(db);
 }
@@ -30,6 +73,7 @@ SqliteDatabase SqliteDatabase::open(const std::string& path, int flags, int busy
     const int rc = sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_URI, nullptr);
     if (rc != SQLITE_OK) {
         database.error_ = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+        database.errorCode_ = rc;
         sqlite3_close_v2(db);
         return database;
     }
@@ -65,12 +109,30 @@ SqliteDatabase SqliteDatabase::openReadWrite(const std::string& path, int busyMs
     return open(fileUri(path, "?mode=rw"), SQLITE_OPEN_READWRITE, busyMs);
 }
 
+SqliteDatabase SqliteDatabase::openOrCreate(const std::string& path, int busyMs) {
+    return open(fileUri(path, "?mode=rwc"), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, busyMs);
+}
+
+SqliteStatement SqliteDatabase::prepare(const std::string& sql) {
+    SqliteStatement prepared;
+    if (!db_) return prepared;
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v3(db_.get(), sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK) {
+        error_ = sqlite3_errmsg(db_.get());
+        errorCode_ = sqlite3_errcode(db_.get());
+        return prepared;
+    }
+    prepared.statement_.reset(statement);
+    return prepared;
+}
+
 bool SqliteDatabase::query(const std::string& sql, const std::vector<Value>& arguments,
                            const std::function<bool(const SqliteRow&)>& row) {
     if (!db_) return false;
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(db_.get(), sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
         error_ = sqlite3_errmsg(db_.get());
+        errorCode_ = sqlite3_errcode(db_.get());
         return false;
     }
     std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> owner(statement, sqlite3_finalize);
@@ -86,6 +148,7 @@ bool SqliteDatabase::query(const std::string& sql, const std::vector<Value>& arg
         if (rc == SQLITE_DONE) return true;
         if (rc != SQLITE_ROW) {
             error_ = sqlite3_errmsg(db_.get());
+            errorCode_ = sqlite3_errcode(db_.get());
             return false;
         }
         if (row && !row(SqliteRow(statement))) return true;

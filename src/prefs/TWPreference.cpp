@@ -396,6 +396,13 @@ void TWPreference::setScanInBackground(bool background) {
     writeSetting(kScanInBackground, background);
 }
 
+bool TWPreference::rememberFiles() const {
+    return store().boolValue(kRememberFiles).value_or(true);
+}
+void TWPreference::setRememberFiles(bool remember) {
+    writeSetting(kRememberFiles, remember);
+}
+
 std::string TWPreference::iTunesMediaFolderLocation() const {
     return impl_->current().iTunesMediaFolder;
 }

@@ -42,6 +42,7 @@ inline constexpr const char* kPhotoLibraryLocation = "PhotoLibraryLocation";
 inline constexpr const char* kVerifyFullContent = "kVerifyFullContent";
 inline constexpr const char* kSimilarMethod = "kSimilarMethod";
 inline constexpr const char* kScanInBackground = "kScanInBackground";
+inline constexpr const char* kRememberFiles = "kRememberFiles";
 
 inline constexpr const char* TWPrivilegeChanged = "TWPrivilegeChanged";
 
@@ -84,6 +85,10 @@ public:
     // (default false: at the process's own, as a person waits for them).
     bool scanInBackground() const;
     void setScanInBackground(bool background);
+    // Whether scans keep what they learned of each file (hashes, digests, picture
+    // signatures) for the next scan (default true).
+    bool rememberFiles() const;
+    void setRememberFiles(bool remember);
     // The stored location, else the default below (which follows a change of the
     // user-directories file within a second).
     std::string iTunesMediaFolderLocation() const;

@@ -83,6 +83,7 @@ const std::vector<TWPreferenceKey>& TWPreferenceKeys::all() {
         {kFoldersPrivilegeArray, Type::GrantList, "folder privileges: [{\"folder\": PATH, \"privilege\": N}, ...]"},
         {kDestType, Type::Integer, "where removed files go: 0 Trash, 1 deleted permanently, 2 moved to a folder"},
         {kScanInBackground, Type::Bool, "scans run at a lower priority (slower while other programs are busy)"},
+        {kRememberFiles, Type::Bool, "scans remember what they read of each file for the next scan"},
         {kPhotoLibraryLocation, Type::String, "where the photo library lives"},
         {kITunesMediaFolderLocation, Type::String, "where the music library's media files live"},
     };
@@ -131,6 +132,7 @@ json TWPreferenceKeys::currentValue(const TWPreferenceKey& key) {
     if (k == kVerifyFullContent) return p.verifyFullContent();
     if (k == kSimilarMethod) return p.similarMethod();
     if (k == kScanInBackground) return p.scanInBackground();
+    if (k == kRememberFiles) return p.rememberFiles();
     if (k == kIgnoredFileTypes) return p.filterFileTypeArray();
     if (k == kIgnoredFileFolders) return p.filterFileFolders();
     if (k == kITunesMediaFolderLocation) return p.iTunesMediaFolderLocation();
@@ -238,6 +240,8 @@ tw::Status TWPreferenceKeys::store(const TWPreferenceKey& key, const json& value
         p.setSimilarMethod(value.get<int64_t>());
     } else if (k == kScanInBackground) {
         p.setScanInBackground(value.get<bool>());
+    } else if (k == kRememberFiles) {
+        p.setRememberFiles(value.get<bool>());
     } else if (k == kIgnoredFileTypes) {
         p.setFilterFileTypeArray(value.get<std::vector<std::string>>());
     } else if (k == kIgnoredFileFolders) {

@@ -191,3 +191,52 @@ bool puzzleHistogramsSimilar(const PuzzleHistogram& a, const PuzzleHistogramSumm
 uint64_t puzzleHistogramFullPasses() {
     return gFullPasses.load(std::memory_order_relaxed);
 }
+
+namespace {
+
+constexpr uint8_t kHistogramBytesVersion = 1;
+
+void putNumber(std::vector<uint8_t>& out, uint64_t value) {
+    while (value >= 0x80) {
+        out.push_back(static_cast<uint8_t>(value | 0x80));
+        value >>= 7;
+    }
+    out.push_back(static_cast<uint8_t>(value));
+}
+
+bool takeNumber(const uint8_t*& at, const uint8_t* end, uint64_t& value) {
+    value = 0;
+    for (int shift = 0; at < end && shift < 64; shift += 7) {
+        const uint8_t byte = *at++;
+        value |= uint64_t(byte & 0x7F) << shift;
+        if (!(byte & 0x80)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::vector<uint8_t> puzzleHistogramBytes(const PuzzleHistogram& histogram) {
+    std::vector<uint8_t> out{kHistogramBytesVersion};
+    putNumber(out, histogram.total);
+    putNumber(out, static_cast<uint32_t>(histogram.channels));
+    for (int32_t bin : histogram.bins) putNumber(out, static_cast<uint32_t>(bin));
+    return out;
+}
+
+std::optional<PuzzleHistogram> puzzleHistogramFromBytes(const uint8_t* data, size_t size) {
+    if (!data || size == 0 || data[0] != kHistogramBytesVersion) return std::nullopt;
+    const uint8_t* at = data + 1;
+    const uint8_t* end = data + size;
+    PuzzleHistogram histogram;
+    uint64_t value = 0;
+    if (!takeNumber(at, end, histogram.total)) return std::nullopt;
+    if (!takeNumber(at, end, value) || value > 4) return std::nullopt;
+    histogram.channels = static_cast<int32_t>(value);
+    for (int32_t& bin : histogram.bins) {
+        if (!takeNumber(at, end, value) || value > INT32_MAX) return std::nullopt;
+        bin = static_cast<int32_t>(value);
+    }
+    if (at != end) return std::nullopt;
+    return histogram;
+}

@@ -10,7 +10,10 @@
 //
 // All functions are pure and safe from any thread.
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 struct gdImageStruct;
 
@@ -44,6 +47,12 @@ struct PuzzleHistogramSummary {
 // green and blue bits, alpha ignored; palette pixels by their palette entry's colour),
 // and sets total = width x height and channels = 3.
 void puzzleCountImage(const gdImageStruct& image, PuzzleHistogram& histogram);
+
+// The histogram as bytes that can be kept between runs (a version, then the total, the
+// channel count and every bin as variable-length numbers: about 2 KB), and back;
+// nullopt for bytes of another version or damaged ones.
+std::vector<uint8_t> puzzleHistogramBytes(const PuzzleHistogram& histogram);
+std::optional<PuzzleHistogram> puzzleHistogramFromBytes(const uint8_t* data, size_t size);
 
 PuzzleHistogramSummary puzzleSummarizeHistogram(const PuzzleHistogram& histogram);
 

@@ -3,6 +3,8 @@
 // selection bindings and the privileged folders, Select All, and settings that a
 // later scan reads.
 
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -29,6 +31,7 @@
 #include "app/TWPreferenceSmartPage.h"
 #include "app/TWPreferencesWndTitleBarViewCtrl.h"
 #include "engine/TWSearchDuplicateFiles.h"
+#include "files/TWScanCache.h"
 #include "platform/MediaLibraryService.h"
 #include "platform/NotificationCenter.h"
 #include "prefs/TWPreference.h"
@@ -72,6 +75,7 @@ private slots:
     void titleBarButtonsChoosePages();
     void generalPageShowsAndWritesTheStore();
     void libraryChooserStoresTheChosenFolder();
+    void rememberFilesBindsToTheStoreAndClearTellsAFailure();
     void ignoreChecksAndSizeSummary();
     void addingATypeWithNothingTypedLeavesThePlaceholder();
     void removingTheLastChipSelectsTheNewLastChip();
@@ -172,6 +176,48 @@ void PreferencesWindowTest::generalPageShowsAndWritesTheStore() {
     w.store().setSearchMode(5);
     page->reloadData();
     QCOMPARE(page->matrixSearchMethod()->checkedId(), -1);
+}
+
+void PreferencesWindowTest::rememberFilesBindsToTheStoreAndClearTellsAFailure() {
+    Window w;
+    TWPreferenceGeneralPage* page = w.ctrl->general();
+    QCOMPARE(page->chkRememberFiles()->text(), QStringLiteral("Remember files between scans"));
+    QCOMPARE(page->clearRememberedButton()->text(), QStringLiteral("Clear"));
+    QVERIFY(page->chkRememberFiles()->isChecked());
+    clickToggle(page->chkRememberFiles());
+    QVERIFY(!w.store().rememberFiles());
+    clickToggle(page->chkRememberFiles());
+    QVERIFY(w.store().rememberFiles());
+
+    // Clear empties the cache the scans use.
+    twtest::TempDir tree;
+    const std::string file = tree.write("file.bin", twtest::randomBytes(4000, 1));
+    twtest::letFileTimesSettle();
+    const std::string cachePath = TWScanCache::defaultPath();
+    QCOMPARE(cachePath, w.defaults.cacheHome() + "/twinsift/cache.sqlite3");
+    {
+        auto cache = TWScanCache::open();
+        QVERIFY(cache);
+        auto record = TWFileUtility::initWithPath(file);
+        record->hashString();
+        cache->remember(*record);
+    }
+    QTest::mouseClick(page->clearRememberedButton(), Qt::LeftButton);
+    QVERIFY(!w.ctrl->window()->findChild<QMessageBox*>(QStringLiteral("cannotClearAlert")));
+    {
+        auto cache = TWScanCache::open();
+        QVERIFY(cache);
+        auto record = TWFileUtility::initWithPath(file);
+        QVERIFY(!cache->recall(*record));
+    }
+    // A cache that cannot be opened is not cleared, and the alert says so.
+    twtest::removeTree(cachePath);
+    ::mkdir(cachePath.c_str(), 0700);
+    QTest::mouseClick(page->clearRememberedButton(), Qt::LeftButton);
+    auto* alert = w.ctrl->window()->findChild<QMessageBox*>(QStringLiteral("cannotClearAlert"));
+    QVERIFY(alert);
+    QVERIFY(alert->text().contains(QString::fromStdString(cachePath)));
+    alert->close();
 }
 
 void PreferencesWindowTest::libraryChooserStoresTheChosenFolder() {

@@ -13,7 +13,8 @@ namespace twtest {
 
 namespace {
 
-[[noreturn]] void execCli(const CliSpawn& spawn, int outWrite, int errWrite, const char* ptyName) {
+[[noreturn]] void execCli(const CliSpawn& spawn, int outWrite, int errWrite, const char* ptyName,
+                          const std::string& cacheHome) {
     setsid();
     int in = ptyName ? open(ptyName, O_RDWR) : open("/dev/null", O_RDONLY);  // the terminal becomes ours
     dup2(in, 0);
@@ -25,6 +26,7 @@ namespace {
         dup2(outWrite, 1);
     dup2(errWrite, 2);
     closefrom(3);
+    setenv("XDG_CACHE_HOME", cacheHome.c_str(), 1);  // unless the test shares one on purpose
     for (const auto& [k, v] : spawn.env) setenv(k.c_str(), v.c_str(), 1);
     std::vector<std::string> args = spawn.args;
     std::string program = TWINSIFT_CLI_PATH;
@@ -50,7 +52,7 @@ CliProcess::CliProcess(const CliSpawn& spawn) {
         slaveFd_ = open(ptyName.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     }
     pid = fork();
-    if (pid == 0) execCli(spawn, outPipe[1], errPipe[1], spawn.terminal ? ptyName.c_str() : nullptr);
+    if (pid == 0) execCli(spawn, outPipe[1], errPipe[1], spawn.terminal ? ptyName.c_str() : nullptr, cache_.path());
     close(outPipe[1]);
     close(errPipe[1]);
     outFd_ = outPipe[0];

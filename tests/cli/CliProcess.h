@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
+
 namespace twtest {
 
 struct CliSpawn {
@@ -43,6 +45,7 @@ private:
     bool pump(int timeoutMs);  // false when every stream has ended
     int outFd_ = -1, errFd_ = -1, ptyFd_ = -1, slaveFd_ = -1;
     int exitStatus_ = -2;
+    TempDir cache_{"twinsift-cli-cache"};  // the child's cache of earlier scans
 };
 
 }  // namespace twtest

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <thread>
 
+#include "TestSupport.h"
+
 namespace twtest {
 
 namespace {
@@ -25,6 +27,8 @@ CliResult runCli(const std::vector<std::string>& args, const std::map<std::strin
                  const std::string& input) {
     int outPipe[2], errPipe[2], inPipe[2];
     if (pipe(outPipe) || pipe(errPipe) || pipe(inPipe)) return {};
+    // A cache of earlier scans of this run's own, unless the test shares one on purpose.
+    TempDir cache("twinsift-cli-cache");
     pid_t pid = fork();
     if (pid == 0) {
         setsid();  // no controlling terminal: the tool cannot ask on one
@@ -32,6 +36,7 @@ CliResult runCli(const std::vector<std::string>& args, const std::map<std::strin
         dup2(outPipe[1], 1);
         dup2(errPipe[1], 2);
         for (int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1], inPipe[0], inPipe[1]}) close(fd);
+        setenv("XDG_CACHE_HOME", cache.path().c_str(), 1);
         for (const auto& [k, v] : env) setenv(k.c_str(), v.c_str(), 1);
         std::vector<char*> argv;
         std::string program = TWINSIFT_CLI_PATH;

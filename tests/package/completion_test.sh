@@ -31,7 +31,7 @@ expect() {  # expect DESCRIPTION ACTUAL EXPECTED
 expect "commands" "$(complete_words "")" "scan remove hash prefs --help --version"
 expect "a command by its start" "$(complete_words re)" "remove"
 expect "options of remove" "$(complete_words remove --d)" "--dest --dry-run"
-expect "options of scan" "$(complete_words scan --no)" "--no-verify --no-background --no-progress"
+expect "options of scan" "$(complete_words scan --no)" "--no-verify --no-background --no-cache --no-progress"
 expect "values of --to" "$(complete_words remove --to "")" "trash delete move"
 expect "settings of prefs" "$(complete_words prefs kSimilarity)" "kSimilarityLevel"
 

@@ -16,7 +16,9 @@
 #include <random>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
+#include "files/TWScanCache.h"
 #include "platform/DefaultsStore.h"
 #include "platform/MainQueue.h"
 #include "prefs/TWPreference.h"
@@ -152,6 +154,11 @@ ScopedDefaults::ScopedDefaults() : dir_("twinsift-config") {
         oldValue_ = old;
     }
     setenv("XDG_CONFIG_HOME", dir_.path().c_str(), 1);
+    if (const char* old = getenv("XDG_CACHE_HOME")) {
+        hadOldCache_ = true;
+        oldCache_ = old;
+    }
+    setenv("XDG_CACHE_HOME", cacheHome().c_str(), 1);
     tw::DefaultsStore::resetStandard();
     TWPreference::resetShared();
 }
@@ -162,7 +169,16 @@ ScopedDefaults::~ScopedDefaults() {
         setenv("XDG_CONFIG_HOME", oldValue_.c_str(), 1);
     else
         unsetenv("XDG_CONFIG_HOME");
+    if (hadOldCache_)
+        setenv("XDG_CACHE_HOME", oldCache_.c_str(), 1);
+    else
+        unsetenv("XDG_CACHE_HOME");
     tw::DefaultsStore::resetStandard();
+}
+
+void letFileTimesSettle() {
+    // The clock of file times, not another thread, is what this waits for.
+    std::this_thread::sleep_for(std::chrono::nanoseconds(TWScanCache::kSettleNs) + std::chrono::milliseconds(20));
 }
 
 std::string ScopedDefaults::defaultsPath() const {

@@ -70,19 +70,29 @@ void removeTree(const std::string& path);
 
 // Points the defaults store at a private, empty config folder for the life of the
 // object (XDG_CONFIG_HOME), resetting the store and the preference singleton on entry
-// and on exit. Every suite that reads or writes settings uses one.
+// and on exit. Every suite that reads or writes settings uses one. The cache of earlier
+// scans (XDG_CACHE_HOME) is private to the object too, so that no scan is served what
+// another test's scan learned.
 class ScopedDefaults {
 public:
     ScopedDefaults();
     ~ScopedDefaults();
     const std::string& configHome() const { return dir_.path(); }
     std::string defaultsPath() const;
+    std::string cacheHome() const { return dir_.path() + "/cache"; }
 
 private:
     TempDir dir_;
     std::string oldValue_;
     bool hadOld_ = false;
+    std::string oldCache_;
+    bool hadOldCache_ = false;
 };
+
+// Waits until the change times of files made so far lie further in the past than the
+// scan cache's settling time (TWScanCache::kSettleNs), so that a scan keeps what it
+// reads of them.
+void letFileTimesSettle();
 
 // Makes the calling thread the main queue's thread and runs the queue until pred()
 // holds; fails the current test after `timeout`.

@@ -1,0 +1,480 @@
+#include "files/TWScanCache.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "platform/LockFile.h"
+#include "platform/Log.h"
+
+namespace {
+
+constexpr int kSchemaVersion = 1;
+constexpr int kBusyMs = 5000;
+constexpr int64_t kNsPerDay = 86'400'000'000'000;
+
+// The columns a recall statement answers first, in this order.
+enum Column { kSize, kModify, kChange, kSeen, kFirstValue };
+
+int64_t realtimeNs() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return int64_t(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+bool isDamage(int code) {
+    return (code & 0xFF) == SQLITE_CORRUPT || (code & 0xFF) == SQLITE_NOTADB;
+}
+
+std::string folderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+// Makes every missing folder of `folder` (private to the user).
+bool makeFolders(const std::string& folder) {
+    for (size_t at = 1; at <= folder.size(); ++at) {
+        if (at != folder.size() && folder[at] != '/') continue;
+        const std::string part = folder.substr(0, at);
+        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    }
+    return true;
+}
+
+void removeJournal(const std::string& path) {
+    ::unlink((path + "-wal").c_str());
+    ::unlink((path + "-shm").c_str());
+}
+
+// Moves the damaged file at `path` aside, journal dropped; the next open begins anew.
+void setAside(const std::string& path, const std::string& why) {
+    const std::string aside = path + ".damaged";
+    if (::rename(path.c_str(), aside.c_str()) == 0) {
+        removeJournal(path);
+        tw::log("The file cache %s was damaged (%s): moved to %s and begun anew.", path.c_str(), why.c_str(),
+                aside.c_str());
+    } else if (errno != ENOENT) {
+        tw::log("The file cache %s is damaged (%s) and could not be moved aside: %s.", path.c_str(), why.c_str(),
+                std::strerror(errno));
+    }
+}
+
+std::unique_ptr<tw::LockFile> lockCache(const std::string& path) {
+    tw::Status status;
+    return tw::LockFile::acquire(path + ".lock", true, &status);
+}
+
+struct Opened {
+    std::optional<tw::SqliteDatabase> database;
+    bool damaged = false;
+    std::string error;
+};
+
+// Opens (making it when missing) and readies the file; `damaged` when SQLite says it is.
+Opened openDatabase(const std::string& path, bool create) {
+    Opened opened;
+    tw::SqliteDatabase database =
+        create ? tw::SqliteDatabase::openOrCreate(path, kBusyMs) : tw::SqliteDatabase::openReadWrite(path, kBusyMs);
+    const auto fail = [&](const tw::SqliteDatabase& db) {
+        opened.damaged = isDamage(db.errorCode());
+        opened.error = db.error();
+        return std::move(opened);
+    };
+    if (!database.isOpen()) return fail(database);
+    // WAL: readers never wait for a writer, and one writer at a time commits quickly.
+    if (!database.execute("PRAGMA journal_mode=WAL") || !database.execute("PRAGMA synchronous=NORMAL"))
+        return fail(database);
+    opened.database.emplace(std::move(database));
+    return opened;
+}
+
+}  // namespace
+
+std::optional<TWScanCache::Stamp> TWScanCache::stampOf(const TWFileUtility& record) {
+    if (!record.isPlainFileRecord() || !record.hasIdentity() || !record.isRegularFile() ||
+        record.fileType() != TWFileTypeRegular)
+        return std::nullopt;
+    return Stamp{static_cast<uint64_t>(record.device()), static_cast<uint64_t>(record.inode()), record.fileSize(),
+                 record.modifyTimeNs(), record.changeTimeNs()};
+}
+
+std::string TWScanCache::defaultPath() {
+    const char* cache = std::getenv("XDG_CACHE_HOME");
+    std::string folder;
+    if (cache && cache[0] == '/') {
+        folder = cache;
+    } else {
+        const char* home = std::getenv("HOME");
+        folder = std::string(home && home[0] ? home : "/tmp") + "/.cache";
+    }
+    return folder + "/twinsift/cache.sqlite3";
+}
+
+std::unique_ptr<TWScanCache> TWScanCache::open(const std::string& path) {
+    if (!makeFolders(folderOf(path))) {
+        tw::log("The file cache %s cannot be made: %s.", path.c_str(), std::strerror(errno));
+        return nullptr;
+    }
+    // Setting a damaged file aside and beginning anew happen under the lock, so that two
+    // processes never move each other's new file aside.
+    auto lock = lockCache(path);
+    Opened opened;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        opened = openDatabase(path, true);
+        if (opened.database && !prepareSchema(*opened.database)) {
+            opened.damaged = isDamage(opened.database->errorCode());
+            opened.error = opened.database->error();
+            opened.database.reset();
+        }
+        if (opened.database || !opened.damaged) break;
+        setAside(path, opened.error);
+    }
+    if (!opened.database) {
+        tw::log("The file cache %s cannot be opened: %s.", path.c_str(), opened.error.c_str());
+        return nullptr;
+    }
+    Opened writer = openDatabase(path, false);
+    if (!writer.database) {
+        tw::log("The file cache %s cannot be opened: %s.", path.c_str(), writer.error.c_str());
+        return nullptr;
+    }
+    auto cache =
+        std::make_unique<TWScanCache>(PrivateTag{}, path, std::move(*opened.database), std::move(*writer.database));
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        cache->fileDevice_ = st.st_dev;
+        cache->fileInode_ = st.st_ino;
+    }
+    return cache;
+}
+
+bool TWScanCache::prepareSchema(tw::SqliteDatabase& database) {
+    int64_t version = -1;
+    if (!database.query("PRAGMA user_version", {}, [&](const tw::SqliteRow& row) {
+            version = row.integer(0);
+            return false;
+        }))
+        return false;
+    if (version != kSchemaVersion) {
+        // Another version's values may mean something else: they are made again.
+        if (!database.execute("DROP TABLE IF EXISTS files") || !database.execute("DROP TABLE IF EXISTS meta"))
+            return false;
+    }
+    // One row a file, keyed by (device, inode) without a row id: a look-up is one walk
+    // of one tree. Hashes and digests are 16 bytes; pictures keep their signature bytes.
+    if (!database.execute("CREATE TABLE IF NOT EXISTS files(device INTEGER NOT NULL, inode INTEGER NOT NULL,"
+                          " size INTEGER NOT NULL, mtime INTEGER NOT NULL, ctime INTEGER NOT NULL,"
+                          " seen INTEGER NOT NULL, hash BLOB, digest BLOB, width INTEGER, height INTEGER,"
+                          " histogram BLOB, look BLOB, PRIMARY KEY(device, inode)) WITHOUT ROWID") ||
+        !database.execute("CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value INTEGER)") ||
+        !database.execute("PRAGMA user_version=" + std::to_string(kSchemaVersion)))
+        return false;
+    forgetOldEntries(database, realtimeNs() / kNsPerDay);
+    // A damaged page shows on the first read of it, which may be much later; the
+    // header and the schema are checked here.
+    return database.execute("SELECT count(*) FROM meta");
+}
+
+void TWScanCache::forgetOldEntries(tw::SqliteDatabase& database, int64_t today) {
+    int64_t lastForgot = -1;
+    database.query("SELECT value FROM meta WHERE key='forgotten'", {}, [&](const tw::SqliteRow& row) {
+        lastForgot = row.integer(0);
+        return false;
+    });
+    if (lastForgot == today) return;
+    // Once a day at most: the pass reads every entry.
+    database.execute("BEGIN IMMEDIATE");
+    database.execute("DELETE FROM files WHERE seen < ?", {today - kForgetAfterDays});
+    database.execute("INSERT OR REPLACE INTO meta(key, value) VALUES('forgotten', ?)", {today});
+    database.execute("COMMIT");
+}
+
+bool TWScanCache::clear(const std::string& path, std::string* error) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 && errno == ENOENT) return true;
+    auto lock = lockCache(path);
+    Opened opened = openDatabase(path, false);
+    if (opened.database && opened.database->execute("DELETE FROM files")) {
+        // Gives the space back; a scan reading the file meanwhile only keeps it for later.
+        opened.database->execute("VACUUM");
+        return true;
+    }
+    if (opened.database ? !isDamage(opened.database->errorCode()) : !opened.damaged) {
+        if (error) *error = opened.database ? opened.database->error() : opened.error;
+        return false;
+    }
+    // A file SQLite cannot read at all is removed.
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+        if (error) *error = std::strerror(errno);
+        return false;
+    }
+    removeJournal(path);
+    return true;
+}
+
+TWScanCache::TWScanCache(PrivateTag, std::string path, tw::SqliteDatabase reader, tw::SqliteDatabase writer)
+    : path_(std::move(path)), openedNs_(realtimeNs()), today_(openedNs_ / kNsPerDay) {
+    reader_.emplace(std::move(reader));
+    // Small page caches, and no mapping of the file: a scan's memory grows with the
+    // files it keeps, not with the cache of every file it ever met.
+    reader_->execute("PRAGMA cache_size=" + std::to_string(-kReaderCacheKiB));
+    writer_.emplace(std::move(writer));
+    writer_->execute("PRAGMA cache_size=" + std::to_string(-kWriterCacheKiB));
+    const std::string where = " FROM files WHERE device=?1 AND inode=?2";
+    recallFile_ = reader_->prepare("SELECT size, mtime, ctime, seen, hash, digest" + where);
+    recallHistogram_ = reader_->prepare("SELECT size, mtime, ctime, seen, width, height, histogram" + where);
+    recallLook_ = reader_->prepare("SELECT size, mtime, ctime, seen, width, height, look" + where);
+    writerThread_ = std::thread([this] { writerLoop(); });
+}
+
+TWScanCache::~TWScanCache() {
+    finish();
+}
+
+bool TWScanCache::settled(const Stamp& stamp) const {
+    return stamp.changeTimeNs < openedNs_ - kSettleNs;
+}
+
+bool TWScanCache::servedLocked(tw::SqliteStatement& statement, const Stamp& stamp) {
+    if (!statement.isValid() || damaged_.load()) return false;
+    // Look-ups share read transactions: each one of its own took and dropped the
+    // file's locks, several system calls a file.
+    if (readsInTransaction_ >= kReadsPerTransaction) {
+        reader_->execute("COMMIT");
+        readsInTransaction_ = 0;
+    }
+    if (readsInTransaction_++ == 0) reader_->execute("BEGIN");
+    statement.reset();
+    statement.bind(1, static_cast<int64_t>(stamp.device));
+    statement.bind(2, static_cast<int64_t>(stamp.inode));
+    const tw::SqliteStatement::Step step = statement.step();
+    if (step == tw::SqliteStatement::Step::Error) {
+        noteFailure(statement.errorCode(), "read", reader_->error());
+        return false;
+    }
+    if (step != tw::SqliteStatement::Step::Row) return false;
+    if (static_cast<uint64_t>(statement.integer(kSize)) != stamp.size ||
+        statement.integer(kModify) != stamp.modifyTimeNs || statement.integer(kChange) != stamp.changeTimeNs) {
+        statement.reset();  // ends the read at once
+        return false;
+    }
+    if (statement.integer(kSeen) < today_) queue(Entry{stamp, {}, {}, {}, {}});  // seen again today
+    ++served_;
+    return true;
+}
+
+namespace {
+
+template <typename T>
+std::optional<T> blobAs(const tw::SqliteStatement& statement, int column) {
+    size_t size = 0;
+    const uint8_t* data = statement.blob(column, size);
+    if (!data || size != sizeof(T)) return std::nullopt;
+    T value;
+    std::memcpy(&value, data, sizeof(T));
+    return value;
+}
+
+}  // namespace
+
+bool TWScanCache::recall(TWFileUtility& record) {
+    const std::optional<Stamp> stamp = stampOf(record);
+    if (!stamp) return false;
+    std::optional<TWMD5> hash;
+    std::optional<TWContentDigest> digest;
+    {
+        std::lock_guard lock(readMutex_);
+        if (!servedLocked(recallFile_, *stamp)) return false;
+        hash = blobAs<TWMD5>(recallFile_, kFirstValue);
+        digest = blobAs<TWContentDigest>(recallFile_, kFirstValue + 1);
+        recallFile_.reset();
+    }
+    if (!hash && !digest) return false;
+    record.adoptRememberedValues(hash, digest);
+    return true;
+}
+
+std::optional<TWMD5> TWScanCache::recallHash(const Stamp& stamp) {
+    std::lock_guard lock(readMutex_);
+    if (!servedLocked(recallFile_, stamp)) return std::nullopt;
+    std::optional<TWMD5> hash = blobAs<TWMD5>(recallFile_, kFirstValue);
+    recallFile_.reset();
+    return hash;
+}
+
+std::optional<TWScanCache::Picture> TWScanCache::recallPicture(const Stamp& stamp, Signature kind) {
+    tw::SqliteStatement& statement = kind == Signature::Look ? recallLook_ : recallHistogram_;
+    std::lock_guard lock(readMutex_);
+    if (!servedLocked(statement, stamp)) return std::nullopt;
+    std::optional<Picture> picture;
+    size_t size = 0;
+    const uint8_t* bytes = statement.blob(kFirstValue + 2, size);
+    if (bytes && size > 0 && !statement.isNull(kFirstValue)) {
+        picture.emplace();
+        picture->resolution =
+            TWSize{double(statement.integer(kFirstValue)), double(statement.integer(kFirstValue + 1))};
+        picture->bytes.assign(bytes, bytes + size);
+    }
+    statement.reset();
+    return picture;
+}
+
+void TWScanCache::remember(TWFileUtility& record) {
+    const std::optional<Stamp> stamp = stampOf(record);
+    if (!stamp || !settled(*stamp)) return;
+    Entry entry{*stamp, {}, {}, {}, {}};
+    record.takeValuesToRemember(entry.hash, entry.digest);
+    const std::string& path = record.filePath();
+    if (entry.hash && *entry.hash == TWHashUtility::md5OfData(path.data(), path.size())) entry.hash.reset();
+    if (entry.hash || entry.digest) queue(std::move(entry));
+}
+
+void TWScanCache::rememberHash(const Stamp& stamp, const TWMD5& hash, const std::string& path) {
+    if (!settled(stamp) || hash == TWHashUtility::md5OfData(path.data(), path.size())) return;
+    queue(Entry{stamp, hash, {}, {}, {}});
+}
+
+void TWScanCache::rememberPicture(const Stamp& stamp, Signature kind, const Picture& picture) {
+    if (!settled(stamp) || picture.bytes.empty()) return;
+    queue(Entry{stamp, {}, {}, kind, picture});
+}
+
+void TWScanCache::queue(Entry entry) {
+    std::lock_guard lock(queueMutex_);
+    if (finishing_ || damaged_.load()) return;
+    if (queued_.size() >= kMostQueued) {
+        if (!dropLogged_) tw::log("The file cache %s is busy: some of this scan is not kept.", path_.c_str());
+        dropLogged_ = true;
+        return;
+    }
+    queued_.push_back(std::move(entry));
+    if (queued_.size() >= kBatch) queueChanged_.notify_one();
+}
+
+void TWScanCache::writerLoop() {
+    for (;;) {
+        std::vector<Entry> batch;
+        {
+            std::unique_lock lock(queueMutex_);
+            queueChanged_.wait(lock, [this] { return finishing_ || queued_.size() >= kBatch; });
+            batch.swap(queued_);
+            if (batch.empty() && finishing_) return;
+        }
+        if (!damaged_.load()) writeBatch(batch);
+    }
+}
+
+namespace {
+
+// Stores an entry; a row of the same stamp keeps the values the entry does not bring,
+// a row of another stamp (the file changed) loses them.
+std::string upsertSql() {
+    const std::string same = "(size = excluded.size AND mtime = excluded.mtime AND ctime = excluded.ctime)";
+    std::string sql =
+        "INSERT INTO files(device, inode, size, mtime, ctime, seen, hash, digest, width, height, histogram, look)"
+        " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12) ON CONFLICT(device, inode) DO UPDATE SET ";
+    for (const char* column : {"hash", "digest", "width", "height", "histogram", "look"}) {
+        const std::string name = column;
+        sql += name + " = CASE WHEN " + same + " THEN coalesce(excluded." + name + ", " + name + ") ELSE excluded." +
+               name + " END, ";
+    }
+    return sql + "size = excluded.size, mtime = excluded.mtime, ctime = excluded.ctime, seen = excluded.seen";
+}
+
+}  // namespace
+
+bool TWScanCache::writeBatch(const std::vector<Entry>& batch) {
+    tw::SqliteDatabase& db = *writer_;
+    if (!upsert_.isValid()) upsert_ = db.prepare(upsertSql());
+    tw::SqliteStatement& upsert = upsert_;
+    if (!upsert.isValid() || !db.execute("BEGIN IMMEDIATE")) {
+        noteFailure(db.errorCode(), "write", db.error());
+        return false;
+    }
+    for (const Entry& entry : batch) {
+        upsert.reset();
+        upsert.bind(1, static_cast<int64_t>(entry.stamp.device));
+        upsert.bind(2, static_cast<int64_t>(entry.stamp.inode));
+        upsert.bind(3, static_cast<int64_t>(entry.stamp.size));
+        upsert.bind(4, entry.stamp.modifyTimeNs);
+        upsert.bind(5, entry.stamp.changeTimeNs);
+        upsert.bind(6, today_);
+        if (entry.hash) upsert.bindBlob(7, entry.hash->data(), entry.hash->size());
+        if (entry.digest) upsert.bindBlob(8, &*entry.digest, sizeof(TWContentDigest));
+        if (entry.kind) {
+            upsert.bind(9, static_cast<int64_t>(entry.picture.resolution.width));
+            upsert.bind(10, static_cast<int64_t>(entry.picture.resolution.height));
+            upsert.bindBlob(*entry.kind == Signature::Look ? 12 : 11, entry.picture.bytes.data(),
+                            entry.picture.bytes.size());
+        }
+        if (upsert.step() == tw::SqliteStatement::Step::Error) {
+            noteFailure(upsert.errorCode(), "write", db.error());
+            db.execute("ROLLBACK");
+            return false;
+        }
+    }
+    if (!db.execute("COMMIT")) {
+        noteFailure(db.errorCode(), "write", db.error());
+        db.execute("ROLLBACK");
+        return false;
+    }
+    written_.fetch_add(batch.size());
+    return true;
+}
+
+void TWScanCache::noteFailure(int code, const char* what, const std::string& message) {
+    if (isDamage(code)) {
+        damaged_.store(true);
+        return;
+    }
+    if (!failed_.exchange(true))
+        tw::log("The file cache %s could not be %s (%s): this scan goes on without it.", path_.c_str(),
+                std::strcmp(what, "read") == 0 ? "read" : "written", message.c_str());
+}
+
+void TWScanCache::finish() {
+    {
+        std::lock_guard lock(readMutex_);
+        if (readsInTransaction_ > 0 && reader_) reader_->execute("COMMIT");
+        readsInTransaction_ = 0;
+    }
+    {
+        std::lock_guard lock(queueMutex_);
+        if (finishing_) return;
+        finishing_ = true;
+    }
+    queueChanged_.notify_all();
+    if (writerThread_.joinable()) writerThread_.join();
+    if (damaged_.load()) setAsideIfDamaged();
+}
+
+void TWScanCache::setAsideIfDamaged() {
+    {
+        std::lock_guard lock(readMutex_);
+        recallFile_ = {};
+        recallHistogram_ = {};
+        recallLook_ = {};
+        reader_.reset();
+    }
+    upsert_ = {};
+    writer_.reset();
+    auto lock = lockCache(path_);
+    struct stat st {};
+    // Another process may have set it aside and begun anew already: that file stays.
+    if (::stat(path_.c_str(), &st) != 0 || st.st_dev != fileDevice_ || st.st_ino != fileInode_) return;
+    setAside(path_, "a page could not be read");
+}
+
+uint64_t TWScanCache::numberServed() const {
+    std::lock_guard lock(readMutex_);
+    return served_;
+}
+
+uint64_t TWScanCache::numberWritten() const {
+    return written_.load();
+}

@@ -1,0 +1,209 @@
+// The cache of earlier scans on its own: what it keeps is served only for the file as
+// it was, never for one edited in place with its times put back; a damaged file is set
+// aside and the cache begins anew; files that changed a moment ago are not kept.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <fstream>
+
+#include "TestSupport.h"
+#include "files/TWScanCache.h"
+#include "platform/SqliteDatabase.h"
+
+namespace {
+
+using twtest::TempDir;
+
+// Writes `bytes` over the file at `offset`, in place (same inode), and puts its
+// access and modification times back as they were.
+void editInPlaceKeepingTimes(const std::string& path, long offset, const std::string& bytes) {
+    struct stat before {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    {
+        std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+        ASSERT_TRUE(file.good());
+        file.seekp(offset);
+        file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    const timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    struct stat after {};
+    ASSERT_EQ(::stat(path.c_str(), &after), 0);
+    ASSERT_EQ(after.st_ino, before.st_ino);
+    ASSERT_EQ(after.st_size, before.st_size);
+    ASSERT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    ASSERT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+}
+
+// A record of the file with its hash and digest read, handed to a new session of the
+// cache at `cachePath`, which is then closed.
+std::shared_ptr<TWFileUtility> rememberFile(const std::string& cachePath, const std::string& path) {
+    auto record = TWFileUtility::initWithPath(path);
+    record->hashString();
+    record->contentDigest();
+    auto cache = TWScanCache::open(cachePath);
+    EXPECT_NE(cache, nullptr);
+    if (!cache) return record;
+    cache->remember(*record);
+    cache->finish();
+    EXPECT_EQ(cache->numberWritten(), 1u);
+    return record;
+}
+
+TEST(ScanCache, ServesWhatItKeptOnlyWhileTheFileIsUnchangedEvenWithItsTimesPutBack) {
+    TempDir dir;
+    const std::string cachePath = dir / "cache/twinsift/cache.sqlite3";
+    const std::string path = dir.write("file.bin", twtest::randomBytes(20000, 7));
+    twtest::letFileTimesSettle();
+    const auto first = rememberFile(cachePath, path);
+
+    auto cache = TWScanCache::open(cachePath);
+    ASSERT_NE(cache, nullptr);
+    auto again = TWFileUtility::initWithPath(path);
+    ASSERT_TRUE(cache->recall(*again));
+    EXPECT_EQ(again->cachedHash(), first->cachedHash());
+    EXPECT_EQ(again->cachedDigest(), first->cachedDigest());
+    // Served values are not written back.
+    cache->remember(*again);
+    cache->finish();
+    EXPECT_EQ(cache->numberWritten(), 0u);
+
+    // The same size, the same modification time; the bytes the sample reads differ.
+    editInPlaceKeepingTimes(path, 20000 / 3, "changed");
+    auto edited = TWFileUtility::initWithPath(path);
+    ASSERT_EQ(edited->modifyTimeNs(), first->modifyTimeNs());
+    auto reopened = TWScanCache::open(cachePath);
+    ASSERT_NE(reopened, nullptr);
+    EXPECT_FALSE(reopened->recall(*edited));
+    EXPECT_FALSE(edited->cachedHash());
+    EXPECT_NE(edited->hashString(), first->cachedHashString());
+    EXPECT_NE(edited->contentDigest(), first->cachedDigest());
+    EXPECT_FALSE(reopened->recallHash(*TWScanCache::stampOf(*edited)));
+}
+
+TEST(ScanCache, KeepsNothingOfFilesThatChangedAMomentAgoNorAHashThatStandsForThePath) {
+    TempDir dir;
+    const std::string cachePath = dir / "cache.sqlite3";
+    const std::string fresh = dir.write("fresh.bin", twtest::randomBytes(3000, 1));
+    auto record = TWFileUtility::initWithPath(fresh);
+    record->hashString();
+    auto cache = TWScanCache::open(cachePath);
+    ASSERT_NE(cache, nullptr);
+    cache->remember(*record);  // changed within the settling time: a second change could hide
+    const std::string gone = dir.write("gone.bin", twtest::randomBytes(3000, 2));
+    twtest::letFileTimesSettle();
+    auto cache2 = TWScanCache::open(cachePath);
+    ASSERT_NE(cache2, nullptr);
+    auto unreadable = TWFileUtility::initWithPath(gone);
+    ASSERT_EQ(::unlink(gone.c_str()), 0);
+    unreadable->hashString();  // hashes by its path: no content to vouch for
+    cache2->remember(*unreadable);
+    cache->finish();
+    cache2->finish();
+    EXPECT_EQ(cache->numberWritten() + cache2->numberWritten(), 0u);
+}
+
+TEST(ScanCache, ADamagedFileIsSetAsideAndTheCacheBeginsAnew) {
+    TempDir dir;
+    const std::string cachePath = dir.write("cache.sqlite3", std::string(8192, 'x'));
+    const std::string path = dir.write("file.bin", twtest::randomBytes(5000, 3));
+    twtest::letFileTimesSettle();
+    const auto first = rememberFile(cachePath, path);
+    EXPECT_TRUE(twtest::exists(cachePath + ".damaged"));
+    EXPECT_EQ(twtest::readFile(cachePath + ".damaged"), std::string(8192, 'x'));
+
+    auto cache = TWScanCache::open(cachePath);
+    ASSERT_NE(cache, nullptr);
+    auto again = TWFileUtility::initWithPath(path);
+    EXPECT_TRUE(cache->recall(*again));
+    EXPECT_EQ(again->cachedHash(), first->cachedHash());
+}
+
+TEST(ScanCache, ADamagedPageIsNeverServedAndTheFileIsSetAside) {
+    TempDir dir;
+    const std::string cachePath = dir / "cache.sqlite3";
+    std::vector<std::string> paths;
+    for (int i = 0; i < 300; ++i) paths.push_back(dir.write("f" + std::to_string(i), twtest::randomBytes(2100, i)));
+    twtest::letFileTimesSettle();
+    {
+        auto cache = TWScanCache::open(cachePath);
+        ASSERT_NE(cache, nullptr);
+        for (const auto& path : paths) {
+            auto record = TWFileUtility::initWithPath(path);
+            record->hashString();
+            cache->remember(*record);
+        }
+    }
+    {
+        // Every page after the schema's is overwritten.
+        auto db = tw::SqliteDatabase::openReadWrite(cachePath);
+        ASSERT_TRUE(db.execute("PRAGMA wal_checkpoint(TRUNCATE)"));
+    }
+    {
+        std::fstream file(cachePath, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(4096);
+        const std::string garbage(64 * 1024, '\x5a');
+        file.write(garbage.data(), garbage.size());
+    }
+    auto cache = TWScanCache::open(cachePath);
+    ASSERT_NE(cache, nullptr);
+    size_t served = 0;
+    for (const auto& path : paths) {
+        auto record = TWFileUtility::initWithPath(path);
+        served += cache->recall(*record) ? 1 : 0;
+        // Whatever was served or not, the record's hash is the file's.
+        EXPECT_EQ(record->hashString(), TWFileUtility::initWithPath(path)->hashString());
+    }
+    cache->finish();
+    EXPECT_LT(served, paths.size());
+    EXPECT_TRUE(twtest::exists(cachePath + ".damaged"));
+    EXPECT_NE(TWScanCache::open(cachePath), nullptr);
+}
+
+TEST(ScanCache, EntriesNotSeenForNinetyDaysAreDropped) {
+    TempDir dir;
+    const std::string cachePath = dir / "cache.sqlite3";
+    const std::string old = dir.write("old.bin", twtest::randomBytes(5000, 5));
+    const std::string recent = dir.write("recent.bin", twtest::randomBytes(5000, 6));
+    twtest::letFileTimesSettle();
+    rememberFile(cachePath, old);
+    rememberFile(cachePath, recent);
+    const int64_t today = int64_t(time(nullptr) / 86400);
+    {
+        auto db = tw::SqliteDatabase::openReadWrite(cachePath);
+        ASSERT_TRUE(db.execute(
+            "UPDATE files SET seen = ? WHERE inode = ?",
+            {today - TWScanCache::kForgetAfterDays - 1, int64_t(TWFileUtility::initWithPath(old)->inode())}));
+        ASSERT_TRUE(db.execute(
+            "UPDATE files SET seen = ? WHERE inode = ?",
+            {today - TWScanCache::kForgetAfterDays + 1, int64_t(TWFileUtility::initWithPath(recent)->inode())}));
+        ASSERT_TRUE(db.execute("UPDATE meta SET value = value - 1 WHERE key = 'forgotten'"));  // the pass is due
+    }
+    auto cache = TWScanCache::open(cachePath);
+    ASSERT_NE(cache, nullptr);
+    auto oldRecord = TWFileUtility::initWithPath(old);
+    auto recentRecord = TWFileUtility::initWithPath(recent);
+    EXPECT_FALSE(cache->recall(*oldRecord));
+    EXPECT_TRUE(cache->recall(*recentRecord));
+}
+
+TEST(ScanCache, ClearEmptiesTheCache) {
+    TempDir dir;
+    const std::string cachePath = dir / "cache.sqlite3";
+    const std::string path = dir.write("file.bin", twtest::randomBytes(5000, 4));
+    twtest::letFileTimesSettle();
+    rememberFile(cachePath, path);
+    std::string error;
+    ASSERT_TRUE(TWScanCache::clear(cachePath, &error)) << error;
+    auto cache = TWScanCache::open(cachePath);
+    ASSERT_NE(cache, nullptr);
+    auto again = TWFileUtility::initWithPath(path);
+    EXPECT_FALSE(cache->recall(*again));
+    EXPECT_TRUE(TWScanCache::clear(dir / "never-made.sqlite3", &error));
+}
+
+}  // namespace
