@@ -14,6 +14,7 @@
 #include <optional>
 #include <thread>
 
+#include "engine/TWDeviceReaders.h"
 #include "engine/TWDuplicateIndex.h"
 #include "engine/TWMediaObjectUtility.h"
 #include "engine/TWOverlayMounts.h"
@@ -343,6 +344,7 @@ void TWSearchDuplicateFiles::run() {
     duplicates_ =
         std::make_unique<TWDuplicateIndex>(searchMode_, prefs.verifyFullContent(), *placed_, digestControl_.get());
     similar_ = std::make_unique<TWSimilarRoad>(*similarContext_, *placed_);
+    readers_ = std::make_unique<TWDeviceReaders>(options_.readers);
     signing_ = std::make_unique<TWSimilarSigning>(
         [this](const std::shared_ptr<TWFileUtility>& record) {
             return isBeStop() ? nullptr : ZPImageSignature::initWithPathFile(record->filePath(), *similarContext_);
@@ -428,6 +430,7 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
     std::optional<tw::SafeFile::FolderScope> opens;
     if (folder.fd() >= 0) opens.emplace(folder.fd(), resolved);
     const TWScanBounds::Place place = resolved.empty() ? TWScanBounds::Place{} : bounds_->placeOf(resolved);
+    std::vector<std::shared_ptr<TWFileUtility>> batch;
     for (const auto& entry : entries) {
         if (isBeStop()) break;
         const std::string child = joinPath(path, entry.name.c_str());
@@ -451,7 +454,7 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
                     continue;
                 auto record = TWFileUtility::initWithEntryOfResolvedFolder(resolvedChild, attributes);
                 placeRecord(*record, place);
-                collectFileUtility(record);
+                collectEntryRecord(record, batch);
                 continue;
             }
             if (error != 0) {
@@ -460,6 +463,7 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
             }
         }
         if (prefs.fileFolderIsIgnored(child)) continue;
+        flushBatch(batch);  // every entry in the order listed
         const TWFileType type = entryType(child, entry.type);
         if (type == TWFileTypeRegular || type == TWFileTypePackage) {
             std::shared_ptr<TWFileUtility> record;
@@ -493,6 +497,7 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
             }
         }
     }
+    flushBatch(batch);
     flushCounts();
     if (needReleaseCPU) curSearchSema_.release();
 }
@@ -541,8 +546,39 @@ void TWSearchDuplicateFiles::collectFileUtility(const std::shared_ptr<TWFileUtil
     }
 }
 
+void TWSearchDuplicateFiles::collectEntryRecord(const std::shared_ptr<TWFileUtility>& record,
+                                                std::vector<std::shared_ptr<TWFileUtility>>& batch) {
+    if (readers_->readsInPhysicalOrder(record->device())) {
+        batch.push_back(record);
+        return;
+    }
+    flushBatch(batch);
+    collectFileUtility(record);
+}
+
+void TWSearchDuplicateFiles::flushBatch(std::vector<std::shared_ptr<TWFileUtility>>& batch) {
+    if (batch.empty()) return;
+    std::vector<std::shared_ptr<TWFileUtility>> ordered;
+    for (const auto& record : batch)
+        if (!ZPSimilarContext::isSupportedImagePath(record->filePath())) ordered.push_back(record);
+    TWDeviceReaders::sortInPhysicalOrder(ordered);
+    // The prefetch only reads ahead what the decisions will ask for: they are still
+    // taken in the listed order, and read whatever the prefetch left.
+    for (const auto& record : ordered) {
+        if (isBeStop()) break;
+        passPauseGate();
+        TWDeviceReaders::Turn turn(*readers_, record->device());
+        duplicates_->prefetch(record);
+    }
+    for (const auto& record : batch) collectFileUtility(record);
+    batch.clear();
+}
+
 void TWSearchDuplicateFiles::collectionFile(const std::shared_ptr<TWFileUtility>& record) {
-    duplicates_->prefetch(record);
+    {
+        TWDeviceReaders::Turn turn(*readers_, record->device());
+        duplicates_->prefetch(record);
+    }
     const TWPlacement placement = duplicates_->place(record, isBeStop_, [this](TWPlacement placed, uint64_t size) {
         incrementCount(placed == TWPlacement::Joined, size);
     });
