@@ -445,9 +445,8 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
         // An entry that is neither a folder nor a link (the common case): the one statx
         // of its record answers the ignore test too.
         if (!resolved.empty() && entry.type != DT_DIR && entry.type != DT_LNK) {
-            const bool read = folder.fd() >= 0 ? TWFileUtility::readEntryAttributes(folder.fd(), entry.name.c_str(),
-                                                                                    attributes, &error)
-                                               : TWFileUtility::readEntryAttributes(resolvedChild, attributes, &error);
+            // Inside the held folder's scope: a statx of the name alone.
+            const bool read = TWFileUtility::readEntryAttributes(resolvedChild, attributes, &error);
             if (read && !S_ISDIR(attributes.stx_mode)) {
                 if (prefs.fileFolderIsIgnored(child, TWFileTypeRegular, attributes.stx_size, hasHiddenList)) continue;
                 if (isLibraryFile(makedev(attributes.stx_dev_major, attributes.stx_dev_minor), attributes.stx_ino))

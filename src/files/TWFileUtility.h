@@ -91,9 +91,6 @@ public:
     // link (whose record needs the full resolution). `error` (when given) gets the
     // errno of a failed statx, else 0.
     static bool readEntryAttributes(const std::string& path, struct statx& attributes, int* error = nullptr);
-    // The same for the entry `name` of the folder open as `folderFd`: the name alone is
-    // looked up, not the whole path again.
-    static bool readEntryAttributes(int folderFd, const char* name, struct statx& attributes, int* error = nullptr);
     // A plain file record (not a package's or a library item's) made again from what
     // attributes() gave; only the check mark starts unset.
     static std::shared_ptr<TWFileUtility> initWithAttributes(std::string path, const TWFileAttributes& attributes);

@@ -26,6 +26,10 @@ SafeFile::FolderScope::~FolderScope() {
     currentScope = outer_;
 }
 
+const SafeFile::FolderScope* SafeFile::FolderScope::current() {
+    return currentScope;
+}
+
 const char* SafeFile::FolderScope::nameInside(const std::string& path) const {
     if (path_.empty() || path.size() <= path_.size() || path.compare(0, path_.size(), path_) != 0) return nullptr;
     size_t start = path_.size();

@@ -10,7 +10,8 @@
 //
 // A walk that holds a folder open may say so for its thread (FolderScope): an open() of
 // a path directly inside that folder then looks up only the name, relative to the
-// folder's descriptor, instead of walking every component of the path again. The
+// folder's descriptor, instead of walking every component of the path again (and
+// TWFileUtility::readEntryAttributes does the same for its statx). The
 // flags and the checks on the opened descriptor are the same either way.
 
 #include <sys/stat.h>
@@ -44,6 +45,8 @@ public:
         // The name of `path` inside the folder, or nullptr when it lies elsewhere.
         const char* nameInside(const std::string& path) const;
         int fd() const { return fd_; }
+        // The innermost scope of the calling thread, nullptr when none.
+        static const FolderScope* current();
 
     private:
         const int fd_;
