@@ -96,5 +96,34 @@ class GroupCheckTest(unittest.TestCase):
         self.assertEqual(aside, {"similar": 1, "Images": 1, "Packages": 1})
 
 
+
+class RunnerTest(unittest.TestCase):
+    def runner(self, work, help_text):
+        cli = os.path.join(work, "cli")
+        with open(cli, "w") as f:
+            f.write("#!/bin/sh\ncat <<'END'\n%s\nEND\n" % help_text)
+        os.chmod(cli, 0o755)
+        return peers.Runner(cli, work)
+
+    def test_empty_cache_runs_get_a_new_cache_folder_and_keep_the_cache_on(self):
+        with tempfile.TemporaryDirectory() as work:
+            runner = self.runner(work, "Options:\n  --json\n  --no-cache  Neither read nor write the cache")
+            first, _, env1 = runner.command("twinsift", "/tree")
+            second, _, env2 = runner.command("twinsift", "/tree")
+            # The first scan pays for filling its cache, as a user's does.
+            self.assertNotIn("--no-cache", first)
+            self.assertNotEqual(env1["XDG_CACHE_HOME"], env2["XDG_CACHE_HOME"])
+            self.assertEqual(os.listdir(env1["XDG_CACHE_HOME"]), [])
+            # The second scan of rescan keeps its cache from run to run, and uses it.
+            cached, _, env3 = runner.command("twinsift-cached", "/tree")
+            _, _, env4 = runner.command("twinsift-cached", "/tree")
+            self.assertNotIn("--no-cache", cached)
+            self.assertEqual(env3["XDG_CACHE_HOME"], env4["XDG_CACHE_HOME"])
+
+    def test_the_walk_floor_prints_size_and_time_of_every_entry(self):
+        with tempfile.TemporaryDirectory() as work:
+            argv, _, _ = self.runner(work, "").command("find", "/tree")
+            self.assertEqual(argv, ["find", "/tree", "-printf", "%s %T@\n"])
+
 if __name__ == "__main__":
     unittest.main()

@@ -35,7 +35,7 @@ _twinsift_cli() {
         --image-rule) COMPREPLY=($(compgen -W "best 4 5 6 7 8" -- "$cur")); return ;;
         --similar-by) COMPREPLY=($(compgen -W "look colours" -- "$cur")); return ;;
         --dest|--ignore) COMPREPLY=($(compgen -d -- "$cur")); return ;;
-        --min-size|--max-size|--similarity|--ignore-type) return ;;
+        --min-size|--max-size|--similarity|--ignore-type|--readers) return ;;
     esac
 
     if [[ -z $cmd ]]; then

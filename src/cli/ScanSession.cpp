@@ -156,6 +156,10 @@ void addScanOptions(CLI::App* cmd, ScanSettings& s) {
     cmd->add_flag("--photos-library", s.photosLibrary,
                   "Include the photo libraries found (Shotwell, digiKam) as library items");
     cmd->add_flag("--music-library", s.musicLibrary, "Include the music library found (Rhythmbox) as library items");
+    cmd->add_option("--readers", s.readers,
+                    "Reads in flight per disk, 1 to 64 (default: 1 on a rotating disk, files in their order on it; "
+                    "several on solid-state and network storage); the groups found are the same")
+        ->check(CLI::Range(1, 64));
 }
 
 bool applyScanSettings(ScanSettings& s) {
@@ -227,6 +231,7 @@ ScanOutcome runScan(const ScanSettings& s) {
 
     TWSearchDuplicateFiles::Options options;
     options.waitForCounts = false;  // the main thread takes the counts in batches
+    options.readers = s.readers;
     auto engine = TWSearchDuplicateFiles::init(options);
     ScanOutcome outcome;
     bool finished = false;

@@ -36,6 +36,7 @@ struct ScanSettings {
     bool noProgress = false;
     bool photosLibrary = false;  // include the photo libraries (Shotwell, digiKam)
     bool musicLibrary = false;   // include the music library (Rhythmbox)
+    int readers = 0;             // reads in flight per device; 0: by the device's kind
 };
 
 // Registers the options shared by scan and remove.

@@ -11,8 +11,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <thread>
 
+#include "engine/TWDeviceReaders.h"
 #include "engine/TWDuplicateIndex.h"
 #include "engine/TWMediaObjectUtility.h"
 #include "engine/TWOverlayMounts.h"
@@ -26,6 +28,7 @@
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SafeFile.h"
 #include "prefs/TWPreference.h"
 #include "similar/ZPSimilarContext.h"
 
@@ -44,45 +47,86 @@ std::string joinPath(const std::string& folder, const char* name) {
     return folder + "/" + name;
 }
 
+// How many folders one walker holds open at once, its own and those it descends into
+// on its thread: deeper folders are listed and closed at once, and their entries
+// looked up by whole path. Bounded so that a deep tree cannot use up the descriptors.
+constexpr int kHeldFoldersPerWalker = 32;
+thread_local int heldFolders = 0;
+
+// A folder opened for its walk, closed at the end of its scope.
+class OpenFolder {
+public:
+    OpenFolder() = default;
+    OpenFolder(const OpenFolder&) = delete;
+    OpenFolder& operator=(const OpenFolder&) = delete;
+    ~OpenFolder() { close(); }
+    int fd() const { return fd_; }
+    // Opens `folder` (a link in it, or the folder itself, is followed as opendir did).
+    bool open(const std::string& folder) {
+        fd_ = ::open(folder.c_str(), O_RDONLY | O_NONBLOCK | O_DIRECTORY | O_CLOEXEC);
+        return fd_ >= 0;
+    }
+    // Keeps the descriptor for lookups inside the folder when this walker may hold
+    // one more; else closes it now.
+    void holdOrClose() {
+        if (fd_ >= 0 && heldFolders < kHeldFoldersPerWalker) {
+            held_ = true;
+            ++heldFolders;
+        } else {
+            close();
+        }
+    }
+    void close() {
+        if (fd_ < 0) return;
+        ::close(fd_);
+        fd_ = -1;
+        if (held_) --heldFolders;
+        held_ = false;
+    }
+
+private:
+    int fd_ = -1;
+    bool held_ = false;
+};
+
 struct FolderEntry {
     std::string name;
     unsigned char type;  // d_type: DT_UNKNOWN when the file system does not say
 };
 
-// The entries of one folder, hidden ones included, in the order the file system gives
-// them; none when it cannot be listed. The folder is closed before any descent, so a
-// deep tree never holds one descriptor per level.
-// `hasHiddenList` tells whether one of them is named ".hidden"; `error` gets the errno
-// of a listing that failed or ended early, else 0.
-std::vector<FolderEntry> listFolder(const std::string& folder, bool& hasHiddenList, int& error) {
+// The entries of the open folder, hidden ones included, in the order the file system
+// gives them; none when it cannot be listed. `hasHiddenList` tells whether one of them
+// is named ".hidden"; `error` gets the errno of a listing that failed or ended early,
+// else 0. Read with getdents64 into a buffer of the thread (a listing ends before any
+// descent), so a folder costs no allocation of a directory stream.
+std::vector<FolderEntry> listFolder(int fd, bool& hasHiddenList, int& error) {
+    alignas(8) static thread_local char buffer[32768];
     std::vector<FolderEntry> entries;
     hasHiddenList = false;
     error = 0;
-    DIR* dir = opendir(folder.c_str());
-    if (!dir) {
-        error = errno;
-        return entries;
-    }
     for (;;) {
-        errno = 0;
-        const dirent* entry = readdir(dir);
-        if (!entry) {
-            error = errno;
+        const ssize_t read = ::getdents64(fd, buffer, sizeof buffer);
+        if (read < 0 && errno == EINTR) continue;
+        if (read <= 0) {
+            error = read < 0 ? errno : 0;
             break;
         }
-        const char* name = entry->d_name;
-        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
-        if (std::strcmp(name, ".hidden") == 0) hasHiddenList = true;
-        entries.push_back({name, entry->d_type});
+        for (ssize_t at = 0; at < read;) {
+            const auto* entry = reinterpret_cast<const struct dirent64*>(buffer + at);
+            at += entry->d_reclen;
+            const char* name = entry->d_name;
+            if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+            if (std::strcmp(name, ".hidden") == 0) hasHiddenList = true;
+            entries.push_back({name, entry->d_type});
+        }
     }
-    closedir(dir);
     return entries;
 }
 
 // Whether the walk may look up the entries of a folder it could list (search
 // permission); `error` gets the errno of a refusal. Root is never refused.
-bool canEnter(const std::string& folder, bool isRoot, int& error) {
-    if (isRoot || faccessat(AT_FDCWD, folder.c_str(), X_OK, AT_EACCESS) == 0) return true;
+bool canEnter(int fd, bool isRoot, int& error) {
+    if (isRoot || faccessat(fd, ".", X_OK, AT_EACCESS) == 0) return true;
     error = errno;
     // Any other failure shows at the entries themselves.
     return error != EACCES && error != EPERM;
@@ -303,6 +347,7 @@ void TWSearchDuplicateFiles::run() {
     duplicates_ = std::make_unique<TWDuplicateIndex>(searchMode_, prefs.verifyFullContent(), *placed_,
                                                      digestControl_.get(), cache_.get());
     similar_ = std::make_unique<TWSimilarRoad>(*similarContext_, *placed_);
+    readers_ = std::make_unique<TWDeviceReaders>(options_.readers);
     signing_ = std::make_unique<TWSimilarSigning>(
         [this](const std::shared_ptr<TWFileUtility>& record) {
             return isBeStop() ? nullptr : TWSignPictureRemembering(*record, *similarContext_, cache_.get());
@@ -365,14 +410,31 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
     struct statx attributes {};
     bool hasHiddenList = false;
     int error = 0;
-    std::vector<FolderEntry> entries = listFolder(path, hasHiddenList, error);
+    OpenFolder folder;
+    std::vector<FolderEntry> entries;
+    if (folder.open(path)) {
+        entries = listFolder(folder.fd(), hasHiddenList, error);
+    } else {
+        error = errno;
+    }
     // A folder gone since its parent was listed held nothing to skip.
     if (error != 0 && error != ENOENT) report_.addSkipped(path, TWScanReport::cannotListFolder(error));
-    if (!entries.empty() && !canEnter(path, isRoot_, error)) {
+    if (!entries.empty() && !canEnter(folder.fd(), isRoot_, error)) {
         report_.addSkipped(path, TWScanReport::cannotEnterFolder(error));
         entries.clear();
     }
+    // The entries are looked up (and their files opened) relative to the folder's
+    // descriptor while it is held: the kernel then resolves only their names. Only with
+    // the resolved path known: the records name their files by it.
+    if (resolved.empty() || entries.empty()) {
+        folder.close();
+    } else {
+        folder.holdOrClose();
+    }
+    std::optional<tw::SafeFile::FolderScope> opens;
+    if (folder.fd() >= 0) opens.emplace(folder.fd(), resolved);
     const TWScanBounds::Place place = resolved.empty() ? TWScanBounds::Place{} : bounds_->placeOf(resolved);
+    std::vector<std::shared_ptr<TWFileUtility>> batch;
     for (const auto& entry : entries) {
         if (isBeStop()) break;
         const std::string child = joinPath(path, entry.name.c_str());
@@ -387,14 +449,15 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
         // An entry that is neither a folder nor a link (the common case): the one statx
         // of its record answers the ignore test too.
         if (!resolved.empty() && entry.type != DT_DIR && entry.type != DT_LNK) {
-            if (TWFileUtility::readEntryAttributes(resolvedChild, attributes, &error) &&
-                !S_ISDIR(attributes.stx_mode)) {
+            // Inside the held folder's scope: a statx of the name alone.
+            const bool read = TWFileUtility::readEntryAttributes(resolvedChild, attributes, &error);
+            if (read && !S_ISDIR(attributes.stx_mode)) {
                 if (prefs.fileFolderIsIgnored(child, TWFileTypeRegular, attributes.stx_size, hasHiddenList)) continue;
                 if (isLibraryFile(makedev(attributes.stx_dev_major, attributes.stx_dev_minor), attributes.stx_ino))
                     continue;
                 auto record = TWFileUtility::initWithEntryOfResolvedFolder(resolvedChild, attributes);
                 placeRecord(*record, place);
-                collectFileUtility(record);
+                collectEntryRecord(record, batch);
                 continue;
             }
             if (error != 0) {
@@ -403,6 +466,7 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
             }
         }
         if (prefs.fileFolderIsIgnored(child)) continue;
+        flushBatch(batch);  // every entry in the order listed
         const TWFileType type = entryType(child, entry.type);
         if (type == TWFileTypeRegular || type == TWFileTypePackage) {
             std::shared_ptr<TWFileUtility> record;
@@ -436,6 +500,7 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
             }
         }
     }
+    flushBatch(batch);
     flushCounts();
     if (needReleaseCPU) curSearchSema_.release();
 }
@@ -484,8 +549,39 @@ void TWSearchDuplicateFiles::collectFileUtility(const std::shared_ptr<TWFileUtil
     }
 }
 
+void TWSearchDuplicateFiles::collectEntryRecord(const std::shared_ptr<TWFileUtility>& record,
+                                                std::vector<std::shared_ptr<TWFileUtility>>& batch) {
+    if (readers_->readsInPhysicalOrder(record->device())) {
+        batch.push_back(record);
+        return;
+    }
+    flushBatch(batch);
+    collectFileUtility(record);
+}
+
+void TWSearchDuplicateFiles::flushBatch(std::vector<std::shared_ptr<TWFileUtility>>& batch) {
+    if (batch.empty()) return;
+    std::vector<std::shared_ptr<TWFileUtility>> ordered;
+    for (const auto& record : batch)
+        if (!ZPSimilarContext::isSupportedImagePath(record->filePath())) ordered.push_back(record);
+    TWDeviceReaders::sortInPhysicalOrder(ordered);
+    // The prefetch only reads ahead what the decisions will ask for: they are still
+    // taken in the listed order, and read whatever the prefetch left.
+    for (const auto& record : ordered) {
+        if (isBeStop()) break;
+        passPauseGate();
+        TWDeviceReaders::Turn turn(*readers_, record->device());
+        duplicates_->prefetch(record);
+    }
+    for (const auto& record : batch) collectFileUtility(record);
+    batch.clear();
+}
+
 void TWSearchDuplicateFiles::collectionFile(const std::shared_ptr<TWFileUtility>& record) {
-    duplicates_->prefetch(record);
+    {
+        TWDeviceReaders::Turn turn(*readers_, record->device());
+        duplicates_->prefetch(record);
+    }
     const TWPlacement placement = duplicates_->place(record, isBeStop_, [this](TWPlacement placed, uint64_t size) {
         incrementCount(placed == TWPlacement::Joined, size);
     });

@@ -43,6 +43,7 @@
 #include "platform/Executors.h"
 #include "platform/SessionEvents.h"
 
+class TWDeviceReaders;
 class TWDuplicateIndex;
 class TWPlacedItems;
 class TWScanCache;
@@ -70,6 +71,9 @@ public:
         // order and before the finished notification; the main thread takes the
         // waiting counts in batches.
         bool waitForCounts = true;
+        // Reads in flight per device; 0 decides by each device's kind (TWDeviceReaders).
+        // Only the order and concurrency of reads change, never a result.
+        int readers = 0;
     };
 
     // Main thread. Subscribes to the session's events for the engine's lifetime.
@@ -164,6 +168,13 @@ private:
     // The walked roots' real paths, each "" when it cannot be resolved (then named as skipped).
     std::vector<std::string> resolveRoots(const std::vector<std::string>& roots);
     void collectFileUtility(const std::shared_ptr<TWFileUtility>& record);
+    // A record of a listed folder's file: collected now, or (on a device read in
+    // physical order) kept in `batch` until flushBatch, in the same order.
+    void collectEntryRecord(const std::shared_ptr<TWFileUtility>& record,
+                            std::vector<std::shared_ptr<TWFileUtility>>& batch);
+    // Reads what the batch's files will need in their order on the disk, one reader at
+    // a time, then collects them in the order they were listed.
+    void flushBatch(std::vector<std::shared_ptr<TWFileUtility>>& batch);
     // Whether a file the walk met belongs to a library (and is counted as left out).
     bool isLibraryFile(dev_t device, ino_t inode);
     void collectionFile(const std::shared_ptr<TWFileUtility>& record);
@@ -199,6 +210,7 @@ private:
     std::unique_ptr<TWSimilarRoad> similar_;
     std::unique_ptr<TWSimilarSigning> signing_;        // signs pictures on every core
     std::unique_ptr<TWScanCache> cache_;               // of earlier scans, with "kRememberFiles"
+    std::unique_ptr<TWDeviceReaders> readers_;         // set by the run: reads per device
     std::vector<TWCategoryFiles::Ptr> categoryFiles_;  // the result, after the post-pass
     std::unique_ptr<TWScanBounds> bounds_;             // set by the run before its walks
     bool isRoot_ = false;                              // set by the run: whether it runs as root

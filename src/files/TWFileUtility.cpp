@@ -212,7 +212,11 @@ std::shared_ptr<TWFileUtility> TWFileUtility::initWithPath(const std::string& pa
 }
 
 bool TWFileUtility::readEntryAttributes(const std::string& path, struct statx& sx, int* error) {
-    const bool read = statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &sx) == 0;
+    // Inside the folder a walk holds open, the name alone is looked up.
+    const tw::SafeFile::FolderScope* scope = tw::SafeFile::FolderScope::current();
+    const char* name = scope ? scope->nameInside(path) : nullptr;
+    const bool read = statx(name ? scope->fd() : AT_FDCWD, name ? name : path.c_str(), AT_SYMLINK_NOFOLLOW,
+                            STATX_BASIC_STATS | STATX_BTIME, &sx) == 0;
     if (error) *error = read ? 0 : errno;
     return read && (sx.stx_mask & kEntryMask) == kEntryMask && (sx.stx_mask & (STATX_BTIME | STATX_MTIME)) != 0 &&
            !S_ISLNK(sx.stx_mode);

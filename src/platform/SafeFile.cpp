@@ -1,11 +1,48 @@
 #include "platform/SafeFile.h"
 
 #include <fcntl.h>
+#include <linux/fiemap.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace tw {
+
+namespace {
+
+thread_local SafeFile::FolderScope* currentScope = nullptr;
+
+}  // namespace
+
+SafeFile::FolderScope::FolderScope(int folderFd, const std::string& folderPath)
+    : fd_(folderFd), path_(folderPath), outer_(currentScope) {
+    currentScope = this;
+}
+
+SafeFile::FolderScope::~FolderScope() {
+    currentScope = outer_;
+}
+
+const SafeFile::FolderScope* SafeFile::FolderScope::current() {
+    return currentScope;
+}
+
+const char* SafeFile::FolderScope::nameInside(const std::string& path) const {
+    if (path_.empty() || path.size() <= path_.size() || path.compare(0, path_.size(), path_) != 0) return nullptr;
+    size_t start = path_.size();
+    if (path_.back() != '/') {
+        if (path[start] != '/') return nullptr;
+        ++start;
+    }
+    // Only a name right inside the folder: "." and ".." are no names of entries.
+    const char* name = path.c_str() + start;
+    if (*name == '\0' || std::strchr(name, '/') || std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+        return nullptr;
+    return name;
+}
 
 std::optional<SafeFile> SafeFile::open(const std::string& path, int* error) {
     auto fail = [&](int e) -> std::optional<SafeFile> {
@@ -14,7 +51,9 @@ std::optional<SafeFile> SafeFile::open(const std::string& path, int* error) {
     };
     // O_NONBLOCK: opening a FIFO without a writer must not wait; O_NOFOLLOW: a link is
     // refused (ELOOP) rather than followed; O_NOCTTY: a terminal never becomes ours.
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+    constexpr int kFlags = O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY;
+    const char* name = currentScope ? currentScope->nameInside(path) : nullptr;
+    int fd = name ? ::openat(currentScope->fd(), name, kFlags) : ::open(path.c_str(), kFlags);
     if (fd < 0) return fail(errno);
     struct stat st {};
     if (fstat(fd, &st) != 0) {
@@ -26,14 +65,17 @@ std::optional<SafeFile> SafeFile::open(const std::string& path, int* error) {
         ::close(fd);
         return fail(EINVAL);
     }
-    // Regular files never block; clear the flag so libraries see ordinary reads.
-    int flags = fcntl(fd, F_GETFL);
-    if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    // Regular files never block; clear the flag so libraries see ordinary reads. Of the
+    // flags F_SETFL changes the open set only O_NONBLOCK, so one call clears it without
+    // reading the flags first.
+    fcntl(fd, F_SETFL, 0);
     if (error) *error = 0;
     return SafeFile(fd, st);
 }
 
-SafeFile::SafeFile(SafeFile&& other) noexcept : fd_(other.fd_), st_(other.st_) { other.fd_ = -1; }
+SafeFile::SafeFile(SafeFile&& other) noexcept : fd_(other.fd_), st_(other.st_) {
+    other.fd_ = -1;
+}
 
 SafeFile& SafeFile::operator=(SafeFile&& other) noexcept {
     if (this != &other) {
@@ -93,6 +135,21 @@ SafeFile::FilePtr SafeFile::openStream() const {
         return nullptr;
     }
     return FilePtr(f);
+}
+
+std::optional<uint64_t> SafeFile::physicalOffset() const {
+    // The header and room for one extent, as the kernel reads and fills them.
+    alignas(struct fiemap) unsigned char buffer[sizeof(struct fiemap) + sizeof(struct fiemap_extent)] = {};
+    auto* map = reinterpret_cast<struct fiemap*>(buffer);
+    map->fm_start = 0;
+    map->fm_length = FIEMAP_MAX_OFFSET;
+    map->fm_extent_count = 1;
+    if (ioctl(fd_, FS_IOC_FIEMAP, map) != 0 || map->fm_mapped_extents == 0) return std::nullopt;
+    const struct fiemap_extent& extent = map->fm_extents[0];
+    // Data kept inline or not placed yet has no position of its own.
+    if (extent.fe_flags & (FIEMAP_EXTENT_UNKNOWN | FIEMAP_EXTENT_DATA_INLINE | FIEMAP_EXTENT_DELALLOC))
+        return std::nullopt;
+    return extent.fe_physical;
 }
 
 }  // namespace tw

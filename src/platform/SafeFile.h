@@ -7,6 +7,12 @@
 // the opened descriptor, so nothing can be swapped in between). Libraries are given
 // the opened descriptor or a FILE* made from a duplicate of it, never the path.
 // A SafeFile is owned by one thread at a time; distinct SafeFiles are independent.
+//
+// A walk that holds a folder open may say so for its thread (FolderScope): an open() of
+// a path directly inside that folder then looks up only the name, relative to the
+// folder's descriptor, instead of walking every component of the path again (and
+// TWFileUtility::readEntryAttributes does the same for its statx). The
+// flags and the checks on the opened descriptor are the same either way.
 
 #include <sys/stat.h>
 
@@ -24,6 +30,29 @@ public:
     // The opened file, or nullopt with errno-style `*error` set (ELOOP for a link,
     // EINVAL for anything that is not a regular file, else the open's errno).
     static std::optional<SafeFile> open(const std::string& path, int* error = nullptr);
+
+    // While one lives, open() of a path directly inside `folderPath` on this thread
+    // opens the name relative to `folderFd`. `folderPath` is the folder's resolved
+    // path (no link in it), as the records made from its entries name it; the caller
+    // keeps `folderFd` open and `folderPath` alive for the scope's lifetime. Scopes nest (the innermost
+    // answers); each lives on the stack of the thread that made it.
+    class FolderScope {
+    public:
+        FolderScope(int folderFd, const std::string& folderPath);
+        ~FolderScope();
+        FolderScope(const FolderScope&) = delete;
+        FolderScope& operator=(const FolderScope&) = delete;
+        // The name of `path` inside the folder, or nullptr when it lies elsewhere.
+        const char* nameInside(const std::string& path) const;
+        int fd() const { return fd_; }
+        // The innermost scope of the calling thread, nullptr when none.
+        static const FolderScope* current();
+
+    private:
+        const int fd_;
+        const std::string& path_;
+        FolderScope* const outer_;
+    };
 
     SafeFile(SafeFile&& other) noexcept;
     SafeFile& operator=(SafeFile&& other) noexcept;
@@ -49,6 +78,10 @@ public:
     };
     using FilePtr = std::unique_ptr<FILE, FileCloser>;
     FilePtr openStream() const;
+    // Where the file's first byte lies on its device (FIEMAP), to read files in their
+    // order on a rotating disk; nullopt where the file system cannot tell (or the file
+    // has no extent yet).
+    std::optional<uint64_t> physicalOffset() const;
 
 private:
     SafeFile(int fd, const struct stat& st) : fd_(fd), st_(st) {}

@@ -53,6 +53,65 @@ TEST(SafeFileTest, RefusesSymbolicLinksFoldersAndMissingFiles) {
     EXPECT_EQ(error, ENOENT);
 }
 
+// Inside a folder scope a name is opened relative to the held folder: the folder that
+// was walked, even when another one has taken its path since; links, FIFOs and folders
+// are refused as by path, and the descriptor reads like any other.
+TEST(SafeFileTest, InsideAFolderScopeOpensNamesInTheHeldFolderWithTheSameChecks) {
+    twtest::TempDir dir;
+    const std::string folder = dir.mkdir("walked");
+    dir.write("walked/file", "held");
+    dir.write("walked/inner/deep", "deep");
+    dir.symlink(dir / "walked/file", "walked/link");
+    dir.fifo("walked/pipe");
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(rename(folder.c_str(), (dir / "moved").c_str()), 0);
+    dir.write("walked/file", "other");
+    dir.write("walked/inner/deep", "other deep");
+    {
+        tw::SafeFile::FolderScope scope(fd, folder);
+        auto file = tw::SafeFile::open(folder + "/file");
+        ASSERT_TRUE(file);
+        auto content = file->readAll();
+        ASSERT_TRUE(content);
+        EXPECT_EQ(std::string(content->begin(), content->end()), "held");
+        EXPECT_EQ(fcntl(file->fd(), F_GETFL) & O_NONBLOCK, 0);
+        // Deeper paths are not the folder's own entries: looked up whole.
+        auto deep = tw::SafeFile::open(folder + "/inner/deep");
+        ASSERT_TRUE(deep);
+        EXPECT_EQ(deep->size(), std::string("other deep").size());
+        int error = 0;
+        EXPECT_FALSE(tw::SafeFile::open(folder + "/link", &error));
+        EXPECT_EQ(error, ELOOP);
+        EXPECT_FALSE(tw::SafeFile::open(folder + "/pipe", &error));
+        EXPECT_EQ(error, EINVAL);
+        EXPECT_FALSE(tw::SafeFile::open(folder + "/..", &error));
+        EXPECT_EQ(error, EINVAL);
+    }
+    // Outside the scope the path names the new folder again.
+    auto file = tw::SafeFile::open(folder + "/file");
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->size(), 5u);
+    ::close(fd);
+}
+
+TEST(SafeFileTest, AFolderScopeAnswersOnlyForNamesRightInsideItsFolder) {
+    const std::string folder = "/home/user/Docs";
+    tw::SafeFile::FolderScope scope(-1, folder);
+    EXPECT_STREQ(scope.nameInside("/home/user/Docs/a.txt"), "a.txt");
+    EXPECT_EQ(scope.nameInside("/home/user/Docs"), nullptr);
+    EXPECT_EQ(scope.nameInside("/home/user/Docs/"), nullptr);
+    EXPECT_EQ(scope.nameInside("/home/user/Docs/sub/a.txt"), nullptr);
+    EXPECT_EQ(scope.nameInside("/home/user/Docsx/a.txt"), nullptr);
+    EXPECT_EQ(scope.nameInside("/home/user/Docs/."), nullptr);
+    const std::string root = "/";
+    tw::SafeFile::FolderScope rootScope(-1, root);
+    EXPECT_STREQ(rootScope.nameInside("/etc"), "etc");
+    EXPECT_EQ(rootScope.nameInside("/etc/passwd"), nullptr);
+    // The innermost scope answers; the outer one again once it is gone.
+    EXPECT_EQ(scope.nameInside("/etc"), nullptr);
+}
+
 TEST(SafeFileTest, UnreadableFileIsRefusedForAnUnprivilegedUser) {
     twtest::TempDir dir;
     const std::string path = dir.write("secret", "x");
