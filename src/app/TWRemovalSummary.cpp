@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -135,6 +136,13 @@ TWRemovalSummary::TWRemovalSummary(const TWRemovalOutcome& outcome, const LeftFi
         connect(undo_, &QPushButton::clicked, this, [this] {
             undo_->setEnabled(false);
             emit undoRequested();
+        });
+        // Ctrl+Z undoes wherever the focus is in the summary.
+        undo_->setToolTip(tr("Put these files back where they were (%1)")
+                              .arg(QKeySequence(QKeySequence::Undo).toString(QKeySequence::NativeText)));
+        auto* undoKey = new QShortcut(QKeySequence::Undo, this);
+        connect(undoKey, &QShortcut::activated, this, [this] {
+            if (undo_->isVisible() && undo_->isEnabled()) undo_->click();
         });
     }
     close_ = buttons->addButton(QDialogButtonBox::Close);

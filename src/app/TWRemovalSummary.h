@@ -1,7 +1,7 @@
 #pragma once
 // The summary after a removal, over the results window: how many files went, how many
 // bytes that frees, where they went, with a button that opens that place ("Open Trash"
-// or "Open Folder"), "Undo" for a removal to the Trash, and the files left in place with
+// or "Open Folder"), "Undo" (also Ctrl+Z) for a removal to the Trash, and the files left in place with
 // their reasons. Undo asks its owner (undoRequested) and then shows what came back and
 // what did not, naming every file whose place was taken meanwhile.
 //
