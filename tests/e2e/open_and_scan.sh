@@ -93,7 +93,8 @@ keys_to() {
 # its summary) can hold the X focus while the toolkit still counts the hidden window as
 # focused, and its keys go nowhere. So when the keys had no effect within 5 s, the focus
 # moves to the main window and back (focus events the toolkit follows) and the keys go
-# again. Only for keys whose repetition does no harm once they took effect.
+# again (the summary now takes the activation back itself; a retry is printed when it
+# still happens). Only for keys whose repetition does no harm once they took effect.
 press_until() {  # press_until SECONDS WINDOW "KEYS" COMMAND...
     local deadline=$((SECONDS + $1)) window=$2 keys=$3
     shift 3
@@ -102,6 +103,7 @@ press_until() {  # press_until SECONDS WINDOW "KEYS" COMMAND...
         focus_window "$window" && xdotool key --clearmodifiers $keys
         wait_until 5 "$@" && return 0
         ((SECONDS >= deadline)) && return 1
+        echo "     (the keys \"$keys\" had no effect: they go again)"
         [[ $window != "$wid" ]] && xdotool windowfocus --sync "$wid" 2>/dev/null
     done
 }
