@@ -320,6 +320,10 @@ void AppDelegate::TWLoadFileCtrlCompleteSearchWithResult(TWLoadFilesCtrl& ctrl,
                                                          const std::vector<std::shared_ptr<TWCategoryFiles>>& result) {
     TWDuplicateFilesManager& manager = TWDuplicateFilesManager::shared();
     manager.updateDuplicateFiles(result);
+    // A new result opens on All, the category with the most to free, never on the one
+    // the last result was left on (which may hold little or nothing now).
+    manager.setCategory(TWCategory_allFiles);
+    manager.setFilterMethod(TWFilterMethodExcludingSimilar);
     // Only similar images found: open on the images with their similar groups whole.
     if (manager.numberOfDisplayDuplicateFiles() == 0) {
         manager.setCategory(TWCategory_images);

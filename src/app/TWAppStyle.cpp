@@ -1,7 +1,10 @@
 #include "app/TWAppStyle.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QCursor>
 #include <QLinearGradient>
+#include <QMenu>
 #include <QPainter>
 #include <QPalette>
 #include <QPixmapCache>
@@ -247,4 +250,18 @@ void TWAppStyle::paintHeaderBar(QPainter& painter, const QRect& rect) {
     painter.fillRect(rect, gradient);
     painter.setPen(border());
     painter.drawLine(rect.left(), rect.bottom(), rect.right() + 1, rect.bottom());
+}
+
+void TWAppStyle::dropHoverWhenMenuCloses(QAbstractButton* button, QMenu* menu) {
+    QObject::connect(menu, &QMenu::aboutToHide, button, [button] {
+        // After the menu is gone, so that the button is drawn in its closed state.
+        QMetaObject::invokeMethod(
+            button,
+            [button] {
+                if (button->rect().contains(button->mapFromGlobal(QCursor::pos()))) return;
+                button->setAttribute(Qt::WA_UnderMouse, false);
+                button->update();
+            },
+            Qt::QueuedConnection);
+    });
 }

@@ -14,7 +14,9 @@
 #include <QObject>
 #include <QString>
 
+class QAbstractButton;
 class QApplication;
+class QMenu;
 class QPainter;
 class QRect;
 
@@ -67,4 +69,9 @@ public:
     static void paintHeaderBar(QPainter& painter, const QRect& rect);
     static QColor accent();
     static QColor secondaryText();
+
+    // A button that pops up `menu` keeps its hover look after the menu closes when the
+    // pointer left it meanwhile (it never saw the pointer leave): this drops that look
+    // as the menu closes, unless the pointer is over the button then.
+    static void dropHoverWhenMenuCloses(QAbstractButton* button, QMenu* menu);
 };

@@ -347,7 +347,7 @@ void TWBrowserResoultViewCtrl::showRemovalSummary(const TWRemovalOutcome& outcom
                                     view_ ? view_->window() : nullptr);
     connect(summary_, &TWRemovalSummary::undoRequested, this, &TWBrowserResoultViewCtrl::undoLastRemoval);
     summary_->setWindowModality(Qt::WindowModal);
-    summary_->open();
+    summary_->present();
 }
 
 void TWBrowserResoultViewCtrl::undoLastRemoval() {

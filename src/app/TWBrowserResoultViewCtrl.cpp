@@ -33,6 +33,7 @@
 #include "app/TWProgressWndCtrl.h"
 #include "app/TWQuickLookViewCtrl.h"
 #include "app/TWRemovalSummary.h"
+#include "app/TWResolutionReader.h"
 #include "app/TWScanNoticeBar.h"
 #include "app/TWSlideViewController.h"
 #include "app/TWStaleResultBar.h"
@@ -112,6 +113,7 @@ TWBrowserResoultViewCtrl::~TWBrowserResoultViewCtrl() {
     TWCleanMediaLibraryWndCtrl::resetShared();
     delete view_;
     TWThumbnailCache::resetShared();
+    TWResolutionReader::resetShared();
 }
 
 void TWBrowserResoultViewCtrl::buildView() {
@@ -230,6 +232,7 @@ QWidget* TWBrowserResoultViewCtrl::buildBottomBar() {
         connect(action, &QAction::triggered, this, [this, tag = tag] { menuSmartChecked(tag); });
     }
     connect(smartCheckMenu_, &QMenu::aboutToShow, this, &TWBrowserResoultViewCtrl::updateSmartCheckMenuItems);
+    TWAppStyle::dropHoverWhenMenuCloses(btnSmartChecked_, smartCheckMenu_);
     connect(btnSmartChecked_, &QToolButton::clicked, this, &TWBrowserResoultViewCtrl::smartCheckedAction);
     updateSmartCheckToolTip();
     layout->addWidget(btnSmartChecked_);

@@ -11,8 +11,10 @@
 #include "app/TWArtwork.h"
 #include "app/TWBrowserNotifications.h"
 #include "app/TWCheckMark.h"
-#include "app/TWClickSelection.h"
+#include "app/TWClickAnchor.h"
 #include "app/TWFilesListModel.h"
+#include "app/TWPathLabel.h"
+#include "app/TWResolutionReader.h"
 #include "app/TWThumbnailCache.h"
 #include "model/TWFilesListManager.h"
 #include "platform/NotificationCenter.h"
@@ -34,6 +36,8 @@ TWCompareView::TWCompareView(QWidget* parent) : QAbstractScrollArea(parent) {
     viewport()->setMouseTracking(true);
     verticalScrollBar()->setSingleStep(30);
     connect(TWThumbnailCache::shared(), &TWThumbnailCache::thumbnailReady, viewport(), qOverload<>(&QWidget::update));
+    connect(TWResolutionReader::shared(), &TWResolutionReader::resolutionReady, viewport(),
+            qOverload<>(&QWidget::update));
 }
 
 QString TWCompareView::sizeCaption(uint64_t bytes, uint64_t bytesOnDisk) {
@@ -44,7 +48,6 @@ QString TWCompareView::sizeCaption(uint64_t bytes, uint64_t bytesOnDisk) {
 
 void TWCompareView::reloadData() {
     count_ = int(TWFilesListManager::shareFilesListManager().numberOfFilesItem());
-    if (anchor_ >= count_) anchor_ = -1;
     updateScrollBars();
     viewport()->update();
 }
@@ -71,12 +74,18 @@ QRect TWCompareView::cardRect(int index) const {
 
 QRect TWCompareView::checkBoxRect(int index) const {
     const QRect card = cardRect(index);
-    return QRect(card.left() + 12, card.top() + (kTitleHeight - 14) / 2 + 2, 14, 14);
+    const QRect title = titleRect(index);
+    return QRect(card.left() + 12, title.center().y() - 6, 14, 14);
 }
 
 QRect TWCompareView::titleRect(int index) const {
     const QRect card = cardRect(index);
-    return QRect(card.left() + 34, card.top() + 2, card.width() - 46, kTitleHeight);
+    return QRect(card.left() + 34, card.top() + 4, card.width() - 46, 22);
+}
+
+QRect TWCompareView::folderRect(int index) const {
+    const QRect title = titleRect(index);
+    return QRect(title.left(), title.bottom() + 1, title.width(), 16);
 }
 
 QRect TWCompareView::pictureRect(int index) const {
@@ -116,7 +125,7 @@ std::pair<int, TWCompareView::Part> TWCompareView::hitTest(const QPoint& point) 
     if (showInFinderRect(index).contains(point)) return {index, Part::ShowInFinder};
     if (ignoreRect(index).contains(point)) return {index, Part::Ignore};
     if (pictureRect(index).contains(point)) return {index, Part::Picture};
-    if (titleRect(index).contains(point)) return {index, Part::Title};
+    if (titleRect(index).united(folderRect(index)).contains(point)) return {index, Part::Title};
     return {index, Part::Card};
 }
 
@@ -124,8 +133,27 @@ QStringList TWCompareView::valuesOf(int index) const {
     auto file = TWFilesListManager::shareFilesListManager().fileItemAtIndex(size_t(index));
     if (!file) return {};
     return {QString::fromStdString(file->descriptionOfCreateTime()),
-            sizeCaption(file->fileSize(), file->fileSizeOnDisk()), QString::fromStdString(file->formatResolution()),
+            sizeCaption(file->fileSize(), file->fileSizeOnDisk()), TWResolutionReader::shared()->resolutionText(file),
             pathCaption(*file)};
+}
+
+QString TWCompareView::fittedValue(int index, int row, int width) const {
+    const QFontMetrics metrics(TWAppStyle::systemFont(9.5));
+    auto file = TWFilesListManager::shareFilesListManager().fileItemAtIndex(size_t(index));
+    if (!file) return {};
+    if (row == 3) {
+        const QString path = QString::fromStdString(file->filePath());
+        const QString caption = pathCaption(*file);
+        const QString note = caption.startsWith(path) ? caption.mid(path.size()) : QString();
+        return TWPathLabel::elidedPath(path, note, metrics, width);
+    }
+    const QString value = row == 0   ? QString::fromStdString(file->descriptionOfCreateTime())
+                          : row == 1 ? sizeCaption(file->fileSize(), file->fileSizeOnDisk())
+                                     : TWResolutionReader::shared()->resolutionText(file);
+    if (row == 1 && metrics.horizontalAdvance(value) > width)
+        return metrics.elidedText(QString::fromStdString(TWFileUtility::stringWithSize(file->fileSize())),
+                                  Qt::ElideRight, width);
+    return metrics.elidedText(value, Qt::ElideRight, width);
 }
 
 QString TWCompareView::pathCaption(const TWFileUtility& file) {
@@ -184,10 +212,15 @@ void TWCompareView::paintCard(QPainter& painter, int index) {
     painter.setFont(titleFont);
     painter.setPen(TWAppStyle::adapt(QColor(0x24, 0x29, 0x2F)));
     const QRect title = titleRect(index);
-    painter.drawText(
-        title, Qt::AlignLeft | Qt::AlignVCenter,
-        QFontMetrics(titleFont).elidedText(QString::fromStdString(TWFileUtility::lastPathComponent(file->filePath())),
-                                           Qt::ElideMiddle, title.width()));
+    const QString path = QString::fromStdString(file->filePath());
+    painter.drawText(title, Qt::AlignLeft | Qt::AlignVCenter,
+                     QFontMetrics(titleFont).elidedText(TWPathLabel::nameOf(path), Qt::ElideMiddle, title.width()));
+    const QFont folderFont = TWAppStyle::systemFont(8.5);
+    painter.setFont(folderFont);
+    painter.setPen(TWAppStyle::grey(0.5));
+    const QRect folder = folderRect(index);
+    painter.drawText(folder, Qt::AlignLeft | Qt::AlignVCenter,
+                     TWPathLabel::elidedPath(TWPathLabel::folderOf(path), QFontMetrics(folderFont), folder.width()));
 
     // The picture.
     const QRect picture = pictureRect(index);
@@ -204,7 +237,6 @@ void TWCompareView::paintCard(QPainter& painter, int index) {
     }
 
     // The four label rows.
-    const QStringList values = valuesOf(index);
     const QFont labelFont = TWAppStyle::systemFont(9.5);
     const QFont valueFont = TWAppStyle::systemFont(9.5);
     for (int row = 0; row < 4; ++row) {
@@ -218,9 +250,7 @@ void TWCompareView::paintCard(QPainter& painter, int index) {
         painter.setFont(valueFont);
         painter.setPen(TWAppStyle::adapt(QColor(0x24, 0x29, 0x2F)));
         const QRect value = valueRect(index, row);
-        painter.drawText(value, Qt::AlignLeft | Qt::AlignVCenter,
-                         QFontMetrics(valueFont).elidedText(
-                             values.value(row), row == 3 ? Qt::ElideMiddle : Qt::ElideRight, value.width()));
+        painter.drawText(value, Qt::AlignLeft | Qt::AlignVCenter, fittedValue(index, row, value.width()));
     }
 
     // The buttons.
@@ -250,10 +280,7 @@ bool TWCompareView::viewportEvent(QEvent* event) {
             for (int row = 0; row < 4; ++row)
                 if (valueRect(index, row).contains(help->pos())) tip = values.value(row);
             auto file = TWFilesListManager::shareFilesListManager().fileItemAtIndex(size_t(index));
-            if (file && part == Part::Title)
-                tip = (QString::fromStdString(TWFileUtility::lastPathComponent(file->filePath())) + QLatin1Char(' ') +
-                       TWCheckMark::linkNote(*file))
-                          .trimmed();
+            if (file && part == Part::Title) tip = TWFilesListModel::toolTipOf(*file);
             if (file && part == Part::CheckBox) tip = TWCheckMark::toolTip(*file);
         }
         if (tip.isEmpty())
@@ -310,10 +337,10 @@ void TWCompareView::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TWCompareView::select(int index, Qt::KeyboardModifiers modifiers) {
-    TWFilesListManager& files = TWFilesListManager::shareFilesListManager();
-    auto selection = files.selection();
-    selection = TWClickSelection(std::move(selection), anchor_, index, modifiers);
-    anchor_ = index;
-    files.setSelection(std::move(selection));
+    TWClickAnchor::shared().click(index, modifiers);
     viewport()->update();
+}
+
+int TWCompareView::lastSelectedIndex() const {
+    return TWClickAnchor::shared().anchor();
 }

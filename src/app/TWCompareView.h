@@ -1,8 +1,9 @@
 #pragma once
 // The compare view: one card per file of the selected groups, top to bottom, each with
-// a check box and the name, the picture, the creation date, size, resolution and path,
-// and the Show in Folder and Ignore buttons. Only the cards on screen are drawn.
-// Main thread only.
+// a check box, the name and under it the folder, the picture, the creation date, size,
+// resolution and path, and the Show in Folder and Ignore buttons. Only the cards on
+// screen are drawn; a picture's resolution is read off the GUI thread and appears when
+// ready. Main thread only.
 
 #include <QAbstractScrollArea>
 #include <QString>
@@ -12,9 +13,9 @@ class TWFileUtility;
 class TWCompareView : public QAbstractScrollArea {
     Q_OBJECT
 public:
-    static constexpr int kCardHeight = 270;
+    static constexpr int kCardHeight = 284;
     static constexpr int kMargin = 20;
-    static constexpr int kTitleHeight = 30;
+    static constexpr int kTitleHeight = 44;
     static constexpr int kLabelWidth = 80;
     static constexpr int kLabelHeight = 17;
     static constexpr int kLabelGap = 8;
@@ -24,12 +25,13 @@ public:
     explicit TWCompareView(QWidget* parent = nullptr);
     void reloadData();
     int numberOfItems() const { return count_; }
-    int lastSelectedIndex() const { return anchor_; }
+    int lastSelectedIndex() const;
 
     // Geometry in the viewport's coordinates, scrolling applied.
     QRect cardRect(int index) const;
     QRect checkBoxRect(int index) const;
-    QRect titleRect(int index) const;
+    QRect titleRect(int index) const;   // the name
+    QRect folderRect(int index) const;  // the folder, under the name
     QRect pictureRect(int index) const;
     QRect labelRect(int index, int row) const;
     QRect valueRect(int index, int row) const;
@@ -39,6 +41,9 @@ public:
     std::pair<int, Part> hitTest(const QPoint& point) const;
     // The four captions of a card: creation date, size, resolution and path.
     QStringList valuesOf(int index) const;
+    // The caption of a row as drawn in `width` pixels of the value font: the size line
+    // drops its "on disk" part rather than be cut, the path gives way in its folders.
+    QString fittedValue(int index, int row, int width) const;
 
     // "<size> (<size on disk> on disk)", both as the app writes every size.
     static QString sizeCaption(uint64_t bytes, uint64_t bytesOnDisk);
@@ -59,6 +64,5 @@ private:
     void paintCard(QPainter& painter, int index);
 
     int count_ = 0;
-    int anchor_ = -1;
     std::pair<int, Part> pressed_{-1, Part::None};
 };

@@ -18,11 +18,21 @@ QVariant TWDuplicateFilesModel::data(const QModelIndex& index, int role) const {
     if (!group) return {};
     switch (role) {
         case Qt::DisplayRole:
-        case Qt::ToolTipRole:
             return QString::fromStdString(group->filename());
+        case Qt::ToolTipRole:
+            return toolTipOf(*group);
         default:
             return {};
     }
+}
+
+QString TWDuplicateFilesModel::toolTipOf(const TWDuplicateFile& group) {
+    const std::vector<TWDuplicateFile::FilePtr> files = group.itemsOfFileUtility();
+    QStringList lines;
+    for (size_t i = 0; i < files.size() && i < size_t(kToolTipPaths); ++i)
+        lines << QString::fromStdString(files[i]->filePath());
+    if (files.size() > size_t(kToolTipPaths)) lines << tr("…and %n more", nullptr, int(files.size() - kToolTipPaths));
+    return lines.join(QLatin1Char('\n'));
 }
 
 TWDuplicateFile::Ptr TWDuplicateFilesModel::groupAt(int row) {

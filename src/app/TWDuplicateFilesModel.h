@@ -17,6 +17,10 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     // The group of a row, or null past the end.
     static TWDuplicateFile::Ptr groupAt(int row);
+    // A row's tooltip: the full paths of the group's files, one a line, the first
+    // kToolTipPaths of them.
+    static constexpr int kToolTipPaths = 10;
+    static QString toolTipOf(const TWDuplicateFile& group);
     void reload();
     // Redraws every row (counts changed, rows did not).
     void refreshRows();

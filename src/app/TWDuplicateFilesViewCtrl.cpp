@@ -73,7 +73,6 @@ void TWDuplicateFilesViewCtrl::buildView() {
     sortButton_ = new QToolButton(searchRow);
     sortButton_->setObjectName(QStringLiteral("sortButton"));
     sortButton_->setIcon(TWArtwork::icon(QStringLiteral("btn_sort")));
-    sortButton_->setToolTip(tr("Sort"));
     sortButton_->setPopupMode(QToolButton::InstantPopup);
     sortMenu_ = new QMenu(sortButton_);
     sortMenu_->setObjectName(QStringLiteral("sortMenu"));
@@ -87,14 +86,17 @@ void TWDuplicateFilesViewCtrl::buildView() {
         action->setCheckable(true);
         connect(action, &QAction::triggered, this, [this, type = type] { sortChanged(int(type)); });
     }
-    connect(sortMenu_, &QMenu::aboutToShow, this, [this] {
-        const TWDuplicateFilesManager& manager = TWDuplicateFilesManager::shared();
-        for (QAction* action : sortMenu_->actions()) {
-            const bool current = action->data().toInt() == int(manager.sortType());
-            action->setChecked(current);
-        }
-    });
+    sortMenu_->addSeparator();
+    for (const int tag : {kSortFlagTrueTag, kSortFlagFalseTag}) {
+        QAction* action = sortMenu_->addAction(QString());
+        action->setData(tag);
+        action->setCheckable(true);
+        connect(action, &QAction::triggered, this, [this, tag] { sortDirectionChanged(tag == kSortFlagTrueTag); });
+    }
+    connect(sortMenu_, &QMenu::aboutToShow, this, &TWDuplicateFilesViewCtrl::updateSortControl);
+    updateSortControl();
     sortButton_->setMenu(sortMenu_);
+    TWAppStyle::dropHoverWhenMenuCloses(sortButton_, sortMenu_);
     searchLayout->addWidget(sortButton_);
 
     searchTimer_ = new QTimer(this);
@@ -178,6 +180,7 @@ void TWDuplicateFilesViewCtrl::updateTabs() {
 
 void TWDuplicateFilesViewCtrl::reloadData() {
     updateTabs();
+    updateSortControl();
     model_->reload();
     restoreSelection();
 }
@@ -254,6 +257,51 @@ void TWDuplicateFilesViewCtrl::sortChanged(int tag) {
     manager.defaultSelection();
     postSelectionChanged();
     reloadData();
+}
+
+void TWDuplicateFilesViewCtrl::sortDirectionChanged(bool flag) {
+    TWDuplicateFilesManager& manager = TWDuplicateFilesManager::shared();
+    if (flag != manager.sortAsending()) {
+        manager.sortDuplicateFilesWithMethod(manager.sortType(), flag);
+        manager.defaultSelection();
+        postSelectionChanged();
+        reloadData();
+    }
+    updateSortControl();
+}
+
+QString TWDuplicateFilesViewCtrl::directionTitle(int type, bool flag) {
+    // The flag runs names from A and numbers from the largest.
+    switch (TWSortType(type)) {
+        case TWSortTypeSize:
+            return flag ? tr("Largest first") : tr("Smallest first");
+        case TWSortTypeCount:
+            return flag ? tr("Most files first") : tr("Fewest files first");
+        default:
+            return flag ? tr("A to Z") : tr("Z to A");
+    }
+}
+
+void TWDuplicateFilesViewCtrl::updateSortControl() {
+    const TWDuplicateFilesManager& manager = TWDuplicateFilesManager::shared();
+    const int type = int(manager.sortType());
+    const bool hasKey = manager.sortType() != TWSortTypeNone;
+    QString keyTitle;
+    for (QAction* action : sortMenu_->actions()) {
+        if (action->isSeparator()) continue;
+        const int tag = action->data().toInt();
+        if (tag == kSortFlagTrueTag || tag == kSortFlagFalseTag) {
+            const bool flag = tag == kSortFlagTrueTag;
+            action->setText(directionTitle(type, flag));
+            action->setEnabled(hasKey);
+            action->setChecked(hasKey && flag == manager.sortAsending());
+        } else {
+            action->setChecked(tag == type);
+            if (tag == type) keyTitle = action->text();
+        }
+    }
+    sortButton_->setToolTip(hasKey ? tr("Sort: %1, %2").arg(keyTitle, directionTitle(type, manager.sortAsending()))
+                                   : tr("Sort"));
 }
 
 void TWDuplicateFilesViewCtrl::similarFilterAction(int tag) {

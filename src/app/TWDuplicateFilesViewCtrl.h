@@ -42,12 +42,22 @@ public:
     // The sort control's action: `tag` is a TWSortType; the same type again flips the
     // direction, another keeps it.
     void sortChanged(int tag);
+    // The direction items of the sort menu (their data): the manager's sort flag set or
+    // cleared, whatever the key.
+    static constexpr int kSortFlagTrueTag = 100;
+    static constexpr int kSortFlagFalseTag = 101;
+    void sortDirectionChanged(bool flag);
+    // "A to Z", "Largest first", ... for a TWSortType and the flag.
+    static QString directionTitle(int type, bool flag);
     // The tabs' action: `tag` is a TWFilterMethod.
     void similarFilterAction(int tag);
 
     QLineEdit* searchField() const { return searchField_; }
     QToolButton* sortButton() const { return sortButton_; }
     QMenu* sortMenu() const { return sortMenu_; }
+    // Marks the current key and direction in the sort menu and names them in the
+    // button's tooltip.
+    void updateSortControl();
     QListView* duplicateFilesTableView() const { return tableView_; }
     TWToolBarButton* btnSimilarFilter() const { return btnSimilarFilter_; }
     TWToolBarButton* btnDuplicateFilter() const { return btnDuplicateFilter_; }

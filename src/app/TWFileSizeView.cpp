@@ -35,7 +35,7 @@ QSize TWFileSizeView::sizeHint() const {
 
 QSize TWFileSizeView::minimumSizeHint() const {
     // Track, the tick band below it and a little air.
-    return QSize(200, int(kTrackInset + trackHeight_ + kTickDrop + kTickBand + 4));
+    return QSize(200, int(kValueBand + kTrackInset + trackHeight_ + kTickDrop + kTickBand + 4));
 }
 
 // --- the scale ---
@@ -85,7 +85,33 @@ void TWFileSizeView::setTrackHeight(double height) {
 }
 
 QRectF TWFileSizeView::trackRect() const {
-    return QRectF(kTrackInset, kTrackInset, trackWidth(), trackHeight());
+    return QRectF(kTrackInset, kValueBand + kTrackInset, trackWidth(), trackHeight());
+}
+
+QString TWFileSizeView::valueText(Thumb thumb) const {
+    return thumb == Thumb::minimum ? minSizeText() : maxSizeText();
+}
+
+QRectF TWFileSizeView::valueRect(Thumb thumb) const {
+    const QFontMetricsF metrics(tickFont());
+    const double top = thumbRect(thumb).top() - kValueBand + 2;
+    auto placed = [&](Thumb which) {
+        const double textWidth = metrics.horizontalAdvance(valueText(which)) + 2;
+        const double centre = thumbRect(which).center().x();
+        const double left = std::clamp(centre - textWidth / 2, 0.0, std::max(0.0, width() - textWidth));
+        return QRectF(left, top, textWidth, kValueBand - 2);
+    };
+    QRectF minimum = placed(Thumb::minimum);
+    QRectF maximum = placed(Thumb::maximum);
+    const double overlap = minimum.right() + 6 - maximum.left();
+    if (overlap > 0) {
+        // Each gives half the way, within the view.
+        const double minShift =
+            std::min(overlap / 2 + std::max(0.0, maximum.right() + overlap / 2 - width()), minimum.left());
+        minimum.translate(-minShift, 0);
+        maximum.translate(overlap - minShift, 0);
+    }
+    return thumb == Thumb::minimum ? minimum : maximum;
 }
 
 QRectF TWFileSizeView::thumbRect(Thumb thumb) const {
@@ -225,6 +251,9 @@ void TWFileSizeView::paintEvent(QPaintEvent*) {
         painter.drawText(box, Qt::AlignLeft | Qt::AlignTop, tick.label);
     }
 
+    painter.setPen(TWAppStyle::secondaryText());
+    for (Thumb thumb : {Thumb::minimum, Thumb::maximum})
+        painter.drawText(valueRect(thumb), Qt::AlignCenter, valueText(thumb));
     for (Thumb thumb : {Thumb::minimum, Thumb::maximum}) {
         QString picture = dragged_ == thumb ? QStringLiteral("cursorDown") : QStringLiteral("cursorNormal");
         TWArtwork::draw(painter, picture, thumbRect(thumb));

@@ -27,6 +27,7 @@ public:
     static constexpr double kThumbGap = 9;  // closest the two thumbs may come
     static constexpr double kTickDrop = 4;
     static constexpr double kTickBand = 25;
+    static constexpr double kValueBand = 15;  // above the track: each thumb's size
 
     enum class Thumb { none, minimum, maximum };
 
@@ -56,6 +57,10 @@ public:
     // The thumb rectangles in view coordinates, centred on their positions.
     QRectF thumbRect(Thumb thumb) const;
     std::vector<Tick> ticks() const;
+    // Where a thumb's size is written: above the thumb, inside the view, and never over
+    // the other thumb's (the two push apart where the thumbs come close).
+    QRectF valueRect(Thumb thumb) const;
+    QString valueText(Thumb thumb) const;
     // The label rectangle of a tick for the given text width: centred under the tick,
     // except "Unlimited", which sits 70 % of its width left of its tick.
     QRectF tickLabelRect(const Tick& tick, double textWidth) const;

@@ -9,6 +9,7 @@
 #include "app/TWAppStyle.h"
 #include "app/TWArtwork.h"
 #include "app/TWCheckMark.h"
+#include "app/TWPathLabel.h"
 #include "engine/TWMediaObjectUtility.h"
 #include "model/TWFilesListManager.h"
 
@@ -22,10 +23,17 @@ QVariant TWFilesListModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
     auto file = TWFilesListManager::shareFilesListManager().fileItemAtIndex(size_t(index.row()));
     if (!file) return QString();
+    if (role == Qt::ToolTipRole) return toolTipOf(*file);
     QString path = QString::fromStdString(file->filePath());
     if (const QString link = TWCheckMark::linkNote(*file); !link.isEmpty()) path += QLatin1Char(' ') + link;
-    const QString library = libraryOf(*file);
-    if (role == Qt::DisplayRole || library.isEmpty()) return path;
+    return path;
+}
+
+QString TWFilesListModel::toolTipOf(const TWFileUtility& file) {
+    QString path = QString::fromStdString(file.filePath());
+    if (const QString link = TWCheckMark::linkNote(file); !link.isEmpty()) path += QLatin1Char(' ') + link;
+    const QString library = libraryOf(file);
+    if (library.isEmpty()) return path;
     return tr("%1\nIn the %2 library: removing it tags it there, the file stays on disk.").arg(path, library);
 }
 
@@ -114,10 +122,12 @@ void TWFilesListCellDelegate::paint(QPainter* painter, const QStyleOptionViewIte
         painter->setFont(font);
         painter->setPen(Qt::black);
     }
-    painter->drawText(
-        pathRect, Qt::AlignLeft | Qt::AlignVCenter,
-        metrics.elidedText(index.data(Qt::DisplayRole).toString(),
-                           file->isOutsideChosenFolders() ? Qt::ElideMiddle : Qt::ElideRight, pathRect.width()));
+    // The path gives way in its folder part; a link's note follows it whole when there is room.
+    const QString path = QString::fromStdString(file->filePath());
+    QString note = TWCheckMark::linkNote(*file);
+    if (!note.isEmpty()) note.prepend(QLatin1Char(' '));
+    painter->drawText(pathRect, Qt::AlignLeft | Qt::AlignVCenter,
+                      TWPathLabel::elidedPath(path, note, metrics, pathRect.width()));
     painter->drawText(timeRect, Qt::AlignRight | Qt::AlignVCenter,
                       QString::fromStdString(file->descriptionOfCreateTime()));
 

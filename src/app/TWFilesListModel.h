@@ -23,6 +23,9 @@ public:
     // The application whose library holds a library item ("Shotwell"; "media" when it
     // is not known); "" for a plain file.
     static QString libraryOf(const TWFileUtility& file);
+    // What every view shows when the pointer rests on a file: its full path, the link
+    // it was reached through, and for a library item what removing it does.
+    static QString toolTipOf(const TWFileUtility& file);
 };
 
 class TWFilesListCellDelegate : public QStyledItemDelegate {

@@ -11,7 +11,9 @@
 #include "app/TWArtwork.h"
 #include "app/TWBrowserNotifications.h"
 #include "app/TWCheckMark.h"
-#include "app/TWClickSelection.h"
+#include "app/TWClickAnchor.h"
+#include "app/TWFilesListModel.h"
+#include "app/TWPathLabel.h"
 #include "app/TWThumbnailCache.h"
 #include "model/TWFilesListManager.h"
 #include "platform/NotificationCenter.h"
@@ -35,7 +37,6 @@ void TWIconView::setScalePercent(double percent) {
 
 void TWIconView::reloadData() {
     count_ = int(TWFilesListManager::shareFilesListManager().numberOfFilesItem());
-    if (anchor_ >= count_) anchor_ = -1;
     updateScrollBars();
     viewport()->update();
 }
@@ -71,13 +72,18 @@ QRect TWIconView::pictureRect(int index) const {
 }
 
 QRect TWIconView::checkBoxRect(int index) const {
-    const QRect item = itemRect(index);
-    return QRect(item.left() + 8, item.bottom() + 1 - 4 - 25, 21, 25);
+    const QRect name = nameRect(index);
+    return QRect(name.left() - 33 + 8, name.top() - 4, 21, 25);
 }
 
 QRect TWIconView::nameRect(int index) const {
     const QRect item = itemRect(index);
-    return QRect(item.left() + 33, item.bottom() + 1 - 8 - 17, item.width() - 33 - 6, 17);
+    return QRect(item.left() + 33, item.bottom() + 1 - 6 - 15 - 17, item.width() - 33 - 6, 17);
+}
+
+QRect TWIconView::folderRect(int index) const {
+    const QRect name = nameRect(index);
+    return QRect(name.left(), name.bottom() + 1, name.width(), 15);
 }
 
 int TWIconView::indexAt(const QPoint& point) const {
@@ -122,6 +128,8 @@ void TWIconView::paintEvent(QPaintEvent* event) {
     const int side = itemWidth() - 8;
     const QFont plain = TWAppStyle::systemFont(9.5);
     const QFont bold = TWAppStyle::systemFont(9.5, true);
+    const QFont folderFont = TWAppStyle::systemFont(8.5);
+    const QFontMetrics folderMetrics(folderFont);
     for (int index = firstRow * perRow; index < std::min(count_, (lastRow + 1) * perRow); ++index) {
         bool isFirst = false;
         auto file = files.fileItemAtIndex(size_t(index), &isFirst);
@@ -154,7 +162,7 @@ void TWIconView::paintEvent(QPaintEvent* event) {
         const QFont& font = isFirst ? bold : plain;
         const QFontMetrics metrics(font);
         const QString text = metrics.elidedText(
-            QString::fromStdString(TWFileUtility::lastPathComponent(file->filePath())), Qt::ElideRight, name.width());
+            QString::fromStdString(TWFileUtility::lastPathComponent(file->filePath())), Qt::ElideMiddle, name.width());
         if (selected) {
             painter.setPen(Qt::NoPen);
             painter.setBrush(TWAppStyle::accent());
@@ -164,6 +172,12 @@ void TWIconView::paintEvent(QPaintEvent* event) {
         painter.setFont(font);
         painter.setPen(selected ? QColor(Qt::white) : TWAppStyle::adapt(Qt::black));
         painter.drawText(name, Qt::AlignLeft | Qt::AlignVCenter, text);
+        const QRect folder = folderRect(index);
+        painter.setFont(folderFont);
+        painter.setPen(TWAppStyle::grey(0.5));
+        painter.drawText(folder, Qt::AlignLeft | Qt::AlignVCenter,
+                         TWPathLabel::elidedPath(TWPathLabel::folderOf(QString::fromStdString(file->filePath())),
+                                                 folderMetrics, folder.width()));
     }
 }
 
@@ -175,11 +189,7 @@ bool TWIconView::viewportEvent(QEvent* event) {
         if (file && checkBoxRect(index).contains(help->pos()))
             QToolTip::showText(help->globalPos(), TWCheckMark::toolTip(*file), viewport(), checkBoxRect(index));
         else if (file)
-            QToolTip::showText(help->globalPos(),
-                               (QString::fromStdString(TWFileUtility::lastPathComponent(file->filePath())) +
-                                QLatin1Char(' ') + TWCheckMark::linkNote(*file))
-                                   .trimmed(),
-                               viewport(), itemRect(index));
+            QToolTip::showText(help->globalPos(), TWFilesListModel::toolTipOf(*file), viewport(), itemRect(index));
         else
             QToolTip::hideText();
         return true;
@@ -215,11 +225,12 @@ void TWIconView::flipCheck(int index) {
 }
 
 void TWIconView::selectWithClick(int index, Qt::KeyboardModifiers modifiers) {
-    TWFilesListManager& files = TWFilesListManager::shareFilesListManager();
-    auto selection = files.selection();
-    if (selection.count(size_t(index))) return;  // a click on a selected item changes nothing
-    selection = TWClickSelection(std::move(selection), anchor_, index, modifiers);
-    anchor_ = index;
-    files.setSelection(std::move(selection));
+    // A click on a selected item changes nothing.
+    if (TWFilesListManager::shareFilesListManager().selection().count(size_t(index))) return;
+    TWClickAnchor::shared().click(index, modifiers);
     viewport()->update();
+}
+
+int TWIconView::lastSelectedIndex() const {
+    return TWClickAnchor::shared().anchor();
 }

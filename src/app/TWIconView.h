@@ -1,6 +1,7 @@
 #pragma once
 // The icon view: the files of the selected groups as a grid of pictures, each with a
-// check box and its name. Only the items on screen are drawn; their thumbnails come
+// check box, its name and, under the name, the folder that holds it (the full path in
+// the item's tooltip). Only the items on screen are drawn; their thumbnails come
 // from TWThumbnailCache and appear as they are made. Clicks select items (Ctrl adds,
 // Shift extends from the last selected item) and flip marks through the file list.
 // Main thread only.
@@ -11,7 +12,7 @@
 class TWIconView : public QAbstractScrollArea {
     Q_OBJECT
 public:
-    static constexpr int kTitleBand = 29;
+    static constexpr int kTitleBand = 45;
 
     explicit TWIconView(QWidget* parent = nullptr);
 
@@ -30,10 +31,11 @@ public:
     QRect pictureRect(int index) const;
     QRect checkBoxRect(int index) const;
     QRect nameRect(int index) const;
+    QRect folderRect(int index) const;
     int indexAt(const QPoint& point) const;  // -1 outside every item
     int numberOfItems() const { return count_; }
-    // The item the last selecting click chose (Shift extends from it), or -1.
-    int lastSelectedIndex() const { return anchor_; }
+    // The item Shift extends from (TWClickAnchor), or -1.
+    int lastSelectedIndex() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -49,5 +51,4 @@ private:
 
     double scalePercent_ = 0.3;
     int count_ = 0;
-    int anchor_ = -1;
 };

@@ -359,11 +359,11 @@ void TWLoadFilesCtrl::filesRestored(uint64_t count, uint64_t bytes) {
 }
 
 void TWLoadFilesCtrl::newScan() {
+    // The folder list stays: a new scan most often looks at the same folders again.
     resetScanState();
     loadFilesStatus_ = 0;
     searchDuplicateFiles_.reset();
     libraryNotices_.clear();
-    saveFilesPathArray_.clear();
     updateFaceWithStatus();
     if (delegate_) delegate_->TWLoadFileCtrlReset(*this);
 }

@@ -23,7 +23,7 @@
 #include "prefs/TWPreference.h"
 
 namespace {
-QButtonGroup* radioGroup(QWidget* parent, QVBoxLayout* layout, const QStringList& titles, const QString& name) {
+QButtonGroup* radioGroup(QWidget* parent, QBoxLayout* layout, const QStringList& titles, const QString& name) {
     auto* group = new QButtonGroup(parent);
     group->setObjectName(name);
     group->setExclusive(true);
@@ -87,32 +87,33 @@ TWPreferenceGeneralPage::TWPreferenceGeneralPage(QWidget* parent) : QWidget(pare
     similarity->addWidget(slideSimilarity_, 0, 0);
     similarity->addWidget(similarLevelDescription_, 0, 1);
     similarity->addWidget(endsHolder, 1, 0);
-    // Beside the slider: what "alike" means. The ids are the stored TWSimilarMethod values.
-    auto* methodBox = new QVBoxLayout();
-    methodBox->setSpacing(3);
+    // Under the slider, side by side: what "alike" means (beside the slider the page
+    // grew wider than its window). The ids are the stored TWSimilarMethod values.
+    auto* methodBox = new QHBoxLayout();
+    methodBox->setSpacing(18);
+    methodBox->setContentsMargins(0, 10, 0, 0);
     matrixSimilarMethod_ = radioGroup(this, methodBox, {tr("By their colours"), tr("By their look")},
                                       QStringLiteral("matrixSimilarMethod"));
-    similarity->addLayout(methodBox, 0, 2, 2, 1);
-    similarity->setColumnStretch(3, 1);
+    methodBox->addStretch();
+    similarity->addLayout(methodBox, 2, 0, 1, 3);
+    similarity->setColumnStretch(2, 1);
     grid->addWidget(TWPreferencePage::rowLabel(tr("Similar images:"), this), row, 0);
     grid->addLayout(similarity, row++, 1);
 
-    auto* verifyBox = new QVBoxLayout();
-    verifyBox->setSpacing(3);
     chkVerifyFullContent_ = new QCheckBox(tr("Compare whole files before grouping them"), this);
     chkVerifyFullContent_->setObjectName(QStringLiteral("chkVerifyFullContent"));
-    verifyBox->addWidget(chkVerifyFullContent_);
-    auto* verifyHint = TWPreferencePage::hint(
-        tr("Turned off, a scan trusts the hashes of sampled parts: faster, but it can group different files."), this);
-    verifyHint->setContentsMargins(24, 0, 0, 0);
-    verifyBox->addWidget(verifyHint);
     grid->addWidget(TWPreferencePage::rowLabel(tr("Verification:"), this), row, 0);
-    grid->addLayout(verifyBox, row++, 1);
+    grid->addLayout(
+        checkWithHint(chkVerifyFullContent_, tr("Turned off, a scan trusts the hashes of sampled parts: faster, "
+                                                "but it can group different files.")),
+        row++, 1);
 
-    chkScanInBackground_ = new QCheckBox(tr("Scan in the background (slower while other programs are busy)"), this);
+    // The cost goes under the box, as verification's does: on one line the box alone
+    // made the page wider than its window.
+    chkScanInBackground_ = new QCheckBox(tr("Scan in the background"), this);
     chkScanInBackground_->setObjectName(QStringLiteral("chkScanInBackground"));
     grid->addWidget(TWPreferencePage::rowLabel(tr("Priority:"), this), row, 0);
-    grid->addWidget(chkScanInBackground_, row++, 1);
+    grid->addLayout(checkWithHint(chkScanInBackground_, tr("Slower while other programs are busy.")), row++, 1);
 
     auto* rememberRow = new QHBoxLayout();
     rememberRow->setSpacing(8);
@@ -146,6 +147,16 @@ TWPreferenceGeneralPage::TWPreferenceGeneralPage(QWidget* parent) : QWidget(pare
     connect(changePhotosButton_, &QPushButton::clicked, this, [this] { changePhotoLibraryLocation(); });
     connect(changeMusicButton_, &QPushButton::clicked, this, [this] { changeItunesMediaLocation(); });
     reloadData();
+}
+
+QVBoxLayout* TWPreferenceGeneralPage::checkWithHint(QCheckBox* box, const QString& hint) {
+    auto* layout = new QVBoxLayout();
+    layout->setSpacing(3);
+    layout->addWidget(box);
+    QLabel* label = TWPreferencePage::hint(hint, this);  // wraps: never wider than the page
+    label->setContentsMargins(24, 0, 0, 0);              // under the box's text
+    layout->addWidget(label);
+    return layout;
 }
 
 QWidget* TWPreferenceGeneralPage::libraryRow(QLineEdit*& field, QPushButton*& button, const QString& tip) {

@@ -17,6 +17,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSlider;
+class QVBoxLayout;
 
 class TWPreferenceGeneralPage : public QWidget {
     Q_OBJECT
@@ -59,6 +60,8 @@ public:
     QPushButton* changeMusicButton() const { return changeMusicButton_; }
 
 private:
+    // `box` with a grey explanation under it.
+    QVBoxLayout* checkWithHint(QCheckBox* box, const QString& hint);
     QWidget* libraryRow(QLineEdit*& field, QPushButton*& button, const QString& tip);
     // Tells that `path` holds no library of the kind asked for; nothing is stored.
     void refuseLibraryFolder(const std::string& path, const QString& text, const QString& informative);

@@ -204,7 +204,7 @@ QWidget* TWPreferenceIgnorePage::buildItemsSection() {
     tableView_->setMouseTracking(true);
     tableView_->setTextElideMode(Qt::ElideMiddle);
     tableView_->setIconSize(QSize(16, 16));
-    tableView_->setMinimumHeight(96);
+    TWPreferencePage::fillLeftoverHeight(tableView_, 96);
     tableView_->verticalHeader()->hide();
     tableView_->horizontalHeader()->hide();  // the section title names the list
     tableView_->verticalHeader()->setDefaultSectionSize(24);

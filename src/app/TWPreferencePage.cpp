@@ -49,6 +49,11 @@ QToolButton* TWPreferencePage::listButton(bool add, const QString& tip, QWidget*
     return button;
 }
 
+void TWPreferencePage::fillLeftoverHeight(QWidget* list, int minimumHeight) {
+    list->setMinimumHeight(minimumHeight);
+    list->setSizePolicy(list->sizePolicy().horizontalPolicy(), QSizePolicy::Ignored);
+}
+
 QFrame* TWPreferencePage::panel(QWidget* parent) {
     auto* frame = new QFrame(parent);
     frame->setObjectName(QStringLiteral("panel"));

@@ -22,6 +22,10 @@ public:
     static QLabel* rowLabel(const QString& text, QWidget* parent);
     // The "+" or "-" button under a list; `add` picks which.
     static QToolButton* listButton(bool add, const QString& tip, QWidget* parent);
+    // Lets a page's list take the height left over, asking for no more than
+    // `minimumHeight`: at a list's own preferred height the page asked for more than
+    // its window has, and its bottom row was cut.
+    static void fillLeftoverHeight(QWidget* list, int minimumHeight);
     // A white panel with a thin border and rounded corners, for lists.
     static QFrame* panel(QWidget* parent);
     // The style sheet of the tables of the pages.

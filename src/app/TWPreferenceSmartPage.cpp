@@ -134,14 +134,18 @@ TWPreferenceSmartPage::TWPreferenceSmartPage(QWidget* parent) : QWidget(parent) 
     duplicates->addStretch();
     auto* images = new QVBoxLayout();
     images->setSpacing(5);
-    imageRules_ =
-        radioColumn(this, images,
-                    {{TWCheckMethodBestPicture, tr("All but the best picture (highest resolution, then largest)")},
-                     {kSameAsDuplicatesId, tr("As for duplicate files")},
-                     {TWCheckMethodHighQuality, tr("Larger files, keeping the smallest")},
-                     {TWCheckMethodLowerQuality, tr("Smaller files, keeping the largest")},
-                     {TWCheckMethodHighResolution, tr("Higher resolutions, keeping the lowest")},
-                     {TWCheckMethodLowResolution, tr("Lower resolutions, keeping the highest")}});
+    imageRules_ = radioColumn(this, images,
+                              {{TWCheckMethodBestPicture, tr("All but the best picture")},
+                               {kSameAsDuplicatesId, tr("As for duplicate files")},
+                               {TWCheckMethodHighQuality, tr("Larger files, keeping the smallest")},
+                               {TWCheckMethodLowerQuality, tr("Smaller files, keeping the largest")},
+                               {TWCheckMethodHighResolution, tr("Higher resolutions, keeping the lowest")},
+                               {TWCheckMethodLowResolution, tr("Lower resolutions, keeping the highest")}});
+    // What "best" means goes under its row, where it wraps: in the row it made the page
+    // wider than its window.
+    QLabel* best = TWPreferencePage::hint(tr("The best has the highest resolution, then the largest size."), this);
+    best->setContentsMargins(24, 0, 0, 2);  // under the row's text
+    images->insertWidget(1, best);
     rules->addLayout(duplicates, 1, 0);
     rules->addLayout(images, 1, 1);
     rules->setColumnStretch(0, 1);
@@ -163,6 +167,7 @@ TWPreferenceSmartPage::TWPreferenceSmartPage(QWidget* parent) : QWidget(parent) 
     privilegeFolderTableView_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     privilegeFolderTableView_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     privilegeFolderTableView_->setShowGrid(false);
+    TWPreferencePage::fillLeftoverHeight(privilegeFolderTableView_, 96);
     privilegeFolderTableView_->setAlternatingRowColors(true);
     privilegeFolderTableView_->setTextElideMode(Qt::ElideMiddle);
     privilegeFolderTableView_->setIconSize(QSize(16, 16));

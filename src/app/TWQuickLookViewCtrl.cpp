@@ -17,6 +17,7 @@
 
 #include "app/TWAppStyle.h"
 #include "app/TWArtwork.h"
+#include "app/TWElidedPathLabel.h"
 #include "app/TWThumbnailCache.h"
 #include "files/TWFileUtility.h"
 #include "platform/MainQueue.h"
@@ -91,7 +92,7 @@ TWQuickLookViewCtrl::TWQuickLookViewCtrl() {
     view_->setAutoFillBackground(true);
     view_->setBackgroundRole(QPalette::AlternateBase);  // a pale grey, or dark in the dark scheme
 
-    titleLabel_ = new QLabel(view_);
+    titleLabel_ = new TWElidedPathLabel(view_);
     titleLabel_->setObjectName(QStringLiteral("previewTitle"));
     titleLabel_->setFont(TWAppStyle::systemFont(10, true));
     titleLabel_->setAlignment(Qt::AlignCenter);
@@ -152,7 +153,7 @@ void TWQuickLookViewCtrl::quickLookPathfile(std::optional<std::string> path) {
 }
 
 QString TWQuickLookViewCtrl::title() const {
-    return titleLabel_->text();
+    return titleLabel_->fullText();
 }
 
 QString TWQuickLookViewCtrl::text() const {
@@ -170,7 +171,7 @@ QString TWQuickLookViewCtrl::infoText() const {
 void TWQuickLookViewCtrl::showDefault(const QString& title) {
     kind_ = Kind::Default;
     loading_ = false;
-    titleLabel_->setText(title);
+    titleLabel_->setFullText(title);
     imageView_->setImage(QImage(), QStringLiteral("default_preview"));
     stack_->setCurrentWidget(imageView_);
 }
@@ -189,8 +190,7 @@ void TWQuickLookViewCtrl::reload() {
         showDefault(title);
         return;
     }
-    titleLabel_->setText(title);
-    titleLabel_->setToolTip(title);
+    titleLabel_->setFullText(title);
     loading_ = true;
     auto file = TWFileUtility::initWithPath(path);
     const bool image = TWThumbnailCache::isImageFile(*file);

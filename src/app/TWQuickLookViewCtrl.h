@@ -16,6 +16,7 @@
 #include "app/TWSharedInstance.h"
 
 class QLabel;
+class TWElidedPathLabel;
 class QPlainTextEdit;
 class QStackedWidget;
 class QWidget;
@@ -58,7 +59,7 @@ private:
     void showInfo(const std::string& path);
 
     QPointer<QWidget> view_;
-    QLabel* titleLabel_ = nullptr;
+    TWElidedPathLabel* titleLabel_ = nullptr;
     QStackedWidget* stack_ = nullptr;
     TWPreviewImageView* imageView_ = nullptr;
     QPlainTextEdit* textView_ = nullptr;

@@ -1,12 +1,16 @@
 #include "app/TWRemovalSummary.h"
 
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "app/TWAppStyle.h"
 #include "app/TWFolderReveal.h"
@@ -136,6 +140,13 @@ TWRemovalSummary::TWRemovalSummary(const TWRemovalOutcome& outcome, const LeftFi
             undo_->setEnabled(false);
             emit undoRequested();
         });
+        // Ctrl+Z undoes wherever the focus is in the summary.
+        undo_->setToolTip(tr("Put these files back where they were (%1)")
+                              .arg(QKeySequence(QKeySequence::Undo).toString(QKeySequence::NativeText)));
+        auto* undoKey = new QShortcut(QKeySequence::Undo, this);
+        connect(undoKey, &QShortcut::activated, this, [this] {
+            if (undo_->isVisible() && undo_->isEnabled()) undo_->click();
+        });
     }
     close_ = buttons->addButton(QDialogButtonBox::Close);
     close_->setDefault(true);
@@ -143,6 +154,46 @@ TWRemovalSummary::TWRemovalSummary(const TWRemovalOutcome& outcome, const LeftFi
     layout->addWidget(buttons);
     connect(close_, &QPushButton::clicked, this, &QDialog::accept);
     setMinimumWidth(420);
+}
+
+void TWRemovalSummary::present() {
+    open();
+    raise();
+    activateWindow();
+    // The progress window hides just before this shows, and under X the toolkit can be
+    // left counting the hidden window, or the results window this one blocks, as active:
+    // keys then go nowhere. The summary asks for activation again whenever such a window
+    // holds it while the summary shows: on the next turn, when it loses activation, and
+    // when the platform's focus moves.
+    QTimer::singleShot(0, this, &TWRemovalSummary::reclaimActivation);
+    connect(qApp, &QGuiApplication::focusWindowChanged, this,
+            [this] { QTimer::singleShot(0, this, &TWRemovalSummary::reclaimActivation); });
+}
+
+bool TWRemovalSummary::event(QEvent* event) {
+    // Looked at once the change is complete: the newly active window is known then.
+    if (event->type() == QEvent::WindowDeactivate) QTimer::singleShot(0, this, &TWRemovalSummary::reclaimActivation);
+    return QDialog::event(event);
+}
+
+bool TWRemovalSummary::cannotTakeKeys(const QWidget* window) const {
+    // A hidden window, or the window under this window-modal one.
+    const QWidget* under = parentWidget() ? parentWidget()->window() : nullptr;
+    return window && window != this && (!window->isVisible() || window == under);
+}
+
+void TWRemovalSummary::reclaimActivation() {
+    if (!isVisible() || QApplication::activeWindow() == this) return;
+    QWidget* active = QApplication::activeWindow();
+    QWindow* focus = QGuiApplication::focusWindow();
+    const QWidget* focusWidgetWindow = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (focus && top->windowHandle() == focus) focusWidgetWindow = top;
+    if (!cannotTakeKeys(active) && !cannotTakeKeys(focusWidgetWindow)) return;
+    raise();
+    activateWindow();
+    // The platform already focuses this window: no activation event will come to tell.
+    if (focus && focus == windowHandle()) QApplication::setActiveWindow(this);
 }
 
 void TWRemovalSummary::showUndoResult(const TWTrashUndo::Result& result) {

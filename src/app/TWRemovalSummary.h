@@ -1,7 +1,7 @@
 #pragma once
 // The summary after a removal, over the results window: how many files went, how many
 // bytes that frees, where they went, with a button that opens that place ("Open Trash"
-// or "Open Folder"), "Undo" for a removal to the Trash, and the files left in place with
+// or "Open Folder"), "Undo" (also Ctrl+Z) for a removal to the Trash, and the files left in place with
 // their reasons. Undo asks its owner (undoRequested) and then shows what came back and
 // what did not, naming every file whose place was taken meanwhile.
 //
@@ -39,6 +39,10 @@ public:
     using Opener = std::function<void(const QString& uri, QWidget* parent)>;
     static void setOpener(Opener opener);
 
+    // Shows the summary window-modal, raised and active, and keeps it active while a
+    // window that has hidden (the progress window) would hold the keyboard instead.
+    void present();
+
     // Shows the undo's outcome and retires Undo.
     void showUndoResult(const TWTrashUndo::Result& result);
 
@@ -53,7 +57,14 @@ public:
 signals:
     void undoRequested();
 
+protected:
+    bool event(QEvent* event) override;
+
 private:
+    // Whether keys sent to `window` would reach no one while this summary shows.
+    bool cannotTakeKeys(const QWidget* window) const;
+    // Activates the summary when a window that cannot take keys is the active one.
+    void reclaimActivation();
     QString bodyText(const TWRemovalOutcome& outcome, const LeftFiles& left) const;
 
     QString uri_;

@@ -75,6 +75,7 @@ bool TWTitlebarViewCtrl::canSettings() const {
 
 void TWTitlebarViewCtrl::setMenu(QMenu* menu) {
     menuButton_->setMenu(menu);
+    if (menu) TWAppStyle::dropHoverWhenMenuCloses(menuButton_, menu);
 }
 
 void TWTitlebarViewCtrl::setFullScreenAvailable(bool available) {

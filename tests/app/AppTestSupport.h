@@ -4,6 +4,7 @@
 
 #include <QMimeData>
 #include <QPoint>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <string>
@@ -13,6 +14,7 @@
 #include "app/AppDelegate.h"
 
 class QWidget;
+class TWPreferenceCtrl;
 
 namespace apptest {
 
@@ -40,6 +42,18 @@ std::unique_ptr<QMimeData> mimeForPaths(const std::vector<std::string>& paths);
 bool dragEnter(QWidget* target, const std::vector<std::string>& paths);
 // Sends the drag's enter, move and drop; answers whether the drop was accepted.
 bool dragAndDrop(QWidget* target, const std::vector<std::string>& paths);
+// The visible widgets of `window` that show only in part: each one reaching past its
+// parent's edges, where the parent is no scroll area's viewport that scrolls that way
+// (contents never scroll sideways). The focus ring, drawn over the window, is left out.
+// Empty when every widget shows whole.
+QStringList cutOffWidgets(QWidget* window);
+
+// Shows each page of the shown preferences window in turn and tells where one does
+// not fit: a minimum size larger than the room its scroll area gives it (in height
+// only where the window was capped to the screen and the pages scroll), or a widget
+// cut off (cutOffWidgets). Empty when every page fits.
+QStringList preferencePagesThatDoNotFit(TWPreferenceCtrl* ctrl);
+
 // Moves the pointer over `position` of `target` with no button pressed.
 void hover(QWidget* target, const QPoint& position);
 

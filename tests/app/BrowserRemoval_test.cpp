@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -218,6 +219,7 @@ private slots:
     void deleteToTrashRemovesExactlyTheCheckedFiles();
     void summaryUndoPutsBackExactlyTheTrashedFiles();
     void summaryOfADeletionOffersNoUndo();
+    void summaryTakesTheKeyboardFromTheProgressWindow();
     void cancelDuringARemovalKeepsTheRestChecked();
     void moveToAFolderUnderFreeNames();
     void filesLeftInPlaceAreReportedInOneMessage();
@@ -337,7 +339,10 @@ void BrowserRemovalTest::summaryUndoPutsBackExactlyTheTrashedFiles() {
         std::ofstream out(taken, std::ios::binary);
         out << "appeared since";
     }
-    QTest::mouseClick(summary->undoButton(), Qt::LeftButton);
+    // Ctrl+Z, as the Undo button.
+    summary->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(summary));
+    QTest::keyClick(summary, Qt::Key_Z, Qt::ControlModifier);
     for (const auto& [path, content] : contents)
         QCOMPARE(twtest::readFile(path), path == taken ? std::string("appeared since") : content);
     QCOMPARE(summary->headlineLabel()->text(), QStringLiteral("%1 files put back").arg(checked.size() - 1));
@@ -378,6 +383,31 @@ void BrowserRemovalTest::summaryUndoPutsBackExactlyTheTrashedFiles() {
     for (const auto& [path, content] : contents)
         if (path != taken) QVERIFY2(rescanned.count(path), path.c_str());
     TWRemovalSummary::setOpener(nullptr);
+}
+
+void BrowserRemovalTest::summaryTakesTheKeyboardFromTheProgressWindow() {
+    Scanned s;
+    QVERIFY(s.ok);
+    TWPreference::shared().setDestType(TWDestTypeTrash);
+    const auto checked = checkedToGo();
+    QVERIFY(!checked.empty());
+    TWRemovalSummary* summary = removeCheckedAndWaitForSummary();
+    QVERIFY(summary);
+    QVERIFY(apptest::waitFor([&] { return QApplication::activeWindow() == summary; }, 5000));
+    // As under X when the window manager's focus of the progress window comes late: the
+    // toolkit makes the hidden progress window active after the summary showed.
+    QWidget* progress = TWProgressWndCtrl::progressWndCtrl();
+    QVERIFY(!progress->isVisible());
+    QApplication::setActiveWindow(progress);
+    QCOMPARE(QApplication::activeWindow(), progress);
+    QVERIFY(apptest::waitFor([&] { return QApplication::activeWindow() == summary; }, 5000));
+    QCOMPARE(QApplication::focusWidget(), summary->closeButton());
+    // Its keys reach it: Ctrl+Z to the focus puts the files back.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(apptest::waitFor([&] { return !summary->undoButton()->isVisible(); }, 5000));
+    for (const auto& path : checked) QVERIFY2(QFileInfo::exists(QString::fromStdString(path)), path.c_str());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QVERIFY(apptest::waitFor([] { return !browser()->removalSummary(); }, 5000));
 }
 
 void BrowserRemovalTest::summaryOfADeletionOffersNoUndo() {

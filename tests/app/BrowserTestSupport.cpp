@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QListView>
+#include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTest>
@@ -124,6 +125,20 @@ bool scanAndShow(apptest::LiveApp& app, const std::vector<std::string>& roots) {
 
 TWBrowserResoultViewCtrl* browser() {
     return TWBrowserResoultViewCtrl::shared();
+}
+
+TWDuplicateFilesManager& manager() {
+    return TWDuplicateFilesManager::shared();
+}
+
+TWFilesListManager& files() {
+    return TWFilesListManager::shareFilesListManager();
+}
+
+QAction* actionTagged(QMenu* menu, int tag) {
+    for (QAction* action : menu->actions())
+        if (!action->isSeparator() && action->data().toInt() == tag) return action;
+    return nullptr;
 }
 
 std::vector<std::vector<std::string>> resultGroups() {

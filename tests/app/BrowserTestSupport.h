@@ -11,8 +11,12 @@
 
 #include "AppTestSupport.h"
 
+class QAction;
+class QMenu;
 class QWidget;
 class TWBrowserResoultViewCtrl;
+class TWDuplicateFilesManager;
+class TWFilesListManager;
 
 namespace browsertest {
 
@@ -28,6 +32,10 @@ std::vector<std::string> writeRealisticTree(const twtest::TempDir& tree);
 bool scanAndShow(apptest::LiveApp& app, const std::vector<std::string>& roots);
 
 TWBrowserResoultViewCtrl* browser();
+TWDuplicateFilesManager& manager();
+TWFilesListManager& files();
+// The item of `menu` whose data is `tag`, or null.
+QAction* actionTagged(QMenu* menu, int tag);
 
 // Every file of every group of the result, and those of them that are checked.
 std::set<std::string> resultPaths();

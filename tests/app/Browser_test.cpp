@@ -44,26 +44,15 @@
 #include "prefs/TWPreference.h"
 
 using apptest::LiveApp;
+using browsertest::actionTagged;
 using browsertest::browser;
+using browsertest::files;
+using browsertest::manager;
 
 namespace {
 
-TWDuplicateFilesManager& manager() {
-    return TWDuplicateFilesManager::shared();
-}
-
-TWFilesListManager& files() {
-    return TWFilesListManager::shareFilesListManager();
-}
-
 TWToolBarButton* categoryButton(TWCategory category) {
     return TWToolBar::shareToolBar()->categoryButtons()[size_t(category)];
-}
-
-QAction* actionTagged(QMenu* menu, int tag) {
-    for (QAction* action : menu->actions())
-        if (!action->isSeparator() && action->data().toInt() == tag) return action;
-    return nullptr;
 }
 
 std::vector<std::string> displayedNames() {
@@ -446,7 +435,7 @@ void BrowserTest::iconViewGeometry() {
     TWIconView* icons = TWIconViewController::shared()->view();
     icons->setScalePercent(0);
     QCOMPARE(icons->itemWidth(), 68);
-    QCOMPARE(icons->itemHeight(), 97);
+    QCOMPARE(icons->itemHeight(), 68 + TWIconView::kTitleBand);
     icons->setScalePercent(1.5);
     QCOMPARE(icons->scalePercent(), 1.0);
     QCOMPARE(icons->itemWidth(), 408);

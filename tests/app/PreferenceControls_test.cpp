@@ -72,6 +72,7 @@ private slots:
     void scaleMapsTwoRangesAndNoLimit();
     void geometryAndTicks();
     void trackHeightStaysInItsBounds();
+    void eachThumbShowsItsSizeByIt();
     void draggingTheMaximumToTheEndStoresUnlimited();
     void thumbsStopNineApart();
     void minimumStopsAtOneGibibyte();
@@ -111,11 +112,12 @@ void PreferenceControlsTest::scaleMapsTwoRangesAndNoLimit() {
 
 void PreferenceControlsTest::geometryAndTicks() {
     Slider s;
-    QCOMPARE(s.view.trackRect(), QRectF(17, 17, 500, 4));
+    // Above the track, a band for the thumbs' sizes.
+    QCOMPARE(s.view.trackRect(), QRectF(17, 15 + 17, 500, 4));
     QCOMPARE(s.view.scaleLength(), 484.0);
     // With an empty store: the minimum at the start, the maximum (no limit) at the end.
-    QCOMPARE(s.view.thumbRect(TWFileSizeView::Thumb::minimum), QRectF(17 - 9, 19 - 9.5, 18, 19));
-    QCOMPARE(s.view.thumbRect(TWFileSizeView::Thumb::maximum), QRectF(517 - 9, 19 - 9.5, 18, 19));
+    QCOMPARE(s.view.thumbRect(TWFileSizeView::Thumb::minimum), QRectF(17 - 9, 15 + 19 - 9.5, 18, 19));
+    QCOMPARE(s.view.thumbRect(TWFileSizeView::Thumb::maximum), QRectF(517 - 9, 15 + 19 - 9.5, 18, 19));
     QCOMPARE(s.view.maxSizeText(), QStringLiteral("Unlimited"));
     QCOMPARE(s.view.minSizeText(), QStringLiteral("0 B"));
 
@@ -142,7 +144,8 @@ void PreferenceControlsTest::trackHeightStaysInItsBounds() {
     s.view.setTrackHeight(100);
     QCOMPARE(s.view.trackHeight(), 20.0);  // a third of 60
     s.view.setTrackHeight(8);
-    QCOMPARE(s.view.thumbRect(TWFileSizeView::Thumb::minimum).center().y(), 21.0);  // centred on the track
+    // Centred on the track, under the band of the sizes.
+    QCOMPARE(s.view.thumbRect(TWFileSizeView::Thumb::minimum).center().y(), TWFileSizeView::kValueBand + 21.0);
 }
 
 void PreferenceControlsTest::draggingTheMaximumToTheEndStoresUnlimited() {
@@ -302,6 +305,37 @@ void PreferenceControlsTest::emptyingAChipRemovesItAndKeepsTheClickedChip() {
     QCOMPARE(view.count(), size_t(2));
     QCOMPARE(view.selectedIndex(), 1);
     QCOMPARE(view.textAt(1), QStringLiteral("ccc"));
+}
+
+void PreferenceControlsTest::eachThumbShowsItsSizeByIt() {
+    Slider s;
+    using Thumb = TWFileSizeView::Thumb;
+    // Apart: each size is centred over its thumb (kept inside the view at the ends).
+    drag(&s.view, s.thumbCentre(Thumb::minimum), {s.atPosition(100)});
+    drag(&s.view, s.thumbCentre(Thumb::maximum), {s.atPosition(400)});
+    QCOMPARE(s.view.valueText(Thumb::minimum), s.view.minSizeText());
+    QCOMPARE(s.view.valueText(Thumb::maximum), s.view.maxSizeText());
+    for (Thumb thumb : {Thumb::minimum, Thumb::maximum}) {
+        const QRectF value = s.view.valueRect(thumb);
+        QVERIFY(qAbs(value.center().x() - s.thumbCentre(thumb).x()) < 1);
+        QVERIFY(value.bottom() <= s.view.thumbRect(thumb).top() + 1);
+        QVERIFY(value.top() >= 0);
+    }
+    // While dragging, the size by the thumb follows it.
+    drag(&s.view, s.thumbCentre(Thumb::minimum), {s.atPosition(150)}, false);
+    QVERIFY(qAbs(s.view.valueRect(Thumb::minimum).center().x() - s.trackX(150)) < 1);
+    QCOMPARE(s.view.valueText(Thumb::minimum), s.view.minSizeText());
+    send(&s.view, QEvent::MouseButtonRelease, s.atPosition(150), Qt::NoButton);
+    // Close together: the two sizes push apart and never overlap; both stay inside.
+    drag(&s.view, s.thumbCentre(Thumb::maximum), {s.atPosition(0)});
+    const QRectF low = s.view.valueRect(Thumb::minimum);
+    const QRectF high = s.view.valueRect(Thumb::maximum);
+    QVERIFY(low.right() < high.left());
+    QVERIFY(low.left() >= 0 && high.right() <= s.view.width());
+    // At the far end the maximum's "Unlimited" stays inside the view.
+    drag(&s.view, s.thumbCentre(Thumb::maximum), {s.atPosition(10000)});
+    QCOMPARE(s.view.valueText(Thumb::maximum), QStringLiteral("Unlimited"));
+    QVERIFY(s.view.valueRect(Thumb::maximum).right() <= s.view.width());
 }
 
 QTEST_MAIN(PreferenceControlsTest)

@@ -240,10 +240,13 @@ void ScanFlowTest::newScanStartsOver() {
     pressScan();
     QVERIFY(finished());
     QVERIFY(!TWTitlebarViewCtrl::titleBarViewCtrl()->canSettings());
+    const auto folders = ctrl()->saveFilesPathArray();
+    QVERIFY(!folders.empty());
 
     QTest::mouseClick(ctrl()->btnImportFolders(), Qt::LeftButton);  // "btn_newScan": no chooser
     QCOMPARE(ctrl()->loadFilesStatus(), int64_t(0));
-    QVERIFY(ctrl()->saveFilesPathArray().empty());
+    // The folders stay for the next scan.
+    QCOMPARE(ctrl()->saveFilesPathArray(), folders);
     QVERIFY(!ctrl()->searchDuplicateFiles());
     QVERIFY(!QApplication::activeModalWidget());
     QVERIFY(TWTitlebarViewCtrl::titleBarViewCtrl()->canSettings());

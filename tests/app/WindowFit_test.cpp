@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -11,6 +12,8 @@
 #include "app/TWAboutCtrl.h"
 #include "app/TWMainWindow.h"
 #include "app/TWPreferenceCtrl.h"
+#include "platform/LinuxLibraries.h"
+#include "platform/MediaLibraryService.h"
 
 using apptest::LiveApp;
 
@@ -57,6 +60,8 @@ void WindowFitTest::mainWindowFitsInBothViews() {
 }
 
 void WindowFitTest::preferencesAndAboutFit() {
+    tw::installLinuxLibraries();  // as the app runs: the General page shows the library rows
+    auto uninstall = qScopeGuard([] { tw::MediaLibraryService::install(nullptr); });
     LiveApp app;
     TWPreferenceCtrl::shared()->showWindow();
     QWidget* preferences = TWPreferenceCtrl::shared()->window();
@@ -65,6 +70,9 @@ void WindowFitTest::preferencesAndAboutFit() {
     QVERIFY2(fits(preferences->frameGeometry(), screen),
              qPrintable(QStringLiteral("%1x%2").arg(preferences->width()).arg(preferences->height())));
     QCOMPARE(preferences->maximumSize(), preferences->minimumSize());
+    // Capped in height, the pages scroll down but never sideways, and nothing is cut.
+    const QStringList faults = apptest::preferencePagesThatDoNotFit(TWPreferenceCtrl::shared());
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("\n"))));
 
     app.delegate().aboutWindow();
     TWAboutCtrl* about = TWAboutCtrl::shared(app.delegate().wndMain());

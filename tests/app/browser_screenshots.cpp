@@ -1,27 +1,36 @@
 // Draws the results browser on a realistic result (photos, documents, music) in its
-// overview, icon, slide and compare views, the removal's progress window and the
-// library guide, on the offscreen platform, as PNG files in the folder given as the
-// only argument.
+// overview, icon, slide and compare views, a file's right-click menu, the removal's
+// progress window, the library guide and the summary after a removal to the Trash (a
+// Trash of this process's own), on the offscreen platform, as PNG files in the folder
+// given as the only argument.
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QListView>
+#include <QMenu>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <cstdio>
 
 #include "BrowserTestSupport.h"
 #include "app/TWAppStyle.h"
+#include "app/TWBrowserKeyboard.h"
 #include "app/TWBrowserResoultViewCtrl.h"
 #include "app/TWCleanMediaLibraryWndCtrl.h"
 #include "app/TWDuplicateFilesViewCtrl.h"
 #include "app/TWFilesListViewController.h"
+#include "app/TWIconView.h"
+#include "app/TWIconViewController.h"
 #include "app/TWMainWindow.h"
 #include "app/TWProgressWndCtrl.h"
 #include "app/TWQuickLookViewCtrl.h"
+#include "app/TWRemovalSummary.h"
 #include "app/TWThumbnailCache.h"
 #include "app/TWToolBar.h"
 #include "model/TWDuplicateFilesManager.h"
@@ -58,6 +67,31 @@ void writeMorePhotos(const twtest::TempDir& tree) {
     }
 }
 
+// `window` with `sheet` drawn over it at `at`, dimmed behind when `dim`, with a shadow
+// and a thin border, as a window manager would show a dialog or a menu over it.
+void drawOver(QImage& window, const QImage& sheet, const QPoint& at, bool dim) {
+    QPainter painter(&window);
+    if (dim) painter.fillRect(window.rect(), QColor(0, 0, 0, 60));
+    painter.fillRect(QRect(at + QPoint(0, 3), sheet.size()), QColor(0, 0, 0, 40));
+    painter.drawImage(at, sheet);
+    painter.setPen(QColor(0xB8, 0xBE, 0xC7));
+    painter.drawRect(QRect(at, sheet.size()).adjusted(0, 0, -1, -1));
+}
+
+// Answers the removal's confirmation with Yes once it shows.
+void answerYesWhenAsked() {
+    auto* poll = new QTimer();
+    QObject::connect(poll, &QTimer::timeout, [poll] {
+        auto* alert = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!alert) return;
+        poll->stop();
+        poll->deleteLater();
+        for (QAbstractButton* button : alert->buttons())
+            if (button->text() == QStringLiteral("Yes")) button->click();
+    });
+    poll->start(10);
+}
+
 }  // namespace
 
 // The results window on a screen of 3200 x 2000 pixels at scale 2, as one picture
@@ -89,6 +123,12 @@ int main(int argc, char** argv) {
         QDir().mkpath(QString::fromLocal8Bit(argv[1]));
         return hiDpiMain(argc - 1, argv, QString::fromLocal8Bit(argv[1]));
     }
+    // A Trash of this process's own for the removal (read once per process).
+    twtest::TempDir dataHome("TwinsiftData");
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dataHome.path()));
+    // The removal lock's folder of its own too: suites running meanwhile remove as well.
+    twtest::TempDir runtime("TwinsiftRuntime");
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime.path()));
     QApplication qapp(argc, argv);
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s OUTPUT-FOLDER [--hidpi]\n", argv[0]);
@@ -147,16 +187,8 @@ int main(int argc, char** argv) {
     progress->setPercent(45);
     progress->setTitle(QStringLiteral("4 files, 212.3 KB remaining"));
     QImage window = settledShot(app);
-    {
-        QPainter painter(&window);
-        painter.fillRect(window.rect(), QColor(0, 0, 0, 60));
-        const QImage sheet = progress->grab().toImage();
-        const QPoint at((window.width() - sheet.width()) / 2, 60);
-        painter.fillRect(QRect(at + QPoint(0, 3), sheet.size()), QColor(0, 0, 0, 40));
-        painter.drawImage(at, sheet);
-        painter.setPen(QColor(0xB8, 0xBE, 0xC7));
-        painter.drawRect(QRect(at, sheet.size()).adjusted(0, 0, -1, -1));
-    }
+    const QImage sheet = progress->grab().toImage();
+    drawOver(window, sheet, QPoint((window.width() - sheet.width()) / 2, 60), true);
     ok = save(window, folder, QStringLiteral("browser-progress.png")) && ok;
     progress->endSheet();
 
@@ -173,5 +205,38 @@ int main(int argc, char** argv) {
     QTest::qWait(100);
     ok = save(guide->grab().toImage(), folder, QStringLiteral("library-guide.png")) && ok;
     guide->hide();
+
+    // A file's right-click menu in the icon view: the photos of the beach.
+    QTest::mouseClick(browser->btnIconViewMode(), Qt::LeftButton);
+    if (beach >= 0) browsertest::selectGroupRow(beach);
+    TWIconView* icons = TWIconViewController::shared()->view();
+    const QPoint point = icons->pictureRect(1).center();
+    if (QMenu* menu = browser->keyboard()->fileMenuAt(icons->viewport(), point)) {
+        QImage shot = settledShot(app);
+        menu->ensurePolished();
+        menu->adjustSize();
+        const QPoint at = icons->viewport()->mapTo(app.wndMain(), point);
+        drawOver(shot, menu->grab().toImage(), at, false);
+        ok = save(shot, folder, QStringLiteral("browser-context-menu.png")) && ok;
+        delete menu;
+    } else {
+        std::fprintf(stderr, "no menu for the icon\n");
+        ok = false;
+    }
+
+    // The summary after removing the checked files to the Trash.
+    answerYesWhenAsked();
+    QTest::mouseClick(browser->btnDelete(), Qt::LeftButton);
+    if (apptest::waitFor([&] { return browser->removalSummary() && browser->removalSummary()->isVisible(); }, 60000)) {
+        TWRemovalSummary* summary = browser->removalSummary();
+        summary->adjustSize();
+        QImage shot = settledShot(app);
+        const QImage dialog = summary->grab().toImage();
+        drawOver(shot, dialog, QPoint((shot.width() - dialog.width()) / 2, 90), true);
+        ok = save(shot, folder, QStringLiteral("browser-removal-summary.png")) && ok;
+    } else {
+        std::fprintf(stderr, "the removal summary did not show\n");
+        ok = false;
+    }
     return ok ? 0 : 1;
 }

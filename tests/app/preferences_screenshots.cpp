@@ -13,6 +13,7 @@
 #include "app/TWPreferenceCtrl.h"
 #include "app/TWPreferenceIgnorePage.h"
 #include "app/TWPreferenceSmartPage.h"
+#include "platform/LinuxLibraries.h"
 #include "prefs/TWPreference.h"
 #include "prefs/TWPrivilegeFolder.h"
 
@@ -43,6 +44,8 @@ void fillSettings(const twtest::TempDir& home) {
     preferences.setUsingDupFilesChkMtdForSimImg(false);
     preferences.addPrivilegeFoldersWithURLs(
         {home.mkdir("Pictures/Originals"), home.mkdir("Documents"), home.mkdir("Downloads")});
+    preferences.setPhotosLibraryLocation(home.mkdir("Pictures/Shotwell"));
+    preferences.setITunesMediaFolderLocation(home.mkdir("Music/Rhythmbox"));
     auto grants = preferences.foldersPrivilege();
     for (size_t i = 0; i < grants.size(); ++i) grants[i]->setPrivilege(int64_t(i));
 }
@@ -62,6 +65,7 @@ int main(int argc, char** argv) {
     twtest::ScopedDefaults defaults;
     twtest::TempDir home("Twinsift");
     fillSettings(home);
+    tw::installLinuxLibraries();  // as the app runs: the General page shows the library rows
 
     TWPreferenceCtrl* ctrl = TWPreferenceCtrl::shared();
     ctrl->showWindow();

@@ -12,19 +12,8 @@ SUDO=""
 if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 
-passes=0
-failures=0
-check() {  # check DESCRIPTION COMMAND...
-    local what=$1
-    shift
-    if "$@"; then
-        echo "ok   $what"
-        passes=$((passes + 1))
-    else
-        echo "FAIL $what"
-        failures=$((failures + 1))
-    fi
-}
+# check, checks_summary
+source "$root/tests/support/checks.sh"
 
 if dpkg-query -W -f='${Status}' twinsift 2>/dev/null | grep -q "install ok installed"; then
     echo "FAIL twinsift is already installed here; remove it first (the test puts the machine back as it found it)" >&2
@@ -92,5 +81,4 @@ check "no file of it is left" sh -c "! ls /usr/bin/twinsift /usr/bin/twinsift-cl
 check "the machine has the packages it had" sh -c "[ \"\$(dpkg-query -W -f='\${Package}\n' | sort)\" = '$packages_before' ]"
 check "the folder handler is the one from before" sh -c "[ \"\$(xdg-mime query default inode/directory)\" = '$handler_before' ]"
 
-echo "$passes passed, $failures failed"
-((failures == 0))
+checks_summary
