@@ -41,7 +41,9 @@ TEST(ScanCacheConcurrency, ThreadsRecallingAndRememberingAtOnceGetTheirOwnFilesV
         for (auto& thread : threads) thread.join();
         cache->finish();
         for (int t = 0; t < 4; ++t) EXPECT_EQ(wrong[t], 0) << "thread " << t;
-        if (round == 1) EXPECT_EQ(cache->numberWritten(), 0u) << "the second round had everything served";
+        if (round == 1) {
+            EXPECT_EQ(cache->numberWritten(), 0u) << "the second round had everything served";
+        }
         EXPECT_EQ(recalls.load(), 2 * paths.size());
         EXPECT_EQ(cache->numberServed(), round == 0 ? 0u : recalls.load());
     }
