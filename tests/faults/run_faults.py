@@ -287,8 +287,41 @@ def signal_pending(pid):
     return int(fields.get("SigPnd", "0"), 16) != 0 or int(fields.get("ShdPnd", "0"), 16) != 0
 
 
+def all_stopped(pid):
+    """True when every thread of `pid` is stopped (or the process is gone)."""
+    try:
+        tasks = os.listdir("/proc/%d/task" % pid)
+    except FileNotFoundError:
+        return True
+    for task in tasks:
+        try:
+            with open("/proc/%d/task/%s/stat" % (pid, task)) as f:
+                state = f.read().rsplit(")", 1)[1].split()[0]
+        except (FileNotFoundError, ProcessLookupError, IndexError):
+            continue
+        if state not in ("T", "t", "Z", "X"):
+            return False
+    return True
+
+
+def send(pid, number):
+    try:
+        os.kill(pid, number)
+    except ProcessLookupError:  # it has ended already; what it left is checked after
+        pass
+
+
+def spin_until(condition, what, bound=5):
+    """wait_for without its sleep: for the short windows of a copy in progress."""
+    deadline = time.monotonic() + bound
+    while not condition():
+        check(time.monotonic() < deadline, "gave up waiting for " + what)
+
+
 def watch_main(cli_pid):
-    """Sends the case's signals to the CLI once a hidden copy appears in the destination."""
+    """Sends the case's signals to the CLI while a hidden copy is being written in the
+    destination. The CLI is held with SIGSTOP while the watcher looks, so a copy that is
+    fast on this machine cannot finish between the look and the signal."""
     case = os.environ["FAULT_CASE"]
     plan = json.loads(read(os.path.join(case, "hook.json")))
     dest = plan["dest"]
@@ -300,17 +333,24 @@ def watch_main(cli_pid):
         except FileNotFoundError:
             names = []
         hidden = [n for n in names if n.startswith(".")]
-        if hidden:
-            for i, name in enumerate(plan["signals"]):
-                if i > 0:  # one at a time: a signal still pending would swallow the next
-                    wait_for(lambda: not signal_pending(cli_pid), "the signal to be taken", bound=5)
-                os.kill(cli_pid, getattr(signal, name))
-            # Struck only when the hidden copy was still being written.
-            if os.path.exists(os.path.join(dest, hidden[0])):
-                write(os.path.join(case, "struck"), hidden[0])
-            else:
-                write(os.path.join(case, "missed"), "")
-            return
+        if not hidden:
+            continue
+        struck = True
+        for i, name in enumerate(plan["signals"]):
+            send(cli_pid, signal.SIGSTOP)
+            spin_until(lambda: all_stopped(cli_pid), "the CLI to stop")
+            # Struck only while the same hidden copy is still unnamed.
+            if not os.path.exists(os.path.join(dest, hidden[0])):
+                struck = False
+                send(cli_pid, signal.SIGCONT)
+                break
+            send(cli_pid, getattr(signal, name))
+            send(cli_pid, signal.SIGCONT)
+            # One at a time: a signal still pending would swallow the next.
+            if i + 1 < len(plan["signals"]):
+                spin_until(lambda: not signal_pending(cli_pid), "the signal to be taken")
+        write(os.path.join(case, "struck" if struck else "missed"), hidden[0])
+        return
     write(os.path.join(case, "missed"), "")
 
 
@@ -585,7 +625,7 @@ def interrupted_copy(c, signals, outcome):
     dest = setup_cross_device(c, dest_size="1g", src_size="1g")
     try:
         size = 48 << 20
-        for attempt in range(4):
+        for attempt in range(4):  # three copies of both sizes fit the 1 GiB source
             for f in ("calls.txt", "watching", "struck", "missed"):
                 if os.path.exists(os.path.join(c.root, f)):
                     os.unlink(os.path.join(c.root, f))
@@ -603,7 +643,7 @@ def interrupted_copy(c, signals, outcome):
                 outcome(r, dest)
                 return
             subprocess.run(["rm", "-rf", dest, c.tree + "/a", c.tree + "/b"], check=True)
-            size *= 2
+            size = 96 << 20
         raise CaseFailed("could not strike while the copy was being written (the copy was too fast)")
     finally:
         subprocess.run(["umount", c.tree])
