@@ -99,8 +99,8 @@ std::optional<TWScanCache::Stamp> TWScanCache::stampOf(const TWFileUtility& reco
     if (!record.isPlainFileRecord() || !record.hasIdentity() || !record.isRegularFile() ||
         record.fileType() != TWFileTypeRegular)
         return std::nullopt;
-    return Stamp{static_cast<uint64_t>(record.device()), static_cast<uint64_t>(record.inode()), record.fileSize(),
-                 record.modifyTimeNs(), record.changeTimeNs()};
+    return Stamp{record.device(),       record.inode(),        record.fileSize(),
+                 record.modifyTimeNs(), record.changeTimeNs(), S_IFREG};
 }
 
 std::string TWScanCache::defaultPath() {
@@ -218,7 +218,7 @@ bool TWScanCache::clear(const std::string& path, std::string* error) {
 }
 
 TWScanCache::TWScanCache(PrivateTag, std::string path, tw::SqliteDatabase reader, tw::SqliteDatabase writer)
-    : path_(std::move(path)), openedNs_(realtimeNs()), today_(openedNs_ / kNsPerDay) {
+    : path_(std::move(path)), settleClockNs_(TWFileStamp::fileClockNs()), today_(realtimeNs() / kNsPerDay) {
     reader_.emplace(std::move(reader));
     // Small page caches, and no mapping of the file: a scan's memory grows with the
     // files it keeps, not with the cache of every file it ever met.
@@ -237,7 +237,8 @@ TWScanCache::~TWScanCache() {
 }
 
 bool TWScanCache::settled(const Stamp& stamp) const {
-    return stamp.changeTimeNs < openedNs_ - kSettleNs;
+    // Every stamp is taken after the session began, so a later change must move it.
+    return stamp.isSettledAt(settleClockNs_);
 }
 
 bool TWScanCache::servedLocked(tw::SqliteStatement& statement, const Stamp& stamp) {

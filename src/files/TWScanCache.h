@@ -6,11 +6,10 @@
 // command-line scans read and write it at once.
 //
 // A file is known by its device and inode; what is kept of it is served only while
-// its size, modification time and change time (nanoseconds) are those it had when
-// the values were kept. An edit in place that puts the modification time back still
-// moves the change time, which no one can set. A file whose change time lies within
-// kSettleNs of the session's start is not kept: the kernel's clock for file times is
-// coarse, and a second change within the same tick would leave the stamp unchanged.
+// its stamp (TWFileStamp: size, modification and change times in nanoseconds) is the
+// one it had when the values were kept. A file whose stamp has not settled when the
+// session begins (TWFileStamp::isSettledAt) is not kept: a second change within the
+// same tick of the file clock would leave its stamp unchanged.
 //
 // Nothing is loaded as a whole: each question is one look-up, and what a scan learns
 // is written in batches by a writer thread of the session. Entries not seen for
@@ -35,6 +34,7 @@
 #include <thread>
 #include <vector>
 
+#include "files/TWFileStamp.h"
 #include "files/TWFileUtility.h"
 #include "files/TWImage.h"
 #include "platform/SqliteDatabase.h"
@@ -42,21 +42,14 @@
 class TWScanCache {
 public:
     static constexpr int kForgetAfterDays = 90;
-    static constexpr int64_t kSettleNs = 50'000'000;
     // Entries queued before the writer takes them; beyond kMostQueued (about 4 MB),
     // while the writer is held up (another process writing, a busy machine), new ones
     // are dropped rather than held in memory.
     static constexpr size_t kBatch = 1024;
     static constexpr size_t kMostQueued = 32 * kBatch;
 
-    // What makes a kept value valid.
-    struct Stamp {
-        uint64_t device = 0;
-        uint64_t inode = 0;
-        uint64_t size = 0;
-        int64_t modifyTimeNs = 0;
-        int64_t changeTimeNs = 0;
-    };
+    // What makes a kept value valid: the file's identity, size and times.
+    using Stamp = TWFileStamp;
     // The stamp of a plain file record that has an identity; none for any other.
     static std::optional<Stamp> stampOf(const TWFileUtility& record);
 
@@ -86,8 +79,10 @@ public:
     std::optional<TWMD5> recallHash(const Stamp& stamp);
     std::optional<Picture> recallPicture(const Stamp& stamp, Signature kind);
 
-    // Queues what the record learned since it was recalled or last remembered. A hash
-    // that stands for the path (a file that could not be read) is never kept.
+    // Queues what the record learned since it was recalled or last remembered. The
+    // record's stamp must have been taken after the session began (the settling rule
+    // counts on it). A hash that stands for the path (a file that could not be read)
+    // is never kept.
     void remember(TWFileUtility& record);
     void rememberHash(const Stamp& stamp, const TWMD5& hash, const std::string& path);
     void rememberPicture(const Stamp& stamp, Signature kind, const Picture& picture);
@@ -129,7 +124,7 @@ private:
     void setAsideIfDamaged();
 
     const std::string path_;
-    const int64_t openedNs_;
+    const int64_t settleClockNs_;  // the file clock when the session began
     const int64_t today_;
     dev_t fileDevice_ = 0;  // of the cache file this session opened
     ino_t fileInode_ = 0;

@@ -40,7 +40,7 @@
 #include "files/TWFileUtility.h"
 #include "model/TWDuplicateFile.h"
 #include "platform/Status.h"
-#include "removal/TWFileStamp.h"
+#include "files/TWFileStamp.h"
 
 class TWKeptCopies {
 public:

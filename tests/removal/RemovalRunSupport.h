@@ -16,7 +16,7 @@
 #include "model/TWCategoryFiles.h"
 #include "model/TWDuplicateFile.h"
 #include "platform/ScriptExecutor.h"
-#include "removal/TWFileStamp.h"
+#include "files/TWFileStamp.h"
 #include "removal/TWRemovalProgress.h"
 #include "removal/TWRemovalSource.h"
 
