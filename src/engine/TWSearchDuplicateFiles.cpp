@@ -289,7 +289,7 @@ void TWSearchDuplicateFiles::passPauseGate() {
     // The flag is written under the mutex; a walker that misses a pause by a hair
     // would have passed just before it anyway.
     if (!gateClosed_.load()) return;
-    flushCounts();  // a paused scan shows every file it counted
+    flushCounts(true);  // a paused scan shows every file it counted
     std::unique_lock<std::mutex> lock(sleepMutex_);
     sleepCondition_.wait(lock, [this] { return !waitForSleep_; });
 }
@@ -654,13 +654,18 @@ void TWSearchDuplicateFiles::drainCounts() {
     for (const PendingCount& count : counts) applyCount(count.duplicate, count.size);
 }
 
-void TWSearchDuplicateFiles::flushCounts() {
+void TWSearchDuplicateFiles::flushCounts(bool now) {
     if (options_.waitForCounts) return;
     {
         std::lock_guard lock(countMutex_);
         if (drainQueued_ || pendingCounts_.empty()) return;
+        const auto clock = std::chrono::steady_clock::now();
+        // At the end of a folder, too, the main thread is woken at most once every
+        // kCountInterval: a wake-up for each of a home folder's thousands of small
+        // folders cost more than the walk of many of them.
+        if (!now && clock - lastDrainQueued_ < kCountInterval) return;
         drainQueued_ = true;
-        lastDrainQueued_ = std::chrono::steady_clock::now();
+        lastDrainQueued_ = clock;
     }
     tw::MainQueue::shared().post([this] { drainCounts(); });
 }
@@ -680,8 +685,8 @@ void TWSearchDuplicateFiles::incrementCount(bool duplicate, uint64_t size) {
     // One task on the main queue applies every count waiting when it runs, each with
     // its own notification. Without the wait, a count queues the next such task when
     // none is queued and the last one is kCountInterval old; counts left waiting are
-    // flushed when a folder is done, before a pause and before the finished
-    // notification. With it, the walker queues the task itself in awaitCounts().
+    // flushed when a folder is done (no sooner than that either), before a pause and
+    // before the finished notification. With it, the walker queues the task itself in awaitCounts().
     bool queue = false;
     {
         std::lock_guard lock(countMutex_);

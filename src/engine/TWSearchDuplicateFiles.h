@@ -192,7 +192,9 @@ private:
     void awaitCounts();
     void applyCount(bool duplicate, uint64_t size);  // main thread
     void drainCounts();                              // main thread
-    void flushCounts();                              // hands the waiting counts to the main thread now
+    // Hands the waiting counts to the main thread: `now`, or when the last hand-over is
+    // kCountInterval old.
+    void flushCounts(bool now = false);
     void passPauseGate();
     bool isBeStop() const { return isBeStop_.load(std::memory_order_relaxed); }
     void subscribeSessionEvents();
