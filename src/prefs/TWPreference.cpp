@@ -1,5 +1,6 @@
 #include "prefs/TWPreference.h"
 
+#include <string.h>
 #include <sys/stat.h>
 
 #include <atomic>
@@ -454,12 +455,18 @@ bool TWPreference::folderIsParentOfFolder(const std::string& a, const std::strin
     std::string_view parent = pt::withoutTrailingSlashes(a);
     if (parent.empty()) return false;
     // The scan asks this of every entry: the search for the text, which mostly fails,
-    // comes before counting components.
-    size_t pos = b.find(parent);
+    // comes before counting components, and it is memmem's (std::string::find compares
+    // at every '/' of the path when the text begins with one).
+    const auto find = [&](size_t from) {
+        const void* at =
+            from > b.size() ? nullptr : memmem(b.data() + from, b.size() - from, parent.data(), parent.size());
+        return at ? static_cast<size_t>(static_cast<const char*>(at) - b.data()) : std::string::npos;
+    };
+    size_t pos = find(0);
     if (pos == std::string::npos || pt::componentCount(parent) >= pt::componentCount(b)) return false;
     // Anywhere in b (a library on another volume keeps its path below the mount point),
     // but only as whole components: /x/Music does not contain /x/Music2/a.
-    for (; pos != std::string::npos; pos = b.find(parent, pos + 1)) {
+    for (; pos != std::string::npos; pos = find(pos + 1)) {
         bool startsAtComponent = pos == 0 || parent.front() == '/' || b[pos - 1] == '/';
         size_t end = pos + parent.size();
         bool endsAtComponent = end == b.size() || b[end] == '/' || parent.back() == '/';
