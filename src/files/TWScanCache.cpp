@@ -220,19 +220,65 @@ bool TWScanCache::clear(const std::string& path, std::string* error) {
     return true;
 }
 
+namespace {
+
+std::atomic<uint64_t> lastSessionId{0};
+
+// The reader the thread used last, and the session it belongs to.
+struct ReaderMemo {
+    uint64_t session = 0;
+    void* reader = nullptr;
+};
+thread_local ReaderMemo readerMemo;
+
+}  // namespace
+
 TWScanCache::TWScanCache(PrivateTag, std::string path, tw::SqliteDatabase reader, tw::SqliteDatabase writer)
-    : path_(std::move(path)), settleClockNs_(TWFileStamp::fileClockNs()), today_(realtimeNs() / kNsPerDay) {
-    reader_.emplace(std::move(reader));
-    // Small page caches, and no mapping of the file: a scan's memory grows with the
-    // files it keeps, not with the cache of every file it ever met.
-    reader_->execute("PRAGMA cache_size=" + std::to_string(-kReaderCacheKiB));
+    : path_(std::move(path)),
+      settleClockNs_(TWFileStamp::fileClockNs()),
+      today_(realtimeNs() / kNsPerDay),
+      id_(++lastSessionId) {
+    spare_ = makeReader(std::move(reader));
     writer_.emplace(std::move(writer));
     writer_->execute("PRAGMA cache_size=" + std::to_string(-kWriterCacheKiB));
-    const std::string where = " FROM files WHERE device=?1 AND inode=?2";
-    recallFile_ = reader_->prepare("SELECT size, mtime, ctime, seen, hash, digest" + where);
-    recallHistogram_ = reader_->prepare("SELECT size, mtime, ctime, seen, width, height, histogram" + where);
-    recallLook_ = reader_->prepare("SELECT size, mtime, ctime, seen, width, height, look" + where);
     writerThread_ = std::thread([this] { writerLoop(); });
+}
+
+std::unique_ptr<TWScanCache::Reader> TWScanCache::makeReader(tw::SqliteDatabase database) const {
+    auto reader = std::make_unique<Reader>(std::move(database));
+    // Small page caches, and no mapping of the file: a scan's memory grows with the
+    // files it keeps, not with the cache of every file it ever met.
+    reader->database.execute("PRAGMA cache_size=" + std::to_string(-kReaderCacheKiB));
+    const std::string where = " FROM files WHERE device=?1 AND inode=?2";
+    reader->recallFile = reader->database.prepare("SELECT size, mtime, ctime, seen, hash, digest" + where);
+    reader->recallHistogram =
+        reader->database.prepare("SELECT size, mtime, ctime, seen, width, height, histogram" + where);
+    reader->recallLook = reader->database.prepare("SELECT size, mtime, ctime, seen, width, height, look" + where);
+    return reader;
+}
+
+TWScanCache::Reader* TWScanCache::readerOfThisThread() {
+    if (readerMemo.session == id_) return static_cast<Reader*>(readerMemo.reader);
+    std::unique_ptr<Reader> reader;
+    {
+        std::lock_guard lock(readersMutex_);
+        reader = std::move(spare_);
+    }
+    if (!reader && !damaged_.load()) {
+        Opened opened = openDatabase(path_, false);
+        if (opened.database) {
+            reader = makeReader(std::move(*opened.database));
+        } else {
+            noteFailure(opened.damaged ? SQLITE_CORRUPT : SQLITE_CANTOPEN, "read", opened.error);
+        }
+    }
+    // A thread whose reader could not be opened asks no more in this session.
+    readerMemo = {id_, reader.get()};
+    if (reader) {
+        std::lock_guard lock(readersMutex_);
+        readers_.push_back(std::move(reader));
+    }
+    return static_cast<Reader*>(readerMemo.reader);
 }
 
 TWScanCache::~TWScanCache() {
@@ -244,21 +290,21 @@ bool TWScanCache::settled(const Stamp& stamp) const {
     return stamp.isSettledAt(settleClockNs_);
 }
 
-bool TWScanCache::servedLocked(tw::SqliteStatement& statement, const Stamp& stamp) {
+bool TWScanCache::served(Reader& reader, tw::SqliteStatement& statement, const Stamp& stamp) {
     if (!statement.isValid() || damaged_.load()) return false;
     // Look-ups share read transactions: each one of its own took and dropped the
     // file's locks, several system calls a file.
-    if (readsInTransaction_ >= kReadsPerTransaction) {
-        reader_->execute("COMMIT");
-        readsInTransaction_ = 0;
+    if (reader.readsInTransaction >= kReadsPerTransaction) {
+        reader.database.execute("COMMIT");
+        reader.readsInTransaction = 0;
     }
-    if (readsInTransaction_++ == 0) reader_->execute("BEGIN");
+    if (reader.readsInTransaction++ == 0) reader.database.execute("BEGIN");
     statement.reset();
     statement.bind(1, static_cast<int64_t>(stamp.device));
     statement.bind(2, static_cast<int64_t>(stamp.inode));
     const tw::SqliteStatement::Step step = statement.step();
     if (step == tw::SqliteStatement::Step::Error) {
-        noteFailure(statement.errorCode(), "read", reader_->error());
+        noteFailure(statement.errorCode(), "read", reader.database.error());
         return false;
     }
     if (step != tw::SqliteStatement::Step::Row) return false;
@@ -268,7 +314,7 @@ bool TWScanCache::servedLocked(tw::SqliteStatement& statement, const Stamp& stam
         return false;
     }
     if (statement.integer(kSeen) < today_) queue(Entry{stamp, {}, {}, {}, {}});  // seen again today
-    ++served_;
+    served_.fetch_add(1, std::memory_order_relaxed);
     return true;
 }
 
@@ -289,32 +335,29 @@ std::optional<T> blobAs(const tw::SqliteStatement& statement, int column) {
 bool TWScanCache::recall(TWFileUtility& record) {
     const std::optional<Stamp> stamp = stampOf(record);
     if (!stamp) return false;
-    std::optional<TWMD5> hash;
-    std::optional<TWContentDigest> digest;
-    {
-        std::lock_guard lock(readMutex_);
-        if (!servedLocked(recallFile_, *stamp)) return false;
-        hash = blobAs<TWMD5>(recallFile_, kFirstValue);
-        digest = blobAs<TWContentDigest>(recallFile_, kFirstValue + 1);
-        recallFile_.reset();
-    }
+    Reader* reader = readerOfThisThread();
+    if (!reader || !served(*reader, reader->recallFile, *stamp)) return false;
+    const std::optional<TWMD5> hash = blobAs<TWMD5>(reader->recallFile, kFirstValue);
+    const std::optional<TWContentDigest> digest = blobAs<TWContentDigest>(reader->recallFile, kFirstValue + 1);
+    reader->recallFile.reset();
     if (!hash && !digest) return false;
     record.adoptRememberedValues(hash, digest);
     return true;
 }
 
 std::optional<TWMD5> TWScanCache::recallHash(const Stamp& stamp) {
-    std::lock_guard lock(readMutex_);
-    if (!servedLocked(recallFile_, stamp)) return std::nullopt;
-    std::optional<TWMD5> hash = blobAs<TWMD5>(recallFile_, kFirstValue);
-    recallFile_.reset();
+    Reader* reader = readerOfThisThread();
+    if (!reader || !served(*reader, reader->recallFile, stamp)) return std::nullopt;
+    std::optional<TWMD5> hash = blobAs<TWMD5>(reader->recallFile, kFirstValue);
+    reader->recallFile.reset();
     return hash;
 }
 
 std::optional<TWScanCache::Picture> TWScanCache::recallPicture(const Stamp& stamp, Signature kind) {
-    tw::SqliteStatement& statement = kind == Signature::Look ? recallLook_ : recallHistogram_;
-    std::lock_guard lock(readMutex_);
-    if (!servedLocked(statement, stamp)) return std::nullopt;
+    Reader* reader = readerOfThisThread();
+    if (!reader) return std::nullopt;
+    tw::SqliteStatement& statement = kind == Signature::Look ? reader->recallLook : reader->recallHistogram;
+    if (!served(*reader, statement, stamp)) return std::nullopt;
     std::optional<Picture> picture;
     size_t size = 0;
     const uint8_t* bytes = statement.blob(kFirstValue + 2, size);
@@ -443,9 +486,11 @@ void TWScanCache::noteFailure(int code, const char* what, const std::string& mes
 
 void TWScanCache::finish() {
     {
-        std::lock_guard lock(readMutex_);
-        if (readsInTransaction_ > 0 && reader_) reader_->execute("COMMIT");
-        readsInTransaction_ = 0;
+        std::lock_guard lock(readersMutex_);
+        for (const auto& reader : readers_) {
+            if (reader->readsInTransaction > 0) reader->database.execute("COMMIT");
+            reader->readsInTransaction = 0;
+        }
     }
     {
         std::lock_guard lock(queueMutex_);
@@ -459,11 +504,9 @@ void TWScanCache::finish() {
 
 void TWScanCache::setAsideIfDamaged() {
     {
-        std::lock_guard lock(readMutex_);
-        recallFile_ = {};
-        recallHistogram_ = {};
-        recallLook_ = {};
-        reader_.reset();
+        std::lock_guard lock(readersMutex_);
+        spare_.reset();
+        readers_.clear();
     }
     upsert_ = {};
     writer_.reset();
@@ -475,8 +518,7 @@ void TWScanCache::setAsideIfDamaged() {
 }
 
 uint64_t TWScanCache::numberServed() const {
-    std::lock_guard lock(readMutex_);
-    return served_;
+    return served_.load();
 }
 
 uint64_t TWScanCache::numberWritten() const {

@@ -19,8 +19,8 @@
 // aside when it closes. No failure of the cache fails a scan: it only makes it slower.
 //
 // Threading: one session per scan, used from any number of threads at once; recall*
-// run under the session's reading lock, remember* only queue. finish() (or the
-// destructor) writes what is queued and must not race with other calls.
+// read through a connection of the calling thread's own, remember* only queue.
+// finish() (or the destructor) writes what is queued and must not race with other calls.
 
 #include <sys/types.h>
 
@@ -32,6 +32,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "files/TWFileStamp.h"
@@ -115,9 +116,22 @@ private:
     void queue(Entry entry);
     void writerLoop();
     bool writeBatch(const std::vector<Entry>& batch);
+    // A connection of the calling thread's own: look-ups of several walkers never wait
+    // for each other (one that misses SQLite's page cache reads the file while it holds
+    // its connection). Made on the thread's first look-up; null when it cannot be opened.
+    struct Reader {
+        explicit Reader(tw::SqliteDatabase opened) : database(std::move(opened)) {}
+        tw::SqliteDatabase database;
+        tw::SqliteStatement recallFile;
+        tw::SqliteStatement recallHistogram;
+        tw::SqliteStatement recallLook;
+        int readsInTransaction = 0;  // look-ups in the connection's open transaction
+    };
+    Reader* readerOfThisThread();
+    std::unique_ptr<Reader> makeReader(tw::SqliteDatabase database) const;
     // Served values: the entry's stamp and last day seen are checked, and an entry last
-    // seen before today is queued to be seen today. Under readMutex_.
-    bool servedLocked(tw::SqliteStatement& statement, const Stamp& stamp);
+    // seen before today is queued to be seen today. On the reader's own thread.
+    bool served(Reader& reader, tw::SqliteStatement& statement, const Stamp& stamp);
     // Called with a SQLite result code: damage stops the session's use of the file.
     void noteFailure(int code, const char* what, const std::string& message);
     // Moves the damaged file aside unless another process already did.
@@ -129,16 +143,16 @@ private:
     dev_t fileDevice_ = 0;  // of the cache file this session opened
     ino_t fileInode_ = 0;
 
-    mutable std::mutex readMutex_;
-    std::optional<tw::SqliteDatabase> reader_;
-    tw::SqliteStatement recallFile_;
-    tw::SqliteStatement recallHistogram_;
-    tw::SqliteStatement recallLook_;
-    uint64_t served_ = 0;
+    const uint64_t id_;  // tells this session's readers apart in the threads' memo
+    std::mutex readersMutex_;
+    std::unique_ptr<Reader> spare_;                 // opened with the session, for the first thread
+    std::vector<std::unique_ptr<Reader>> readers_;  // of the threads that asked
+    std::atomic<uint64_t> served_{0};
     static constexpr int kReadsPerTransaction = 4096;
-    static constexpr int kReaderCacheKiB = 2048;
+    // Each reader's page cache holds the tree's inner pages; a scan's look-ups go
+    // through the leaves of its folders' inodes once.
+    static constexpr int kReaderCacheKiB = 512;
     static constexpr int kWriterCacheKiB = 512;
-    int readsInTransaction_ = 0;  // look-ups in the reader's open transaction
 
     std::mutex queueMutex_;
     std::condition_variable queueChanged_;
