@@ -4,10 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <tuple>
 
 #include "platform/LockFile.h"
 #include "platform/Log.h"
@@ -412,7 +414,17 @@ void TWScanCache::writerLoop() {
             batch.swap(queued_);
             if (batch.empty() && finishing_) return;
         }
-        if (!damaged_.load()) writeBatch(batch);
+        if (damaged_.load()) continue;
+        // In key order: the walkers' files lie in a few runs of inodes, so that the batch
+        // dirties each page of the table once. In the order queued it went from page to
+        // page, more pages than the writer's page cache holds, and SQLite wrote pages
+        // out and read them back (a first scan of 200,000 files: 254,000 writes and
+        // 297,000 reads of the cache file). Stable: of two entries of one file, the later
+        // still comes last.
+        std::stable_sort(batch.begin(), batch.end(), [](const Entry& a, const Entry& b) {
+            return std::tie(a.stamp.inode, a.stamp.device) < std::tie(b.stamp.inode, b.stamp.device);
+        });
+        writeBatch(batch);
     }
 }
 
