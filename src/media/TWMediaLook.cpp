@@ -83,8 +83,9 @@ uint64_t jpegFullBytes(const JpegHeader& header) {
 }
 
 // What libjpeg holds besides its coefficients when it hands out rows, a column at a
-// time: a few strips of rows of each component for the upsampling. Generous: about 20
-// bytes a component are used at 4:2:0.
+// time: strips of each component's rows, an MCU row and its neighbours for the
+// upsampling (some 20 to 40 rows of the full-width component at the usual samplings,
+// fewer of the subsampled ones); the fixed overhead covers the rest.
 constexpr uint64_t kStripBytesPerComponentColumn = 64;
 
 // countColours: one row of output (at most 4 bytes a pixel) and libjpeg's buffers.
