@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "files/TWFileUtility.h"
+#include "platform/AdaptiveMutex.h"
 #include "prefs/TWPreferenceTypes.h"
 
 class TWDuplicateFile : public std::enable_shared_from_this<TWDuplicateFile> {
@@ -160,14 +161,18 @@ private:
     // The cached sub-groups when the cache exists and every one of them is alive.
     std::optional<std::vector<Ptr>> liveCacheLocked() const;
 
-    mutable std::mutex mutex_;
+    // A scan makes a group for every content found twice, tens of thousands of them:
+    // a word-sized lock (std::mutex takes 40 bytes) that sleeps at once, since a holder
+    // may be reading files or removing them; the sub-group cache out of line.
+    mutable tw::WordLock<uint32_t, 0> mutex_;
+    const bool isSimilarGroup_;
     std::vector<FilePtr> files_;
     uint64_t numberOfChecked_ = 0;
     uint64_t sizeOfChecked_ = 0;
     // Bumped whenever members join, leave or move, so that sub-groups computed with no
     // lock held are stored only if the members did not change meanwhile.
     uint64_t version_ = 0;
-    std::optional<std::vector<std::weak_ptr<TWDuplicateFile>>> duplicateFilesInSimilar_;
-    const bool isSimilarGroup_;
+    // Null when there is no cache (only a similar group ever has one).
+    std::unique_ptr<std::vector<std::weak_ptr<TWDuplicateFile>>> duplicateFilesInSimilar_;
     const Ptr parentSimilarGroup_;
 };
