@@ -226,6 +226,7 @@ uint32_t TWDuplicateIndex::foundLocked(Category& category, const FilePtr& record
 namespace {
 
 constexpr size_t kArenaBlock = 64u << 10;
+constexpr uint64_t kBlock = 512;  // the unit of a file system's count of blocks on disk
 enum : uint8_t { kHasCreateTime = 1, kHasIdentity = 2, kIsRegularFile = 4, kHasHash = 8, kCacheHoldsHash = 16 };
 
 // The key of a content hash: its first 15 bytes, as compactHash makes it of the text.
@@ -242,6 +243,7 @@ TWDuplicateIndex::CompactFounder* TWDuplicateIndex::compactLocked(const TWFileUt
     const size_t slash = path.rfind('/');
     if (slash == std::string::npos || slash + 1 == path.size() || path.size() - slash - 1 > UINT16_MAX) return nullptr;
     const TWFileAttributes attributes = record.attributes();
+    if (attributes.fileSizeOnDisk % kBlock != 0 || attributes.fileSizeOnDisk / kBlock > UINT32_MAX) return nullptr;
 
     size_t device = std::find(devices_.begin(), devices_.end(), attributes.device) - devices_.begin();
     if (device == devices_.size()) {
@@ -263,7 +265,7 @@ TWDuplicateIndex::CompactFounder* TWDuplicateIndex::compactLocked(const TWFileUt
     arenaUsed_ += bytes;
     auto* founder = new (at) CompactFounder{};
     founder->fileSize = attributes.fileSize;
-    founder->fileSizeOnDisk = attributes.fileSizeOnDisk;
+    founder->blocksOnDisk = static_cast<uint32_t>(attributes.fileSizeOnDisk / kBlock);
     founder->inode = attributes.inode;
     founder->createTimeNs = attributes.createTimeNs;
     founder->modifyTimeNs = attributes.modifyTimeNs;
@@ -295,7 +297,7 @@ const TWDuplicateIndex::FilePtr& TWDuplicateIndex::founderLocked(Category& categ
     const CompactFounder& founder = *slot.compact();
     TWFileAttributes attributes;
     attributes.fileSize = founder.fileSize;
-    attributes.fileSizeOnDisk = founder.fileSizeOnDisk;
+    attributes.fileSizeOnDisk = uint64_t{founder.blocksOnDisk} * kBlock;
     attributes.device = devices_[founder.device];
     attributes.inode = founder.inode;
     attributes.createTimeNs = founder.createTimeNs;
@@ -405,11 +407,12 @@ TWDuplicateIndex::Chain& TWDuplicateIndex::ChainTable::findOrAdd(uint32_t bucket
 void TWDuplicateIndex::appendLocked(Category& category, uint32_t bucket, const std::string& key, uint32_t slot) {
     Chain& chain = chains_.findOrAdd(bucket, digestOfKey(key));
     if (chain.head == kNone) {
-        chain.head = chain.tail = slot;
+        chain.head = slot;
         return;
     }
-    category.slots[chain.tail].nextSameKey = slot;
-    chain.tail = slot;
+    uint32_t last = chain.head;
+    while (category.slots[last].nextSameKey != kNone) last = category.slots[last].nextSameKey;
+    category.slots[last].nextSameKey = slot;
 }
 
 bool TWDuplicateIndex::hasKey(TWFileUtility& founder, const std::string& key) const {

@@ -97,15 +97,16 @@ private:
 
     // A founder of the content mode kept compact: a plain file record's attributes,
     // its folder and device by number, and its name's bytes right after it in the
-    // arena.
+    // arena. The size on disk is kept in 512-byte blocks, as the file system counts it
+    // (a record whose size on disk is no such count stays a record).
     struct CompactFounder {
         uint64_t fileSize;
-        uint64_t fileSizeOnDisk;
         uint64_t inode;
         int64_t createTimeNs;
         int64_t modifyTimeNs;
         int64_t changeTimeNs;
         TWMD5 hash;
+        uint32_t blocksOnDisk;
         uint32_t folder;
         uint16_t device;
         uint16_t nameLength;
@@ -159,14 +160,15 @@ private:
         std::vector<Bucket> entries_;
         size_t count_ = 0;
     };
-    // (bucket, 64-bit digest of a key) -> the first and last founder of its chain (see
+    // (bucket, 64-bit digest of a key) -> the first founder of its chain (see
     // Slot::nextSameKey), open addressing. Keys whose digests collide share a chain,
-    // so a walk of a chain skips founders whose own key differs.
+    // so a walk of a chain skips founders whose own key differs. A chain keeps no
+    // tail: an append walks it, as every placement of its key does anyway, and nearly
+    // every chain holds one founder.
     struct Chain {
         uint64_t digest = 0;
         uint32_t bucket = 0;
         uint32_t head = kNone;  // kNone marks a free entry
-        uint32_t tail = kNone;
     };
     class ChainTable {
     public:

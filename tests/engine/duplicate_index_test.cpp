@@ -82,9 +82,13 @@ TEST_F(DuplicateIndex, YieldsExactlyTheGroupsOfTheInOrderWalk) {
     std::mt19937 random(42);
     std::vector<std::string> contents;
     for (int i = 0; i < 6; ++i) contents.push_back(randomBytes(7000 + (i % 2) * 10, i));
-    std::string near = contents[0];
-    near[200] ^= 1;  // outside every sampled kilobyte of a 7000-byte file
-    contents.push_back(near);
+    // Outside every sampled kilobyte of a 7000-byte file: one hash, three contents, so
+    // that founders share a key.
+    for (size_t at : {200, 4000}) {
+        std::string near = contents[0];
+        near[at] ^= 1;
+        contents.push_back(near);
+    }
     const char* names[] = {"a.txt", "A.TXT", "b.txt", "a.mp3", "c.zip"};
     std::vector<FilePtr> records;
     for (int i = 0; i < 120; ++i) {
