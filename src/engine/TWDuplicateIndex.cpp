@@ -250,19 +250,12 @@ TWDuplicateIndex::CompactFounder* TWDuplicateIndex::compactLocked(const TWFileUt
         if (device > UINT16_MAX) return nullptr;
         devices_.push_back(attributes.device);
     }
-    auto [folder, added] = folderIds_.try_emplace(path.substr(0, slash), static_cast<uint32_t>(folders_.size()));
-    if (added) folders_.push_back(&folder->first);
+    const uint32_t folder = folderIdLocked(std::string_view(path).substr(0, slash));
+    if (folder == kNone) return nullptr;
 
     const size_t nameLength = path.size() - slash - 1;
-    constexpr size_t align = alignof(CompactFounder);
-    static_assert(align >= 2, "a slot tells a compact founder by its even address");
-    const size_t bytes = (sizeof(CompactFounder) + nameLength + align - 1) / align * align;
-    if (arena_.empty() || arenaUsed_ + bytes > kArenaBlock) {
-        arena_.push_back(std::unique_ptr<std::byte[]>(new std::byte[std::max(kArenaBlock, bytes)]));
-        arenaUsed_ = 0;
-    }
-    std::byte* at = arena_.back().get() + arenaUsed_;
-    arenaUsed_ += bytes;
+    static_assert(alignof(CompactFounder) >= 2, "a slot tells a compact founder by its even address");
+    std::byte* at = arenaBytesLocked(sizeof(CompactFounder) + nameLength);
     auto* founder = new (at) CompactFounder{};
     founder->fileSize = attributes.fileSize;
     founder->blocksOnDisk = static_cast<uint32_t>(attributes.fileSizeOnDisk / kBlock);
@@ -271,7 +264,7 @@ TWDuplicateIndex::CompactFounder* TWDuplicateIndex::compactLocked(const TWFileUt
     founder->modifyTimeNs = attributes.modifyTimeNs;
     founder->changeTimeNs = attributes.changeTimeNs;
     founder->hash = attributes.hash;
-    founder->folder = folder->second;
+    founder->folder = folder;
     founder->device = static_cast<uint16_t>(device);
     founder->nameLength = static_cast<uint16_t>(nameLength);
     founder->fileType = attributes.fileType;
@@ -282,8 +275,51 @@ TWDuplicateIndex::CompactFounder* TWDuplicateIndex::compactLocked(const TWFileUt
     return founder;
 }
 
+std::byte* TWDuplicateIndex::arenaBytesLocked(size_t bytes) {
+    constexpr size_t align = alignof(CompactFounder);
+    bytes = (bytes + align - 1) / align * align;
+    if (arena_.empty() || arenaUsed_ + bytes > kArenaBlock) {
+        arena_.push_back(std::unique_ptr<std::byte[]>(new std::byte[std::max(kArenaBlock, bytes)]));
+        arenaUsed_ = 0;
+    }
+    std::byte* at = arena_.back().get() + arenaUsed_;
+    arenaUsed_ += bytes;
+    return at;
+}
+
+uint32_t TWDuplicateIndex::folderIdLocked(std::string_view folder) {
+    const auto slotOf = [](std::string_view text, size_t mask) {
+        return static_cast<size_t>(std::hash<std::string_view>{}(text)) & mask;
+    };
+    if (!folderIds_.empty()) {
+        const size_t mask = folderIds_.size() - 1;
+        for (size_t at = slotOf(folder, mask); folderIds_[at] != kNone; at = (at + 1) & mask)
+            if (folders_[folderIds_[at]] == folder) return folderIds_[at];
+    }
+    if (folders_.size() >= kNone) return kNone;
+    // Grown at 3/4 full, so that every probe ends at a free slot.
+    if ((folders_.size() + 1) * 4 > folderIds_.size() * 3) {
+        folderIds_.assign(folderIds_.empty() ? 256 : folderIds_.size() * 2, kNone);
+        const size_t mask = folderIds_.size() - 1;
+        for (uint32_t id = 0; id < folders_.size(); ++id) {
+            size_t at = slotOf(folders_[id], mask);
+            while (folderIds_[at] != kNone) at = (at + 1) & mask;
+            folderIds_[at] = id;
+        }
+    }
+    auto* text = reinterpret_cast<char*>(arenaBytesLocked(folder.size()));
+    std::memcpy(text, folder.data(), folder.size());
+    const auto id = static_cast<uint32_t>(folders_.size());
+    folders_.emplace_back(text, folder.size());
+    const size_t mask = folderIds_.size() - 1;
+    size_t at = slotOf(folder, mask);
+    while (folderIds_[at] != kNone) at = (at + 1) & mask;
+    folderIds_[at] = id;
+    return id;
+}
+
 std::string TWDuplicateIndex::pathOfLocked(const CompactFounder& founder) const {
-    const std::string& folder = *folders_[founder.folder];
+    const std::string_view folder = folders_[founder.folder];
     std::string path;
     path.reserve(folder.size() + 1 + founder.nameLength);
     path += folder;

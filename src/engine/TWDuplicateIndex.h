@@ -35,6 +35,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -194,6 +195,10 @@ private:
     // of record, a name that cannot be split, too many devices).
     CompactFounder* compactLocked(const TWFileUtility& record);
     std::string pathOfLocked(const CompactFounder& founder) const;
+    // `bytes` of the arena, aligned for a compact founder.
+    std::byte* arenaBytesLocked(size_t bytes);
+    // The folder's number, interned on first sight; kNone when there are too many.
+    uint32_t folderIdLocked(std::string_view folder);
     // The founder as a record, made from its compact form on first need and kept.
     const FilePtr& founderLocked(Category& category, Slot& slot);
     // The founder's hash, read now when not known yet (under the lock, as a record's
@@ -222,8 +227,11 @@ private:
     // The compact founders' storage and the folders and devices they name.
     std::vector<std::unique_ptr<std::byte[]>> arena_;
     size_t arenaUsed_ = 0;  // in the last block
-    std::unordered_map<std::string, uint32_t> folderIds_;
-    std::vector<const std::string*> folders_;
+    // Folders by number, their text in the arena; folderIds_ finds a folder's number by
+    // its text (open addressing, kNone marks a free slot). A home folder's tree has a
+    // folder for about every ten files: a node-based map took twice the memory.
+    std::vector<std::string_view> folders_;
+    std::vector<uint32_t> folderIds_;
     std::vector<dev_t> devices_;
 };
 
