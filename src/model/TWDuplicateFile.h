@@ -33,7 +33,6 @@
 #include <vector>
 
 #include "files/TWFileUtility.h"
-#include "platform/AdaptiveMutex.h"
 #include "prefs/TWPreferenceTypes.h"
 
 class TWDuplicateFile : public std::enable_shared_from_this<TWDuplicateFile> {
@@ -161,10 +160,11 @@ private:
     // The cached sub-groups when the cache exists and every one of them is alive.
     std::optional<std::vector<Ptr>> liveCacheLocked() const;
 
-    // A scan makes a group for every content found twice, tens of thousands of them:
-    // a word-sized lock (std::mutex takes 40 bytes) that sleeps at once, since a holder
-    // may be reading files or removing them; the sub-group cache out of line.
-    mutable tw::WordLock<uint32_t, 0> mutex_;
+    // A scan makes a group for every content found twice, tens of thousands of them, so
+    // the sub-group cache is kept out of line. The lock stays a std::mutex: with a
+    // word-sized lock the app's GUI thread, which reads groups while a scan adds to
+    // them, stalled several times longer beside other busy programs.
+    mutable std::mutex mutex_;
     const bool isSimilarGroup_;
     std::vector<FilePtr> files_;
     uint64_t numberOfChecked_ = 0;
