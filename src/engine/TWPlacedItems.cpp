@@ -65,7 +65,7 @@ bool TWPlacedItems::claim(const TWFileUtility& record) {
         InodeSet* set = nullptr;
         for (auto& candidate : files_)
             if (candidate.source == sourceId && candidate.device == record.device()) set = &candidate;
-        if (!set) set = &files_.emplace_back(InodeSet{sourceId, record.device(), {}});
+        if (!set) set = &files_.emplace_back(InodeSet{sourceId, record.device(), {}, {}});
         if (!set->insert(record.inode())) return false;
         ++fileCount_;
     }
