@@ -3,13 +3,14 @@
 # COUNT says otherwise), and in one run, in turn ROUNDS times (default 3):
 #   T        for f in *.jpg; do djpeg -outfile /dev/null "$f"; done   (full size)
 #   T/8      the same at 1/8 scale (what the look's reduced-scale decode is near to)
-#   look     twinsift-cli scan --quiet --similar-by look FOLDER
-#   colours  twinsift-cli scan --quiet --similar-by colours FOLDER
+#   look     twinsift-cli scan --quiet --no-cache --similar-by look FOLDER
+#   colours  twinsift-cli scan --quiet --no-cache --similar-by colours FOLDER
 # Prints each run's wall, user and system seconds and peak memory (GNU time), then the
 # medians and the targets: look <= 0.75 T, colours <= 1.3 T / 2.
 #   bench/similar-speed.sh [FOLDER]     (default /tmp/twinsift-camera; kept for reuse)
 # djpeg comes with scripts/install-deps.sh --bench, run here when it is missing.
-# Settings come from a private, empty config folder (the defaults).
+# Settings come from a private, empty config folder (the defaults); every scan runs with
+# --no-cache and a private, empty cache folder, so that each one signs every picture.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TWINSIFT_BENCH_BUILD:-$root/build}
@@ -26,6 +27,7 @@ last=$(printf '%s/IMG_%04d.jpg' "$folder" "$count")
 config=$(mktemp -d)
 trap 'rm -rf "$config"' EXIT
 export XDG_CONFIG_HOME=$config
+export XDG_CACHE_HOME=$config/cache
 cli=$build/src/cli/twinsift-cli
 [[ -x $cli ]] || cli=$(find "$build" -name twinsift-cli -type f -perm -u+x | head -1)
 
@@ -40,8 +42,8 @@ results=$config/results
 for ((round = 0; round < rounds; round++)); do
   measure T bash -c 'for f in *.jpg; do djpeg -outfile /dev/null "$f"; done' | tee -a "$results"
   measure T/8 bash -c 'for f in *.jpg; do djpeg -scale 1/8 -outfile /dev/null "$f"; done' | tee -a "$results"
-  measure look "$cli" scan --quiet --similar-by look "$folder" | tee -a "$results"
-  measure colours "$cli" scan --quiet --similar-by colours "$folder" | tee -a "$results"
+  measure look "$cli" scan --quiet --no-cache --similar-by look "$folder" | tee -a "$results"
+  measure colours "$cli" scan --quiet --no-cache --similar-by colours "$folder" | tee -a "$results"
 done
 echo "medians of $rounds rounds, $(ls "$folder"/*.jpg | wc -l) pictures, load $(cut -d' ' -f1-3 /proc/loadavg):"
 python3 - "$results" <<'EOF'

@@ -11,7 +11,7 @@ packages=(
   g++ cmake ninja-build pkg-config git
   libssl-dev libxxhash-dev libplist-dev libexiv2-dev libglib2.0-dev
   nlohmann-json3-dev libcli11-dev libgd-dev libpuzzle-dev
-  libjpeg62-turbo-dev        # the image module decodes JPEG at reduced scale
+  libjpeg62-turbo-dev        # the image module decodes JPEG at reduced scale, and row by row
   libgtest-dev libgmock-dev
   dbus                       # tests start a private bus of their own
   qt6-base-dev qt6-svg-dev   # the desktop app

@@ -226,6 +226,7 @@ uint32_t TWDuplicateIndex::foundLocked(Category& category, const FilePtr& record
 namespace {
 
 constexpr size_t kArenaBlock = 64u << 10;
+constexpr uint64_t kBlock = 512;  // the unit of a file system's count of blocks on disk
 enum : uint8_t { kHasCreateTime = 1, kHasIdentity = 2, kIsRegularFile = 4, kHasHash = 8, kCacheHoldsHash = 16 };
 
 // The key of a content hash: its first 15 bytes, as compactHash makes it of the text.
@@ -242,34 +243,28 @@ TWDuplicateIndex::CompactFounder* TWDuplicateIndex::compactLocked(const TWFileUt
     const size_t slash = path.rfind('/');
     if (slash == std::string::npos || slash + 1 == path.size() || path.size() - slash - 1 > UINT16_MAX) return nullptr;
     const TWFileAttributes attributes = record.attributes();
+    if (attributes.fileSizeOnDisk % kBlock != 0 || attributes.fileSizeOnDisk / kBlock > UINT32_MAX) return nullptr;
 
     size_t device = std::find(devices_.begin(), devices_.end(), attributes.device) - devices_.begin();
     if (device == devices_.size()) {
         if (device > UINT16_MAX) return nullptr;
         devices_.push_back(attributes.device);
     }
-    auto [folder, added] = folderIds_.try_emplace(path.substr(0, slash), static_cast<uint32_t>(folders_.size()));
-    if (added) folders_.push_back(&folder->first);
+    const uint32_t folder = folderIdLocked(std::string_view(path).substr(0, slash));
+    if (folder == kNone) return nullptr;
 
     const size_t nameLength = path.size() - slash - 1;
-    constexpr size_t align = alignof(CompactFounder);
-    static_assert(align >= 2, "a slot tells a compact founder by its even address");
-    const size_t bytes = (sizeof(CompactFounder) + nameLength + align - 1) / align * align;
-    if (arena_.empty() || arenaUsed_ + bytes > kArenaBlock) {
-        arena_.push_back(std::unique_ptr<std::byte[]>(new std::byte[std::max(kArenaBlock, bytes)]));
-        arenaUsed_ = 0;
-    }
-    std::byte* at = arena_.back().get() + arenaUsed_;
-    arenaUsed_ += bytes;
+    static_assert(alignof(CompactFounder) >= 2, "a slot tells a compact founder by its even address");
+    std::byte* at = arenaBytesLocked(sizeof(CompactFounder) + nameLength);
     auto* founder = new (at) CompactFounder{};
     founder->fileSize = attributes.fileSize;
-    founder->fileSizeOnDisk = attributes.fileSizeOnDisk;
+    founder->blocksOnDisk = static_cast<uint32_t>(attributes.fileSizeOnDisk / kBlock);
     founder->inode = attributes.inode;
     founder->createTimeNs = attributes.createTimeNs;
     founder->modifyTimeNs = attributes.modifyTimeNs;
     founder->changeTimeNs = attributes.changeTimeNs;
     founder->hash = attributes.hash;
-    founder->folder = folder->second;
+    founder->folder = folder;
     founder->device = static_cast<uint16_t>(device);
     founder->nameLength = static_cast<uint16_t>(nameLength);
     founder->fileType = attributes.fileType;
@@ -280,8 +275,51 @@ TWDuplicateIndex::CompactFounder* TWDuplicateIndex::compactLocked(const TWFileUt
     return founder;
 }
 
+std::byte* TWDuplicateIndex::arenaBytesLocked(size_t bytes) {
+    constexpr size_t align = alignof(CompactFounder);
+    bytes = (bytes + align - 1) / align * align;
+    if (arena_.empty() || arenaUsed_ + bytes > kArenaBlock) {
+        arena_.push_back(std::unique_ptr<std::byte[]>(new std::byte[std::max(kArenaBlock, bytes)]));
+        arenaUsed_ = 0;
+    }
+    std::byte* at = arena_.back().get() + arenaUsed_;
+    arenaUsed_ += bytes;
+    return at;
+}
+
+uint32_t TWDuplicateIndex::folderIdLocked(std::string_view folder) {
+    const auto slotOf = [](std::string_view text, size_t mask) {
+        return static_cast<size_t>(std::hash<std::string_view>{}(text)) & mask;
+    };
+    if (!folderIds_.empty()) {
+        const size_t mask = folderIds_.size() - 1;
+        for (size_t at = slotOf(folder, mask); folderIds_[at] != kNone; at = (at + 1) & mask)
+            if (folders_[folderIds_[at]] == folder) return folderIds_[at];
+    }
+    if (folders_.size() >= kNone) return kNone;
+    // Grown at 3/4 full, so that every probe ends at a free slot.
+    if ((folders_.size() + 1) * 4 > folderIds_.size() * 3) {
+        folderIds_.assign(folderIds_.empty() ? 256 : folderIds_.size() * 2, kNone);
+        const size_t mask = folderIds_.size() - 1;
+        for (uint32_t id = 0; id < folders_.size(); ++id) {
+            size_t at = slotOf(folders_[id], mask);
+            while (folderIds_[at] != kNone) at = (at + 1) & mask;
+            folderIds_[at] = id;
+        }
+    }
+    auto* text = reinterpret_cast<char*>(arenaBytesLocked(folder.size()));
+    std::memcpy(text, folder.data(), folder.size());
+    const auto id = static_cast<uint32_t>(folders_.size());
+    folders_.emplace_back(text, folder.size());
+    const size_t mask = folderIds_.size() - 1;
+    size_t at = slotOf(folder, mask);
+    while (folderIds_[at] != kNone) at = (at + 1) & mask;
+    folderIds_[at] = id;
+    return id;
+}
+
 std::string TWDuplicateIndex::pathOfLocked(const CompactFounder& founder) const {
-    const std::string& folder = *folders_[founder.folder];
+    const std::string_view folder = folders_[founder.folder];
     std::string path;
     path.reserve(folder.size() + 1 + founder.nameLength);
     path += folder;
@@ -295,7 +333,7 @@ const TWDuplicateIndex::FilePtr& TWDuplicateIndex::founderLocked(Category& categ
     const CompactFounder& founder = *slot.compact();
     TWFileAttributes attributes;
     attributes.fileSize = founder.fileSize;
-    attributes.fileSizeOnDisk = founder.fileSizeOnDisk;
+    attributes.fileSizeOnDisk = uint64_t{founder.blocksOnDisk} * kBlock;
     attributes.device = devices_[founder.device];
     attributes.inode = founder.inode;
     attributes.createTimeNs = founder.createTimeNs;
@@ -405,11 +443,12 @@ TWDuplicateIndex::Chain& TWDuplicateIndex::ChainTable::findOrAdd(uint32_t bucket
 void TWDuplicateIndex::appendLocked(Category& category, uint32_t bucket, const std::string& key, uint32_t slot) {
     Chain& chain = chains_.findOrAdd(bucket, digestOfKey(key));
     if (chain.head == kNone) {
-        chain.head = chain.tail = slot;
+        chain.head = slot;
         return;
     }
-    category.slots[chain.tail].nextSameKey = slot;
-    chain.tail = slot;
+    uint32_t last = chain.head;
+    while (category.slots[last].nextSameKey != kNone) last = category.slots[last].nextSameKey;
+    category.slots[last].nextSameKey = slot;
 }
 
 bool TWDuplicateIndex::hasKey(TWFileUtility& founder, const std::string& key) const {

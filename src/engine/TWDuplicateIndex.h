@@ -35,6 +35,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -97,15 +98,16 @@ private:
 
     // A founder of the content mode kept compact: a plain file record's attributes,
     // its folder and device by number, and its name's bytes right after it in the
-    // arena.
+    // arena. The size on disk is kept in 512-byte blocks, as the file system counts it
+    // (a record whose size on disk is no such count stays a record).
     struct CompactFounder {
         uint64_t fileSize;
-        uint64_t fileSizeOnDisk;
         uint64_t inode;
         int64_t createTimeNs;
         int64_t modifyTimeNs;
         int64_t changeTimeNs;
         TWMD5 hash;
+        uint32_t blocksOnDisk;
         uint32_t folder;
         uint16_t device;
         uint16_t nameLength;
@@ -159,14 +161,15 @@ private:
         std::vector<Bucket> entries_;
         size_t count_ = 0;
     };
-    // (bucket, 64-bit digest of a key) -> the first and last founder of its chain (see
+    // (bucket, 64-bit digest of a key) -> the first founder of its chain (see
     // Slot::nextSameKey), open addressing. Keys whose digests collide share a chain,
-    // so a walk of a chain skips founders whose own key differs.
+    // so a walk of a chain skips founders whose own key differs. A chain keeps no
+    // tail: an append walks it, as every placement of its key does anyway, and nearly
+    // every chain holds one founder.
     struct Chain {
         uint64_t digest = 0;
         uint32_t bucket = 0;
         uint32_t head = kNone;  // kNone marks a free entry
-        uint32_t tail = kNone;
     };
     class ChainTable {
     public:
@@ -192,6 +195,10 @@ private:
     // of record, a name that cannot be split, too many devices).
     CompactFounder* compactLocked(const TWFileUtility& record);
     std::string pathOfLocked(const CompactFounder& founder) const;
+    // `bytes` of the arena, aligned for a compact founder.
+    std::byte* arenaBytesLocked(size_t bytes);
+    // The folder's number, interned on first sight; kNone when there are too many.
+    uint32_t folderIdLocked(std::string_view folder);
     // The founder as a record, made from its compact form on first need and kept.
     const FilePtr& founderLocked(Category& category, Slot& slot);
     // The founder's hash, read now when not known yet (under the lock, as a record's
@@ -220,8 +227,11 @@ private:
     // The compact founders' storage and the folders and devices they name.
     std::vector<std::unique_ptr<std::byte[]>> arena_;
     size_t arenaUsed_ = 0;  // in the last block
-    std::unordered_map<std::string, uint32_t> folderIds_;
-    std::vector<const std::string*> folders_;
+    // Folders by number, their text in the arena; folderIds_ finds a folder's number by
+    // its text (open addressing, kNone marks a free slot). A home folder's tree has a
+    // folder for about every ten files: a node-based map took twice the memory.
+    std::vector<std::string_view> folders_;
+    std::vector<uint32_t> folderIds_;
     std::vector<dev_t> devices_;
 };
 

@@ -4,12 +4,14 @@
 
 namespace {
 
-size_t slotOf(ino_t inode, size_t mask) {
+template <class Inode>
+size_t slotOf(Inode inode, size_t mask) {
     uint64_t h = static_cast<uint64_t>(inode) * 0x9E3779B97F4A7C15ull;
     return static_cast<size_t>(h ^ (h >> 29)) & mask;
 }
 
-void insertFresh(std::vector<ino_t>& slots, ino_t inode) {
+template <class Inode>
+void insertFresh(std::vector<Inode>& slots, Inode inode) {
     const size_t mask = slots.size() - 1;
     size_t at = slotOf(inode, mask);
     while (slots[at] != 0) at = (at + 1) & mask;
@@ -18,12 +20,8 @@ void insertFresh(std::vector<ino_t>& slots, ino_t inode) {
 
 }  // namespace
 
-bool TWPlacedItems::InodeSet::insert(ino_t inode) {
-    if (inode == 0) {
-        if (hasZero) return false;
-        hasZero = true;
-        return true;
-    }
+template <class Inode>
+bool TWPlacedItems::Slots<Inode>::insert(Inode inode) {
     if (slots.empty()) slots.assign(64, 0);
     const size_t mask = slots.size() - 1;
     for (size_t at = slotOf(inode, mask);; at = (at + 1) & mask) {
@@ -32,14 +30,24 @@ bool TWPlacedItems::InodeSet::insert(ino_t inode) {
     }
     // Grown at 3/4 full, so that a probe always ends at a free slot.
     if ((count + 1) * 4 > slots.size() * 3) {
-        std::vector<ino_t> grown(slots.size() * 2, 0);
-        for (ino_t kept : slots)
+        std::vector<Inode> grown(slots.size() * 2, 0);
+        for (Inode kept : slots)
             if (kept != 0) insertFresh(grown, kept);
         slots.swap(grown);
     }
     insertFresh(slots, inode);
     ++count;
     return true;
+}
+
+bool TWPlacedItems::InodeSet::insert(ino_t inode) {
+    if (inode == 0) {
+        if (hasZero) return false;
+        hasZero = true;
+        return true;
+    }
+    if (inode <= UINT32_MAX) return narrow.insert(static_cast<uint32_t>(inode));
+    return wide.insert(static_cast<uint64_t>(inode));
 }
 
 uint32_t TWPlacedItems::sourceIdLocked(const std::string& source) {
@@ -57,7 +65,7 @@ bool TWPlacedItems::claim(const TWFileUtility& record) {
         InodeSet* set = nullptr;
         for (auto& candidate : files_)
             if (candidate.source == sourceId && candidate.device == record.device()) set = &candidate;
-        if (!set) set = &files_.emplace_back(InodeSet{sourceId, record.device(), {}});
+        if (!set) set = &files_.emplace_back(InodeSet{sourceId, record.device(), {}, {}});
         if (!set->insert(record.inode())) return false;
         ++fileCount_;
     }

@@ -29,12 +29,19 @@ public:
 
 private:
     // The inodes of one (source, device), open addressing: a scan meets one or a few
-    // devices, so an inode alone (8 bytes) is what each file costs.
+    // devices, so an inode alone is what each file costs, 4 bytes where it fits them
+    // (most file systems number their inodes so) and 8 where it does not.
+    template <class Inode>
+    struct Slots {
+        std::vector<Inode> slots;  // 0 marks a free slot
+        size_t count = 0;
+        bool insert(Inode inode);  // false when present; never 0
+    };
     struct InodeSet {
         uint32_t source;
         dev_t device;
-        std::vector<ino_t> slots;  // 0 marks a free slot
-        size_t count = 0;
+        Slots<uint32_t> narrow;
+        Slots<uint64_t> wide;
         bool hasZero = false;      // inode 0, which cannot sit in a slot
         bool insert(ino_t inode);  // false when present
     };

@@ -17,6 +17,7 @@ const TWMediaFunctions kFunctions = {
     },
     twmedia::imageInfo,
     twmedia::decodeSquare,
+    twmedia::countColours,
     puzzle_init_context,
     puzzle_free_context,
     twmedia::applyOptions,

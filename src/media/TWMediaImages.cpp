@@ -279,4 +279,12 @@ gdImagePtr twmedia::decodeImage(const TWMediaFile* file, const char* path) {
     return decodeWith(*file, byContent);
 }
 
+bool twmedia::decodedAsJpeg(const TWMediaFile* file, const char* path) {
+    const Reader byName = readerForPath(path);
+    if (byName && byName != gdImageCreateFromJpeg) return false;
+    unsigned char head[8];
+    if (file->readAt(file->handle, 0, head, sizeof head) != static_cast<long>(sizeof head)) return false;
+    return readerForLeadingBytes(head) == gdImageCreateFromJpeg;
+}
+
 #pragma GCC diagnostic pop

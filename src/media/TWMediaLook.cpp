@@ -1,18 +1,12 @@
 // What a picture's header tells (format, size, the memory a decode takes) and the small
 // square of it that the look measure signs, decoded at reduced scale where JPEG allows.
 
-#include <setjmp.h>
-
 #include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 
-#include "media/TWMediaInternal.h"
-
-extern "C" {
-#include <jpeglib.h>
-}
+#include "media/TWMediaJpeg.h"
 
 namespace {
 
@@ -41,75 +35,6 @@ uint16_t littleEndian16(const unsigned char* p) {
     return uint16_t(p[1] << 8 | p[0]);
 }
 
-// --- libjpeg over the core's opened file ---
-
-struct JpegSource {
-    jpeg_source_mgr manager;
-    const TWMediaFile* file;
-    uint64_t offset;
-    JOCTET buffer[65536];
-};
-
-void initSource(j_decompress_ptr) {}
-void termSource(j_decompress_ptr) {}
-
-boolean fillInput(j_decompress_ptr info) {
-    auto* source = reinterpret_cast<JpegSource*>(info->src);
-    const long n = source->file->readAt(source->file->handle, source->offset, source->buffer, sizeof source->buffer);
-    if (n <= 0) {
-        // A file that ends early: an end marker lets libjpeg finish with what it has.
-        static const JOCTET kEnd[] = {0xFF, JPEG_EOI};
-        source->manager.next_input_byte = kEnd;
-        source->manager.bytes_in_buffer = sizeof kEnd;
-        return TRUE;
-    }
-    source->offset += static_cast<uint64_t>(n);
-    source->manager.next_input_byte = source->buffer;
-    source->manager.bytes_in_buffer = static_cast<size_t>(n);
-    return TRUE;
-}
-
-void skipInput(j_decompress_ptr info, long count) {
-    auto* source = reinterpret_cast<JpegSource*>(info->src);
-    if (count <= 0) return;
-    if (static_cast<size_t>(count) <= source->manager.bytes_in_buffer) {
-        source->manager.next_input_byte += count;
-        source->manager.bytes_in_buffer -= static_cast<size_t>(count);
-        return;
-    }
-    source->offset += static_cast<uint64_t>(count) - source->manager.bytes_in_buffer;
-    source->manager.bytes_in_buffer = 0;
-}
-
-struct JpegErrors {
-    jpeg_error_mgr manager;
-    jmp_buf jump;
-};
-
-void onJpegError(j_common_ptr info) {
-    longjmp(reinterpret_cast<JpegErrors*>(info->err)->jump, 1);
-}
-
-// Warnings about damaged data are expected from damaged files: not worth a log line each.
-void onJpegMessage(j_common_ptr, int) {}
-
-void attach(jpeg_decompress_struct& info, JpegSource& source, JpegErrors& errors, const TWMediaFile* file) {
-    info.err = jpeg_std_error(&errors.manager);
-    errors.manager.error_exit = onJpegError;
-    errors.manager.emit_message = onJpegMessage;
-    jpeg_create_decompress(&info);
-    source.file = file;
-    source.offset = 0;
-    source.manager.init_source = initSource;
-    source.manager.fill_input_buffer = fillInput;
-    source.manager.skip_input_data = skipInput;
-    source.manager.resync_to_restart = jpeg_resync_to_restart;
-    source.manager.term_source = termSource;
-    source.manager.bytes_in_buffer = 0;
-    source.manager.next_input_byte = nullptr;
-    info.src = &source.manager;
-}
-
 struct JpegHeader {
     int width = 0, height = 0, components = 0;
     bool multipleScans = false;  // progressive or not interleaved: libjpeg keeps every coefficient
@@ -118,14 +43,14 @@ struct JpegHeader {
 
 bool readJpegHeader(const TWMediaFile* file, JpegHeader& header) {
     jpeg_decompress_struct info{};
-    JpegErrors errors{};
-    auto* source = new JpegSource;
+    twmedia::JpegErrors errors{};
+    auto* source = new twmedia::JpegSource;
     if (setjmp(errors.jump)) {
         jpeg_destroy_decompress(&info);
         delete source;
         return false;
     }
-    attach(info, *source, errors, file);
+    twmedia::attachJpeg(info, *source, errors, file);
     jpeg_read_header(&info, TRUE);
     header.width = static_cast<int>(info.image_width);
     header.height = static_cast<int>(info.image_height);
@@ -157,6 +82,19 @@ uint64_t jpegFullBytes(const JpegHeader& header) {
     return sum(sum(pixelBytes(header.width, header.height, 4), coefficientBytes(header)), kDecoderOverhead);
 }
 
+// What libjpeg holds besides its coefficients when it hands out rows, a column at a
+// time: strips of each component's rows, an MCU row and its neighbours for the
+// upsampling (some 20 to 40 rows of the full-width component at the usual samplings,
+// fewer of the subsampled ones); the fixed overhead covers the rest.
+constexpr uint64_t kStripBytesPerComponentColumn = 64;
+
+// countColours: one row of output (at most 4 bytes a pixel) and libjpeg's buffers.
+uint64_t jpegRowBytes(const JpegHeader& header) {
+    const uint64_t columns = (uint64_t(header.width) + 15) / 16 * 16;
+    const uint64_t perColumn = 4 + kStripBytesPerComponentColumn * uint64_t(header.components);
+    return sum(sum(product(columns, perColumn), coefficientBytes(header)), kDecoderOverhead);
+}
+
 uint64_t jpegScaledBytes(const JpegHeader& header, int minSide) {
     if (!header.rgbOutput) return jpegFullBytes(header);
     const int d = scaleDenominator(header.width, header.height, minSide);
@@ -169,8 +107,8 @@ uint64_t jpegScaledBytes(const JpegHeader& header, int minSide) {
 // into RGB (CMYK, which libgd's reader converts instead).
 gdImagePtr decodeJpegScaled(const TWMediaFile* file, int minSide, uint64_t memoryLimit) {
     jpeg_decompress_struct info{};
-    JpegErrors errors{};
-    JpegSource* volatile source = new JpegSource;
+    twmedia::JpegErrors errors{};
+    twmedia::JpegSource* volatile source = new twmedia::JpegSource;
     gdImagePtr volatile image = nullptr;
     JSAMPLE* volatile row = nullptr;
     if (setjmp(errors.jump)) {
@@ -180,7 +118,7 @@ gdImagePtr decodeJpegScaled(const TWMediaFile* file, int minSide, uint64_t memor
         if (image) gdImageDestroy(image);
         return nullptr;
     }
-    attach(info, *source, errors, file);
+    twmedia::attachJpeg(info, *source, errors, file);
     info.mem->max_memory_to_use = static_cast<long>(std::min<uint64_t>(memoryLimit, LONG_MAX));
     jpeg_read_header(&info, TRUE);
     const bool rgb = info.jpeg_color_space == JCS_YCbCr || info.jpeg_color_space == JCS_RGB ||
@@ -285,6 +223,7 @@ void twmedia::imageInfo(const TWMediaFile* file, int minSide, TWMediaImageInfo* 
     info->height = header.height;
     info->fullDecodeBytes = jpegFullBytes(header);
     info->squareDecodeBytes = jpegScaledBytes(header, minSide);
+    info->countDecodeBytes = jpegRowBytes(header);
 }
 
 gdImagePtr twmedia::decodeSquare(const TWMediaFile* file, const char* path, int minSide, int side,

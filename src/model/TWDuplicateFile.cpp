@@ -35,7 +35,7 @@ std::vector<std::vector<FilePtr>> partitionExactCopies(const std::vector<FilePtr
 }  // namespace
 
 TWDuplicateFile::TWDuplicateFile(PrivateTag, std::vector<FilePtr> files, Ptr parent, bool similar)
-    : files_(std::move(files)), isSimilarGroup_(similar), parentSimilarGroup_(std::move(parent)) {
+    : isSimilarGroup_(similar), files_(std::move(files)), parentSimilarGroup_(std::move(parent)) {
     recountLocked();  // not shared yet: nobody else can reach the members
 }
 
@@ -203,7 +203,7 @@ std::vector<TWDuplicateFile::Ptr> TWDuplicateFile::duplicateFilesExcludingSimila
             subgroups.push_back(std::make_shared<TWDuplicateFile>(PrivateTag{}, std::move(bucket), self, false));
             cache.push_back(subgroups.back());
         }
-        duplicateFilesInSimilar_ = std::move(cache);
+        duplicateFilesInSimilar_ = std::make_unique<std::vector<std::weak_ptr<TWDuplicateFile>>>(std::move(cache));
         return subgroups;
     }
 }

@@ -160,14 +160,19 @@ private:
     // The cached sub-groups when the cache exists and every one of them is alive.
     std::optional<std::vector<Ptr>> liveCacheLocked() const;
 
+    // A scan makes a group for every content found twice, tens of thousands of them, so
+    // the sub-group cache is kept out of line. The lock stays a std::mutex: with a
+    // word-sized lock the app's GUI thread, which reads groups while a scan adds to
+    // them, stalled several times longer beside other busy programs.
     mutable std::mutex mutex_;
+    const bool isSimilarGroup_;
     std::vector<FilePtr> files_;
     uint64_t numberOfChecked_ = 0;
     uint64_t sizeOfChecked_ = 0;
     // Bumped whenever members join, leave or move, so that sub-groups computed with no
     // lock held are stored only if the members did not change meanwhile.
     uint64_t version_ = 0;
-    std::optional<std::vector<std::weak_ptr<TWDuplicateFile>>> duplicateFilesInSimilar_;
-    const bool isSimilarGroup_;
+    // Null when there is no cache (only a similar group ever has one).
+    std::unique_ptr<std::vector<std::weak_ptr<TWDuplicateFile>>> duplicateFilesInSimilar_;
     const Ptr parentSimilarGroup_;
 };

@@ -21,7 +21,7 @@ extern "C" {
 extern "C" {
 
 // Raised whenever a structure below changes.
-#define TW_MEDIA_ABI_VERSION 2u
+#define TW_MEDIA_ABI_VERSION 3u
 
 // The module's one exported symbol, of type TWMediaEntry.
 #define TW_MEDIA_ENTRY_NAME "twinsift_media_functions"
@@ -68,6 +68,24 @@ struct TWMediaImageInfo {
     // decoder's own buffers), estimated from the header; 0 when the header cannot tell.
     uint64_t fullDecodeBytes;    // decodeImage
     uint64_t squareDecodeBytes;  // decodeSquare with the `minSide` given to imageInfo
+    uint64_t countDecodeBytes;   // countColours, when it counts the picture itself (a JPEG)
+};
+
+// A picture's colours, counted as it is decoded: each value of each channel, over all
+// width x height pixels.
+struct TWMediaColourCounts {
+    int width;
+    int height;
+    uint32_t red[256];
+    uint32_t green[256];
+    uint32_t blue[256];
+};
+
+// What countColours did.
+enum TWMediaCountResult {
+    TWMediaCountFailed = -1,    // the picture cannot be decoded (or would take more than the limit)
+    TWMediaCountOtherRoad = 0,  // not a picture it decodes: decodeImage does, into a whole image
+    TWMediaCounted = 1,
 };
 
 // What the core lends the module for its lifetime (the process's).
@@ -98,6 +116,13 @@ struct TWMediaFunctions {
     // `minSide` pixels where the format allows it (JPEG's DCT scaling), else in full.
     // Null when it cannot be decoded, or would take more than `memoryLimit` bytes.
     gdImagePtr (*decodeSquare)(const TWMediaFile* file, const char* path, int minSide, int side, uint64_t memoryLimit);
+    // The colours of a JPEG that decodeImage would decode with its JPEG reader (the
+    // ending of `path` names JPEG or no reader, and the first bytes are JPEG's), counted
+    // row by row as they are decoded, never holding the whole picture: the same counts,
+    // pixel for pixel, as the image decodeImage returns. TWMediaCountOtherRoad for any
+    // other file, with `counts` untouched. Never asks libjpeg for more than
+    // `memoryLimit` bytes.
+    int (*countColours)(const TWMediaFile* file, const char* path, uint64_t memoryLimit, TWMediaColourCounts* counts);
 
     void (*initContext)(PuzzleContext* context);
     void (*freeContext)(PuzzleContext* context);

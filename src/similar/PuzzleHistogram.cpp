@@ -99,16 +99,21 @@ double coarseMean(const double* a, const double* b, int binsPerChannel) {
 
 void puzzleCountImage(const gdImageStruct& image, PuzzleHistogram& histogram) {
     if (image.sx <= 0 || image.sy <= 0) zpReportInternalError();
-    histogram.total =
-        static_cast<uint64_t>(image.sx > 0 ? image.sx : 0) * static_cast<uint64_t>(image.sy > 0 ? image.sy : 0);
+    uint32_t red[256] = {}, green[256] = {}, blue[256] = {};
+    if (image.sx > 0 && image.sy > 0) {
+        if (image.trueColor)
+            countTrueColor(image, red, green, blue);
+        else
+            countPalette(image, red, green, blue);
+    }
+    puzzleAddCounts(image.sx, image.sy, red, green, blue, histogram);
+}
+
+void puzzleAddCounts(int width, int height, const uint32_t (&red)[256], const uint32_t (&green)[256],
+                     const uint32_t (&blue)[256], PuzzleHistogram& histogram) {
+    histogram.total = static_cast<uint64_t>(width > 0 ? width : 0) * static_cast<uint64_t>(height > 0 ? height : 0);
     histogram.channels = 3;
     if (histogram.total == 0) return;
-
-    uint32_t red[256] = {}, green[256] = {}, blue[256] = {};
-    if (image.trueColor)
-        countTrueColor(image, red, green, blue);
-    else
-        countPalette(image, red, green, blue);
     for (int v = 0; v < 256; ++v) {
         histogram.bins[0 * 256 + v] += static_cast<int32_t>(red[v]);
         histogram.bins[1 * 256 + v] += static_cast<int32_t>(green[v]);

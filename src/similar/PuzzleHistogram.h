@@ -47,6 +47,10 @@ struct PuzzleHistogramSummary {
 // green and blue bits, alpha ignored; palette pixels by their palette entry's colour),
 // and sets total = width x height and channels = 3.
 void puzzleCountImage(const gdImageStruct& image, PuzzleHistogram& histogram);
+// The same record from counts of each channel's values made without an image (a picture
+// counted row by row as it was decoded): total = width x height, channels = 3.
+void puzzleAddCounts(int width, int height, const uint32_t (&red)[256], const uint32_t (&green)[256],
+                     const uint32_t (&blue)[256], PuzzleHistogram& histogram);
 
 // The histogram as bytes that can be kept between runs (a version, then the total, the
 // channel count and every bin as variable-length numbers: about 2 KB), and back;

@@ -63,6 +63,39 @@ std::optional<ZPDecodeBudget::Lease> leaseFor(const std::string& path, const TWM
     return lease;
 }
 
+// A JPEG's colours, counted by the image module as it decodes the picture row by row:
+// its lease covers one row and libjpeg's own buffers, not the whole picture.
+// TWMediaCountOtherRoad leaves `histogram` and `resolution` untouched; on failure the
+// "Unable to read" line is logged.
+int countByRows(const std::string& path, const OpenedPicture& picture, ZPDecodeBudget& budget,
+                PuzzleHistogram& histogram, TWSize& resolution) {
+    std::optional<ZPDecodeBudget::Lease> lease = leaseFor(path, picture.info, picture.info.countDecodeBytes, budget);
+    if (!lease) return TWMediaCountFailed;
+    const tw::MediaFileView view(picture.file);
+    auto counts = std::make_unique<TWMediaColourCounts>();
+    const int result = tw::mediaModule()->countColours(view.get(), path.c_str(), lease->bytes(), counts.get());
+    if (result == TWMediaCountFailed) unreadable(path);
+    if (result != TWMediaCounted) return result;
+    puzzleAddCounts(counts->width, counts->height, counts->red, counts->green, counts->blue, histogram);
+    resolution = TWSize{double(counts->width), double(counts->height)};
+    return result;
+}
+
+// Any picture, decoded whole into an image whose pixels are then counted.
+bool countWholeImage(const std::string& path, const OpenedPicture& picture, ZPDecodeBudget& budget,
+                     PuzzleHistogram& histogram, TWSize& resolution) {
+    std::optional<ZPDecodeBudget::Lease> lease = leaseFor(path, picture.info, picture.info.fullDecodeBytes, budget);
+    if (!lease) return false;
+    ZPGdImage image = zpDecodeImage(picture.file, path);
+    if (!image) {
+        unreadable(path);
+        return false;
+    }
+    puzzleCountImage(*image, histogram);
+    resolution = TWSize{static_cast<double>(gdImageSX(image.get())), static_cast<double>(gdImageSY(image.get()))};
+    return true;
+}
+
 }  // namespace
 
 ZPImageSignature::ZPImageSignature(std::string path, std::unique_ptr<PuzzleHistogram> histogram,
@@ -105,14 +138,16 @@ std::shared_ptr<ZPImageSignature> ZPImageSignature::signColours(const std::strin
     std::optional<OpenedPicture> picture = openPicture(path);
     if (!picture) return nullptr;
     if (context->magic != kPuzzleContextMagic) zpReportInternalError();
-    std::optional<ZPDecodeBudget::Lease> lease = leaseFor(path, picture->info, picture->info.fullDecodeBytes, budget);
-    if (!lease) return nullptr;
-    ZPGdImage image = zpDecodeImage(picture->file, path);
-    if (!image) return unreadable(path);
     auto histogram = std::make_unique<PuzzleHistogram>();
-    puzzleCountImage(*image, *histogram);
-    const TWSize resolution{static_cast<double>(gdImageSX(image.get())), static_cast<double>(gdImageSY(image.get()))};
-    image.reset();
+    TWSize resolution;
+    // A JPEG is counted as it is decoded; the module leaves to the whole-image decode
+    // what its reader would not be the one to read.
+    const int byRows = picture->info.format == TWMediaFormatJpeg
+                           ? countByRows(path, *picture, budget, *histogram, resolution)
+                           : TWMediaCountOtherRoad;
+    if (byRows == TWMediaCountFailed) return nullptr;
+    if (byRows == TWMediaCountOtherRoad && !countWholeImage(path, *picture, budget, *histogram, resolution))
+        return nullptr;
     if (resolution.isZero()) return nullptr;
     return std::shared_ptr<ZPImageSignature>(
         new ZPImageSignature(path, std::move(histogram), context, resolution, picture->file.size()));

@@ -5,7 +5,9 @@
 //
 // Every decode first takes its bytes from a decoding budget (ZPDecodeBudget): a picture
 // whose decode would take more than the whole budget is not decoded and yields no
-// signature, like a picture that cannot be read.
+// signature, like a picture that cannot be read. A JPEG's histogram is counted as it is
+// decoded, one row at a time, so it takes a row's worth of the budget, not a whole
+// image's; its counts are those of the whole image, bit for bit.
 //
 // A signature is complete once created; afterwards only flagSelected and userObject
 // change. Safe from any thread: both are read and written atomically.

@@ -82,9 +82,13 @@ TEST_F(DuplicateIndex, YieldsExactlyTheGroupsOfTheInOrderWalk) {
     std::mt19937 random(42);
     std::vector<std::string> contents;
     for (int i = 0; i < 6; ++i) contents.push_back(randomBytes(7000 + (i % 2) * 10, i));
-    std::string near = contents[0];
-    near[200] ^= 1;  // outside every sampled kilobyte of a 7000-byte file
-    contents.push_back(near);
+    // Outside every sampled kilobyte of a 7000-byte file: one hash, three contents, so
+    // that founders share a key.
+    for (size_t at : {200, 4000}) {
+        std::string near = contents[0];
+        near[at] ^= 1;
+        contents.push_back(near);
+    }
     const char* names[] = {"a.txt", "A.TXT", "b.txt", "a.mp3", "c.zip"};
     std::vector<FilePtr> records;
     for (int i = 0; i < 120; ++i) {
@@ -170,6 +174,34 @@ TEST_F(DuplicateIndex, AFounderKeptCompactComesBackAsTheSameRecord) {
     EXPECT_TRUE(back.isPlainFileRecord());
     EXPECT_EQ(back.cachedHashString(), fresh->hashString());
     EXPECT_FALSE(back.isChecked());
+}
+
+// Founders kept compact in hundreds of folders (their folder table grows several
+// times) each come back under their own path.
+TEST_F(DuplicateIndex, CompactFoundersInManyFoldersComeBackUnderTheirOwnPaths) {
+    TWPlacedItems placed;
+    TWDuplicateIndex index(TWSearchModeContent, true, placed);
+    std::atomic<bool> stop{false};
+    constexpr int kFolders = 700;
+    std::vector<std::string> founders;
+    const auto content = [](int i) { return "content " + std::to_string(i); };  // a size shared by many
+    for (int i = 0; i < kFolders; ++i) {
+        founders.push_back(dir.write("f" + std::to_string(i % 350) + "/" + std::to_string(i / 350) + "/x", content(i)));
+        index.place(TWFileUtility::initWithPath(founders.back()), stop, {});
+    }
+    for (int i = 0; i < kFolders; ++i) {
+        auto copy = TWFileUtility::initWithPath(dir.write("copies/" + std::to_string(i), content(i)));
+        index.prefetch(copy);
+        ASSERT_EQ(index.place(copy, stop, {}), TWPlacement::Joined) << i;
+    }
+    index.addGroupsToContainers();
+    std::vector<std::string> firsts;
+    for (const auto& container : index.categoryFiles())
+        for (const auto& group : container->duplicateFilesIncludingSimilar())
+            firsts.push_back(group->firstFile()->filePath());
+    std::sort(firsts.begin(), firsts.end());
+    std::sort(founders.begin(), founders.end());
+    EXPECT_EQ(firsts, founders);
 }
 
 TEST_F(DuplicateIndex, CountsEachPlacementInDecisionOrderAndNothingAfterAStop) {

@@ -108,6 +108,26 @@ TEST(PlacedItems, RemembersEachFileOnceAcrossManyFilesAndBothDevices) {
     EXPECT_TRUE(placed.claim(*records[0]));
 }
 
+// Inode numbers past 32 bits are kept apart from those that share their low bits.
+TEST(PlacedItems, TellsApartInodesThatDifferOnlyAbove32Bits) {
+    const auto recordWithInode = [](uint64_t inode) {
+        TWFileAttributes attributes;
+        attributes.device = 42;
+        attributes.inode = static_cast<ino_t>(inode);
+        attributes.hasIdentity = true;
+        attributes.isRegularFile = true;
+        return TWFileUtility::initWithAttributes("/nowhere/" + std::to_string(inode), attributes);
+    };
+    const uint64_t high = uint64_t{1} << 32;
+    std::vector<uint64_t> inodes = {1, UINT32_MAX, high, high + 1, 7 * high + 1, UINT64_MAX};
+    for (uint64_t i = 2; i < 200; ++i) inodes.push_back(i * high + i);  // grows the wide table
+    TWPlacedItems placed;
+    for (uint64_t inode : inodes) EXPECT_TRUE(placed.claim(*recordWithInode(inode))) << inode;
+    for (uint64_t inode : inodes) EXPECT_FALSE(placed.claim(*recordWithInode(inode))) << inode;
+    EXPECT_TRUE(placed.claim(*recordWithInode(2)));  // low bits of 2 * high + 2, yet another file
+    EXPECT_EQ(placed.size(), inodes.size() + 1);
+}
+
 TEST(FileRecordEntry, AScanThroughALinkedRootReportsResolvedPaths) {
     ScopedDefaults defaults;
     TempDir dir;
@@ -139,8 +159,7 @@ TEST(FileRecordEntry, AScanSkipsWhatAFolderHidesAndOnlyThat) {
     dir.write("plain/secret.txt", words);  // hidden only in the folder that lists it
     ScanReport report = scan({dir.path()});
     const std::string base = realPathOf(dir.path());
-    EXPECT_EQ(groupsOf(report, base),
-              (std::vector<Group>{{"listed/shown.txt", "plain/copy.txt", "plain/secret.txt"}}));
+    EXPECT_EQ(groupsOf(report, base), (std::vector<Group>{{"listed/shown.txt", "plain/copy.txt", "plain/secret.txt"}}));
     EXPECT_EQ(report.scanned, 3u);
 }
 

@@ -90,7 +90,9 @@ protected:
     std::shared_ptr<ZPImageSignature> sign(const std::string& path) {
         auto signature = ZPImageSignature::initWithPathFile(path, context_);
         EXPECT_TRUE(signature) << path;
-        if (signature) EXPECT_TRUE(signature->look()) << path;
+        if (signature) {
+            EXPECT_TRUE(signature->look()) << path;
+        }
         return signature;
     }
     // Whether the picture at `path` joins a group founded by the one at `original`.
