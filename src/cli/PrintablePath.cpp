@@ -13,9 +13,9 @@ size_t utf8Length(const std::string& s, size_t i) {
     if (n == 0 || i + n > s.size()) return 0;
     for (size_t k = 1; k < n; ++k)
         if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    if (n == 2 && c < 0xC2) return 0;                                 // overlong
-    if (n == 3 && c == 0xE0 && byte(i + 1) < 0xA0) return 0;          // overlong
-    if (n == 3 && c == 0xED && byte(i + 1) >= 0xA0) return 0;         // surrogate
+    if (n == 2 && c < 0xC2) return 0;                          // overlong
+    if (n == 3 && c == 0xE0 && byte(i + 1) < 0xA0) return 0;   // overlong
+    if (n == 3 && c == 0xED && byte(i + 1) >= 0xA0) return 0;  // surrogate
     if (n == 4 && (c > 0xF4 || (c == 0xF0 && byte(i + 1) < 0x90) || (c == 0xF4 && byte(i + 1) >= 0x90))) return 0;
     return n;
 }
@@ -23,6 +23,10 @@ size_t utf8Length(const std::string& s, size_t i) {
 
 bool isValidUtf8(const std::string& text) {
     for (size_t i = 0; i < text.size();) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {  // most of a path: no call for it
+            ++i;
+            continue;
+        }
         size_t n = utf8Length(text, i);
         if (n == 0) return false;
         i += n;
@@ -39,9 +43,15 @@ std::string printablePath(const std::string& path) {
         size_t n = utf8Length(path, i);
         if (n == 0 || c < 0x20 || c == 0x7F) {
             switch (c) {
-                case '\n': out += "\\n"; break;
-                case '\t': out += "\\t"; break;
-                case '\r': out += "\\r"; break;
+                case '\n':
+                    out += "\\n";
+                    break;
+                case '\t':
+                    out += "\\t";
+                    break;
+                case '\r':
+                    out += "\\r";
+                    break;
                 default:
                     snprintf(hex, sizeof hex, "\\x%02X", c);
                     out += hex;

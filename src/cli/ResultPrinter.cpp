@@ -77,9 +77,29 @@ void printText(FILE* out, const std::vector<PrintedCategory>& categories, const 
 
 namespace {
 
+// Whether `text` goes into a JSON string as it stands: valid UTF-8 without a byte the
+// JSON writer escapes (a control character, '"', '\\').
+bool isPlainJsonText(const std::string& text) {
+    bool ascii = true;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == '"' || byte == '\\') return false;
+        ascii = ascii && byte < 0x80;
+    }
+    return ascii || isValidUtf8(text);
+}
+
 // A JSON string, escaped as the library escapes it; bytes that are not UTF-8 become
 // U+FFFD (the exact bytes go out beside it as base64).
 void putJsonString(FILE* out, const std::string& text) {
+    // Most paths need no escape and are written as they stand: a JSON value made and
+    // dumped for each string was most of the cost of a scan's --json output.
+    if (isPlainJsonText(text)) {
+        fputc('"', out);
+        fwrite(text.data(), 1, text.size(), out);
+        fputc('"', out);
+        return;
+    }
     const std::string quoted =
         nlohmann::ordered_json(text).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
     fwrite(quoted.data(), 1, quoted.size(), out);

@@ -378,8 +378,8 @@ TWMD5 TWDuplicateIndex::hashOfCompact(const CompactFounder& founder, dev_t devic
     // Empty when seen: it hashes by its path, as its record would.
     if (plain && founder.fileSize == 0) return TWHashUtility::md5OfData(path.data(), path.size());
     if (!cache_ || !plain) return TWFileUtility::contentHashOfPath(path);
-    const TWScanCache::Stamp stamp{static_cast<uint64_t>(device), founder.inode, founder.fileSize, founder.modifyTimeNs,
-                                   founder.changeTimeNs};
+    const TWFileStamp stamp{device, founder.inode, founder.fileSize, founder.modifyTimeNs, founder.changeTimeNs,
+                            S_IFREG};
     if (std::optional<TWMD5> kept = cache_->recallHash(stamp)) {
         fromCache = true;
         return *kept;

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "engine/TWDeviceReaders.h"
 #include "engine/TWDuplicateIndex.h"
@@ -66,6 +67,9 @@ public:
         fd_ = ::open(folder.c_str(), O_RDONLY | O_NONBLOCK | O_DIRECTORY | O_CLOEXEC);
         return fd_ >= 0;
     }
+    // Takes a descriptor opened by the caller (-1: none), or hands it on.
+    void adopt(int fd) { fd_ = fd; }
+    int release() { return std::exchange(fd_, -1); }
     // Keeps the descriptor for lookups inside the folder when this walker may hold
     // one more; else closes it now.
     void holdOrClose() {
@@ -88,6 +92,14 @@ private:
     int fd_ = -1;
     bool held_ = false;
 };
+
+// The folder `name` of the open folder `parent`, looked up by its name alone; -1 when
+// that fails, for whatever reason (the entry became a link, went away, refuses): the
+// caller then opens it by its whole path, which reports the reason.
+int openSubfolder(int parent, const std::string& name) {
+    if (parent < 0) return -1;
+    return ::openat(parent, name.c_str(), O_RDONLY | O_NONBLOCK | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+}
 
 struct FolderEntry {
     std::string name;
@@ -149,13 +161,6 @@ std::string resolvedFolder(const std::string& path) {
     std::string result(resolved);
     std::free(resolved);
     return result;
-}
-
-// Library content is reached only through the media-library sources, never by a walk.
-bool isLibraryLocation(const TWPreference& prefs, const std::string& path) {
-    return TWPreference::isiPhotoLibraryPath(path) || prefs.isPhotosLibraryPath(path) ||
-           prefs.containedByPhotoLibraryPath(path) || prefs.isItuneMediaFolderLocation(path) ||
-           prefs.containedByItunesMediaFolder(path);
 }
 
 // Whether a library of the source holds a file inside one of the folders: on Linux a
@@ -284,7 +289,7 @@ void TWSearchDuplicateFiles::passPauseGate() {
     // The flag is written under the mutex; a walker that misses a pause by a hair
     // would have passed just before it anyway.
     if (!gateClosed_.load()) return;
-    flushCounts();  // a paused scan shows every file it counted
+    flushCounts(true);  // a paused scan shows every file it counted
     std::unique_lock<std::mutex> lock(sleepMutex_);
     sleepCondition_.wait(lock, [this] { return !waitForSleep_; });
 }
@@ -405,14 +410,15 @@ std::vector<std::string> TWSearchDuplicateFiles::resolveRoots(const std::vector<
 }
 
 void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const std::string& resolved,
-                                               tw::TaskGroup& group, bool needReleaseCPU) {
+                                               tw::TaskGroup& group, bool needReleaseCPU, int opened) {
     const TWPreference& prefs = TWPreference::shared();
     struct statx attributes {};
     bool hasHiddenList = false;
     int error = 0;
     OpenFolder folder;
+    folder.adopt(opened);
     std::vector<FolderEntry> entries;
-    if (folder.open(path)) {
+    if (folder.fd() >= 0 || folder.open(path)) {
         entries = listFolder(folder.fd(), hasHiddenList, error);
     } else {
         error = errno;
@@ -438,7 +444,8 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
     for (const auto& entry : entries) {
         if (isBeStop()) break;
         const std::string child = joinPath(path, entry.name.c_str());
-        if (isLibraryLocation(prefs, child)) continue;
+        // Library content is reached only through the media-library sources.
+        if (prefs.isLibraryLocation(child)) continue;
         passPauseGate();
         const std::string resolvedChild = resolved.empty() ? std::string() : joinPath(resolved, entry.name.c_str());
         // No call of the system takes a path this long.
@@ -465,9 +472,13 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
                 continue;
             }
         }
-        if (prefs.fileFolderIsIgnored(child)) continue;
-        flushBatch(batch);  // every entry in the order listed
+        // A folder's kind is known from the listing; the test of anything else (a link,
+        // an entry of unknown type) reads what it is.
         const TWFileType type = entryType(child, entry.type);
+        if (entry.type == DT_DIR ? prefs.fileFolderIsIgnored(child, type, 0, hasHiddenList)
+                                 : prefs.fileFolderIsIgnored(child))
+            continue;
+        flushBatch(batch);  // every entry in the order listed
         if (type == TWFileTypeRegular || type == TWFileTypePackage) {
             std::shared_ptr<TWFileUtility> record;
             if (type == TWFileTypePackage) {
@@ -488,15 +499,19 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
             // A slot is taken only when one is free: a timed wait for one cost every
             // folder up to a millisecond (and a round of yields), while the walk that
             // holds the slot goes on anyway.
+            // It is opened here, by its name in this folder while that is held (a lookup
+            // of one name instead of the whole path), and handed to its walk.
             if (curSearchSema_.tryTake()) {
-                group.run(*pool_, [this, child, resolvedChild, &group] {
-                    startSearchAtPath(child, resolvedChild, group, true);
+                auto subfolder = std::make_shared<OpenFolder>();  // closes it should the walk not run
+                subfolder->adopt(openSubfolder(folder.fd(), entry.name));
+                group.run(*pool_, [this, child, resolvedChild, &group, subfolder] {
+                    startSearchAtPath(child, resolvedChild, group, true, subfolder->release());
                 });
             } else if (isBeStop()) {
                 break;
             } else {
                 // No free slot: descend depth-first on this thread instead of waiting.
-                startSearchAtPath(child, resolvedChild, group, false);
+                startSearchAtPath(child, resolvedChild, group, false, openSubfolder(folder.fd(), entry.name));
             }
         }
     }
@@ -639,13 +654,18 @@ void TWSearchDuplicateFiles::drainCounts() {
     for (const PendingCount& count : counts) applyCount(count.duplicate, count.size);
 }
 
-void TWSearchDuplicateFiles::flushCounts() {
+void TWSearchDuplicateFiles::flushCounts(bool now) {
     if (options_.waitForCounts) return;
     {
         std::lock_guard lock(countMutex_);
         if (drainQueued_ || pendingCounts_.empty()) return;
+        const auto clock = std::chrono::steady_clock::now();
+        // At the end of a folder, too, the main thread is woken at most once every
+        // kCountInterval: a wake-up for each of a home folder's thousands of small
+        // folders cost more than the walk of many of them.
+        if (!now && clock - lastDrainQueued_ < kCountInterval) return;
         drainQueued_ = true;
-        lastDrainQueued_ = std::chrono::steady_clock::now();
+        lastDrainQueued_ = clock;
     }
     tw::MainQueue::shared().post([this] { drainCounts(); });
 }
@@ -665,8 +685,8 @@ void TWSearchDuplicateFiles::incrementCount(bool duplicate, uint64_t size) {
     // One task on the main queue applies every count waiting when it runs, each with
     // its own notification. Without the wait, a count queues the next such task when
     // none is queued and the last one is kCountInterval old; counts left waiting are
-    // flushed when a folder is done, before a pause and before the finished
-    // notification. With it, the walker queues the task itself in awaitCounts().
+    // flushed when a folder is done (no sooner than that either), before a pause and
+    // before the finished notification. With it, the walker queues the task itself in awaitCounts().
     bool queue = false;
     {
         std::lock_guard lock(countMutex_);

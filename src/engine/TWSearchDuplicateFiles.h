@@ -154,8 +154,9 @@ public:
 private:
     void run();
     // `resolved` is the folder's path with its links resolved, empty when unknown.
+    // `opened`: the folder's descriptor, which the walk takes over, else -1 (opened here).
     void startSearchAtPath(const std::string& path, const std::string& resolved, tw::TaskGroup& group,
-                           bool needReleaseCPU);
+                           bool needReleaseCPU, int opened = -1);
     // Marks a record that no removal may touch: one the walk made from `walkedPath`
     // whose real path is not `expectedPath` (it was reached through a link) and lies
     // outside the chosen folders, or one inside an overlay's layer folder. `folder` is
@@ -191,7 +192,9 @@ private:
     void awaitCounts();
     void applyCount(bool duplicate, uint64_t size);  // main thread
     void drainCounts();                              // main thread
-    void flushCounts();                              // hands the waiting counts to the main thread now
+    // Hands the waiting counts to the main thread: `now`, or when the last hand-over is
+    // kCountInterval old.
+    void flushCounts(bool now = false);
     void passPauseGate();
     bool isBeStop() const { return isBeStop_.load(std::memory_order_relaxed); }
     void subscribeSessionEvents();

@@ -6,11 +6,10 @@
 // command-line scans read and write it at once.
 //
 // A file is known by its device and inode; what is kept of it is served only while
-// its size, modification time and change time (nanoseconds) are those it had when
-// the values were kept. An edit in place that puts the modification time back still
-// moves the change time, which no one can set. A file whose change time lies within
-// kSettleNs of the session's start is not kept: the kernel's clock for file times is
-// coarse, and a second change within the same tick would leave the stamp unchanged.
+// its stamp (TWFileStamp: size, modification and change times in nanoseconds) is the
+// one it had when the values were kept. A file whose stamp has not settled when the
+// session begins (TWFileStamp::isSettledAt) is not kept: a second change within the
+// same tick of the file clock would leave its stamp unchanged.
 //
 // Nothing is loaded as a whole: each question is one look-up, and what a scan learns
 // is written in batches by a writer thread of the session. Entries not seen for
@@ -20,8 +19,8 @@
 // aside when it closes. No failure of the cache fails a scan: it only makes it slower.
 //
 // Threading: one session per scan, used from any number of threads at once; recall*
-// run under the session's reading lock, remember* only queue. finish() (or the
-// destructor) writes what is queued and must not race with other calls.
+// read through a connection of the calling thread's own, remember* only queue.
+// finish() (or the destructor) writes what is queued and must not race with other calls.
 
 #include <sys/types.h>
 
@@ -33,8 +32,10 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "files/TWFileStamp.h"
 #include "files/TWFileUtility.h"
 #include "files/TWImage.h"
 #include "platform/SqliteDatabase.h"
@@ -42,21 +43,16 @@
 class TWScanCache {
 public:
     static constexpr int kForgetAfterDays = 90;
-    static constexpr int64_t kSettleNs = 50'000'000;
-    // Entries queued before the writer takes them; beyond kMostQueued (about 4 MB),
-    // while the writer is held up (another process writing, a busy machine), new ones
-    // are dropped rather than held in memory.
-    static constexpr size_t kBatch = 1024;
-    static constexpr size_t kMostQueued = 32 * kBatch;
+    // Entries queued before the writer takes them (a transaction writes each page it
+    // changed once: 1,024 entries a transaction wrote 2.3 times the pages 8,192 did, in
+    // a first scan of 200,000 files); beyond kMostQueued (about 4 MB), while the writer
+    // is held up (another process writing, a busy machine), new ones are dropped rather
+    // than held in memory.
+    static constexpr size_t kBatch = 8192;
+    static constexpr size_t kMostQueued = 32768;
 
-    // What makes a kept value valid.
-    struct Stamp {
-        uint64_t device = 0;
-        uint64_t inode = 0;
-        uint64_t size = 0;
-        int64_t modifyTimeNs = 0;
-        int64_t changeTimeNs = 0;
-    };
+    // What makes a kept value valid: the file's identity, size and times.
+    using Stamp = TWFileStamp;
     // The stamp of a plain file record that has an identity; none for any other.
     static std::optional<Stamp> stampOf(const TWFileUtility& record);
 
@@ -86,8 +82,10 @@ public:
     std::optional<TWMD5> recallHash(const Stamp& stamp);
     std::optional<Picture> recallPicture(const Stamp& stamp, Signature kind);
 
-    // Queues what the record learned since it was recalled or last remembered. A hash
-    // that stands for the path (a file that could not be read) is never kept.
+    // Queues what the record learned since it was recalled or last remembered. The
+    // record's stamp must have been taken after the session began (the settling rule
+    // counts on it). A hash that stands for the path (a file that could not be read)
+    // is never kept.
     void remember(TWFileUtility& record);
     void rememberHash(const Stamp& stamp, const TWMD5& hash, const std::string& path);
     void rememberPicture(const Stamp& stamp, Signature kind, const Picture& picture);
@@ -120,30 +118,43 @@ private:
     void queue(Entry entry);
     void writerLoop();
     bool writeBatch(const std::vector<Entry>& batch);
+    // A connection of the calling thread's own: look-ups of several walkers never wait
+    // for each other (one that misses SQLite's page cache reads the file while it holds
+    // its connection). Made on the thread's first look-up; null when it cannot be opened.
+    struct Reader {
+        explicit Reader(tw::SqliteDatabase opened) : database(std::move(opened)) {}
+        tw::SqliteDatabase database;
+        tw::SqliteStatement recallFile;
+        tw::SqliteStatement recallHistogram;
+        tw::SqliteStatement recallLook;
+        int readsInTransaction = 0;  // look-ups in the connection's open transaction
+    };
+    Reader* readerOfThisThread();
+    std::unique_ptr<Reader> makeReader(tw::SqliteDatabase database) const;
     // Served values: the entry's stamp and last day seen are checked, and an entry last
-    // seen before today is queued to be seen today. Under readMutex_.
-    bool servedLocked(tw::SqliteStatement& statement, const Stamp& stamp);
+    // seen before today is queued to be seen today. On the reader's own thread.
+    bool served(Reader& reader, tw::SqliteStatement& statement, const Stamp& stamp);
     // Called with a SQLite result code: damage stops the session's use of the file.
     void noteFailure(int code, const char* what, const std::string& message);
     // Moves the damaged file aside unless another process already did.
     void setAsideIfDamaged();
 
     const std::string path_;
-    const int64_t openedNs_;
+    const int64_t settleClockNs_;  // the file clock when the session began
     const int64_t today_;
     dev_t fileDevice_ = 0;  // of the cache file this session opened
     ino_t fileInode_ = 0;
 
-    mutable std::mutex readMutex_;
-    std::optional<tw::SqliteDatabase> reader_;
-    tw::SqliteStatement recallFile_;
-    tw::SqliteStatement recallHistogram_;
-    tw::SqliteStatement recallLook_;
-    uint64_t served_ = 0;
+    const uint64_t id_;  // tells this session's readers apart in the threads' memo
+    std::mutex readersMutex_;
+    std::unique_ptr<Reader> spare_;                 // opened with the session, for the first thread
+    std::vector<std::unique_ptr<Reader>> readers_;  // of the threads that asked
+    std::atomic<uint64_t> served_{0};
     static constexpr int kReadsPerTransaction = 4096;
-    static constexpr int kReaderCacheKiB = 2048;
+    // Each reader's page cache holds the tree's inner pages; a scan's look-ups go
+    // through the leaves of its folders' inodes once.
+    static constexpr int kReaderCacheKiB = 512;
     static constexpr int kWriterCacheKiB = 512;
-    int readsInTransaction_ = 0;  // look-ups in the reader's open transaction
 
     std::mutex queueMutex_;
     std::condition_variable queueChanged_;

@@ -67,7 +67,23 @@ void SqliteDatabase::Closer::operator()(sqlite3* db) const {
     sqlite3_close_v2(db);
 }
 
+namespace {
+
+// Before SQLite's first use in the process: no count of its memory. The count takes one
+// lock of the whole process for every allocation, and the scan's readers, each on its
+// own connection, queued on it. A library that began SQLite first keeps the count.
+void configureOnce() {
+    static const bool configured = [] {
+        sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+        return true;
+    }();
+    (void)configured;
+}
+
+}  // namespace
+
 SqliteDatabase SqliteDatabase::open(const std::string& path, int flags, int busyMs) {
+    configureOnce();
     SqliteDatabase database;
     sqlite3* db = nullptr;
     const int rc = sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_URI, nullptr);

@@ -1,5 +1,6 @@
 #include "prefs/TWPreference.h"
 
+#include <string.h>
 #include <sys/stat.h>
 
 #include <atomic>
@@ -452,10 +453,20 @@ std::vector<std::string> TWPreference::defaultIgnoreTypes() {
 
 bool TWPreference::folderIsParentOfFolder(const std::string& a, const std::string& b) {
     std::string_view parent = pt::withoutTrailingSlashes(a);
-    if (parent.empty() || pt::componentCount(parent) >= pt::componentCount(b)) return false;
+    if (parent.empty()) return false;
+    // The scan asks this of every entry: the search for the text, which mostly fails,
+    // comes before counting components, and it is memmem's (std::string::find compares
+    // at every '/' of the path when the text begins with one).
+    const auto find = [&](size_t from) {
+        const void* at =
+            from > b.size() ? nullptr : memmem(b.data() + from, b.size() - from, parent.data(), parent.size());
+        return at ? static_cast<size_t>(static_cast<const char*>(at) - b.data()) : std::string::npos;
+    };
+    size_t pos = find(0);
+    if (pos == std::string::npos || pt::componentCount(parent) >= pt::componentCount(b)) return false;
     // Anywhere in b (a library on another volume keeps its path below the mount point),
     // but only as whole components: /x/Music does not contain /x/Music2/a.
-    for (size_t pos = b.find(parent); pos != std::string::npos; pos = b.find(parent, pos + 1)) {
+    for (; pos != std::string::npos; pos = find(pos + 1)) {
         bool startsAtComponent = pos == 0 || parent.front() == '/' || b[pos - 1] == '/';
         size_t end = pos + parent.size();
         bool endsAtComponent = end == b.size() || b[end] == '/' || parent.back() == '/';
@@ -480,21 +491,44 @@ bool TWPreference::containPhotoLibraryPath(const std::string& path) const {
     return folderIsParentOfFolder(path, impl_->current().photosLibrary);
 }
 
+namespace {
+
+// Whether `path` lower-cased is `lower` (already lower-cased), without a copy.
+bool equalsLowered(const std::string& path, const std::string& lower) {
+    if (path.size() != lower.size()) return false;
+    for (size_t i = 0; i < path.size(); ++i) {
+        const char c = path[i];
+        if ((c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c) != lower[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 bool TWPreference::isPhotosLibraryPath(const std::string& path) const {
-    return pt::asciiLower(path) == impl_->current().photosLibraryLower;
+    return equalsLowered(path, impl_->current().photosLibraryLower);
 }
 
 bool TWPreference::isItuneMediaFolderLocation(const std::string& path) const {
-    return pt::asciiLower(path) == impl_->current().iTunesMediaFolderLower;
+    return equalsLowered(path, impl_->current().iTunesMediaFolderLower);
+}
+
+bool TWPreference::isLibraryLocation(const std::string& path) const {
+    const TWPreferenceDerived& d = impl_->current();
+    return isiPhotoLibraryPath(path) || equalsLowered(path, d.photosLibraryLower) ||
+           folderIsParentOfFolder(d.photosLibrary, path) || equalsLowered(path, d.iTunesMediaFolderLower) ||
+           folderIsParentOfFolder(d.iTunesMediaFolder, path);
 }
 
 bool TWPreference::isiPhotoLibraryPath(const std::string& path) {
+    static constexpr std::string_view kOldLibrary = "iPhoto Library.photolibrary";
     if (pt::extension(path) == "photolibrary") return true;
+    if (path.find(kOldLibrary) == std::string::npos) return false;
     std::string_view rest = path;
     while (!rest.empty()) {
         size_t slash = rest.find('/');
         std::string_view component = rest.substr(0, slash);
-        if (component == "iPhoto Library.photolibrary") return true;
+        if (component == kOldLibrary) return true;
         rest = slash == std::string_view::npos ? std::string_view{} : rest.substr(slash + 1);
     }
     return false;

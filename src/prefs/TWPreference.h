@@ -117,6 +117,10 @@ public:
     bool isPhotosLibraryPath(const std::string& path) const;
     bool isItuneMediaFolderLocation(const std::string& path) const;
     static bool isiPhotoLibraryPath(const std::string& path);
+    // Whether the walk leaves `path` to the media-library sources: an old photo library,
+    // the photo library or the music folder, or a path inside either (the five tests
+    // above, with the settings read once).
+    bool isLibraryLocation(const std::string& path) const;
 
     // --- ignore test ---
     // A name that begins with "." or that the folder's .hidden file lists.

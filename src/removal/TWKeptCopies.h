@@ -37,10 +37,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "files/TWFileStamp.h"
 #include "files/TWFileUtility.h"
 #include "model/TWDuplicateFile.h"
 #include "platform/Status.h"
-#include "removal/TWFileStamp.h"
 
 class TWKeptCopies {
 public:

@@ -177,6 +177,26 @@ TEST_F(CliScan, PathsThatAreNotUtf8AreKeptExactly) {
     EXPECT_NE(r.out.find("caf\\xE9.txt"), std::string::npos) << r.out;
 }
 
+// Names written as they stand and names the JSON writer must escape, side by side:
+// every path reads back with its exact bytes.
+TEST_F(CliScan, JsonPathsReadBackExactlyWhetherEscapedOrNot) {
+    twtest::TempDir dir;
+    const std::vector<std::string> names = {"plain.txt",       "quote\".txt",      "back\\slash.txt",
+                                            "tab\there.txt",   "new\nline.txt",    "del\x7F.txt",
+                                            "caf\xC3\xA9.txt", "\xE6\x96\x87.txt", "\xF0\x9F\x93\x84.txt"};
+    std::set<std::string> expected;
+    for (const auto& name : names) expected.insert(dir.write(name, "the same words"));
+    auto r = runCli({"scan", "--json", dir.path()}, env());
+    ASSERT_EQ(r.exitStatus, 0) << r.err;
+    const json result = json::parse(r.out);
+    std::set<std::string> seen;
+    for (const auto& file : result["categories"][0]["groups"][0]["files"]) {
+        EXPECT_FALSE(file.contains("pathBase64")) << file.dump();
+        seen.insert(file["path"].get<std::string>());
+    }
+    EXPECT_EQ(seen, expected);
+}
+
 TEST_F(CliScan, RemoveMovesCopiesIntoTheFolderAndKeepsOneOfEachGroup) {
     GeneratedTree tree(99);
     twtest::TempDir dest;

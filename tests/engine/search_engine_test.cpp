@@ -84,6 +84,28 @@ TEST_F(SearchEngine, LibraryQuestionsAnswerByPath) {
     EXPECT_FALSE(TWSearchDuplicateFiles::containiTunesLibrary({dir / "pics", dir / "other"}));
 }
 
+// Folders are opened by their name in the folder above while the walk holds that one
+// open, and by their whole path below the depth it holds: both walks must see the same
+// entries, and a folder that its folder's ".hidden" file lists is skipped like a file.
+TEST_F(SearchEngine, FoldersAreWalkedAlikeAtAnyDepthAndHiddenListsHideThem) {
+    std::string deep = "deep";
+    for (int level = 0; level < 40; ++level) deep += "/d" + std::to_string(level);
+    dir.write(deep + "/bottom.txt", "from the bottom");
+    dir.write("top.txt", "from the bottom");
+    dir.write("docs/listed/a.txt", "listed copy");
+    dir.write("docs/b.txt", "listed copy");
+    dir.write("docs/.hidden", "listed\n");
+    dir.write("docs/shown/c.txt", "shown copy");
+    dir.write("d.txt", "shown copy");
+
+    TWPreference::shared().setSkipHiddenItems(true);
+    EXPECT_EQ(groupsOf(scanAll(), base), (Groups{{"d.txt", "docs/shown/c.txt"}, {deep + "/bottom.txt", "top.txt"}}));
+    TWPreference::shared().setSkipHiddenItems(false);
+    EXPECT_EQ(groupsOf(scanAll(), base), (Groups{{"d.txt", "docs/shown/c.txt"},
+                                                 {deep + "/bottom.txt", "top.txt"},
+                                                 {"docs/b.txt", "docs/listed/a.txt"}}));
+}
+
 TEST_F(SearchEngine, TheSameFileReachedTwiceIsCountedOnce) {
     dir.write("docs/a.txt", "twice reached");
     dir.symlink(dir / "docs/a.txt", "links/to-a.txt");

@@ -88,12 +88,12 @@ TEST(ScanCache, ServesWhatItKeptOnlyWhileTheFileIsUnchangedEvenWithItsTimesPutBa
 TEST(ScanCache, KeepsNothingOfFilesThatChangedAMomentAgoNorAHashThatStandsForThePath) {
     TempDir dir;
     const std::string cachePath = dir / "cache.sqlite3";
+    auto cache = TWScanCache::open(cachePath);
+    ASSERT_NE(cache, nullptr);
     const std::string fresh = dir.write("fresh.bin", twtest::randomBytes(3000, 1));
     auto record = TWFileUtility::initWithPath(fresh);
     record->hashString();
-    auto cache = TWScanCache::open(cachePath);
-    ASSERT_NE(cache, nullptr);
-    cache->remember(*record);  // changed within the settling time: a second change could hide
+    cache->remember(*record);  // changed since the session began: a second change could hide
     const std::string gone = dir.write("gone.bin", twtest::randomBytes(3000, 2));
     twtest::letFileTimesSettle();
     auto cache2 = TWScanCache::open(cachePath);

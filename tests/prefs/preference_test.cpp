@@ -195,6 +195,43 @@ TEST(Preference, LibraryPathTests) {
     EXPECT_TRUE(TWPreference::isiPhotoLibraryPath("/u/iPhoto Library.photolibrary/Masters/a.jpg"));
     EXPECT_FALSE(TWPreference::isiPhotoLibraryPath("/u/Old.PhotoLibrary"));
     EXPECT_FALSE(TWPreference::isiPhotoLibraryPath("/u/Photos Library.photoslibrary"));
+    EXPECT_FALSE(TWPreference::isiPhotoLibraryPath("/u/xiPhoto Library.photolibrary/a.jpg"));
+}
+
+// The walk's one test stands for the five: it must answer as they do, case and
+// component boundaries included.
+TEST(Preference, LibraryLocationIsAnyOfTheLibraryTests) {
+    twtest::ScopedDefaults defaults;
+    auto& prefs = TWPreference::shared();
+    prefs.setPhotosLibraryLocation("/u/Pictures/Photos Library.photoslibrary");
+    prefs.setITunesMediaFolderLocation("/u/Music/Media");
+    const struct {
+        const char* path;
+        bool library;
+    } cases[] = {
+        {"/u/Pictures/Photos Library.photoslibrary", true},
+        {"/u/pictures/PHOTOS library.photoslibrary", true},
+        {"/u/Pictures/Photos Library.photoslibrary/originals/1.jpg", true},
+        {"/mnt/d/u/Pictures/Photos Library.photoslibrary/1.jpg", true},
+        {"/u/Pictures/Photos Library.photoslibrary2/1.jpg", false},
+        {"/u/Pictures/Photos Library.photoslibrar", false},
+        {"/u/Music/Media", true},
+        {"/U/MUSIC/MEDIA", true},
+        {"/u/Music/Media/a/song.mp3", true},
+        {"/u/Music/MediaX/song.mp3", false},
+        {"/u/Music", false},
+        {"/u/Old.photolibrary", true},
+        {"/u/iPhoto Library.photolibrary/Masters/a.jpg", true},
+        {"/u/Documents/report.txt", false},
+    };
+    for (const auto& c : cases) {
+        const std::string path = c.path;
+        const bool any = TWPreference::isiPhotoLibraryPath(path) || prefs.isPhotosLibraryPath(path) ||
+                         prefs.containedByPhotoLibraryPath(path) || prefs.isItuneMediaFolderLocation(path) ||
+                         prefs.containedByItunesMediaFolder(path);
+        EXPECT_EQ(any, c.library) << path;
+        EXPECT_EQ(prefs.isLibraryLocation(path), c.library) << path;
+    }
 }
 
 TEST(Preference, FileTypeListOperations) {

@@ -12,11 +12,11 @@
 #include <thread>
 #include <vector>
 
+#include "files/TWFileStamp.h"
 #include "files/TWFileUtility.h"
 #include "model/TWCategoryFiles.h"
 #include "model/TWDuplicateFile.h"
 #include "platform/ScriptExecutor.h"
-#include "removal/TWFileStamp.h"
 #include "removal/TWRemovalProgress.h"
 #include "removal/TWRemovalSource.h"
 

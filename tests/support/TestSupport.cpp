@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -18,7 +19,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "files/TWScanCache.h"
+#include "files/TWFileStamp.h"
 #include "platform/DefaultsStore.h"
 #include "platform/MainQueue.h"
 #include "prefs/TWPreference.h"
@@ -177,8 +178,13 @@ ScopedDefaults::~ScopedDefaults() {
 }
 
 void letFileTimesSettle() {
-    // The clock of file times, not another thread, is what this waits for.
-    std::this_thread::sleep_for(std::chrono::nanoseconds(TWScanCache::kSettleNs) + std::chrono::milliseconds(20));
+    // Files made so far were stamped no later than now; once the file clock has passed
+    // now, a cache session begun later finds their stamps settled. The clock of file
+    // times, not another thread, is what this waits for.
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    const int64_t nowNs = int64_t(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+    while (TWFileStamp::fileClockNs() <= nowNs) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 std::string ScopedDefaults::defaultsPath() const {

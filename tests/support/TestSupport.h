@@ -89,9 +89,8 @@ private:
     bool hadOldCache_ = false;
 };
 
-// Waits until the change times of files made so far lie further in the past than the
-// scan cache's settling time (TWScanCache::kSettleNs), so that a scan keeps what it
-// reads of them.
+// Waits until the file clock has passed the change times of files made so far
+// (TWFileStamp::isSettledAt), so that a scan begun later keeps what it reads of them.
 void letFileTimesSettle();
 
 // Makes the calling thread the main queue's thread and runs the queue until pred()

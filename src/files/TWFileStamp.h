@@ -2,11 +2,14 @@
 // What tells one version of a file from another without reading it: its device and
 // inode, its size, and its modification and change times in nanoseconds. The removal
 // compares the stamp of a file now with the one the scan recorded (the record's
-// identity, size and times), and with the one it saw when it last read the file.
+// identity, size and times), and with the one it saw when it last read the file; the
+// cache of earlier scans (TWScanCache) serves what it kept of a file only while its
+// stamp is the one it had then.
 //
 // Times alone cannot see a change made within the same tick of the clock that stamps
 // files as the stamp that was read: isSettledAt tells whether a stamp is old enough
-// that any later change must show in its change time.
+// that any later change must show in its change time. An edit in place that puts the
+// modification time back still moves the change time, which no one can set.
 //
 // Plain values; safe from any thread.
 

@@ -1,4 +1,4 @@
-#include "removal/TWFileStamp.h"
+#include "files/TWFileStamp.h"
 
 #include <time.h>
 
