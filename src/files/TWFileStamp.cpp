@@ -37,3 +37,16 @@ int64_t TWFileStamp::fileClockNs() {
     clock_gettime(CLOCK_REALTIME_COARSE, &ts);
     return nanosecondsOf(ts);
 }
+
+int64_t TWFileStamp::tickOf(int64_t changeTimeNs) {
+    constexpr int64_t kSecond = 1'000'000'000;
+    const int64_t fraction = ((changeTimeNs % kSecond) + kSecond) % kSecond;
+    if (fraction == 0) return 2 * kSecond;  // whole seconds, or FAT's two
+    int64_t tick = 1;
+    while (fraction % (tick * 10) == 0) tick *= 10;
+    return tick;
+}
+
+bool TWFileStamp::isSettledAt(int64_t clockNs) const {
+    return changeTimeNs <= clockNs - tickOf(changeTimeNs);
+}

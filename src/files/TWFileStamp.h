@@ -47,6 +47,12 @@ struct TWFileStamp {
     // The clock the kernel stamps files with (coarse real time), in nanoseconds.
     static int64_t fileClockNs();
     // Whether a change after `clockNs` (fileClockNs read before this stamp was taken)
-    // would give the file another change time: the stamp's change time lies before it.
-    bool isSettledAt(int64_t clockNs) const { return changeTimeNs < clockNs; }
+    // would give the file another change time: the whole tick of the file system's
+    // clock that the change time stands for lies before it. File systems keep times
+    // to their own tick (whole seconds, two on FAT, 10 ms on exFAT), so a change time
+    // is taken to stand for the largest power of ten of nanoseconds that divides it,
+    // and a whole second for two.
+    bool isSettledAt(int64_t clockNs) const;
+    // The tick of file-system time that `changeTimeNs` may stand for, in nanoseconds.
+    static int64_t tickOf(int64_t changeTimeNs);
 };

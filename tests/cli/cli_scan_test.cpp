@@ -222,8 +222,11 @@ TEST_F(CliScan, RemoveMovesCopiesIntoTheFolderAndKeepsOneOfEachGroup) {
         for (const auto& p : g) left += twtest::exists(p) ? 1 : 0;
         EXPECT_EQ(left, 1u) << *g.begin();
         expectedMoves += g.size() - 1;
-        for (const auto& p : g)
-            if (!twtest::exists(p)) EXPECT_GE(moved.count(contents[p]), 1u) << p << " lost";
+        for (const auto& p : g) {
+            if (!twtest::exists(p)) {
+                EXPECT_GE(moved.count(contents[p]), 1u) << p << " lost";
+            }
+        }
     }
     EXPECT_EQ(moved.size(), expectedMoves);
     // A second scan finds no copies left.

@@ -47,7 +47,7 @@ inline bool waitUntilSettled(const std::string& path) {
     const std::optional<TWFileStamp> stamp = TWFileStamp::ofPath(path);
     if (!stamp) return false;
     const auto bound = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (TWFileStamp::fileClockNs() <= stamp->changeTimeNs) {
+    while (!stamp->isSettledAt(TWFileStamp::fileClockNs())) {
         if (std::chrono::steady_clock::now() > bound) return false;
         std::this_thread::yield();
     }
