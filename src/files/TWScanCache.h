@@ -45,11 +45,11 @@ public:
     static constexpr int kForgetAfterDays = 90;
     // Entries queued before the writer takes them (a transaction writes each page it
     // changed once: 1,024 entries a transaction wrote 2.3 times the pages 8,192 did, in
-    // a first scan of 200,000 files); beyond kMostQueued (about 4 MB), while the writer
-    // is held up (another process writing, a busy machine), new ones are dropped rather
-    // than held in memory.
+    // a first scan of 200,000 files); beyond kMostQueued (about 1.5 MB, and as much again
+    // in the writer's hands), while the writer is held up (another process writing, a
+    // busy machine), new ones are dropped rather than held in memory.
     static constexpr size_t kBatch = 8192;
-    static constexpr size_t kMostQueued = 32768;
+    static constexpr size_t kMostQueued = 16384;
 
     // What makes a kept value valid: the file's identity, size and times.
     using Stamp = TWFileStamp;
@@ -98,12 +98,15 @@ public:
     uint64_t numberWritten() const;
 
 private:
+    // What a file brings to be kept: 96 bytes for a hash and a digest, the rare picture
+    // signature behind a pointer.
     struct Entry {
+        enum : uint8_t { kHash = 1, kDigest = 2, kHistogram = 4, kLook = 8 };
         Stamp stamp;
-        std::optional<TWMD5> hash;
-        std::optional<TWContentDigest> digest;
-        std::optional<Signature> kind;
-        Picture picture;
+        TWMD5 hash{};
+        TWContentDigest digest{};
+        uint8_t holds = 0;  // of the flags above; none: seen again, nothing new
+        std::unique_ptr<Picture> picture;
     };
     struct PrivateTag {};
 
@@ -117,7 +120,11 @@ private:
     bool settled(const Stamp& stamp) const;
     void queue(Entry entry);
     void writerLoop();
-    bool writeBatch(const std::vector<Entry>& batch);
+    // Folds the entries of one file (of the same stamp), `order` sorted by key, into the
+    // last of them; `order` keeps the others out.
+    static void mergeSameFiles(std::vector<Entry>& batch, std::vector<uint32_t>& order);
+    // Writes the batch in key order (`order` holds the entries' positions).
+    bool writeBatch(const std::vector<Entry>& batch, const std::vector<uint32_t>& order);
     // A connection of the calling thread's own: look-ups of several walkers never wait
     // for each other (one that misses SQLite's page cache reads the file while it holds
     // its connection). Made on the thread's first look-up; null when it cannot be opened.
@@ -150,6 +157,10 @@ private:
     std::unique_ptr<Reader> spare_;                 // opened with the session, for the first thread
     std::vector<std::unique_ptr<Reader>> readers_;  // of the threads that asked
     std::atomic<uint64_t> served_{0};
+    // The cache held no entry when the session began: nothing is looked up (a first
+    // scan asks once a file for what cannot be there). Another process may write
+    // meanwhile; this session only misses what it could have been served.
+    bool beganEmpty_ = false;
     static constexpr int kReadsPerTransaction = 4096;
     // Each reader's page cache holds the tree's inner pages; a scan's look-ups go
     // through the leaves of its folders' inodes once.
@@ -158,7 +169,7 @@ private:
 
     std::mutex queueMutex_;
     std::condition_variable queueChanged_;
-    std::vector<Entry> queued_;
+    std::vector<Entry> queued_;  // its room kept between batches: no page is faulted in twice
     bool finishing_ = false;
     bool dropLogged_ = false;
     std::optional<tw::SqliteDatabase> writer_;  // used by the writer thread alone

@@ -164,6 +164,39 @@ TEST(ScanCache, ADamagedPageIsNeverServedAndTheFileIsSetAside) {
     EXPECT_NE(TWScanCache::open(cachePath), nullptr);
 }
 
+TEST(ScanCache, WhatOneScanLearnsOfAFileAtSeveralMomentsIsKeptTogether) {
+    TempDir dir;
+    const std::string cachePath = dir / "cache.sqlite3";
+    const std::string path = dir.write("file.bin", twtest::randomBytes(9000, 8));
+    const std::string other = dir.write("other.bin", twtest::randomBytes(9000, 9));
+    twtest::letFileTimesSettle();
+    auto record = TWFileUtility::initWithPath(path);
+    const std::optional<std::string> hash = record->hashString();
+    const std::optional<TWContentDigest> digest = record->contentDigest();
+    ASSERT_TRUE(hash && digest);
+    {
+        auto cache = TWScanCache::open(cachePath);
+        ASSERT_NE(cache, nullptr);
+        // The sample's hash first (as a founder's), the digest later from the record;
+        // another file's entry between them.
+        cache->rememberHash(*TWScanCache::stampOf(*record), *record->cachedHash(), path);
+        auto second = TWFileUtility::initWithPath(other);
+        second->hashString();
+        cache->remember(*second);
+        auto withDigest = TWFileUtility::initWithPath(path);
+        withDigest->contentDigest();
+        cache->remember(*withDigest);
+        cache->finish();
+        EXPECT_EQ(cache->numberWritten(), 2u) << "one row a file";
+    }
+    auto cache = TWScanCache::open(cachePath);
+    ASSERT_NE(cache, nullptr);
+    auto again = TWFileUtility::initWithPath(path);
+    ASSERT_TRUE(cache->recall(*again));
+    EXPECT_EQ(again->cachedHashString(), hash);
+    EXPECT_EQ(again->cachedDigest(), digest);
+}
+
 TEST(ScanCache, EntriesNotSeenForNinetyDaysAreDropped) {
     TempDir dir;
     const std::string cachePath = dir / "cache.sqlite3";
