@@ -23,14 +23,14 @@ std::shared_ptr<ZPImageSignature> TWSignPictureRemembering(const TWFileUtility& 
     if (!stamp) return ZPImageSignature::initWithPathFile(record.filePath(), context);
     const auto kind = context.similarMethod() == TWSimilarMethodLook ? TWScanCache::Signature::Look
                                                                      : TWScanCache::Signature::Histogram;
-    if (std::optional<TWScanCache::Picture> kept = cache->recallPicture(*stamp, kind))
+    if (std::optional<TWScanCache::Picture> kept = cache->recallPicture(*stamp, record.filePath(), kind))
         if (auto signature = signatureOf(record, kind, *kept)) return signature;
 
     auto signature = ZPImageSignature::initWithPathFile(record.filePath(), context);
     if (signature) {
         TWScanCache::Picture made{signature->resolution(), {}};
         made.bytes = signature->look() ? signature->look()->bytes() : puzzleHistogramBytes(signature->histogram());
-        cache->rememberPicture(*stamp, kind, made);
+        cache->rememberPicture(*stamp, record.filePath(), kind, made);
     }
     return signature;
 }

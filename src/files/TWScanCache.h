@@ -5,9 +5,11 @@
 // ($XDG_CACHE_HOME/twinsift/cache.sqlite3), in WAL mode, so that the app and several
 // command-line scans read and write it at once.
 //
-// A file is known by its device and inode; what is kept of it is served only while
-// its stamp (TWFileStamp: size, modification and change times in nanoseconds) is the
-// one it had when the values were kept. A file whose stamp has not settled when the
+// An entry is found by the file's path (its folder's and its name, hashed: the entries
+// of one folder lie together, so that a walk's look-ups of a folder's files read one
+// page of the file); what is kept of it is served only while the file's stamp
+// (TWFileStamp: device, inode, size, modification and change times in nanoseconds) is
+// the one it had when the values were kept. A file whose stamp has not settled when the
 // session begins (TWFileStamp::isSettledAt) is not kept: a second change within the
 // same tick of the file clock would leave its stamp unchanged.
 //
@@ -78,9 +80,9 @@ public:
     // Gives the record the hash and digest kept for it; false when none is kept (or
     // none valid). Records that are no plain files are left alone.
     bool recall(TWFileUtility& record);
-    // The hash kept for the file of this stamp.
-    std::optional<TWMD5> recallHash(const Stamp& stamp);
-    std::optional<Picture> recallPicture(const Stamp& stamp, Signature kind);
+    // The hash kept for the file at `path` of this stamp.
+    std::optional<TWMD5> recallHash(const Stamp& stamp, const std::string& path);
+    std::optional<Picture> recallPicture(const Stamp& stamp, const std::string& path, Signature kind);
 
     // Queues what the record learned since it was recalled or last remembered. The
     // record's stamp must have been taken after the session began (the settling rule
@@ -88,7 +90,7 @@ public:
     // is never kept.
     void remember(TWFileUtility& record);
     void rememberHash(const Stamp& stamp, const TWMD5& hash, const std::string& path);
-    void rememberPicture(const Stamp& stamp, Signature kind, const Picture& picture);
+    void rememberPicture(const Stamp& stamp, const std::string& path, Signature kind, const Picture& picture);
 
     // Writes everything queued, then ends the writer. Later remember* calls are dropped.
     void finish();
@@ -98,10 +100,20 @@ public:
     uint64_t numberWritten() const;
 
 private:
-    // What a file brings to be kept: 96 bytes for a hash and a digest, the rare picture
+    // Where the entry of the file at a path lies: its folder's path and its name, hashed.
+    // Two paths of one key (a chance of 2^-64 a pair within a folder) share an entry,
+    // which the stamp still keeps from serving the wrong file.
+    struct Key {
+        int64_t folder = 0;
+        int64_t name = 0;
+        bool operator==(const Key&) const = default;
+        static Key of(const std::string& path);
+    };
+    // What a file brings to be kept: 112 bytes for a hash and a digest, the rare picture
     // signature behind a pointer.
     struct Entry {
         enum : uint8_t { kHash = 1, kDigest = 2, kHistogram = 4, kLook = 8 };
+        Key key;
         Stamp stamp;
         TWMD5 hash{};
         TWContentDigest digest{};
@@ -120,8 +132,8 @@ private:
     bool settled(const Stamp& stamp) const;
     void queue(Entry entry);
     void writerLoop();
-    // Folds the entries of one file (of the same stamp), `order` sorted by key, into the
-    // last of them; `order` keeps the others out.
+    // Folds the entries of one file (of the same key and stamp), `order` sorted by key,
+    // into the last of them; `order` keeps the others out.
     static void mergeSameFiles(std::vector<Entry>& batch, std::vector<uint32_t>& order);
     // Writes the batch in key order (`order` holds the entries' positions).
     bool writeBatch(const std::vector<Entry>& batch, const std::vector<uint32_t>& order);
@@ -140,7 +152,7 @@ private:
     std::unique_ptr<Reader> makeReader(tw::SqliteDatabase database) const;
     // Served values: the entry's stamp and last day seen are checked, and an entry last
     // seen before today is queued to be seen today. On the reader's own thread.
-    bool served(Reader& reader, tw::SqliteStatement& statement, const Stamp& stamp);
+    bool served(Reader& reader, tw::SqliteStatement& statement, const Stamp& stamp, const Key& key);
     // Called with a SQLite result code: damage stops the session's use of the file.
     void noteFailure(int code, const char* what, const std::string& message);
     // Moves the damaged file aside unless another process already did.

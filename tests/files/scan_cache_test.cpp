@@ -82,7 +82,33 @@ TEST(ScanCache, ServesWhatItKeptOnlyWhileTheFileIsUnchangedEvenWithItsTimesPutBa
     EXPECT_FALSE(edited->cachedHash());
     EXPECT_NE(edited->hashString(), first->cachedHashString());
     EXPECT_NE(edited->contentDigest(), first->cachedDigest());
-    EXPECT_FALSE(reopened->recallHash(*TWScanCache::stampOf(*edited)));
+    EXPECT_FALSE(reopened->recallHash(*TWScanCache::stampOf(*edited), path));
+}
+
+TEST(ScanCache, AnotherFileAtTheSamePathIsNeverServedWhatWasKeptOfTheFirst) {
+    TempDir dir;
+    const std::string cachePath = dir / "cache.sqlite3";
+    const std::string path = dir.write("file.bin", twtest::randomBytes(12000, 10));
+    // Written before the first is kept, so that both have settled.
+    const std::string other = dir.write("other.bin", twtest::randomBytes(12000, 11));
+    twtest::letFileTimesSettle();
+    const auto first = rememberFile(cachePath, path);
+    // The other file takes the first one's place and its times: same path, same size,
+    // same modification time, another inode.
+    struct stat before {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    const timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, other.c_str(), times, 0), 0);
+    ASSERT_EQ(::rename(other.c_str(), path.c_str()), 0);
+    auto replaced = TWFileUtility::initWithPath(path);
+    ASSERT_NE(replaced->inode(), first->inode());
+    ASSERT_EQ(replaced->modifyTimeNs(), first->modifyTimeNs());
+
+    auto cache = TWScanCache::open(cachePath);
+    ASSERT_NE(cache, nullptr);
+    EXPECT_FALSE(cache->recall(*replaced));
+    EXPECT_FALSE(cache->recallHash(*TWScanCache::stampOf(*replaced), path));
+    EXPECT_NE(replaced->hashString(), first->cachedHashString());
 }
 
 TEST(ScanCache, KeepsNothingOfFilesThatChangedAMomentAgoNorAHashThatStandsForThePath) {
