@@ -340,7 +340,8 @@ bool TWScanCache::served(Reader& reader, tw::SqliteStatement& statement, const S
         statement.reset();  // ends the read at once
         return false;
     }
-    if (statement.integer(kSeen) < today_) queue(Entry{key, stamp, {}, {}, 0, nullptr});  // seen again today
+    if (statement.integer(kSeen) < today_ - kMarkSeenAfterDays)
+        queue(Entry{key, stamp, {}, {}, 0, nullptr});  // seen again today
     served_.fetch_add(1, std::memory_order_relaxed);
     return true;
 }

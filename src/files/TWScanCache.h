@@ -45,6 +45,11 @@
 class TWScanCache {
 public:
     static constexpr int kForgetAfterDays = 90;
+    // An entry served is marked seen again only when its mark is this old: a rescan the
+    // next day would otherwise rewrite every entry it was served, as much writing as
+    // the first scan's. Entries in use are still never forgotten.
+    static constexpr int kMarkSeenAfterDays = 30;
+    static_assert(kMarkSeenAfterDays < kForgetAfterDays);
     // Entries queued before the writer takes them (a transaction writes each page it
     // changed once: 1,024 entries a transaction wrote 2.3 times the pages 8,192 did, in
     // a first scan of 200,000 files); beyond kMostQueued (about 1.5 MB, and as much again
@@ -151,7 +156,8 @@ private:
     Reader* readerOfThisThread();
     std::unique_ptr<Reader> makeReader(tw::SqliteDatabase database) const;
     // Served values: the entry's stamp and last day seen are checked, and an entry last
-    // seen before today is queued to be seen today. On the reader's own thread.
+    // marked seen kMarkSeenAfterDays ago or earlier is queued to be seen today. On the
+    // reader's own thread.
     bool served(Reader& reader, tw::SqliteStatement& statement, const Stamp& stamp, const Key& key);
     // Called with a SQLite result code: damage stops the session's use of the file.
     void noteFailure(int code, const char* what, const std::string& message);

@@ -248,6 +248,28 @@ TEST(ScanCache, EntriesNotSeenForNinetyDaysAreDropped) {
     auto recentRecord = TWFileUtility::initWithPath(recent);
     EXPECT_FALSE(cache->recall(*oldRecord));
     EXPECT_TRUE(cache->recall(*recentRecord));
+    cache->finish();
+    EXPECT_EQ(cache->numberWritten(), 1u) << "the entry in use is marked seen today";
+
+    // Marked seen a few days ago: served without being written again.
+    auto db = tw::SqliteDatabase::openReadWrite(cachePath);
+    const auto seenOfRecent = [&] {
+        int64_t seen = -1;
+        db.query("SELECT seen FROM files WHERE inode = ?", {int64_t(recentRecord->inode())},
+                 [&](const tw::SqliteRow& row) {
+                     seen = row.integer(0);
+                     return false;
+                 });
+        return seen;
+    };
+    EXPECT_EQ(seenOfRecent(), today);
+    ASSERT_TRUE(db.execute("UPDATE files SET seen = ?", {today - TWScanCache::kMarkSeenAfterDays + 1}));
+    auto again = TWScanCache::open(cachePath);
+    ASSERT_NE(again, nullptr);
+    EXPECT_TRUE(again->recall(*TWFileUtility::initWithPath(recent)));
+    again->finish();
+    EXPECT_EQ(again->numberWritten(), 0u);
+    EXPECT_EQ(seenOfRecent(), today - TWScanCache::kMarkSeenAfterDays + 1);
 }
 
 TEST(ScanCache, ClearEmptiesTheCache) {
