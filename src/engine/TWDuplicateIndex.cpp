@@ -463,7 +463,6 @@ void TWDuplicateIndex::prefetch(const FilePtr& record) {
     const Kind kind = kindOf(*record);
     if (kind == Kind::Unmatchable) return;
     FilePtr lone;
-    bool founderFromCache = false;
     Category* loneCategory = nullptr;
     uint32_t loneSlot = kNone;
     std::string lonePath;  // of a compact lone founder not hashed yet
@@ -474,12 +473,8 @@ void TWDuplicateIndex::prefetch(const FilePtr& record) {
         auto key = bucketKeyLocked(*record, kind, false);
         if (!key) return;
         const Bucket* bucket = buckets_.find(*key);
-        if (!bucket) {
-            // Alone in its size so far: never read. What the cache keeps of it is taken
-            // now, while the walk is in its folder (whose entries the cache keeps side by
-            // side), not when a file of its size comes, from anywhere in the tree.
-            founderFromCache = true;
-        } else if (!bucket->isKeyed()) {
+        if (!bucket) return;  // alone in its size so far: never read
+        if (!bucket->isKeyed()) {
             loneCategory = findCategoryLocked(record->category());
             loneSlot = bucket->value;
             Slot& slot = loneCategory->slots[loneSlot];
@@ -491,10 +486,6 @@ void TWDuplicateIndex::prefetch(const FilePtr& record) {
                 loneDevice = devices_[loneFounder.device];
             }
         }
-    }
-    if (founderFromCache) {
-        if (cache_ && !record->cachedHash()) cache_->recall(*record);
-        return;
     }
     if (lone) {
         hashOf(*lone);

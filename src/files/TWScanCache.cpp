@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr int kSchemaVersion = 3;
+constexpr int kSchemaVersion = 4;
 constexpr int kBusyMs = 5000;
 constexpr int64_t kNsPerDay = 86'400'000'000'000;
 
@@ -175,17 +175,17 @@ bool TWScanCache::prepareSchema(tw::SqliteDatabase& database) {
         if (!database.execute("DROP TABLE IF EXISTS files") || !database.execute("DROP TABLE IF EXISTS meta"))
             return false;
     }
-    // One row a file, keyed by its path's Key without a row id: a look-up is one walk of
-    // one tree, and the rows of one folder lie side by side. Keyed by (inode, device)
-    // before (version 2), a folder's files lay thousands of rows apart, and nearly
-    // every look-up of a rescan read a page of the file (64,000 reads for 89,000
+    // One row a file, its path's Key as the row id: a look-up is one walk of one tree of
+    // whole numbers, and the rows of one folder lie side by side. Keyed by (inode,
+    // device) before (version 2), a folder's files lay thousands of rows apart, and
+    // nearly every look-up of a rescan read a page of the file (64,000 reads for 89,000
     // look-ups at 100,000 files). Hashes and digests are 16 bytes; pictures keep their
     // signature bytes.
-    if (!database.execute("CREATE TABLE IF NOT EXISTS files(folder INTEGER NOT NULL, name INTEGER NOT NULL,"
+    if (!database.execute("CREATE TABLE IF NOT EXISTS files(key INTEGER PRIMARY KEY,"
                           " device INTEGER NOT NULL, inode INTEGER NOT NULL,"
                           " size INTEGER NOT NULL, mtime INTEGER NOT NULL, ctime INTEGER NOT NULL,"
                           " seen INTEGER NOT NULL, hash BLOB, digest BLOB, width INTEGER, height INTEGER,"
-                          " histogram BLOB, look BLOB, PRIMARY KEY(folder, name)) WITHOUT ROWID") ||
+                          " histogram BLOB, look BLOB)") ||
         !database.execute("CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value INTEGER)") ||
         !database.execute("PRAGMA user_version=" + std::to_string(kSchemaVersion)))
         return false;
@@ -268,7 +268,7 @@ std::unique_ptr<TWScanCache::Reader> TWScanCache::makeReader(tw::SqliteDatabase 
     // files it keeps, not with the cache of every file it ever met.
     reader->database.execute("PRAGMA cache_size=" + std::to_string(-kReaderCacheKiB));
     const std::string columns = "SELECT device, inode, size, mtime, ctime, seen, ";
-    const std::string where = " FROM files WHERE folder=?1 AND name=?2";
+    const std::string where = " FROM files WHERE key=?1";
     reader->recallFile = reader->database.prepare(columns + "hash, digest" + where);
     reader->recallHistogram = reader->database.prepare(columns + "width, height, histogram" + where);
     reader->recallLook = reader->database.prepare(columns + "width, height, look" + where);
@@ -311,8 +311,9 @@ bool TWScanCache::settled(const Stamp& stamp) const {
 TWScanCache::Key TWScanCache::Key::of(const std::string& path) {
     const size_t slash = path.rfind('/');
     const size_t name = slash == std::string::npos ? 0 : slash + 1;
-    return Key{static_cast<int64_t>(XXH3_64bits(path.data(), name)),
-               static_cast<int64_t>(XXH3_64bits(path.data() + name, path.size() - name))};
+    const uint64_t folder = XXH3_64bits(path.data(), name);
+    const uint64_t file = XXH3_64bits(path.data() + name, path.size() - name);
+    return Key{static_cast<int64_t>((folder & ~uint64_t{0xFFFFFF}) | (file & 0xFFFFFF))};
 }
 
 bool TWScanCache::served(Reader& reader, tw::SqliteStatement& statement, const Stamp& stamp, const Key& key) {
@@ -325,8 +326,7 @@ bool TWScanCache::served(Reader& reader, tw::SqliteStatement& statement, const S
     }
     if (reader.readsInTransaction++ == 0) reader.database.execute("BEGIN");
     statement.reset();
-    statement.bind(1, key.folder);
-    statement.bind(2, key.name);
+    statement.bind(1, key.value);
     const tw::SqliteStatement::Step step = statement.step();
     if (step == tw::SqliteStatement::Step::Error) {
         noteFailure(statement.errorCode(), "read", reader.database.error());
@@ -468,7 +468,7 @@ void TWScanCache::writerLoop() {
             std::sort(order.begin(), order.end(), [&batch](uint32_t a, uint32_t b) {
                 const Key& x = batch[a].key;
                 const Key& y = batch[b].key;
-                return std::tie(x.folder, x.name, a) < std::tie(y.folder, y.name, b);
+                return std::tie(x.value, a) < std::tie(y.value, b);
             });
             mergeSameFiles(batch, order);
             writeBatch(batch, order);
@@ -486,9 +486,8 @@ std::string upsertSql() {
         "(device = excluded.device AND inode = excluded.inode AND size = excluded.size AND mtime = excluded.mtime"
         " AND ctime = excluded.ctime)";
     std::string sql =
-        "INSERT INTO files(folder, name, device, inode, size, mtime, ctime, seen, hash, digest, width, height,"
-        " histogram, look) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14)"
-        " ON CONFLICT(folder, name) DO UPDATE SET ";
+        "INSERT INTO files(key, device, inode, size, mtime, ctime, seen, hash, digest, width, height, histogram,"
+        " look) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13) ON CONFLICT(key) DO UPDATE SET ";
     for (const char* column : {"hash", "digest", "width", "height", "histogram", "look"}) {
         const std::string name = column;
         sql += name + " = CASE WHEN " + same + " THEN coalesce(excluded." + name + ", " + name + ") ELSE excluded." +
@@ -536,20 +535,19 @@ bool TWScanCache::writeBatch(const std::vector<Entry>& batch, const std::vector<
     for (const uint32_t at : order) {
         const Entry& entry = batch[at];
         upsert.reset();
-        upsert.bind(1, entry.key.folder);
-        upsert.bind(2, entry.key.name);
-        upsert.bind(3, static_cast<int64_t>(entry.stamp.device));
-        upsert.bind(4, static_cast<int64_t>(entry.stamp.inode));
-        upsert.bind(5, static_cast<int64_t>(entry.stamp.size));
-        upsert.bind(6, entry.stamp.modifyTimeNs);
-        upsert.bind(7, entry.stamp.changeTimeNs);
-        upsert.bind(8, today_);
-        if (entry.holds & Entry::kHash) upsert.bindBlob(9, entry.hash.data(), entry.hash.size());
-        if (entry.holds & Entry::kDigest) upsert.bindBlob(10, &entry.digest, sizeof(TWContentDigest));
+        upsert.bind(1, entry.key.value);
+        upsert.bind(2, static_cast<int64_t>(entry.stamp.device));
+        upsert.bind(3, static_cast<int64_t>(entry.stamp.inode));
+        upsert.bind(4, static_cast<int64_t>(entry.stamp.size));
+        upsert.bind(5, entry.stamp.modifyTimeNs);
+        upsert.bind(6, entry.stamp.changeTimeNs);
+        upsert.bind(7, today_);
+        if (entry.holds & Entry::kHash) upsert.bindBlob(8, entry.hash.data(), entry.hash.size());
+        if (entry.holds & Entry::kDigest) upsert.bindBlob(9, &entry.digest, sizeof(TWContentDigest));
         if (entry.picture) {
-            upsert.bind(11, static_cast<int64_t>(entry.picture->resolution.width));
-            upsert.bind(12, static_cast<int64_t>(entry.picture->resolution.height));
-            upsert.bindBlob(entry.holds & Entry::kLook ? 14 : 13, entry.picture->bytes.data(),
+            upsert.bind(10, static_cast<int64_t>(entry.picture->resolution.width));
+            upsert.bind(11, static_cast<int64_t>(entry.picture->resolution.height));
+            upsert.bindBlob(entry.holds & Entry::kLook ? 13 : 12, entry.picture->bytes.data(),
                             entry.picture->bytes.size());
         }
         if (upsert.step() == tw::SqliteStatement::Step::Error) {

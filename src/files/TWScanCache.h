@@ -105,16 +105,16 @@ public:
     uint64_t numberWritten() const;
 
 private:
-    // Where the entry of the file at a path lies: its folder's path and its name, hashed.
-    // Two paths of one key (a chance of 2^-64 a pair within a folder) share an entry,
-    // which the stamp still keeps from serving the wrong file.
+    // Where the entry of the file at a path lies: 40 bits of its folder's path hashed,
+    // then 24 of its name's, so that the entries of a folder lie side by side. Two paths
+    // of one key (within a folder of n files, a chance of about n^2 / 2^25) share an
+    // entry, which the stamp still keeps from serving the wrong file.
     struct Key {
-        int64_t folder = 0;
-        int64_t name = 0;
+        int64_t value = 0;
         bool operator==(const Key&) const = default;
         static Key of(const std::string& path);
     };
-    // What a file brings to be kept: 112 bytes for a hash and a digest, the rare picture
+    // What a file brings to be kept: 104 bytes for a hash and a digest, the rare picture
     // signature behind a pointer.
     struct Entry {
         enum : uint8_t { kHash = 1, kDigest = 2, kHistogram = 4, kLook = 8 };

@@ -13,6 +13,7 @@
 #include "CliRunner.h"
 #include "TestSupport.h"
 #include "files/TWFileUtility.h"
+#include "files/TWScanCache.h"
 #include "platform/SqliteDatabase.h"
 
 using json = nlohmann::json;
@@ -113,17 +114,17 @@ TEST_F(CliScanCache, NoCacheAndTheSettingOffNeitherReadNorWriteIt) {
     ASSERT_EQ(count("SELECT count(*) FROM files WHERE digest IS NOT NULL"), 2);
 
     // A cache that lies about b/two.bin's content splits the pair while it is read; a run
-    // that reads it marks the entry as seen today.
+    // that reads it marks the entry, last marked long ago, as seen today.
     struct stat st {};
     ASSERT_EQ(::stat(two.c_str(), &st), 0);
-    const int64_t yesterday = int64_t(time(nullptr) / 86400) - 1;
+    const int64_t longAgo = int64_t(time(nullptr) / 86400) - TWScanCache::kMarkSeenAfterDays - 1;
     {
         auto db = tw::SqliteDatabase::openReadWrite(cachePath());
         ASSERT_TRUE(db.execute("UPDATE files SET digest = zeroblob(16), seen = ? WHERE inode = ?",
-                               {yesterday, int64_t(st.st_ino)}));
+                               {longAgo, int64_t(st.st_ino)}));
     }
     const std::string lie =
-        "SELECT count(*) FROM files WHERE digest = zeroblob(16) AND seen = " + std::to_string(yesterday);
+        "SELECT count(*) FROM files WHERE digest = zeroblob(16) AND seen = " + std::to_string(longAgo);
     ASSERT_EQ(count(lie), 1);
     EXPECT_EQ(scan({"--no-cache"}), together);
     ASSERT_EQ(runCli({"prefs", "kRememberFiles", "false"}, env()).exitStatus, 0);

@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <xxhash.h>
 
 #include <ctime>
 #include <fstream>
+#include <map>
 
 #include "TestSupport.h"
 #include "files/TWScanCache.h"
@@ -109,6 +111,34 @@ TEST(ScanCache, AnotherFileAtTheSamePathIsNeverServedWhatWasKeptOfTheFirst) {
     EXPECT_FALSE(cache->recall(*replaced));
     EXPECT_FALSE(cache->recallHash(*TWScanCache::stampOf(*replaced), path));
     EXPECT_NE(replaced->hashString(), first->cachedHashString());
+}
+
+TEST(ScanCache, TwoFilesOfOneFolderWhoseKeysMeetNeverGetEachOthersValues) {
+    // The key keeps 24 bits of a name: among a few thousand names two meet.
+    std::map<uint32_t, std::string> byBits;
+    std::pair<std::string, std::string> names;
+    for (int i = 0; names.first.empty(); ++i) {
+        const std::string name = "n" + std::to_string(i) + ".bin";
+        const uint32_t bits = XXH3_64bits(name.data(), name.size()) & 0xFFFFFF;
+        if (auto [at, added] = byBits.emplace(bits, name); !added) names = {at->second, name};
+    }
+    TempDir dir;
+    const std::string cachePath = dir / "cache.sqlite3";
+    const std::string first = dir.write(names.first, twtest::randomBytes(7000, 12));
+    const std::string second = dir.write(names.second, twtest::randomBytes(7000, 13));
+    twtest::letFileTimesSettle();
+    rememberFile(cachePath, first);
+    rememberFile(cachePath, second);  // takes the entry of the first
+
+    auto cache = TWScanCache::open(cachePath);
+    ASSERT_NE(cache, nullptr);
+    for (const std::string& path : {first, second}) {
+        auto record = TWFileUtility::initWithPath(path);
+        const bool served = cache->recall(*record);
+        EXPECT_EQ(served, path == second);
+        EXPECT_EQ(record->hashString(), TWFileUtility::initWithPath(path)->hashString()) << path;
+        EXPECT_EQ(record->contentDigest(), TWFileUtility::initWithPath(path)->contentDigest()) << path;
+    }
 }
 
 TEST(ScanCache, KeepsNothingOfFilesThatChangedAMomentAgoNorAHashThatStandsForThePath) {
