@@ -457,12 +457,12 @@ void TWScanCache::writerLoop() {
             if (batch.empty() && finishing_) return;
         }
         if (!damaged_.load()) {
-            // In key order: the walkers' files lie in a few runs of inodes, so that the
-            // batch dirties each page of the table once. In the order queued it went from
-            // page to page, more pages than the writer's page cache holds, and SQLite
-            // wrote pages out and read them back (a first scan of 200,000 files: 254,000
-            // writes and 297,000 reads of the cache file). Of two entries of one file,
-            // the later still comes last.
+            // In key order, so that the batch dirties each page of the table once (a
+            // folder's entries lie together). In the order queued it went from page to
+            // page, more pages than the writer's page cache holds, and SQLite wrote pages
+            // out and read them back (a first scan of 200,000 files: 254,000 writes and
+            // 297,000 reads of the cache file). Of two entries of one file, the later
+            // still comes last.
             order.resize(batch.size());
             std::iota(order.begin(), order.end(), 0u);
             std::sort(order.begin(), order.end(), [&batch](uint32_t a, uint32_t b) {

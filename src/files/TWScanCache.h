@@ -52,7 +52,7 @@ public:
     static_assert(kMarkSeenAfterDays < kForgetAfterDays);
     // Entries queued before the writer takes them (a transaction writes each page it
     // changed once: 1,024 entries a transaction wrote 2.3 times the pages 8,192 did, in
-    // a first scan of 200,000 files); beyond kMostQueued (about 1.5 MB, and as much again
+    // a first scan of 200,000 files); beyond kMostQueued (about 1.7 MB, and as much again
     // in the writer's hands), while the writer is held up (another process writing, a
     // busy machine), new ones are dropped rather than held in memory.
     static constexpr size_t kBatch = 8192;
