@@ -181,7 +181,7 @@ private:
     bool beganEmpty_ = false;
     static constexpr int kReadsPerTransaction = 4096;
     // Each reader's page cache holds the tree's inner pages; a scan's look-ups go
-    // through the leaves of its folders' inodes once.
+    // through the leaves of its folders' entries once.
     static constexpr int kReaderCacheKiB = 512;
     static constexpr int kWriterCacheKiB = 512;
 
