@@ -57,6 +57,9 @@ public:
     // busy machine), new ones are dropped rather than held in memory.
     static constexpr size_t kBatch = 8192;
     static constexpr size_t kMostQueued = 16384;
+    // The journal is copied into the file once it holds this many bytes, and the
+    // journal file is cut back to as many.
+    static constexpr int64_t kMostJournalBytes = int64_t{32} << 20;
 
     // What makes a kept value valid: the file's identity, size and times.
     using Stamp = TWFileStamp;

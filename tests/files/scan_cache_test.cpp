@@ -13,6 +13,7 @@
 #include <map>
 
 #include "TestSupport.h"
+#include "files/TWHashUtility.h"
 #include "files/TWScanCache.h"
 #include "platform/SqliteDatabase.h"
 
@@ -300,6 +301,31 @@ TEST(ScanCache, EntriesNotSeenForNinetyDaysAreDropped) {
     again->finish();
     EXPECT_EQ(again->numberWritten(), 0u);
     EXPECT_EQ(seenOfRecent(), today - TWScanCache::kMarkSeenAfterDays + 1);
+}
+
+TEST(ScanCache, TheJournalStaysBoundedHoweverManyFilesAScanKeeps) {
+    // Entries of many folders, in batches as a scan hands them over: every batch dirties
+    // pages all over the table, and a journal never copied into the file grew with the
+    // square of the entries (160 MB here).
+    TempDir dir;
+    const std::string cachePath = dir / "cache.sqlite3";
+    auto cache = TWScanCache::open(cachePath);
+    ASSERT_NE(cache, nullptr);
+    constexpr uint64_t kEntries = 200'000;
+    for (uint64_t n = 0; n < kEntries; ++n) {
+        const TWFileStamp stamp{1, n + 1, 4096, 1'000'000'000, 1'000'000'000, S_IFREG};
+        const std::string path = "/home/user/folder-" + std::to_string(n * 7919 % 20011) + "/file-" + std::to_string(n);
+        cache->rememberHash(stamp, TWHashUtility::md5OfData(path.data(), path.size() - 1), path);
+        // Paced like a scan that the writer keeps up with: a full queue drops entries.
+        if ((n + 1) % TWScanCache::kBatch == 0)
+            while (cache->numberWritten() + TWScanCache::kBatch < n + 1) usleep(1000);
+    }
+    cache->finish();
+    ASSERT_EQ(cache->numberWritten(), kEntries);
+    struct stat journal {};
+    ASSERT_EQ(::stat((cachePath + "-wal").c_str(), &journal), 0) << "the session's connections keep the journal";
+    // At most the bound and the batch that passed it.
+    EXPECT_LE(journal.st_size, TWScanCache::kMostJournalBytes + (int64_t{16} << 20));
 }
 
 TEST(ScanCache, ClearEmptiesTheCache) {
