@@ -227,7 +227,14 @@ namespace {
 
 constexpr size_t kArenaBlock = 64u << 10;
 constexpr uint64_t kBlock = 512;  // the unit of a file system's count of blocks on disk
-enum : uint8_t { kHasCreateTime = 1, kHasIdentity = 2, kIsRegularFile = 4, kHasHash = 8, kCacheHoldsHash = 16 };
+enum : uint8_t {
+    kHasCreateTime = 1,
+    kHasIdentity = 2,
+    kIsRegularFile = 4,
+    kHasHash = 8,
+    kCacheHoldsHash = 16,
+    kHashFromCache = 32,  // served by the cache, with what it held of the digest
+};
 
 // The key of a content hash: its first 15 bytes, as compactHash makes it of the text.
 std::string keyOfHash(const TWMD5& hash) {
@@ -350,8 +357,16 @@ const TWDuplicateIndex::FilePtr& TWDuplicateIndex::founderLocked(Category& categ
     category.records.push_back(TWFileUtility::initWithAttributes(pathOfLocked(founder), attributes));
     // A founder about to be compared in full takes its digest from the cache too.
     TWFileUtility& record = *category.records.back();
-    if (!(cache_ && cache_->recall(record)) && (founder.flags & kCacheHoldsHash))
+    if (founder.flags & kHashFromCache) {
+        std::optional<TWContentDigest> digest;
+        if (auto kept = recalledDigests_.find(&founder); kept != recalledDigests_.end()) {
+            digest = kept->second;
+            recalledDigests_.erase(kept);
+        }
+        record.adoptRememberedValues(founder.hash, digest);
+    } else if (!(cache_ && cache_->recall(record)) && (founder.flags & kCacheHoldsHash)) {
         record.adoptRememberedValues(founder.hash, std::nullopt);
+    }
     return category.records.back();
 }
 
@@ -359,10 +374,18 @@ TWMD5 TWDuplicateIndex::founderHashLocked(Slot& slot) {
     CompactFounder& founder = *slot.compact();
     if (!(founder.flags & kHasHash)) {
         bool fromCache = false;
-        founder.hash = hashOfCompact(founder, devices_[founder.device], pathOfLocked(founder), fromCache);
-        founder.flags |= kHasHash | (fromCache || cache_ ? kCacheHoldsHash : 0);
+        std::optional<TWContentDigest> digest;
+        const TWMD5 hash = hashOfCompact(founder, devices_[founder.device], pathOfLocked(founder), fromCache, digest);
+        setFounderHashLocked(founder, hash, fromCache, digest);
     }
     return founder.hash;
+}
+
+void TWDuplicateIndex::setFounderHashLocked(CompactFounder& founder, const TWMD5& hash, bool fromCache,
+                                            const std::optional<TWContentDigest>& digest) {
+    founder.hash = hash;
+    founder.flags |= kHasHash | (fromCache || cache_ ? kCacheHoldsHash : 0) | (fromCache ? kHashFromCache : 0);
+    if (fromCache && digest) recalledDigests_[&founder] = *digest;
 }
 
 std::optional<std::string> TWDuplicateIndex::hashOf(TWFileUtility& record) const {
@@ -371,8 +394,9 @@ std::optional<std::string> TWDuplicateIndex::hashOf(TWFileUtility& record) const
 }
 
 TWMD5 TWDuplicateIndex::hashOfCompact(const CompactFounder& founder, dev_t device, const std::string& path,
-                                      bool& fromCache) const {
+                                      bool& fromCache, std::optional<TWContentDigest>& digest) const {
     fromCache = false;
+    digest.reset();
     const bool plain =
         (founder.flags & kHasIdentity) && (founder.flags & kIsRegularFile) && founder.fileType == TWFileTypeRegular;
     // Empty when seen: it hashes by its path, as its record would.
@@ -380,7 +404,7 @@ TWMD5 TWDuplicateIndex::hashOfCompact(const CompactFounder& founder, dev_t devic
     if (!cache_ || !plain) return TWFileUtility::contentHashOfPath(path);
     const TWFileStamp stamp{device, founder.inode, founder.fileSize, founder.modifyTimeNs, founder.changeTimeNs,
                             S_IFREG};
-    if (std::optional<TWMD5> kept = cache_->recallHash(stamp, path)) {
+    if (std::optional<TWMD5> kept = cache_->recallHash(stamp, path, &digest)) {
         fromCache = true;
         return *kept;
     }
@@ -492,14 +516,13 @@ void TWDuplicateIndex::prefetch(const FilePtr& record) {
         remember(*lone);
     } else if (!lonePath.empty()) {
         bool fromCache = false;
-        const TWMD5 loneHash = hashOfCompact(loneFounder, loneDevice, lonePath, fromCache);
+        std::optional<TWContentDigest> digest;
+        const TWMD5 loneHash = hashOfCompact(loneFounder, loneDevice, lonePath, fromCache, digest);
         std::lock_guard lock(mutex_);
         Slot& slot = loneCategory->slots[loneSlot];
         // Made a record meanwhile: the decision reads that one's hash itself.
-        if (CompactFounder* compact = slot.compact(); compact && !(compact->flags & kHasHash)) {
-            compact->hash = loneHash;
-            compact->flags |= kHasHash | (fromCache || cache_ ? kCacheHoldsHash : 0);
-        }
+        if (CompactFounder* compact = slot.compact(); compact && !(compact->flags & kHasHash))
+            setFounderHashLocked(*compact, loneHash, fromCache, digest);
     }
     const std::optional<std::string> hash = hashOf(*record);
     if (!hash || kind != Kind::Regular || !verifyFullContent_) return remember(*record);
@@ -644,6 +667,7 @@ void TWDuplicateIndex::releaseRecords() {
     folderIds_ = {};
     folders_ = {};
     devices_ = {};
+    recalledDigests_ = {};
 }
 
 size_t TWDuplicateIndex::numberOfGroupsOfOne() const {

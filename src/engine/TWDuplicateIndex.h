@@ -206,9 +206,14 @@ private:
     TWMD5 founderHashLocked(Slot& slot);
     // The record's hash, taken from the cache where it holds one.
     std::optional<std::string> hashOf(TWFileUtility& record) const;
-    // A compact founder's hash: from the cache where it holds one, else read (and
-    // handed to the cache). `device` is the founder's device.
-    TWMD5 hashOfCompact(const CompactFounder& founder, dev_t device, const std::string& path, bool& fromCache) const;
+    // A compact founder's hash: from the cache where it holds one (`digest` then gets
+    // the digest it holds with it), else read (and handed to the cache). `device` is the
+    // founder's device.
+    TWMD5 hashOfCompact(const CompactFounder& founder, dev_t device, const std::string& path, bool& fromCache,
+                        std::optional<TWContentDigest>& digest) const;
+    // Sets a compact founder's hash, as hashOfCompact() gave it.
+    void setFounderHashLocked(CompactFounder& founder, const TWMD5& hash, bool fromCache,
+                              const std::optional<TWContentDigest>& digest);
     void remember(TWFileUtility& record) const;
     void appendLocked(Category& category, uint32_t bucket, const std::string& key, uint32_t slot);
 
@@ -233,6 +238,11 @@ private:
     std::vector<std::string_view> folders_;
     std::vector<uint32_t> folderIds_;
     std::vector<dev_t> devices_;
+    // The digests the cache held for compact founders whose hash it served, until they
+    // are made records: a founder then takes its values from here instead of asking the
+    // cache a second time (a rescan asked again for every group's first file). Few at
+    // a time: a founder is made a record as soon as a file of its hash arrives.
+    std::unordered_map<const CompactFounder*, TWContentDigest> recalledDigests_;
 };
 
 // A file name lower-cased for the name match: UTF-8 letters by their Unicode case

@@ -382,11 +382,13 @@ bool TWScanCache::recall(TWFileUtility& record) {
     return true;
 }
 
-std::optional<TWMD5> TWScanCache::recallHash(const Stamp& stamp, const std::string& path) {
+std::optional<TWMD5> TWScanCache::recallHash(const Stamp& stamp, const std::string& path,
+                                             std::optional<TWContentDigest>* digest) {
     if (beganEmpty_) return std::nullopt;
     Reader* reader = readerOfThisThread();
     if (!reader || !served(*reader, reader->recallFile, stamp, Key::of(path))) return std::nullopt;
     std::optional<TWMD5> hash = blobAs<TWMD5>(reader->recallFile, kFirstValue);
+    if (digest) *digest = hash ? blobAs<TWContentDigest>(reader->recallFile, kFirstValue + 1) : std::nullopt;
     reader->recallFile.reset();
     return hash;
 }

@@ -88,8 +88,10 @@ public:
     // Gives the record the hash and digest kept for it; false when none is kept (or
     // none valid). Records that are no plain files are left alone.
     bool recall(TWFileUtility& record);
-    // The hash kept for the file at `path` of this stamp.
-    std::optional<TWMD5> recallHash(const Stamp& stamp, const std::string& path);
+    // The hash kept for the file at `path` of this stamp; `digest`, when given, gets the
+    // digest kept with it (none when none is).
+    std::optional<TWMD5> recallHash(const Stamp& stamp, const std::string& path,
+                                    std::optional<TWContentDigest>* digest = nullptr);
     std::optional<Picture> recallPicture(const Stamp& stamp, const std::string& path, Signature kind);
 
     // Queues what the record learned since it was recalled or last remembered. The

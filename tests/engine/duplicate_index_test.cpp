@@ -10,6 +10,7 @@
 #include "TestSupport.h"
 #include "engine/TWDuplicateIndex.h"
 #include "engine/TWMediaObjectUtility.h"
+#include "files/TWScanCache.h"
 #include "model/TWMatching.h"
 #include "platform/Log.h"
 #include "prefs/TWPreference.h"
@@ -174,6 +175,45 @@ TEST_F(DuplicateIndex, AFounderKeptCompactComesBackAsTheSameRecord) {
     EXPECT_TRUE(back.isPlainFileRecord());
     EXPECT_EQ(back.cachedHashString(), fresh->hashString());
     EXPECT_FALSE(back.isChecked());
+}
+
+// A second scan over a cache the first one filled: each file is asked for once, the
+// founder of the group too (it used to be asked again when it was made a record to be
+// compared in full), and the group is the same.
+TEST_F(DuplicateIndex, ARescanAsksTheCacheOnceForEachFile) {
+    const std::string content = randomBytes(50000, 3);
+    const std::string first = dir.write("a/first.bin", content);
+    const std::string other = dir.write("b/other.bin", randomBytes(50000, 4));  // its size, not its bytes
+    const std::string copy = dir.write("c/copy.bin", content);
+    letFileTimesSettle();
+    const auto scan = [&](uint64_t& served) {
+        auto cache = TWScanCache::open(dir / "cache.sqlite3");
+        EXPECT_NE(cache, nullptr);
+        TWPlacedItems placed;
+        TWDuplicateIndex index(TWSearchModeContent, true, placed, nullptr, cache.get());
+        std::atomic<bool> stop{false};
+        std::vector<FilePtr> records;
+        for (const std::string& path : {first, other, copy}) {
+            records.push_back(TWFileUtility::initWithPath(path));
+            index.prefetch(records.back());
+            index.place(records.back(), stop, {});
+        }
+        index.addGroupsToContainers();
+        std::vector<std::vector<FilePtr>> groups;
+        for (const auto& container : index.categoryFiles())
+            for (const auto& group : container->duplicateFilesIncludingSimilar())
+                groups.push_back(group->itemsOfFileUtility());
+        index.releaseRecords();
+        cache->finish();
+        served = cache->numberServed();
+        return withoutSingles(groups);
+    };
+    const std::vector<std::vector<std::string>> expected{{first, copy}};
+    uint64_t served = 0;
+    ASSERT_EQ(scan(served), expected);
+    ASSERT_EQ(served, 0u);
+    EXPECT_EQ(scan(served), expected);
+    EXPECT_EQ(served, 3u);
 }
 
 // Founders kept compact in hundreds of folders (their folder table grows several
