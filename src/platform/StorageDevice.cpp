@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <vector>
 
 namespace tw {
@@ -65,11 +66,39 @@ std::vector<std::string> slavesOf(const std::string& disk) {
     return slaves;
 }
 
+// The source named by the mount of the anonymous device `number` ("0:N"), when it is a
+// path; empty otherwise. A mountinfo line: "id parent major:minor root point options
+// [optional fields] - type source super-options".
+std::string mountSourceOf(const std::string& number, const std::string& mountInfo) {
+    std::ifstream in(mountInfo);
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream fields(line);
+        std::string id, parent, numbers;
+        if (!(fields >> id >> parent >> numbers) || numbers != number) continue;
+        const size_t separator = line.find(" - ");
+        if (separator == std::string::npos) return {};
+        std::istringstream tail(line.substr(separator + 3));
+        std::string type, source;
+        if (!(tail >> type >> source) || source.empty() || source[0] != '/') return {};
+        return source;
+    }
+    return {};
+}
+
 }  // namespace
 
-StorageKind StorageDevice::kindOf(dev_t device, const std::string& sysRoot) {
-    // Major 0 is the anonymous devices': network and virtual file systems.
-    if (major(device) == 0) return StorageKind::Network;
+StorageKind StorageDevice::kindOf(dev_t device, const std::string& sysRoot, const std::string& mountInfo) {
+    // Major 0 is the anonymous devices': network and virtual file systems, and those
+    // that give each of their volumes a number of its own over a block device.
+    if (major(device) == 0) {
+        const std::string source =
+            mountSourceOf(std::to_string(major(device)) + ":" + std::to_string(minor(device)), mountInfo);
+        if (source.empty()) return StorageKind::Network;
+        // /dev/mapper/name links to /dev/dm-N; sysfs knows the block device by that name.
+        const std::string resolved = realPath(source);
+        const std::string folder = realPath(sysRoot + "/class/block/" + baseName(resolved.empty() ? source : resolved));
+        return folder.empty() ? StorageKind::Network : kindOfBlockFolder(folder);
+    }
     const std::string link =
         sysRoot + "/dev/block/" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
     const std::string folder = realPath(link);

@@ -34,7 +34,9 @@ public:
         dir.mkdir(mapped + "/slaves");
         dir.symlink(dir / under, mapped + "/slaves/" + under.substr(under.find_last_of('/') + 1));
     }
-    StorageKind kindOf(int major, int minor) const { return StorageDevice::kindOf(makedev(major, minor), dir.path()); }
+    StorageKind kindOf(int major, int minor) const {
+        return StorageDevice::kindOf(makedev(major, minor), dir.path(), dir / "mountinfo");
+    }
 
     twtest::TempDir dir;
 
@@ -42,6 +44,8 @@ private:
     void number(const std::string& folder, int major, int minor) {
         dir.mkdir("dev/block");
         dir.symlink(dir / folder, "dev/block/" + std::to_string(major) + ":" + std::to_string(minor));
+        dir.mkdir("class/block");
+        dir.symlink(dir / folder, "class/block/" + folder.substr(folder.find_last_of('/') + 1));
     }
 };
 
@@ -95,6 +99,28 @@ TEST(StorageDeviceTest, MappedDevicesRotateWhenADeviceUnderThemDoes) {
     EXPECT_EQ(sys.kindOf(253, 0), StorageKind::Rotating);
     EXPECT_EQ(sys.kindOf(253, 1), StorageKind::SolidState);
     EXPECT_EQ(sys.kindOf(253, 2), StorageKind::Rotating);
+}
+
+TEST(StorageDeviceTest, AVolumeOnAnAnonymousDeviceIsToldByTheBlockDeviceItsMountNames) {
+    FakeSys sys;
+    const std::string sdz = sys.disk("pci0/ata1/host0", "sdz", "1", 8, 400);
+    sys.partition(sdz, "sdz2", 8, 402);
+    const std::string nvme = sys.disk("pci0/nvme/nvme9", "nvme9n1", "0", 259, 90);
+    sys.partition(nvme, "nvme9n1p1", 259, 91);
+    sys.dir.write("mountinfo",
+                  "22 1 0:31 /@ / rw,relatime shared:1 - btrfs /dev/sdz2 rw,subvolid=256,subvol=/@\n"
+                  "23 22 0:32 /@home /home rw,relatime shared:2 - btrfs /dev/sdz2 rw,subvolid=257,subvol=/@home\n"
+                  "24 22 0:40 / /fast rw,relatime - btrfs /dev/nvme9n1p1 rw\n"
+                  "25 22 0:45 / /net rw,relatime - nfs4 server:/export rw\n"
+                  "26 22 0:46 / /tmp rw - tmpfs tmpfs rw\n"
+                  "27 22 0:47 / /gone rw - btrfs /dev/sdy9 rw\n");
+    EXPECT_EQ(sys.kindOf(0, 31), StorageKind::Rotating);
+    EXPECT_EQ(sys.kindOf(0, 32), StorageKind::Rotating);
+    EXPECT_EQ(sys.kindOf(0, 40), StorageKind::SolidState);
+    EXPECT_EQ(sys.kindOf(0, 45), StorageKind::Network);
+    EXPECT_EQ(sys.kindOf(0, 46), StorageKind::Network);
+    EXPECT_EQ(sys.kindOf(0, 47), StorageKind::Network) << "a source sysfs does not know";
+    EXPECT_EQ(sys.kindOf(0, 33), StorageKind::Network) << "a subvolume that is not mounted";
 }
 
 TEST(StorageDeviceTest, NoBlockDeviceIsNetworkAndAnUnknownOneSolidState) {
