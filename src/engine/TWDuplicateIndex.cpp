@@ -176,10 +176,18 @@ std::string compactHash(const std::string& hash) {
     return key;
 }
 
+// The key of a content hash: its first 15 bytes, as compactHash makes it of the text.
+std::string keyOfHash(const TWMD5& hash) {
+    return std::string(reinterpret_cast<const char*>(hash.data()), 15);
+}
+
 }  // namespace
 
 std::optional<std::string> TWDuplicateIndex::matchKey(TWFileUtility& record) const {
     if (searchMode_ == TWSearchModeContent) {
+        // A plain file's hash text is its sample's MD5 in hexadecimal: the key is taken
+        // from the bytes, without making the text and reading it back.
+        if (kindOf(record) == Kind::Regular) return keyOfHash(regularHashOf(record));
         auto hash = hashOf(record);
         if (!hash) return std::nullopt;
         return compactHash(*hash);
@@ -235,11 +243,6 @@ enum : uint8_t {
     kCacheHoldsHash = 16,
     kHashFromCache = 32,  // served by the cache, with what it held of the digest
 };
-
-// The key of a content hash: its first 15 bytes, as compactHash makes it of the text.
-std::string keyOfHash(const TWMD5& hash) {
-    return std::string(reinterpret_cast<const char*>(hash.data()), 15);
-}
 
 }  // namespace
 
@@ -393,6 +396,14 @@ std::optional<std::string> TWDuplicateIndex::hashOf(TWFileUtility& record) const
     return record.hashString();
 }
 
+TWMD5 TWDuplicateIndex::regularHashOf(TWFileUtility& record) const {
+    if (std::optional<TWMD5> known = record.cachedHash()) return *known;
+    if (cache_) cache_->recall(record);
+    if (std::optional<TWMD5> known = record.cachedHash()) return *known;
+    record.hashString();  // reads and keeps it
+    return record.cachedHash().value_or(TWMD5{});
+}
+
 TWMD5 TWDuplicateIndex::hashOfCompact(const CompactFounder& founder, dev_t device, const std::string& path,
                                       bool& fromCache, std::optional<TWContentDigest>& digest) const {
     fromCache = false;
@@ -524,8 +535,11 @@ void TWDuplicateIndex::prefetch(const FilePtr& record) {
         if (CompactFounder* compact = slot.compact(); compact && !(compact->flags & kHasHash))
             setFounderHashLocked(*compact, loneHash, fromCache, digest);
     }
-    const std::optional<std::string> hash = hashOf(*record);
-    if (!hash || kind != Kind::Regular || !verifyFullContent_) return remember(*record);
+    if (kind != Kind::Regular || !verifyFullContent_) {
+        hashOf(*record);
+        return remember(*record);
+    }
+    const TWMD5 hash = regularHashOf(*record);
 
     // Candidates with the same hash: compare now, so that the decision finds both
     // digests cached. The decision repeats the test in order.
@@ -537,23 +551,22 @@ void TWDuplicateIndex::prefetch(const FilePtr& record) {
         if (!bucket) return;
         Category& category = *findCategoryLocked(record->category());
         // A compact founder becomes a record only when its hash is the record's.
-        const std::optional<TWMD5> recordHash = record->cachedHash();
         const auto consider = [&](Slot& slot) {
             const CompactFounder* compact = slot.compact();
-            if (compact && (!(compact->flags & kHasHash) || compact->hash != recordHash)) return;
+            if (compact && (!(compact->flags & kHasHash) || compact->hash != hash)) return;
             candidates.push_back(founderLocked(category, slot));
         };
         if (!bucket->isKeyed()) {
             consider(category.slots[bucket->value]);
         } else {
-            if (const Chain* found = chains_.find(bucket->keyedNumber(), digestOfKey(compactHash(*hash))))
+            if (const Chain* found = chains_.find(bucket->keyedNumber(), digestOfKey(keyOfHash(hash))))
                 for (uint32_t slot = found->head; slot != kNone; slot = category.slots[slot].nextSameKey)
                     consider(category.slots[slot]);
         }
     }
     for (const auto& candidate : candidates) {
-        const bool matched =
-            candidate->cachedHashString() == hash && TWContentMatches(*candidate, *record, true, control_);
+        const bool matched = kindOf(*candidate) == Kind::Regular && candidate->cachedHash() == hash &&
+                             TWContentMatches(*candidate, *record, true, control_);
         remember(*candidate);
         if (matched) break;
     }
@@ -562,6 +575,11 @@ void TWDuplicateIndex::prefetch(const FilePtr& record) {
 
 TWPlacement TWDuplicateIndex::place(const FilePtr& record, const std::atomic<bool>& stop, const Counted& counted) {
     if (!record) return TWPlacement::Dropped;
+    // The key of a hash read before (by prefetch()), made before the lock is taken: the
+    // lock is what every walker waits for.
+    std::optional<std::string> earlyKey;
+    if (searchMode_ == TWSearchModeContent && kindOf(*record) == Kind::Regular)
+        if (const std::optional<TWMD5> known = record->cachedHash()) earlyKey = keyOfHash(*known);
     std::lock_guard lock(mutex_);
     Category& category = categoryLocked(record->category());
     if (stop.load()) return TWPlacement::Dropped;
@@ -597,7 +615,7 @@ TWPlacement TWDuplicateIndex::place(const FilePtr& record, const std::atomic<boo
         }
     }
 
-    const std::optional<std::string> recordKey = matchKey(*record);
+    const std::optional<std::string> recordKey = earlyKey ? std::move(earlyKey) : matchKey(*record);
     if (stop.load()) return TWPlacement::Dropped;
     if (recordKey) {
         const std::optional<TWMD5> recordHash = record->cachedHash();

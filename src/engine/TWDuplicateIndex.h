@@ -206,6 +206,9 @@ private:
     TWMD5 founderHashLocked(Slot& slot);
     // The record's hash, taken from the cache where it holds one.
     std::optional<std::string> hashOf(TWFileUtility& record) const;
+    // The same for a record of the regular kind, whose hash text is its MD5's bytes in
+    // hexadecimal: the bytes themselves.
+    TWMD5 regularHashOf(TWFileUtility& record) const;
     // A compact founder's hash: from the cache where it holds one (`digest` then gets
     // the digest it holds with it), else read (and handed to the cache). `device` is the
     // founder's device.
