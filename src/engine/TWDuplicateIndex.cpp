@@ -138,10 +138,10 @@ TWDuplicateIndex::Kind TWDuplicateIndex::kindOf(const TWFileUtility& record) con
     return Kind::Unmatchable;
 }
 
-std::optional<TWDuplicateIndex::BucketKey> TWDuplicateIndex::bucketKeyLocked(const TWFileUtility& record, Kind kind,
+std::optional<TWDuplicateIndex::BucketKey> TWDuplicateIndex::bucketKeyLocked(const TWFileUtility& record,
+                                                                             const std::string& source, Kind kind,
                                                                              bool create) {
     uint32_t sourceId;
-    const std::string source = record.sourceType();
     if (create) {
         sourceId = sourceIds_.emplace(source, static_cast<uint32_t>(sourceIds_.size())).first->second;
     } else {
@@ -503,9 +503,10 @@ void TWDuplicateIndex::prefetch(const FilePtr& record) {
     std::string lonePath;  // of a compact lone founder not hashed yet
     CompactFounder loneFounder{};
     dev_t loneDevice = 0;
+    const std::string source = record->sourceType();
     {
         std::lock_guard lock(mutex_);
-        auto key = bucketKeyLocked(*record, kind, false);
+        auto key = bucketKeyLocked(*record, source, kind, false);
         if (!key) return;
         const Bucket* bucket = buckets_.find(*key);
         if (!bucket) return;  // alone in its size so far: never read
@@ -546,7 +547,7 @@ void TWDuplicateIndex::prefetch(const FilePtr& record) {
     std::vector<FilePtr> candidates;
     {
         std::lock_guard lock(mutex_);
-        auto key = bucketKeyLocked(*record, kind, false);
+        auto key = bucketKeyLocked(*record, source, kind, false);
         const Bucket* bucket = key ? buckets_.find(*key) : nullptr;
         if (!bucket) return;
         Category& category = *findCategoryLocked(record->category());
@@ -580,10 +581,13 @@ TWPlacement TWDuplicateIndex::place(const FilePtr& record, const std::atomic<boo
     std::optional<std::string> earlyKey;
     if (searchMode_ == TWSearchModeContent && kindOf(*record) == Kind::Regular)
         if (const std::optional<TWMD5> known = record->cachedHash()) earlyKey = keyOfHash(*known);
+    const std::string source = record->sourceType();  // longer than a string holds in itself
+    // A second path to a file placed before (a hard link) is dropped: of two paths of
+    // one file, the one claimed first is placed. The claim has a lock of its own.
+    const bool claimed = !stop.load() && placed_.claim(*record);
     std::lock_guard lock(mutex_);
     Category& category = categoryLocked(record->category());
-    if (stop.load()) return TWPlacement::Dropped;
-    if (!placed_.claim(*record)) return TWPlacement::Dropped;
+    if (stop.load() || !claimed) return TWPlacement::Dropped;
 
     const auto finish = [&](TWPlacement placement, uint64_t size) {
         if (counted) counted(placement, size);
@@ -595,7 +599,7 @@ TWPlacement TWDuplicateIndex::place(const FilePtr& record, const std::atomic<boo
         return finish(TWPlacement::Founded, 0);
     }
 
-    const BucketKey key = *bucketKeyLocked(*record, kind, true);
+    const BucketKey key = *bucketKeyLocked(*record, source, kind, true);
     Bucket& bucket = buckets_.findOrAdd(key);
     if (bucket.value == kNone) {
         bucket.value = foundLocked(category, record);

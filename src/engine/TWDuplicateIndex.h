@@ -183,7 +183,9 @@ private:
     };
 
     Kind kindOf(const TWFileUtility& record) const;
-    std::optional<BucketKey> bucketKeyLocked(const TWFileUtility& record, Kind kind, bool create);
+    // `source` is the record's sourceType(), asked before the lock is taken.
+    std::optional<BucketKey> bucketKeyLocked(const TWFileUtility& record, const std::string& source, Kind kind,
+                                             bool create);
     std::optional<std::string> matchKey(TWFileUtility& record) const;
     // Whether the founder's key is `key` (a chain may hold colliding keys).
     bool hasKey(TWFileUtility& founder, const std::string& key) const;
