@@ -128,13 +128,7 @@ TWDuplicateIndex::TWDuplicateIndex(int64_t searchMode, bool verifyFullContent, T
       verifyFullContent_(verifyFullContent),
       control_(control),
       cache_(cache),
-      placed_(placed),
-      sizesSeen_(searchMode == TWSearchModeContent ? std::make_unique<std::atomic<uint64_t>[]>(kSizeBits / 64)
-                                                   : nullptr) {}
-
-size_t TWDuplicateIndex::sizeBitOf(uint64_t size) {
-    return static_cast<size_t>((size * 0x9E3779B97F4A7C15ull) >> 44);
-}
+      placed_(placed) {}
 
 TWDuplicateIndex::Kind TWDuplicateIndex::kindOf(const TWFileUtility& record) const {
     if (record.fileType() == TWFileTypePackage) return Kind::Package;
@@ -509,8 +503,6 @@ void TWDuplicateIndex::prefetch(const FilePtr& record) {
     std::string lonePath;  // of a compact lone founder not hashed yet
     CompactFounder loneFounder{};
     dev_t loneDevice = 0;
-    const size_t sizeBit = sizeBitOf(record->fileSize());
-    if (!(sizesSeen_[sizeBit / 64].load(std::memory_order_acquire) & (uint64_t{1} << sizeBit % 64))) return;
     const std::string source = record->sourceType();
     {
         std::lock_guard lock(mutex_);
@@ -610,10 +602,6 @@ TWPlacement TWDuplicateIndex::place(const FilePtr& record, const std::atomic<boo
     const BucketKey key = *bucketKeyLocked(*record, source, kind, true);
     Bucket& bucket = buckets_.findOrAdd(key);
     if (bucket.value == kNone) {
-        if (sizesSeen_) {
-            const size_t sizeBit = sizeBitOf(key.size);
-            sizesSeen_[sizeBit / 64].fetch_or(uint64_t{1} << sizeBit % 64, std::memory_order_release);
-        }
         bucket.value = foundLocked(category, record);
         return finish(TWPlacement::Founded, 0);
     }

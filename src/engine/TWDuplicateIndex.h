@@ -228,14 +228,6 @@ private:
     TWScanCache* const cache_;
     TWPlacedItems& placed_;
 
-    // A bit for every size a bucket was made for (sizes share bits), set under the lock
-    // and read without it: prefetch() leaves a file whose size has no bucket yet (about
-    // half of all files) without taking the lock that every walker takes for every file.
-    // A set bit only sends the file on to the look-up under the lock.
-    static constexpr size_t kSizeBits = size_t{1} << 20;
-    static size_t sizeBitOf(uint64_t size);
-    std::unique_ptr<std::atomic<uint64_t>[]> sizesSeen_;
-
     mutable tw::AdaptiveMutex mutex_;
     std::vector<std::unique_ptr<Category>> categories_;  // in order of appearance
     std::unordered_map<std::string, uint32_t> sourceIds_;
