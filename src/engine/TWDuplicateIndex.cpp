@@ -219,18 +219,6 @@ TWDuplicateIndex::Category& TWDuplicateIndex::categoryLocked(TWCategory category
     return *categories_.back();
 }
 
-uint32_t TWDuplicateIndex::foundLocked(Category& category, const FilePtr& record) {
-    Slot slot;
-    if (CompactFounder* compact = compactLocked(*record)) {
-        slot.founder = reinterpret_cast<uintptr_t>(compact);
-    } else {
-        slot.founder = category.records.size() << 1 | 1;
-        category.records.push_back(record);
-    }
-    category.slots.push_back(slot);
-    return static_cast<uint32_t>(category.slots.size() - 1);
-}
-
 namespace {
 
 constexpr size_t kArenaBlock = 64u << 10;
@@ -245,6 +233,25 @@ enum : uint8_t {
 };
 
 }  // namespace
+
+uint32_t TWDuplicateIndex::foundLocked(Category& category, const FilePtr& record) {
+    Slot slot;
+    if (CompactFounder* compact = compactLocked(*record)) {
+        // What the decision read of it (its hash, and its digest when it was compared
+        // in full) goes to the cache now: the compact form keeps the hash alone, and
+        // the record was the last to know the digest.
+        if (cache_ && (compact->flags & kHasHash)) {
+            remember(*record);
+            compact->flags |= kCacheHoldsHash;
+        }
+        slot.founder = reinterpret_cast<uintptr_t>(compact);
+    } else {
+        slot.founder = category.records.size() << 1 | 1;
+        category.records.push_back(record);
+    }
+    category.slots.push_back(slot);
+    return static_cast<uint32_t>(category.slots.size() - 1);
+}
 
 TWDuplicateIndex::CompactFounder* TWDuplicateIndex::compactLocked(const TWFileUtility& record) {
     // A record that refuses removal keeps its marks (and link path) only as a record.

@@ -216,6 +216,37 @@ TEST_F(DuplicateIndex, ARescanAsksTheCacheOnceForEachFile) {
     EXPECT_EQ(served, 3u);
 }
 
+// A file compared in full by the decision itself (no prefetch() read ahead for it, as
+// when another walker was placing the first file of its size) and then kept compact:
+// what was read of it still reaches the cache.
+TEST_F(DuplicateIndex, WhatTheDecisionReadOfAFounderKeptCompactReachesTheCache) {
+    std::string content = randomBytes(30000, 5);
+    const std::string first = dir.write("a/first.bin", content);
+    content[20] = static_cast<char>(content[20] ^ 0x55);  // a byte the sample does not read
+    const std::string second = dir.write("b/second.bin", content);
+    letFileTimesSettle();
+    {
+        auto cache = TWScanCache::open(dir / "cache.sqlite3");
+        ASSERT_NE(cache, nullptr);
+        TWPlacedItems placed;
+        TWDuplicateIndex index(TWSearchModeContent, true, placed, nullptr, cache.get());
+        std::atomic<bool> stop{false};
+        ASSERT_EQ(index.place(TWFileUtility::initWithPath(first), stop, {}), TWPlacement::Founded);
+        ASSERT_EQ(index.place(TWFileUtility::initWithPath(second), stop, {}), TWPlacement::Founded);
+        index.addGroupsToContainers();
+        index.releaseRecords();
+        cache->finish();
+    }
+    auto cache = TWScanCache::open(dir / "cache.sqlite3");
+    ASSERT_NE(cache, nullptr);
+    for (const std::string& path : {first, second}) {
+        auto again = TWFileUtility::initWithPath(path);
+        ASSERT_TRUE(cache->recall(*again)) << path;
+        EXPECT_TRUE(again->cachedHash()) << path;
+        EXPECT_EQ(again->cachedDigest(), TWFileUtility::initWithPath(path)->contentDigest()) << path;
+    }
+}
+
 // Founders kept compact in hundreds of folders (their folder table grows several
 // times) each come back under their own path.
 TEST_F(DuplicateIndex, CompactFoundersInManyFoldersComeBackUnderTheirOwnPaths) {
