@@ -657,7 +657,16 @@ void TWSearchDuplicateFiles::drainCounts() {
 void TWSearchDuplicateFiles::flushCounts(bool now) {
     if (options_.waitForCounts) return;
     {
-        std::lock_guard lock(countMutex_);
+        // At the end of a folder the flush gives way when the mutex is busy: its holder
+        // is a walker counting under the deciding lock (every other walker then waits
+        // for it) or the main thread draining, and the next folder's end or the clock of
+        // the counts themselves queues the drain.
+        std::unique_lock lock(countMutex_, std::defer_lock);
+        if (now) {
+            lock.lock();
+        } else if (!lock.try_lock()) {
+            return;
+        }
         if (drainQueued_ || pendingCounts_.empty()) return;
         const auto clock = std::chrono::steady_clock::now();
         // At the end of a folder, too, the main thread is woken at most once every
