@@ -88,20 +88,18 @@ std::string mountSourceOf(const std::string& number, const std::string& mountInf
 }  // namespace
 
 StorageKind StorageDevice::kindOf(dev_t device, const std::string& sysRoot, const std::string& mountInfo) {
+    const std::string number = std::to_string(major(device)) + ":" + std::to_string(minor(device));
     // Major 0 is the anonymous devices': network and virtual file systems, and those
     // that give each of their volumes a number of its own over a block device.
     if (major(device) == 0) {
-        const std::string source =
-            mountSourceOf(std::to_string(major(device)) + ":" + std::to_string(minor(device)), mountInfo);
+        const std::string source = mountSourceOf(number, mountInfo);
         if (source.empty()) return StorageKind::Network;
         // /dev/mapper/name links to /dev/dm-N; sysfs knows the block device by that name.
         const std::string resolved = realPath(source);
         const std::string folder = realPath(sysRoot + "/class/block/" + baseName(resolved.empty() ? source : resolved));
         return folder.empty() ? StorageKind::Network : kindOfBlockFolder(folder);
     }
-    const std::string link =
-        sysRoot + "/dev/block/" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
-    const std::string folder = realPath(link);
+    const std::string folder = realPath(sysRoot + "/dev/block/" + number);
     if (folder.empty()) return StorageKind::SolidState;
     return kindOfBlockFolder(folder);
 }

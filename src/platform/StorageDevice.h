@@ -11,7 +11,7 @@
 // its mount names as its source (/proc/self/mountinfo); one with no block device
 // (network, FUSE, tmpfs) counts as network storage.
 //
-// Stateless and safe from any thread; each call reads sysfs again.
+// Stateless and safe from any thread; each call reads sysfs (and the mount table) again.
 
 #include <sys/types.h>
 
