@@ -183,6 +183,12 @@ std::string keyOfHash(const TWMD5& hash) {
 
 }  // namespace
 
+std::optional<std::string> TWDuplicateIndex::knownMatchKey(const TWFileUtility& record) const {
+    if (searchMode_ != TWSearchModeContent || kindOf(record) != Kind::Regular) return std::nullopt;
+    const std::optional<TWMD5> known = record.cachedHash();
+    return known ? std::optional<std::string>(keyOfHash(*known)) : std::nullopt;
+}
+
 std::optional<std::string> TWDuplicateIndex::matchKey(TWFileUtility& record) const {
     if (searchMode_ == TWSearchModeContent) {
         // A plain file's hash text is its sample's MD5 in hexadecimal: the key is taken
@@ -573,8 +579,8 @@ void TWDuplicateIndex::prefetch(const FilePtr& record) {
         }
     }
     for (const auto& candidate : candidates) {
-        const bool matched = kindOf(*candidate) == Kind::Regular && candidate->cachedHash() == hash &&
-                             TWContentMatches(*candidate, *record, true, control_);
+        // Of the record's bucket, so of the regular kind too: its hash is bytes as well.
+        const bool matched = candidate->cachedHash() == hash && TWContentMatches(*candidate, *record, true, control_);
         remember(*candidate);
         if (matched) break;
     }
@@ -585,9 +591,7 @@ TWPlacement TWDuplicateIndex::place(const FilePtr& record, const std::atomic<boo
     if (!record) return TWPlacement::Dropped;
     // The key of a hash read before (by prefetch()), made before the lock is taken: the
     // lock is what every walker waits for.
-    std::optional<std::string> earlyKey;
-    if (searchMode_ == TWSearchModeContent && kindOf(*record) == Kind::Regular)
-        if (const std::optional<TWMD5> known = record->cachedHash()) earlyKey = keyOfHash(*known);
+    std::optional<std::string> earlyKey = knownMatchKey(*record);
     const std::string source = record->sourceType();  // longer than a string holds in itself
     // A second path to a file placed before (a hard link) is dropped: of two paths of
     // one file, the one claimed first is placed. The claim has a lock of its own.

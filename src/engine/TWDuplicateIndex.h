@@ -187,6 +187,8 @@ private:
     std::optional<BucketKey> bucketKeyLocked(const TWFileUtility& record, const std::string& source, Kind kind,
                                              bool create);
     std::optional<std::string> matchKey(TWFileUtility& record) const;
+    // matchKey() when it needs nothing read: a regular file's, of the hash it holds.
+    std::optional<std::string> knownMatchKey(const TWFileUtility& record) const;
     // Whether the founder's key is `key` (a chain may hold colliding keys).
     bool hasKey(TWFileUtility& founder, const std::string& key) const;
     bool matches(TWFileUtility& first, TWFileUtility& record, Kind kind) const;
