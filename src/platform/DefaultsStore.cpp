@@ -60,11 +60,6 @@ bool isRacy(const FileIdentity& id) {
     return delta <= kRacySeconds && delta >= -kRacySeconds;
 }
 
-int64_t steadyNanos() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 std::string parentOf(const std::string& path) {
     auto slash = path.find_last_of('/');
     if (slash == std::string::npos) return ".";
@@ -373,7 +368,7 @@ struct DefaultsStore::Impl {
     }
 
     void maybeReload() {
-        int64_t now = steadyNanos();
+        int64_t now = DefaultsStore::freshnessClockNs();
         bool forced = checkNow.load(std::memory_order_acquire);
         if (!forced &&
             now - lastCheck.load(std::memory_order_relaxed) < std::chrono::nanoseconds(kReloadInterval).count())
@@ -642,6 +637,12 @@ void DefaultsStore::clearOverrides() {
 
 bool DefaultsStore::hasOverride(const std::string& key) const {
     return impl_->snapshot()->overrides.contains(key);
+}
+
+int64_t DefaultsStore::freshnessClockNs() {
+    struct timespec ts {};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
+    return int64_t{ts.tv_sec} * 1'000'000'000 + ts.tv_nsec;
 }
 
 uint64_t DefaultsStore::generation() const {

@@ -37,6 +37,12 @@ class DefaultsStore {
 public:
     using Value = nlohmann::json;
     static constexpr std::chrono::milliseconds kReloadInterval{200};
+    // The clock, in nanoseconds, by which the store (and what is derived from its values)
+    // times how fresh it is: the monotonic clock to the kernel's tick (a few
+    // milliseconds), read without the time-stamp counter. A scan asks the settings
+    // several times for every file, and reading the precise clock each time was 1 % of a
+    // second scan.
+    static int64_t freshnessClockNs();
 
     // The store the whole application uses. Its path is fixed by the environment at
     // first use; resetStandard() re-reads the environment (tests point

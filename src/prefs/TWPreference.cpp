@@ -49,11 +49,6 @@ tw::DefaultsStore& store() {
     return tw::DefaultsStore::standard();
 }
 
-int64_t steadyNanos() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 // A list setting as stored; an absent key reads as empty.
 using StringList = std::vector<std::string>;
 
@@ -203,7 +198,7 @@ std::shared_ptr<const TWPreferenceDerived> TWPreference::Impl::build(const tw::D
     auto d = std::make_shared<TWPreferenceDerived>();
     d->store = &s;
     d->generation = generation;
-    d->builtAt = steadyNanos();
+    d->builtAt = tw::DefaultsStore::freshnessClockNs();
     d->skipHidden = s.boolValue(kSkipHiddenItems).value_or(true);
     d->skipPackages = s.boolValue(kSkipPackages).value_or(false);
     d->minSize = s.uintValue(kMinSizeIgnored).value_or(0);
@@ -236,7 +231,7 @@ std::shared_ptr<const TWPreferenceDerived> TWPreference::Impl::build(const tw::D
 const TWPreferenceDerived& TWPreference::Impl::current() const {
     const tw::DefaultsStore& s = store();
     uint64_t generation = s.generation();
-    int64_t now = steadyNanos();
+    int64_t now = tw::DefaultsStore::freshnessClockNs();
     auto fresh = [&](const std::shared_ptr<const TWPreferenceDerived>& d) {
         return d && d->store == &s && d->generation == generation &&
                now - d->builtAt < std::chrono::nanoseconds(kDerivedLifetime).count();
