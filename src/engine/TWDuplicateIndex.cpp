@@ -141,16 +141,18 @@ TWDuplicateIndex::Kind TWDuplicateIndex::kindOf(const TWFileUtility& record) con
 std::optional<TWDuplicateIndex::BucketKey> TWDuplicateIndex::bucketKeyLocked(const TWFileUtility& record,
                                                                              const std::string& source, Kind kind,
                                                                              bool create) {
-    uint32_t sourceId;
-    if (create) {
-        sourceId = sourceIds_.emplace(source, static_cast<uint32_t>(sourceIds_.size())).first->second;
-    } else {
+    // Nearly every file of a scan has the source of the one before: no hashing.
+    if (!lastSource_ || source != *lastSource_) {
         auto it = sourceIds_.find(source);
-        if (it == sourceIds_.end()) return std::nullopt;
-        sourceId = it->second;
+        if (it == sourceIds_.end()) {
+            if (!create) return std::nullopt;
+            it = sourceIds_.emplace(source, static_cast<uint32_t>(sourceIds_.size())).first;
+        }
+        lastSource_ = source;
+        lastSourceId_ = it->second;
     }
     const uint32_t tag =
-        (sourceId << 8) | (static_cast<uint32_t>(kind) << 4) | static_cast<uint32_t>(record.category());
+        (lastSourceId_ << 8) | (static_cast<uint32_t>(kind) << 4) | static_cast<uint32_t>(record.category());
     return BucketKey{record.fileSize(), tag};
 }
 
@@ -516,7 +518,7 @@ void TWDuplicateIndex::prefetch(const FilePtr& record) {
     std::string lonePath;  // of a compact lone founder not hashed yet
     CompactFounder loneFounder{};
     dev_t loneDevice = 0;
-    const std::string source = record->sourceType();
+    const std::string& source = record->sourceType();
     {
         std::lock_guard lock(mutex_);
         auto key = bucketKeyLocked(*record, source, kind, false);
@@ -592,7 +594,7 @@ TWPlacement TWDuplicateIndex::place(const FilePtr& record, const std::atomic<boo
     // The key of a hash read before (by prefetch()), made before the lock is taken: the
     // lock is what every walker waits for.
     std::optional<std::string> earlyKey = knownMatchKey(*record);
-    const std::string source = record->sourceType();  // longer than a string holds in itself
+    const std::string& source = record->sourceType();
     // A second path to a file placed before (a hard link) is dropped: of two paths of
     // one file, the one claimed first is placed. The claim has a lock of its own.
     const bool claimed = !stop.load() && placed_.claim(*record);

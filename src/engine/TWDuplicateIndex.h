@@ -233,6 +233,8 @@ private:
     mutable tw::AdaptiveMutex mutex_;
     std::vector<std::unique_ptr<Category>> categories_;  // in order of appearance
     std::unordered_map<std::string, uint32_t> sourceIds_;
+    std::optional<std::string> lastSource_;  // the source last found, and its number
+    uint32_t lastSourceId_ = 0;
     BucketTable buckets_;
     uint32_t keyedBuckets_ = 0;
     ChainTable chains_;

@@ -21,7 +21,7 @@ public:
     // The item's identifier as the library gives it (Linux follows the newer system
     // branch, which never adds a suffix).
     std::string identifier() const;
-    std::string sourceType() const override { return sourceType_; }
+    const std::string& sourceType() const override { return sourceType_; }
     // The application whose library holds the item ("Shotwell"); "" when unknown.
     std::string libraryName() const { return mediaObject_ ? mediaObject_->libraryName() : std::string(); }
     // Library items are never ranked by folder grants.

@@ -51,12 +51,13 @@ bool TWPlacedItems::InodeSet::insert(ino_t inode) {
 }
 
 uint32_t TWPlacedItems::sourceIdLocked(const std::string& source) {
-    auto [it, added] = sources_.emplace(source, static_cast<uint32_t>(sources_.size()));
-    return it->second;
+    // Looked up first: an emplace makes its node (and copies the name) before it looks.
+    if (auto it = sources_.find(source); it != sources_.end()) return it->second;
+    return sources_.emplace(source, static_cast<uint32_t>(sources_.size())).first->second;
 }
 
 bool TWPlacedItems::claim(const TWFileUtility& record) {
-    const std::string source = record.sourceType();
+    const std::string& source = record.sourceType();
     const auto* libraryItem = dynamic_cast<const TWMediaObjectUtility*>(&record);
     std::lock_guard<std::mutex> lock(mutex_);
     if (libraryItem && libraryItems_.count(source + '\n' + libraryItem->identifier())) return false;

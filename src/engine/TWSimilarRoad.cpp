@@ -4,7 +4,7 @@ TWPlacement TWSimilarRoad::place(const std::shared_ptr<ZPImageSignature>& signat
                                  const Counted& counted) {
     auto record = signature ? signature->userObjectAs<TWFileUtility>() : nullptr;
     if (!record) return TWPlacement::Dropped;
-    const std::string source = record->sourceType();
+    const std::string& source = record->sourceType();
     const ZPLookProbe probe = context_.similarMethod() == TWSimilarMethodLook ? ZPLookProbe(*signature) : ZPLookProbe();
     std::lock_guard<std::mutex> lock(mutex_);
     if (stop.load()) return TWPlacement::Dropped;

@@ -328,6 +328,11 @@ bool TWFileUtility::isSameFile(const TWFileUtility& other) const {
     return hasIdentity_ && other.hasIdentity_ && device_ == other.device_ && inode_ == other.inode_;
 }
 
+const std::string& TWFileUtility::sourceType() const {
+    static const std::string kFileSystem = kTWFileSystemSourceIdentifier;
+    return kFileSystem;
+}
+
 // --- content hash and digest ---
 
 std::optional<std::string> TWFileUtility::hashString() {

@@ -197,7 +197,9 @@ public:
     // Why, as a phrase for a message ("it lies outside ..."); "" when it may be removed.
     std::string removalRefusalReason() const;
 
-    virtual std::string sourceType() const { return kTWFileSystemSourceIdentifier; }
+    // A reference that lives as long as the record: asked several times for every file
+    // a scan places, it is never copied onto the heap.
+    virtual const std::string& sourceType() const;
     // The privilege of the nearest granted ancestor folder, -1 when none; asked of the installed TWPrivilegeSource.
     virtual int64_t privilege() const;
 

@@ -7,6 +7,7 @@
 
 #include <random>
 
+#include "InMemoryMediaLibrary.h"
 #include "TestSupport.h"
 #include "engine/TWDuplicateIndex.h"
 #include "engine/TWMediaObjectUtility.h"
@@ -175,6 +176,30 @@ TEST_F(DuplicateIndex, AFounderKeptCompactComesBackAsTheSameRecord) {
     EXPECT_TRUE(back.isPlainFileRecord());
     EXPECT_EQ(back.cachedHashString(), fresh->hashString());
     EXPECT_FALSE(back.isChecked());
+}
+
+// Copies that reach the scan from the folders and from two libraries, in turns: each
+// source keeps groups of its own, whichever source came before.
+TEST_F(DuplicateIndex, SourcesTakenInTurnsNeverShareAGroup) {
+    const std::string content = randomBytes(9000, 8);
+    std::vector<FilePtr> records;
+    std::vector<std::shared_ptr<InMemoryMediaObject>> items;
+    const char* sources[] = {nullptr, MLMediaSourcePhotosIdentifier, MLMediaSourceiTunesIdentifier};
+    for (int i = 0; i < 9; ++i) {
+        const std::string path = dir.write("copy" + std::to_string(i) + ".mp3", content);
+        const char* source = sources[i % 3];
+        if (!source) {
+            records.push_back(TWFileUtility::initWithPath(path));
+        } else {
+            items.push_back(std::make_shared<InMemoryMediaObject>("item" + std::to_string(i), path, source));
+            records.push_back(TWMediaObjectUtility::initWithMediaObject(items.back(), source));
+        }
+        ASSERT_TRUE(records.back()) << i;
+    }
+    const auto groups = withoutSingles(indexed(records, TWSearchModeContent, true));
+    EXPECT_EQ(groups, withoutSingles(inOrderWalk(records, TWSearchModeContent, true)));
+    ASSERT_EQ(groups.size(), 3u);
+    for (const auto& group : groups) EXPECT_EQ(group.size(), 3u);
 }
 
 // A second scan over a cache the first one filled: each file is asked for once, the
