@@ -238,6 +238,7 @@ enum : uint8_t {
     kHasHash = 8,
     kCacheHoldsHash = 16,
     kHashFromCache = 32,  // served by the cache, with what it held of the digest
+    kDigestKept = 64,     // read whole for its sample: its digest waits in recalledDigests_
 };
 
 }  // namespace
@@ -375,7 +376,9 @@ const TWDuplicateIndex::FilePtr& TWDuplicateIndex::founderLocked(Category& categ
     category.records.push_back(TWFileUtility::initWithAttributes(pathOfLocked(founder), attributes));
     // A founder about to be compared in full takes its digest from the cache too.
     TWFileUtility& record = *category.records.back();
-    if (founder.flags & kHashFromCache) {
+    if (founder.flags & (kHashFromCache | kDigestKept)) {
+        // The cache holds what it served, and was handed a digest read here with the
+        // hash; without a cache nothing asks what it holds.
         std::optional<TWContentDigest> digest;
         if (auto kept = recalledDigests_.find(&founder); kept != recalledDigests_.end()) {
             digest = kept->second;
@@ -403,7 +406,9 @@ void TWDuplicateIndex::setFounderHashLocked(CompactFounder& founder, const TWMD5
                                             const std::optional<TWContentDigest>& digest) {
     founder.hash = hash;
     founder.flags |= kHasHash | (fromCache || cache_ ? kCacheHoldsHash : 0) | (fromCache ? kHashFromCache : 0);
-    if (fromCache && digest) recalledDigests_[&founder] = *digest;
+    if (!digest) return;
+    recalledDigests_[&founder] = *digest;
+    if (!fromCache) founder.flags |= kDigestKept;
 }
 
 std::optional<std::string> TWDuplicateIndex::hashOf(TWFileUtility& record) const {
@@ -427,15 +432,16 @@ TWMD5 TWDuplicateIndex::hashOfCompact(const CompactFounder& founder, dev_t devic
         (founder.flags & kHasIdentity) && (founder.flags & kIsRegularFile) && founder.fileType == TWFileTypeRegular;
     // Empty when seen: it hashes by its path, as its record would.
     if (plain && founder.fileSize == 0) return TWHashUtility::md5OfData(path.data(), path.size());
-    if (!cache_ || !plain) return TWFileUtility::contentHashOfPath(path);
+    if (!plain) return TWFileUtility::contentHashOfPath(path);
+    if (!cache_) return TWFileUtility::contentHashOfPath(path, &digest);
     const TWFileStamp stamp{device, founder.inode, founder.fileSize, founder.modifyTimeNs, founder.changeTimeNs,
                             S_IFREG};
     if (std::optional<TWMD5> kept = cache_->recallHash(stamp, path, &digest)) {
         fromCache = true;
         return *kept;
     }
-    const TWMD5 hash = TWFileUtility::contentHashOfPath(path);
-    cache_->rememberHash(stamp, hash, path);
+    const TWMD5 hash = TWFileUtility::contentHashOfPath(path, &digest);
+    cache_->rememberHash(stamp, hash, path, digest);
     return hash;
 }
 

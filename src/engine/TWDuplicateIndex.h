@@ -214,7 +214,8 @@ private:
     // hexadecimal: the bytes themselves.
     TWMD5 regularHashOf(TWFileUtility& record) const;
     // A compact founder's hash: from the cache where it holds one (`digest` then gets
-    // the digest it holds with it), else read (and handed to the cache). `device` is the
+    // the digest it holds with it), else read (and handed to the cache, with the digest
+    // of a file small enough to be read whole, which `digest` gets too). `device` is the
     // founder's device.
     TWMD5 hashOfCompact(const CompactFounder& founder, dev_t device, const std::string& path, bool& fromCache,
                         std::optional<TWContentDigest>& digest) const;
@@ -247,10 +248,10 @@ private:
     std::vector<std::string_view> folders_;
     std::vector<uint32_t> folderIds_;
     std::vector<dev_t> devices_;
-    // The digests the cache held for compact founders whose hash it served, until they
-    // are made records: a founder then takes its values from here instead of asking the
-    // cache a second time (a rescan asked again for every group's first file). Few at
-    // a time: a founder is made a record as soon as a file of its hash arrives.
+    // The digests the cache held for compact founders whose hash it served, or that were
+    // read with a small founder's hash, until the founders are made records: a founder
+    // then takes its values from here instead of asking the cache a second time (a
+    // rescan asked again for every group's first file) or opening the file again.
     std::unordered_map<const CompactFounder*, TWContentDigest> recalledDigests_;
 };
 

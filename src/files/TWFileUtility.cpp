@@ -336,15 +336,22 @@ const std::string& TWFileUtility::sourceType() const {
 // --- content hash and digest ---
 
 std::optional<std::string> TWFileUtility::hashString() {
-    std::lock_guard once(hashMutex_);
-    if (auto stored = cachedHashString()) return stored;
-    // A file that was empty when the record was made hashes by its path, as an empty
-    // file read now would: there is nothing to open it for.
-    const bool empty = fileSize_ == 0 && hasIdentity_ && isRegularFile_ && isPlainFileRecord();
-    const TWMD5 hash =
-        empty ? TWHashUtility::md5OfData(filePath_.data(), filePath_.size()) : contentHashOfPath(filePath_);
-    std::lock_guard lock(lazyMutex_);
-    storeHashLocked(hash);
+    std::optional<TWContentDigest> whole;
+    TWMD5 hash;
+    {
+        std::lock_guard once(hashMutex_);
+        if (auto stored = cachedHashString()) return stored;
+        // A file that was empty when the record was made hashes by its path, as an empty
+        // file read now would: there is nothing to open it for.
+        const bool empty = fileSize_ == 0 && hasIdentity_ && isRegularFile_ && isPlainFileRecord();
+        hash = empty ? TWHashUtility::md5OfData(filePath_.data(), filePath_.size())
+                     : contentHashOfPath(filePath_, &whole);
+        std::lock_guard lock(lazyMutex_);
+        storeHashLocked(hash);
+    }
+    // A file read whole for its sample gave its digest too: a full comparison need not
+    // open it again.
+    if (whole) keepDigest(*whole);
     return TWHashUtility::hexStringOfMD5(hash);
 }
 
@@ -360,7 +367,7 @@ std::optional<TWMD5> TWFileUtility::cachedHash() const {
     return hash_;
 }
 
-TWMD5 TWFileUtility::contentHashOfPath(const std::string& path) {
+TWMD5 TWFileUtility::contentHashOfPath(const std::string& path, std::optional<TWContentDigest>* wholeDigest) {
     const auto pathHash = [&] { return TWHashUtility::md5OfData(path.data(), path.size()); };
     int error = 0;
     auto file = tw::SafeFile::open(path, &error);
@@ -374,29 +381,44 @@ TWMD5 TWFileUtility::contentHashOfPath(const std::string& path) {
         // Resource forks do not exist here: an empty file hashes by its path.
         return pathHash();
     }
-    std::vector<std::pair<uint64_t, uint64_t>> ranges;  // offset, length
-    if (length <= kWholeFileLimit) {
-        ranges = {{0, length}};
-    } else if (length <= kEdgeSampleLimit) {
-        ranges = {{0, kSampleBlock}, {length - kSampleBlock, kSampleBlock}};
-    } else {
-        ranges = {{length / 3, kSampleBlock}, {2 * length / 3, kSampleBlock}};
+    // A short read means the file shrank while it was read: its sample would not
+    // describe the size it was matched by, so it hashes by path like a read error.
+    const auto unreadable = [&](long n) {
+        tw::log("Cannot read(%s): %s.", path.c_str(), n < 0 ? std::strerror(errno) : "file changed");
+        return pathHash();
+    };
+    // A file of up to 6143 bytes is read whole, in one read of a byte more than its
+    // size: a read that stops at the size found the end, the sample is cut from what
+    // was read, and the digest of all of it comes for free.
+    if (length <= kEdgeSampleLimit) {
+        unsigned char whole[kEdgeSampleLimit + 1];
+        long n = file->readOnce(0, whole, length + 1);
+        if (n >= 0 && static_cast<uint64_t>(n) < length) {
+            const long more = file->readAt(static_cast<uint64_t>(n), whole + n, length - static_cast<uint64_t>(n));
+            n = more < 0 ? more : n + more;
+        }
+        if (n < 0 || static_cast<uint64_t>(n) < length) return unreadable(n);
+        if (wholeDigest && static_cast<uint64_t>(n) == length) *wholeDigest = digestOfBytes(whole, length);
+        if (length <= kWholeFileLimit) return TWHashUtility::md5OfData(whole, length);
+        unsigned char edges[2 * kSampleBlock];
+        std::memcpy(edges, whole, kSampleBlock);
+        std::memcpy(edges + kSampleBlock, whole + length - kSampleBlock, kSampleBlock);
+        return TWHashUtility::md5OfData(edges, sizeof edges);
     }
-    // At most two blocks, or a whole file of up to 2047 bytes.
+    // Beyond, the kilobytes at a third and two thirds of the file.
     unsigned char sample[2 * kSampleBlock];
     size_t sampled = 0;
-    for (const auto& [offset, count] : ranges) {
-        const size_t start = sampled;
-        sampled += count;
-        long n = file->readAt(offset, sample + start, count);
-        // A short read means the file shrank while it was read: its sample would not
-        // describe the size it was matched by, so it hashes by path like a read error.
-        if (n != static_cast<long>(count)) {
-            tw::log("Cannot read(%s): %s.", path.c_str(), n < 0 ? std::strerror(errno) : "file changed");
-            return pathHash();
-        }
+    for (const uint64_t offset : {length / 3, 2 * length / 3}) {
+        const long n = file->readAt(offset, sample + sampled, kSampleBlock);
+        if (n != static_cast<long>(kSampleBlock)) return unreadable(n);
+        sampled += kSampleBlock;
     }
     return TWHashUtility::md5OfData(sample, sampled);
+}
+
+TWContentDigest TWFileUtility::digestOfBytes(const void* bytes, size_t length) {
+    const XXH128_hash_t value = XXH3_128bits(bytes, length);
+    return TWContentDigest{value.high64, value.low64};
 }
 
 std::optional<std::vector<unsigned char>> TWFileUtility::getResourceForkData() const {
@@ -448,7 +470,7 @@ std::optional<TWContentDigest> TWFileUtility::contentDigest(TWReadControl* contr
             digestDone_ = false;  // not a result: the next asker reads the file again
             return std::nullopt;
         }
-        long n = file->readAt(offset, chunk, sizeof chunk);
+        long n = file->readOnce(offset, chunk, sizeof chunk);
         if (n < 0) {
             tw::log("Cannot read(%s): %s.", filePath_.c_str(), std::strerror(errno));
             return stored();
@@ -457,6 +479,7 @@ std::optional<TWContentDigest> TWFileUtility::contentDigest(TWReadControl* contr
         read.didRead(static_cast<uint64_t>(n));
         XXH3_128bits_update(state.get(), chunk, static_cast<size_t>(n));
         offset += static_cast<uint64_t>(n);
+        if (file->endsAt(offset, static_cast<size_t>(n), sizeof chunk)) break;
     }
     XXH128_hash_t value = XXH3_128bits_digest(state.get());
     digest_ = TWContentDigest{value.high64, value.low64};
@@ -470,15 +493,16 @@ std::optional<TWContentDigest> TWFileUtility::cachedDigest() const {
     return digest_;
 }
 
+void TWFileUtility::keepDigest(const TWContentDigest& digest) {
+    std::lock_guard once(digestMutex_);
+    if (digestDone_) return;  // one read or given before: that one stands
+    digest_ = digest;
+    hasDigest_ = digestDone_ = true;
+}
+
 void TWFileUtility::adoptRememberedValues(const std::optional<TWMD5>& hash,
                                           const std::optional<TWContentDigest>& digest) {
-    if (digest) {
-        std::lock_guard once(digestMutex_);
-        if (!digestDone_) {
-            digest_ = *digest;
-            hasDigest_ = digestDone_ = true;
-        }
-    }
+    if (digest) keepDigest(*digest);
     std::lock_guard once(hashMutex_);
     std::lock_guard lock(lazyMutex_);
     if (hash && !hasHash_) storeHashLocked(*hash);

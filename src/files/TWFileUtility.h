@@ -137,7 +137,11 @@ public:
     std::optional<TWMD5> cachedHash() const;
     // The hash of a plain file record at `path`, as hashString() computes it: the same
     // sample of the file, or the path itself when the content cannot be sampled.
-    static TWMD5 contentHashOfPath(const std::string& path);
+    // A file of up to 6143 bytes is read whole for its sample and, when `wholeDigest`
+    // is given, gives its content digest too, as contentDigest() would read it.
+    static TWMD5 contentHashOfPath(const std::string& path, std::optional<TWContentDigest>* wholeDigest = nullptr);
+    // The content digest of bytes in memory: the value contentDigest() streams.
+    static TWContentDigest digestOfBytes(const void* bytes, size_t length);
     // Resource forks do not exist on Linux: always absent.
     std::optional<std::vector<unsigned char>> getResourceForkData() const;
 
@@ -249,6 +253,8 @@ private:
         std::shared_ptr<TWImage> icon;
     };
 
+    // Takes a digest read elsewhere unless one is known already.
+    void keepDigest(const TWContentDigest& digest);
     void readResolutionLocked();
     void getImageSizeAndThumbnailLocked();
     void setCreateTime(const TWTime& time);

@@ -427,9 +427,11 @@ void TWScanCache::remember(TWFileUtility& record) {
     queue(std::move(entry));
 }
 
-void TWScanCache::rememberHash(const Stamp& stamp, const TWMD5& hash, const std::string& path) {
+void TWScanCache::rememberHash(const Stamp& stamp, const TWMD5& hash, const std::string& path,
+                               const std::optional<TWContentDigest>& digest) {
     if (!settled(stamp) || hash == TWHashUtility::md5OfData(path.data(), path.size())) return;
-    queue(Entry{Key::of(path), stamp, hash, {}, Entry::kHash, nullptr});
+    queue(Entry{Key::of(path), stamp, hash, digest.value_or(TWContentDigest{}),
+                static_cast<uint8_t>(Entry::kHash | (digest ? Entry::kDigest : 0)), nullptr});
 }
 
 void TWScanCache::rememberPicture(const Stamp& stamp, const std::string& path, Signature kind, const Picture& picture) {

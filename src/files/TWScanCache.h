@@ -99,7 +99,9 @@ public:
     // counts on it). A hash that stands for the path (a file that could not be read)
     // is never kept.
     void remember(TWFileUtility& record);
-    void rememberHash(const Stamp& stamp, const TWMD5& hash, const std::string& path);
+    // A hash read without a record, with the digest read along with it when there is one.
+    void rememberHash(const Stamp& stamp, const TWMD5& hash, const std::string& path,
+                      const std::optional<TWContentDigest>& digest = std::nullopt);
     void rememberPicture(const Stamp& stamp, const std::string& path, Signature kind, const Picture& picture);
 
     // Writes everything queued, then ends the writer. Later remember* calls are dropped.

@@ -65,15 +65,20 @@ std::optional<SafeFile> SafeFile::open(const std::string& path, int* error) {
         ::close(fd);
         return fail(EINVAL);
     }
-    // Regular files never block; clear the flag so libraries see ordinary reads. Of the
-    // flags F_SETFL changes the open set only O_NONBLOCK, so one call clears it without
-    // reading the flags first.
-    fcntl(fd, F_SETFL, 0);
     if (error) *error = 0;
     return SafeFile(fd, st);
 }
 
-SafeFile::SafeFile(SafeFile&& other) noexcept : fd_(other.fd_), st_(other.st_) {
+void SafeFile::clearNonBlocking() const {
+    if (blocking_ || fd_ < 0) return;
+    // Regular files never block; libraries see ordinary reads all the same. Of the flags
+    // F_SETFL changes the open set only O_NONBLOCK, so one call clears it without reading
+    // the flags first.
+    fcntl(fd_, F_SETFL, 0);
+    blocking_ = true;
+}
+
+SafeFile::SafeFile(SafeFile&& other) noexcept : fd_(other.fd_), st_(other.st_), blocking_(other.blocking_) {
     other.fd_ = -1;
 }
 
@@ -82,6 +87,7 @@ SafeFile& SafeFile::operator=(SafeFile&& other) noexcept {
         if (fd_ >= 0) ::close(fd_);
         fd_ = other.fd_;
         st_ = other.st_;
+        blocking_ = other.blocking_;
         other.fd_ = -1;
     }
     return *this;
@@ -106,22 +112,37 @@ long SafeFile::readAt(uint64_t offset, void* buffer, size_t length) const {
     return static_cast<long>(done);
 }
 
+bool SafeFile::endsAt(uint64_t offset, size_t got, size_t wanted) const {
+    // A short read that reaches the size the file had when opened found its end; one
+    // that stops before it is read on from there (a later read answers 0 at the end).
+    return got < wanted && offset >= size();
+}
+
+long SafeFile::readOnce(uint64_t offset, void* buffer, size_t length) const {
+    for (;;) {
+        const ssize_t n = ::pread(fd_, buffer, length, static_cast<off_t>(offset));
+        if (n >= 0 || errno != EINTR) return static_cast<long>(n);
+    }
+}
+
 std::optional<std::vector<unsigned char>> SafeFile::readAll(size_t limit) const {
     std::vector<unsigned char> data;
     unsigned char chunk[65536];
     uint64_t offset = 0;
     while (data.size() < limit) {
         size_t want = std::min(sizeof chunk, limit - data.size());
-        long n = readAt(offset, chunk, want);
+        long n = readOnce(offset, chunk, want);
         if (n < 0) return std::nullopt;
         if (n == 0) break;
         data.insert(data.end(), chunk, chunk + n);
         offset += static_cast<uint64_t>(n);
+        if (endsAt(offset, static_cast<size_t>(n), want)) break;
     }
     return data;
 }
 
 SafeFile::FilePtr SafeFile::openStream() const {
+    clearNonBlocking();  // the duplicate shares the flags
     int copy = fcntl(fd_, F_DUPFD_CLOEXEC, 0);
     if (copy < 0) return nullptr;
     FILE* f = fdopen(copy, "rb");

@@ -60,13 +60,24 @@ public:
     SafeFile& operator=(const SafeFile&) = delete;
     ~SafeFile();
 
-    int fd() const { return fd_; }
+    // The descriptor for a library to read with, as an ordinary blocking one.
+    int fd() const {
+        clearNonBlocking();
+        return fd_;
+    }
     const struct stat& status() const { return st_; }
     uint64_t size() const { return static_cast<uint64_t>(st_.st_size); }
 
     // Reads exactly `length` bytes at `offset` unless the file ends first; returns the
     // number read, or -1 on a read error (errno kept).
     long readAt(uint64_t offset, void* buffer, size_t length) const;
+    // One read of at most `length` bytes at `offset`: fewer only where the file ends
+    // (or, on some network and user-space file systems, where a read stops early).
+    // Returns the number read, 0 at the end, or -1 on a read error (errno kept).
+    long readOnce(uint64_t offset, void* buffer, size_t length) const;
+    // Whether a readOnce() that asked for `wanted` bytes, got `got` and so reached
+    // `offset` found the end of the file, which saves the read that would answer 0.
+    bool endsAt(uint64_t offset, size_t got, size_t wanted) const;
     // The whole content, at most `limit` bytes; nullopt on a read error.
     std::optional<std::vector<unsigned char>> readAll(size_t limit = SIZE_MAX) const;
     // A stdio stream over a duplicate of the descriptor, positioned at the start; the
@@ -85,8 +96,13 @@ public:
 
 private:
     SafeFile(int fd, const struct stat& st) : fd_(fd), st_(st) {}
+    void clearNonBlocking() const;
     int fd_ = -1;
     struct stat st_ {};
+    // open() keeps O_NONBLOCK, which a regular file's reads ignore; it is cleared only
+    // when the descriptor is handed on, which saves a system call on every file a scan
+    // hashes.
+    mutable bool blocking_ = false;
 };
 
 }  // namespace tw

@@ -76,7 +76,8 @@ TEST(FileHash, HashAndDigestAreComputedOnceAndKept) {
 
 TEST(FileHash, DigestStreamsAcrossChunksAndMatchesOneShotXxh3) {
     twtest::TempDir dir;
-    for (size_t size : {size_t{0}, size_t{5}, (size_t{600} << 10) + 17}) {
+    // Whole blocks end with a read that finds nothing; a short last block ends by itself.
+    for (size_t size : {size_t{0}, size_t{5}, size_t{128} << 10, (size_t{600} << 10) + 17}) {
         std::string content = twtest::randomBytes(size, 11);
         auto record = TWFileUtility::initWithPath(dir.write("d" + std::to_string(size), content));
         XXH128_hash_t expected = XXH3_128bits(content.data(), content.size());
@@ -84,6 +85,33 @@ TEST(FileHash, DigestStreamsAcrossChunksAndMatchesOneShotXxh3) {
         ASSERT_TRUE(digest.has_value()) << size;
         EXPECT_EQ(digest->high, expected.high64);
         EXPECT_EQ(digest->low, expected.low64);
+    }
+}
+
+TEST(FileHash, AFileReadWholeForItsSampleKeepsItsDigestFromTheSameRead) {
+    twtest::TempDir dir;
+    for (size_t size : {size_t{1}, size_t{2047}, size_t{2048}, size_t{6143}, size_t{6144}}) {
+        const std::string content = twtest::randomBytes(size, 13);
+        const std::string path = dir.write("w" + std::to_string(size), content);
+        auto record = TWFileUtility::initWithPath(path);
+        ASSERT_TRUE(record->hashString()) << size;
+        if (size > 6143) {
+            EXPECT_FALSE(record->cachedDigest()) << "two kilobytes were read, not the whole file";
+            continue;
+        }
+        const XXH128_hash_t expected = XXH3_128bits(content.data(), content.size());
+        const auto kept = record->cachedDigest();
+        ASSERT_TRUE(kept) << size;
+        EXPECT_EQ(kept->high, expected.high64);
+        EXPECT_EQ(kept->low, expected.low64);
+        // The kept digest is what a full read gives, and it tells the bytes apart.
+        EXPECT_EQ(kept, TWFileUtility::initWithPath(path)->contentDigest());
+        std::string changed = content;
+        changed[size / 2] ^= 0x21;
+        dir.write("w" + std::to_string(size), changed);
+        auto other = TWFileUtility::initWithPath(path);
+        ASSERT_TRUE(other->hashString());
+        EXPECT_NE(other->cachedDigest(), kept);
     }
 }
 
