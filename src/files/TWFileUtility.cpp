@@ -344,8 +344,8 @@ std::optional<std::string> TWFileUtility::hashString() {
         // A file that was empty when the record was made hashes by its path, as an empty
         // file read now would: there is nothing to open it for.
         const bool empty = fileSize_ == 0 && hasIdentity_ && isRegularFile_ && isPlainFileRecord();
-        hash = empty ? TWHashUtility::md5OfData(filePath_.data(), filePath_.size())
-                     : contentHashOfPath(filePath_, &whole);
+        hash =
+            empty ? TWHashUtility::md5OfData(filePath_.data(), filePath_.size()) : contentHashOfPath(filePath_, &whole);
         std::lock_guard lock(lazyMutex_);
         storeHashLocked(hash);
     }
