@@ -14,8 +14,8 @@ class TWMediaObjectUtility : public TWFileUtility {
 public:
     // Null for a null item, an item without a file, or when access to its file is
     // refused. The record keeps the access open until it is destroyed.
-    static std::shared_ptr<TWMediaObjectUtility> initWithMediaObject(const std::shared_ptr<tw::MediaObject>& mediaObject,
-                                                                     const std::string& sourceType);
+    static std::shared_ptr<TWMediaObjectUtility> initWithMediaObject(
+        const std::shared_ptr<tw::MediaObject>& mediaObject, const std::string& sourceType);
     ~TWMediaObjectUtility() override;
 
     // The item's identifier as the library gives it (Linux follows the newer system

@@ -12,7 +12,8 @@ std::shared_ptr<TWSearchMediaLibrary> TWSearchMediaLibrary::initWithSourceTypes(
     return std::shared_ptr<TWSearchMediaLibrary>(new TWSearchMediaLibrary(sourceTypes));
 }
 
-TWSearchMediaLibrary::TWSearchMediaLibrary(std::vector<std::string> sourceTypes) : sourceTypes_(std::move(sourceTypes)) {
+TWSearchMediaLibrary::TWSearchMediaLibrary(std::vector<std::string> sourceTypes)
+    : sourceTypes_(std::move(sourceTypes)) {
     if (auto service = tw::MediaLibraryService::installed()) mediaLibrary_ = service->createLibrary(sourceTypes_);
 }
 
@@ -33,8 +34,8 @@ void TWSearchMediaLibrary::enumMediaObjectsWithBlock(const Block& block) {
 void TWSearchMediaLibrary::enumerate(const Block& block) {
     if (!mediaLibrary_) return;
     std::call_once(onceToken_, [&] {
-        sources_ = tw::waitForMediaValue<std::optional<SourceMap>>(
-            *mediaLibrary_, "mediaSources", [&] { return mediaLibrary_->mediaSources(); });
+        sources_ = tw::waitForMediaValue<std::optional<SourceMap>>(*mediaLibrary_, "mediaSources",
+                                                                   [&] { return mediaLibrary_->mediaSources(); });
     });
     if (!sources_ || sources_->empty()) return;
     for (const auto& sourceType : sourceTypes_) {
@@ -42,7 +43,7 @@ void TWSearchMediaLibrary::enumerate(const Block& block) {
         if (it == sources_->end() || !it->second) continue;
         auto& source = *it->second;
         auto root = tw::waitForMediaValue<std::shared_ptr<tw::MediaGroup>>(source, "rootMediaGroup",
-                                                                          [&] { return source.rootMediaGroup(); });
+                                                                           [&] { return source.rootMediaGroup(); });
         if (!root) continue;
         std::set<std::string> allReadyScannedID;  // emptied for each source
         enumMediaObjectsInGroup(root, sourceType, 1, allReadyScannedID, block);
@@ -54,8 +55,7 @@ bool TWSearchMediaLibrary::enumMediaObjectsInGroup(const std::shared_ptr<tw::Med
                                                    std::set<std::string>& scannedIdentifier, const Block& block) {
     if (!group) return false;
     using Objects = std::optional<std::vector<std::shared_ptr<tw::MediaObject>>>;
-    Objects objects =
-        tw::waitForMediaValue<Objects>(*group, "mediaObjects", [&] { return group->mediaObjects(); });
+    Objects objects = tw::waitForMediaValue<Objects>(*group, "mediaObjects", [&] { return group->mediaObjects(); });
     bool stopped = false;
     if (objects) {
         for (const auto& object : *objects) {
