@@ -304,6 +304,11 @@ TWDuplicateIndex::CompactFounder* TWDuplicateIndex::compactLocked(const TWFileUt
 std::byte* TWDuplicateIndex::arenaBytesLocked(size_t bytes) {
     constexpr size_t align = alignof(CompactFounder);
     bytes = (bytes + align - 1) / align * align;
+    if (const size_t units = bytes / align; units < freeRoom_.size() && freeRoom_[units]) {
+        std::byte* at = freeRoom_[units];
+        std::memcpy(&freeRoom_[units], at, sizeof(std::byte*));
+        return at;
+    }
     if (arena_.empty() || arenaUsed_ + bytes > kArenaBlock) {
         arena_.push_back(std::unique_ptr<std::byte[]>(new std::byte[std::max(kArenaBlock, bytes)]));
         arenaUsed_ = 0;
@@ -311,6 +316,19 @@ std::byte* TWDuplicateIndex::arenaBytesLocked(size_t bytes) {
     std::byte* at = arena_.back().get() + arenaUsed_;
     arenaUsed_ += bytes;
     return at;
+}
+
+void TWDuplicateIndex::freeRoomLocked(CompactFounder* founder) {
+    // Nothing holds a founder's address once its slot names the record: the slot is
+    // looked up again whenever the lock was let go, and a digest kept for it is gone.
+    recalledDigests_.erase(founder);
+    constexpr size_t align = alignof(CompactFounder);
+    const size_t units = (sizeof(CompactFounder) + founder->nameLength + align - 1) / align;
+    static_assert(sizeof(CompactFounder) >= sizeof(std::byte*), "a free piece holds the next one's address");
+    if (units >= freeRoom_.size()) freeRoom_.resize(units + 1, nullptr);
+    auto* at = reinterpret_cast<std::byte*>(founder);
+    std::memcpy(at, &freeRoom_[units], sizeof(std::byte*));
+    freeRoom_[units] = at;
 }
 
 uint32_t TWDuplicateIndex::folderIdLocked(std::string_view folder) {
@@ -356,7 +374,7 @@ std::string TWDuplicateIndex::pathOfLocked(const CompactFounder& founder) const 
 
 const TWDuplicateIndex::FilePtr& TWDuplicateIndex::founderLocked(Category& category, Slot& slot) {
     if (!slot.compact()) return category.records[slot.record()];
-    const CompactFounder& founder = *slot.compact();
+    CompactFounder& founder = *slot.compact();
     TWFileAttributes attributes;
     attributes.fileSize = founder.fileSize;
     attributes.fileSizeOnDisk = uint64_t{founder.blocksOnDisk} * kBlock;
@@ -388,6 +406,7 @@ const TWDuplicateIndex::FilePtr& TWDuplicateIndex::founderLocked(Category& categ
     } else if (!(cache_ && cache_->recall(record)) && (founder.flags & kCacheHoldsHash)) {
         record.adoptRememberedValues(founder.hash, std::nullopt);
     }
+    freeRoomLocked(&founder);
     return category.records.back();
 }
 
@@ -705,6 +724,7 @@ void TWDuplicateIndex::releaseRecords() {
     arena_.clear();
     arena_.shrink_to_fit();
     arenaUsed_ = 0;
+    freeRoom_ = {};
     folderIds_ = {};
     folders_ = {};
     devices_ = {};

@@ -199,8 +199,11 @@ private:
     // of record, a name that cannot be split, too many devices).
     CompactFounder* compactLocked(const TWFileUtility& record);
     std::string pathOfLocked(const CompactFounder& founder) const;
-    // `bytes` of the arena, aligned for a compact founder.
+    // `bytes` of the arena, aligned for a compact founder: room left by a founder made a
+    // record where there is room of that size, else new room.
     std::byte* arenaBytesLocked(size_t bytes);
+    // The room of a compact founder that was made a record, to be used again.
+    void freeRoomLocked(CompactFounder* founder);
     // The folder's number, interned on first sight; kNone when there are too many.
     uint32_t folderIdLocked(std::string_view folder);
     // The founder as a record, made from its compact form on first need and kept.
@@ -242,6 +245,10 @@ private:
     // The compact founders' storage and the folders and devices they name.
     std::vector<std::unique_ptr<std::byte[]>> arena_;
     size_t arenaUsed_ = 0;  // in the last block
+    // The free room of founders made records (a group's first file is made a record when
+    // its first copy arrives), by its size in units of the founders' alignment: each
+    // piece holds the address of the next one of its size.
+    std::vector<std::byte*> freeRoom_;
     // Folders by number, their text in the arena; folderIds_ finds a folder's number by
     // its text (open addressing, kNone marks a free slot). A home folder's tree has a
     // folder for about every ten files: a node-based map took twice the memory.

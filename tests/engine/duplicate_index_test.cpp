@@ -300,6 +300,60 @@ TEST_F(DuplicateIndex, CompactFoundersInManyFoldersComeBackUnderTheirOwnPaths) {
     EXPECT_EQ(firsts, founders);
 }
 
+// Founders made records while others arrive: the room each one leaves is taken by
+// later founders, which still come back as themselves, with the hash and the digest
+// read from their own file (files this small are read whole with the hash, and the
+// digest waits in the index until the founder is made a record). Rounds of founders,
+// then of their copies, then of founders again, hand out many free pieces at a time.
+TEST_F(DuplicateIndex, FoundersInTheRoomOfFoundersMadeRecordsComeBackAsThemselves) {
+    auto cache = TWScanCache::open(dir / "cache.sqlite3");
+    ASSERT_NE(cache, nullptr);
+    TWPlacedItems placed;
+    TWDuplicateIndex index(TWSearchModeContent, true, placed, nullptr, cache.get());
+    std::atomic<bool> stop{false};
+    const auto content = [](int i) { return randomBytes(3000, 1000 + i); };  // one size: every founder is hashed
+    std::vector<std::string> founders;
+    const auto placeFounders = [&](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            // Names of one length: the room of every founder fits every later one.
+            founders.push_back(dir.write("f/" + std::to_string(1000 + i), content(i)));
+            auto record = TWFileUtility::initWithPath(founders.back());
+            index.prefetch(record);
+            ASSERT_EQ(index.place(record, stop, {}), TWPlacement::Founded) << i;
+        }
+    };
+    const auto placeCopies = [&](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            auto copy = TWFileUtility::initWithPath(dir.write("c/" + std::to_string(1000 + i), content(i)));
+            index.prefetch(copy);
+            ASSERT_EQ(index.place(copy, stop, {}), TWPlacement::Joined) << i;
+        }
+    };
+    placeFounders(0, 100);
+    placeCopies(0, 60);
+    placeFounders(100, 200);
+    placeCopies(60, 200);
+    placeFounders(200, 260);
+    placeCopies(200, 260);
+
+    index.addGroupsToContainers();
+    ASSERT_EQ(index.categoryFiles().size(), 1u);
+    const auto groups = index.categoryFiles()[0]->duplicateFilesIncludingSimilar();
+    ASSERT_EQ(groups.size(), founders.size());
+    for (size_t i = 0; i < groups.size(); ++i) {
+        const auto files = groups[i]->itemsOfFileUtility();
+        ASSERT_EQ(files.size(), 2u);
+        const auto fresh = TWFileUtility::initWithPath(founders[i]);
+        EXPECT_EQ(files[0]->filePath(), founders[i]);
+        EXPECT_EQ(files[0]->inode(), fresh->inode());
+        EXPECT_EQ(files[0]->fileSize(), fresh->fileSize());
+        EXPECT_EQ(files[0]->cachedHashString(), fresh->hashString()) << i;
+        EXPECT_EQ(files[0]->cachedDigest(), fresh->contentDigest()) << i;
+    }
+    index.releaseRecords();
+    cache->finish();
+}
+
 TEST_F(DuplicateIndex, CountsEachPlacementInDecisionOrderAndNothingAfterAStop) {
     TWPlacedItems placed;
     TWDuplicateIndex index(TWSearchModeContent, true, placed);
