@@ -728,6 +728,9 @@ void TWSearchDuplicateFiles::filterAndSortDulicateFiles() {
     // Groups of one file never reached a container; their records go now.
     duplicates_->releaseRecords();
     placed_->clear();
+    // Nothing more is asked of the cache or handed to it: its writer finishes while the
+    // groups are marked and sorted.
+    if (cache_) cache_->endRemembering();
 
     const TWPreference& prefs = TWPreference::shared();
     const int32_t forFiles = prefs.checkMethodForDuplicateFiles();

@@ -467,7 +467,7 @@ void TWScanCache::writerLoop() {
             std::unique_lock lock(queueMutex_);
             queueChanged_.wait(lock, [this] { return finishing_ || queued_.size() >= kBatch; });
             batch.swap(queued_);
-            if (batch.empty() && finishing_) return;
+            if (batch.empty() && finishing_) break;
         }
         if (!damaged_.load()) {
             // In key order, so that the batch dirties each page of the table once (a
@@ -488,6 +488,10 @@ void TWScanCache::writerLoop() {
         }
         batch.clear();
     }
+    // The readers' transactions are closed by now (endRemembering). Another process's
+    // readers may keep part of the journal from being copied: that part is copied by
+    // whichever session ends next.
+    if (!damaged_.load() && written_.load() > 0) writer_->execute("PRAGMA wal_checkpoint(PASSIVE)");
 }
 
 namespace {
@@ -588,8 +592,10 @@ void TWScanCache::noteFailure(int code, const char* what, const std::string& mes
                 std::strcmp(what, "read") == 0 ? "read" : "written", message.c_str());
 }
 
-void TWScanCache::finish() {
+void TWScanCache::endRemembering() {
     {
+        // Before the writer's last copy of the journal into the file, which a reader's
+        // open transaction would hold back.
         std::lock_guard lock(readersMutex_);
         for (const auto& reader : readers_) {
             if (reader->readsInTransaction > 0) reader->database.execute("COMMIT");
@@ -602,10 +608,13 @@ void TWScanCache::finish() {
         finishing_ = true;
     }
     queueChanged_.notify_all();
+}
+
+void TWScanCache::finish() {
+    if (finished_) return;
+    finished_ = true;
+    endRemembering();
     if (writerThread_.joinable()) writerThread_.join();
-    // Another process's readers may keep part of the journal from being copied now:
-    // that part is copied by whichever session ends next.
-    if (writer_ && !damaged_.load() && written_.load() > 0) writer_->execute("PRAGMA wal_checkpoint(PASSIVE)");
     if (damaged_.load()) setAsideIfDamaged();
 }
 

@@ -22,7 +22,7 @@
 //
 // Threading: one session per scan, used from any number of threads at once; recall*
 // read through a connection of the calling thread's own, remember* only queue.
-// finish() (or the destructor) writes what is queued and must not race with other calls.
+// endRemembering() and finish() (or the destructor) must not race with other calls.
 
 #include <sys/types.h>
 
@@ -107,7 +107,11 @@ public:
                       const std::optional<TWContentDigest>& digest = std::nullopt);
     void rememberPicture(const Stamp& stamp, const std::string& path, Signature kind, const Picture& picture);
 
-    // Writes everything queued, then ends the writer. Later remember* calls are dropped.
+    // Lets the writer write everything queued and end, without waiting for it, once
+    // nothing will be looked up or remembered any more: a scan sorts its results
+    // meanwhile. Later remember* calls are dropped; recall* must not be called again.
+    void endRemembering();
+    // endRemembering(), then waits for the writer. Later remember* calls are dropped.
     void finish();
 
     // For tests: entries served, and entries written, by this session.
@@ -199,6 +203,7 @@ private:
     std::condition_variable queueChanged_;
     std::vector<Entry> queued_;  // its room kept between batches: no page is faulted in twice
     bool finishing_ = false;
+    bool finished_ = false;  // of finish(), on the caller's thread
     bool dropLogged_ = false;
     std::optional<tw::SqliteDatabase> writer_;  // used by the writer thread alone
     tw::SqliteStatement upsert_;                // of writer_

@@ -328,6 +328,31 @@ TEST(ScanCache, TheJournalStaysBoundedHoweverManyFilesAScanKeeps) {
     EXPECT_LE(journal.st_size, TWScanCache::kMostJournalBytes + (int64_t{16} << 20));
 }
 
+// A scan ends its remembering and sorts its results while the writer finishes: what
+// was queued before (a full batch and part of one) is written, and nothing after.
+TEST(ScanCache, WhatWasQueuedWhenRememberingEndsIsWrittenAndNothingLater) {
+    TempDir dir;
+    const std::string cachePath = dir / "cache.sqlite3";
+    const auto stampOf = [](uint64_t n) { return TWFileStamp{1, n + 1, 4096, 1'000'000'000, 1'000'000'000, S_IFREG}; };
+    const auto pathOf = [](uint64_t n) { return "/home/user/f" + std::to_string(n % 97) + "/" + std::to_string(n); };
+    const auto hashOf = [](uint64_t n) { return TWHashUtility::md5OfData(&n, sizeof n); };
+    constexpr uint64_t kQueued = TWScanCache::kBatch + 1000;
+    {
+        auto cache = TWScanCache::open(cachePath);
+        ASSERT_NE(cache, nullptr);
+        for (uint64_t n = 0; n < kQueued; ++n) cache->rememberHash(stampOf(n), hashOf(n), pathOf(n));
+        cache->endRemembering();
+        cache->rememberHash(stampOf(kQueued), hashOf(kQueued), pathOf(kQueued));
+        cache->finish();
+        EXPECT_EQ(cache->numberWritten(), kQueued);
+    }
+    auto cache = TWScanCache::open(cachePath);
+    ASSERT_NE(cache, nullptr);
+    for (uint64_t n : {uint64_t{0}, kQueued / 2, kQueued - 1})
+        EXPECT_EQ(cache->recallHash(stampOf(n), pathOf(n)), hashOf(n)) << n;
+    EXPECT_FALSE(cache->recallHash(stampOf(kQueued), pathOf(kQueued)));
+}
+
 TEST(ScanCache, ClearEmptiesTheCache) {
     TempDir dir;
     const std::string cachePath = dir / "cache.sqlite3";
