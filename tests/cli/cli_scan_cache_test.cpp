@@ -83,7 +83,9 @@ TEST_F(CliScanCache, ScansSharingTheCacheAtOnceLeaveItSoundAndGroupRight) {
     for (int round = 0; round < 3; ++round) {
         std::vector<std::unique_ptr<twtest::CliProcess>> scans;
         for (int i = 0; i < 3; ++i) {
-            twtest::CliSpawn spawn{{"scan", "--json", "--quiet", tree.path()}, env()};
+            twtest::CliSpawn spawn;
+            spawn.args = {"scan", "--json", "--quiet", tree.path()};
+            spawn.env = env();
             scans.push_back(std::make_unique<twtest::CliProcess>(spawn));
         }
         for (auto& process : scans) {
