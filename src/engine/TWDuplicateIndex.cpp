@@ -302,9 +302,9 @@ TWDuplicateIndex::CompactFounder* TWDuplicateIndex::compactLocked(const TWFileUt
 }
 
 std::byte* TWDuplicateIndex::arenaBytesLocked(size_t bytes) {
-    constexpr size_t align = alignof(CompactFounder);
-    bytes = (bytes + align - 1) / align * align;
-    if (const size_t units = bytes / align; units < freeRoom_.size() && freeRoom_[units]) {
+    const size_t units = arenaUnits(bytes);
+    bytes = units * alignof(CompactFounder);
+    if (units < freeRoom_.size() && freeRoom_[units]) {
         std::byte* at = freeRoom_[units];
         std::memcpy(&freeRoom_[units], at, sizeof(std::byte*));
         return at;
@@ -322,8 +322,7 @@ void TWDuplicateIndex::freeRoomLocked(CompactFounder* founder) {
     // Nothing holds a founder's address once its slot names the record: the slot is
     // looked up again whenever the lock was let go, and a digest kept for it is gone.
     recalledDigests_.erase(founder);
-    constexpr size_t align = alignof(CompactFounder);
-    const size_t units = (sizeof(CompactFounder) + founder->nameLength + align - 1) / align;
+    const size_t units = arenaUnits(sizeof(CompactFounder) + founder->nameLength);
     static_assert(sizeof(CompactFounder) >= sizeof(std::byte*), "a free piece holds the next one's address");
     if (units >= freeRoom_.size()) freeRoom_.resize(units + 1, nullptr);
     auto* at = reinterpret_cast<std::byte*>(founder);

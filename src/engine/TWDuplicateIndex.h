@@ -202,6 +202,11 @@ private:
     // `bytes` of the arena, aligned for a compact founder: room left by a founder made a
     // record where there is room of that size, else new room.
     std::byte* arenaBytesLocked(size_t bytes);
+    // Room in the arena counted in units of the founders' alignment: the free room is
+    // kept by this count, so taking room and giving it back must agree on it.
+    static constexpr size_t arenaUnits(size_t bytes) {
+        return (bytes + alignof(CompactFounder) - 1) / alignof(CompactFounder);
+    }
     // The room of a compact founder that was made a record, to be used again.
     void freeRoomLocked(CompactFounder* founder);
     // The folder's number, interned on first sight; kNone when there are too many.
