@@ -38,10 +38,22 @@ namespace {
 // How often at most a walker wakes the main thread to take the counts waiting.
 constexpr auto kCountInterval = std::chrono::milliseconds(10);
 
-ptrdiff_t walkSlots() {
-    const unsigned processors = std::thread::hardware_concurrency();
-    return processors == 0 ? 8 : static_cast<ptrdiff_t>(processors) + 4;
+unsigned processors() {
+    const unsigned count = std::thread::hardware_concurrency();
+    return count == 0 ? 4 : count;
 }
+
+// One walk for each processor, and four more once the walk waits: for the disk, where a
+// walker blocked in a lookup of a folder or a file not in memory leaves its processor
+// idle (four more walkers took a third off a cold scan of a home folder), or for other
+// busy programs, which the scheduler shares the processors with thread by thread (with
+// one walker a processor a scan beside two busy programs took a quarter longer). In
+// memory on an idle machine more walkers only take turns, and a rescan took a tenth
+// longer with them.
+constexpr ptrdiff_t kWalkReserve = 4;
+
+// How often at most a walker asks whether the walk waits.
+constexpr auto kWaitCheckInterval = std::chrono::milliseconds(5);
 
 std::string joinPath(const std::string& folder, const char* name) {
     if (!folder.empty() && folder.back() == '/') return folder + name;
@@ -197,7 +209,7 @@ TWSearchDuplicateFiles::TWSearchDuplicateFiles(PrivateTag, Options options)
     : options_(std::move(options)),
       similarContext_(std::make_shared<ZPSimilarContext>()),
       placed_(std::make_unique<TWPlacedItems>()),
-      curSearchSema_(walkSlots()),
+      curSearchSema_(processors(), kWalkReserve),
       digestControl_(std::make_unique<TWReadControl>(isBeStop_, [this] { passPauseGate(); })) {}
 
 TWSearchDuplicateFiles::~TWSearchDuplicateFiles() {
@@ -373,6 +385,12 @@ void TWSearchDuplicateFiles::run() {
     const std::vector<std::string> realRoots = resolveRoots(roots);
     isRoot_ = geteuid() == 0;
     bounds_ = std::make_unique<TWScanBounds>(realRoots, TWOverlayMounts::read());
+    curSearchSema_.closeReserve();  // every slot is free between walks
+    {
+        std::lock_guard<std::mutex> lock(waitWatchMutex_);
+        waitWatch_ = TWWalkWaitWatch(processors(), TWWalkWaitWatch::now());
+        nextWaitCheck_.store({}, std::memory_order_relaxed);
+    }
     {
         tw::TaskGroup group;
         for (size_t i = 0; i < roots.size(); ++i) {
@@ -409,6 +427,17 @@ std::vector<std::string> TWSearchDuplicateFiles::resolveRoots(const std::vector<
     return realRoots;
 }
 
+void TWSearchDuplicateFiles::noteWalkWaits() {
+    if (curSearchSema_.isReserveOpen()) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now < nextWaitCheck_.load(std::memory_order_relaxed)) return;
+    // One walker looks; the others go on.
+    std::unique_lock<std::mutex> lock(waitWatchMutex_, std::try_to_lock);
+    if (!lock.owns_lock() || now < nextWaitCheck_.load(std::memory_order_relaxed)) return;
+    nextWaitCheck_.store(now + kWaitCheckInterval, std::memory_order_relaxed);
+    if (waitWatch_.waits(TWWalkWaitWatch::now())) curSearchSema_.openReserve();
+}
+
 void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const std::string& resolved,
                                                tw::TaskGroup& group, bool needReleaseCPU, int opened) {
     const TWPreference& prefs = TWPreference::shared();
@@ -425,6 +454,7 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
     }
     // A folder gone since its parent was listed held nothing to skip.
     if (error != 0 && error != ENOENT) report_.addSkipped(path, TWScanReport::cannotListFolder(error));
+    noteWalkWaits();
     if (!entries.empty() && !canEnter(folder.fd(), isRoot_, error)) {
         report_.addSkipped(path, TWScanReport::cannotEnterFolder(error));
         entries.clear();

@@ -196,6 +196,9 @@ private:
     // kCountInterval old.
     void flushCounts(bool now = false);
     void passPauseGate();
+    // Opens the walk's reserved slots once it waits for the disk or for other programs
+    // (a walker calls it for every folder; it looks at most every few milliseconds).
+    void noteWalkWaits();
     bool isBeStop() const { return isBeStop_.load(std::memory_order_relaxed); }
     void subscribeSessionEvents();
 
@@ -224,6 +227,10 @@ private:
 
     tw::WorkerPool* pool_ = nullptr;  // set by startSearch: the run's workers, by the background setting
     TWWalkSlots curSearchSema_;
+    // Whether the walk waits (see kWalkReserve), and when it is next asked.
+    std::mutex waitWatchMutex_;
+    TWWalkWaitWatch waitWatch_;  // guarded by waitWatchMutex_
+    std::atomic<std::chrono::steady_clock::time_point> nextWaitCheck_{};
     std::atomic<bool> isBeStop_{false};
     std::atomic<bool> running_{false};
     std::mutex sleepMutex_;
