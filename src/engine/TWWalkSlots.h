@@ -6,9 +6,10 @@
 // (the run, before each root). Safe from any thread.
 //
 // Some slots may be held in reserve: a walk whose files are in memory gains nothing
-// from more walkers than processors (they only take turns on them), while a walk that
-// waits for the disk keeps it busier with more. openReserve() adds them, once;
-// closeReserve() takes them back between walks, when every slot is free.
+// from more walkers than processors on an idle machine (they only take turns on them),
+// while a walk that waits, for the disk or for processors that other programs share, goes
+// faster with more. openReserve() adds them, once; closeReserve() takes them back between
+// walks, when every slot is free.
 
 #include <sys/resource.h>
 
