@@ -186,8 +186,12 @@ bool TWScanCache::prepareSchema(tw::SqliteDatabase& database) {
                           " size INTEGER NOT NULL, mtime INTEGER NOT NULL, ctime INTEGER NOT NULL,"
                           " seen INTEGER NOT NULL, hash BLOB, digest BLOB, width INTEGER, height INTEGER,"
                           " histogram BLOB, look BLOB)") ||
-        !database.execute("CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value INTEGER)") ||
-        !database.execute("PRAGMA user_version=" + std::to_string(kSchemaVersion)))
+        !database.execute("CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value INTEGER)"))
+        return false;
+    // Written only when it changes: every write commits, and a commit may copy the
+    // journal into the file first (a session that another process's readers kept from
+    // copying all of it leaves the rest).
+    if (version != kSchemaVersion && !database.execute("PRAGMA user_version=" + std::to_string(kSchemaVersion)))
         return false;
     forgetOldEntries(database, realtimeNs() / kNsPerDay);
     // A damaged page shows on the first read of it, which may be much later; the
