@@ -10,6 +10,19 @@
 
 namespace twcli {
 
+namespace {
+
+// What a scan found, kept once it is printed until the process ends, when the kernel
+// takes its memory back at once: freeing the groups and their records one by one cost
+// as long as printing them (10 ms at 50,000 files, 40 at 200,000).
+struct Printed {
+    ScanOutcome outcome;
+    std::vector<PrintedCategory> categories;
+};
+Printed* printedUntilExit = nullptr;
+
+}  // namespace
+
 Runner addScanCommand(CLI::App& app) {
     auto* cmd = app.add_subcommand("scan", "Find duplicate files and similar images in folders");
     cmd->description(
@@ -33,13 +46,16 @@ Runner addScanCommand(CLI::App& app) {
             printText(stdout, categories, outcome.counters, outcome.interrupted);
         const bool written = fflush(stdout) == 0 && !ferror(stdout);
         printNotes(stderr, outcome.notes);
+        const bool interrupted = outcome.interrupted;
+        const bool skipped = outcome.notes.skippedCount > 0;
+        printedUntilExit = new Printed{std::move(outcome), std::move(categories)};
         if (!written) {
             fprintf(stderr, "twinsift-cli: cannot write to standard output: %s\n", strerror(errno));
             return 1;
         }
         // As find does: 1 when the scan finished but some paths could not be read.
-        if (outcome.interrupted) return 130;
-        return outcome.notes.skippedCount > 0 ? 1 : 0;
+        if (interrupted) return 130;
+        return skipped ? 1 : 0;
     };
 }
 
