@@ -13,8 +13,8 @@ namespace twcli {
 namespace {
 
 // What a scan found, kept once it is printed until the process ends, when the kernel
-// takes its memory back at once: freeing the groups and their records one by one cost
-// as long as printing them (10 ms at 50,000 files, 40 at 200,000).
+// takes its memory back at once: freeing the groups and their records one by one took
+// 6 to 13 ms at 50,000 files and 36 ms at 200,000.
 struct Printed {
     ScanOutcome outcome;
     std::vector<PrintedCategory> categories;

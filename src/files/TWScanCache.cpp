@@ -188,9 +188,9 @@ bool TWScanCache::prepareSchema(tw::SqliteDatabase& database) {
                           " histogram BLOB, look BLOB)") ||
         !database.execute("CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value INTEGER)"))
         return false;
-    // Written only when it changes: every write commits, and a commit may copy the
-    // journal into the file first (a session that another process's readers kept from
-    // copying all of it leaves the rest).
+    // Written only when it changes: every write commits, and a commit may go on to copy
+    // the journal into the file (what another process's readers kept a session from
+    // copying is left in it).
     if (version != kSchemaVersion && !database.execute("PRAGMA user_version=" + std::to_string(kSchemaVersion)))
         return false;
     forgetOldEntries(database, realtimeNs() / kNsPerDay);
