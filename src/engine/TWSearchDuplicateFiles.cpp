@@ -409,6 +409,10 @@ void TWSearchDuplicateFiles::run() {
     }
     signing_->finish();
 
+    // The walks are over: what they handed to the cache is written while the groups are
+    // gathered, not after (at 50,000 files the writer waited 8 ms for a full batch that
+    // would not come, then wrote while the scan waited for it).
+    if (cache_) cache_->writeQueued();
     filterAndSortDulicateFiles();
     cache_.reset();  // what is queued is written before the scan reports its end
     tw::MainQueue::shared().postAndWait([this, result = categoryFiles()] {

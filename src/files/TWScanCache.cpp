@@ -469,7 +469,10 @@ void TWScanCache::writerLoop() {
     for (;;) {
         {
             std::unique_lock lock(queueMutex_);
-            queueChanged_.wait(lock, [this] { return finishing_ || queued_.size() >= kBatch; });
+            queueChanged_.wait(lock, [this] {
+                return finishing_ || queued_.size() >= kBatch || (writeNow_ && !queued_.empty());
+            });
+            writeNow_ = false;
             batch.swap(queued_);
             if (batch.empty() && finishing_) break;
         }
@@ -594,6 +597,14 @@ void TWScanCache::noteFailure(int code, const char* what, const std::string& mes
     if (!failed_.exchange(true))
         tw::log("The file cache %s could not be %s (%s): this scan goes on without it.", path_.c_str(),
                 std::strcmp(what, "read") == 0 ? "read" : "written", message.c_str());
+}
+
+void TWScanCache::writeQueued() {
+    {
+        std::lock_guard lock(queueMutex_);
+        writeNow_ = true;
+    }
+    queueChanged_.notify_one();
 }
 
 void TWScanCache::endRemembering() {

@@ -107,6 +107,10 @@ public:
                       const std::optional<TWContentDigest>& digest = std::nullopt);
     void rememberPicture(const Stamp& stamp, const std::string& path, Signature kind, const Picture& picture);
 
+    // Lets the writer write what is queued now, without waiting for a full batch: when
+    // the walks end, it writes while the scan gathers its groups (and what that
+    // gathering hands over follows in a last, smaller batch).
+    void writeQueued();
     // Lets the writer write everything queued and end, without waiting for it, once
     // nothing will be looked up or remembered any more: a scan sorts its results
     // meanwhile. Later remember* calls are dropped; recall* must not be called again.
@@ -203,6 +207,7 @@ private:
     std::condition_variable queueChanged_;
     std::vector<Entry> queued_;  // its room kept between batches: no page is faulted in twice
     bool finishing_ = false;
+    bool writeNow_ = false;  // the next batch is taken however small
     bool finished_ = false;  // of finish(), on the caller's thread
     bool dropLogged_ = false;
     std::optional<tw::SqliteDatabase> writer_;  // used by the writer thread alone

@@ -353,6 +353,29 @@ TEST(ScanCache, WhatWasQueuedWhenRememberingEndsIsWrittenAndNothingLater) {
     EXPECT_FALSE(cache->recallHash(stampOf(kQueued), pathOf(kQueued)));
 }
 
+// When the walks end the writer is told to write what is queued, a batch however
+// small, and the session still takes what the scan hands over after that.
+TEST(ScanCache, WhatIsQueuedIsWrittenWhenAskedAndTheSessionGoesOn) {
+    TempDir dir;
+    const std::string cachePath = dir / "cache.sqlite3";
+    const auto stampOf = [](uint64_t n) { return TWFileStamp{1, n + 1, 4096, 1'000'000'000, 1'000'000'000, S_IFREG}; };
+    const auto pathOf = [](uint64_t n) { return "/home/user/f" + std::to_string(n % 7) + "/" + std::to_string(n); };
+    const auto hashOf = [](uint64_t n) { return TWHashUtility::md5OfData(&n, sizeof n); };
+    auto cache = TWScanCache::open(cachePath);
+    ASSERT_NE(cache, nullptr);
+    for (uint64_t n = 0; n < 100; ++n) cache->rememberHash(stampOf(n), hashOf(n), pathOf(n));
+    cache->writeQueued();
+    for (int waited = 0; cache->numberWritten() < 100 && waited < 10'000; ++waited) usleep(1000);
+    ASSERT_EQ(cache->numberWritten(), 100u) << "a batch smaller than a full one is written when asked";
+    for (uint64_t n = 100; n < 150; ++n) cache->rememberHash(stampOf(n), hashOf(n), pathOf(n));
+    cache->finish();
+    EXPECT_EQ(cache->numberWritten(), 150u);
+    auto again = TWScanCache::open(cachePath);
+    ASSERT_NE(again, nullptr);
+    for (uint64_t n : {uint64_t{0}, uint64_t{99}, uint64_t{149}})
+        EXPECT_EQ(again->recallHash(stampOf(n), pathOf(n)), hashOf(n)) << n;
+}
+
 TEST(ScanCache, ClearEmptiesTheCache) {
     TempDir dir;
     const std::string cachePath = dir / "cache.sqlite3";
