@@ -17,6 +17,7 @@
 #include "cli/Commands.h"
 #include "cli/Interrupts.h"
 #include "cli/ScanSession.h"
+#include "engine/TWSearchDuplicateFiles.h"
 #include "engine/TWMediaObjectUtility.h"
 #include "files/TWFileUtility.h"
 #include "model/TWCategoryFiles.h"
@@ -217,6 +218,7 @@ int runRemove(RemoveSettings& s) {
     const bool nameMode = TWPreference::shared().searchMode() == TWSearchModeName;
 
     ScanOutcome scan = runScan(s.scan);
+    scan.engine->waitUntilRunEnds();  // what the scan learned is kept before anything is removed
     if (scan.interrupted) {
         fprintf(stderr, "Interrupted: nothing was removed.\n");
         return 130;

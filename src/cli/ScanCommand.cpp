@@ -6,6 +6,7 @@
 
 #include "cli/Commands.h"
 #include "cli/ScanSession.h"
+#include "engine/TWSearchDuplicateFiles.h"
 #include "model/TWCategoryFiles.h"
 
 namespace twcli {
@@ -46,6 +47,7 @@ Runner addScanCommand(CLI::App& app) {
             printText(stdout, categories, outcome.counters, outcome.interrupted);
         const bool written = fflush(stdout) == 0 && !ferror(stdout);
         printNotes(stderr, outcome.notes);
+        outcome.engine->waitUntilRunEnds();  // the cache's last batch, written meanwhile
         const bool interrupted = outcome.interrupted;
         const bool skipped = outcome.notes.skippedCount > 0;
         printedUntilExit = new Printed{std::move(outcome), std::move(categories)};

@@ -232,6 +232,8 @@ ScanOutcome runScan(const ScanSettings& s) {
     TWSearchDuplicateFiles::Options options;
     options.waitForCounts = false;  // the main thread takes the counts in batches
     options.readers = s.readers;
+    // The result is printed while the cache's last batch is written.
+    options.reportBeforeCacheIsWritten = true;
     auto engine = TWSearchDuplicateFiles::init(options);
     ScanOutcome outcome;
     bool finished = false;
@@ -264,6 +266,7 @@ ScanOutcome runScan(const ScanSettings& s) {
     }
     line.update(*engine, true);
     line.clear();
+    outcome.engine = engine;
     outcome.counters = {engine->numberOfSearchFiles(), engine->numberOfDuplicateFiles(),
                         engine->sizeOfDuplicateFiles()};
     const TWScanReport& report = engine->scanReport();

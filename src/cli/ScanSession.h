@@ -12,6 +12,7 @@
 #include "cli/ResultPrinter.h"
 
 class TWCategoryFiles;
+class TWSearchDuplicateFiles;
 
 namespace twcli {
 
@@ -51,6 +52,9 @@ struct ScanOutcome {
     ScanCounters counters;
     ScanNotes notes;
     bool interrupted = false;
+    // The scan's engine, which may still be writing what the scan learned to the file
+    // cache: waitUntilRunEnds() before the process ends.
+    std::shared_ptr<TWSearchDuplicateFiles> engine;
 };
 
 // Runs one scan of settings.folders on the calling thread's main queue. The first

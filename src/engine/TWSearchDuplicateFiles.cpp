@@ -273,7 +273,23 @@ void TWSearchDuplicateFiles::startSearch() {
     similarContext_->setSimilarLevel(TWPreference::shared().similarityLevel());
     similarContext_->setSimilarMethod(static_cast<TWSimilarMethod>(TWPreference::shared().similarMethod()));
     pool_ = &tw::WorkerPool::forScans(TWPreference::shared().scanInBackground());
-    pool_->submit([self = shared_from_this()] { self->run(); });
+    {
+        std::lock_guard lock(runEndMutex_);
+        ++runsInFlight_;
+    }
+    pool_->submit([self = shared_from_this()] {
+        self->run();
+        {
+            std::lock_guard lock(self->runEndMutex_);
+            --self->runsInFlight_;
+        }
+        self->runEnded_.notify_all();
+    });
+}
+
+void TWSearchDuplicateFiles::waitUntilRunEnds() {
+    std::unique_lock lock(runEndMutex_);
+    runEnded_.wait(lock, [this] { return runsInFlight_ == 0; });
 }
 
 void TWSearchDuplicateFiles::stopSearch() {
@@ -414,12 +430,16 @@ void TWSearchDuplicateFiles::run() {
     // would not come, then wrote while the scan waited for it).
     if (cache_) cache_->writeQueued();
     filterAndSortDulicateFiles();
-    cache_.reset();  // what is queued is written before the scan reports its end
+    // What is queued is written before the scan reports its end, or after it, while the
+    // result is shown; a scan started meanwhile opens a session of its own.
+    std::unique_ptr<TWScanCache> writing = std::move(cache_);
+    if (!options_.reportBeforeCacheIsWritten) writing.reset();
     tw::MainQueue::shared().postAndWait([this, result = categoryFiles()] {
         drainCounts();  // every count before the finished notification
         running_.store(false);
         tw::NotificationCenter::defaultCenter().post(TWSearchFilesFinishedNotification, result);
     });
+    writing.reset();
 }
 
 std::vector<std::string> TWSearchDuplicateFiles::resolveRoots(const std::vector<std::string>& roots) {

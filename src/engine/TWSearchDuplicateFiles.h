@@ -74,6 +74,11 @@ public:
         // Reads in flight per device; 0 decides by each device's kind (TWDeviceReaders).
         // Only the order and concurrency of reads change, never a result.
         int readers = 0;
+        // Whether the finished notification comes before the file cache's last batch is
+        // written, which the run then writes while the result is shown; the run ends
+        // after it (waitUntilRunEnds()). Otherwise a scan that reports its end has kept
+        // all it learned.
+        bool reportBeforeCacheIsWritten = false;
     };
 
     // Main thread. Subscribes to the session's events for the engine's lifetime.
@@ -106,6 +111,8 @@ public:
     void pauseSearch();
     void resumeSearch();
     bool isSearching() const { return running_.load(); }
+    // Waits until every run started has ended, what it learned kept in the file cache.
+    void waitUntilRunEnds();
     bool isPaused() const { return gateClosed_.load(); }
     // Whether the session's sleep and power-off events are subscribed; waits at most
     // `timeout` for the attempt (which runs on the GLib thread).
@@ -233,6 +240,9 @@ private:
     std::atomic<std::chrono::steady_clock::time_point> nextWaitCheck_{};
     std::atomic<bool> isBeStop_{false};
     std::atomic<bool> running_{false};
+    std::mutex runEndMutex_;
+    std::condition_variable runEnded_;
+    int runsInFlight_ = 0;  // guarded by runEndMutex_: from startSearch() to the end of run()
     std::mutex sleepMutex_;
     std::condition_variable sleepCondition_;
     bool waitForSleep_ = false;            // guarded by sleepMutex_

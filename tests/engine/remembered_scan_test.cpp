@@ -102,6 +102,28 @@ TEST_F(RememberedScan, ADamagedCacheFileIsSetAsideAndTheScanStillGroupsRight) {
     }
 }
 
+// A scan may report its end before the cache's last batch is written (the command
+// line prints meanwhile): the run ends only once it is, and the next scan finds it.
+TEST_F(RememberedScan, AScanThatReportsFirstHasKeptEverythingWhenItsRunEnds) {
+    const std::string content = randomBytes(9000, 7);
+    for (int i = 0; i < 40; ++i) dir.write("d" + std::to_string(i % 4) + "/f" + std::to_string(i), content);
+    letFileTimesSettle();
+    TWSearchDuplicateFiles::Options options = quietOptions();
+    options.reportBeforeCacheIsWritten = true;
+    auto engine = TWSearchDuplicateFiles::init(options);
+    engine->searchRootPaths({dir.path()});
+    ScanObserver observer(engine);
+    engine->startSearch();
+    ASSERT_TRUE(observer.waitFinished());
+    engine->waitUntilRunEnds();
+    EXPECT_FALSE(engine->isSearching());
+    EXPECT_EQ(rowsWith(cachePath(), "hash IS NOT NULL AND digest IS NOT NULL"), 40);
+    const std::vector<Group> groups = groupsOf(observer.report, base);
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(groups[0].size(), 40u);
+    EXPECT_EQ(scanGroups(), groups);
+}
+
 TEST_F(RememberedScan, WithTheSettingOffTheCacheIsNeitherReadNorWritten) {
     const std::string content = randomBytes(7000, 8);
     dir.write("a/one.bin", content);
