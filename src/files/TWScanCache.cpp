@@ -469,9 +469,8 @@ void TWScanCache::writerLoop() {
     for (;;) {
         {
             std::unique_lock lock(queueMutex_);
-            queueChanged_.wait(lock, [this] {
-                return finishing_ || queued_.size() >= kBatch || (writeNow_ && !queued_.empty());
-            });
+            queueChanged_.wait(
+                lock, [this] { return finishing_ || queued_.size() >= kBatch || (writeNow_ && !queued_.empty()); });
             writeNow_ = false;
             batch.swap(queued_);
             if (batch.empty() && finishing_) break;
