@@ -328,14 +328,22 @@ TEST(ScanCache, TheJournalStaysBoundedHoweverManyFilesAScanKeeps) {
     EXPECT_LE(journal.st_size, TWScanCache::kMostJournalBytes + (int64_t{16} << 20));
 }
 
+// The n-th of many made-up files, spread over 97 folders, and its hash.
+TWFileStamp stampOf(uint64_t n) {
+    return TWFileStamp{1, n + 1, 4096, 1'000'000'000, 1'000'000'000, S_IFREG};
+}
+std::string pathOf(uint64_t n) {
+    return "/home/user/f" + std::to_string(n % 97) + "/" + std::to_string(n);
+}
+TWMD5 hashOf(uint64_t n) {
+    return TWHashUtility::md5OfData(&n, sizeof n);
+}
+
 // A scan ends its remembering and sorts its results while the writer finishes: what
 // was queued before (a full batch and part of one) is written, and nothing after.
 TEST(ScanCache, WhatWasQueuedWhenRememberingEndsIsWrittenAndNothingLater) {
     TempDir dir;
     const std::string cachePath = dir / "cache.sqlite3";
-    const auto stampOf = [](uint64_t n) { return TWFileStamp{1, n + 1, 4096, 1'000'000'000, 1'000'000'000, S_IFREG}; };
-    const auto pathOf = [](uint64_t n) { return "/home/user/f" + std::to_string(n % 97) + "/" + std::to_string(n); };
-    const auto hashOf = [](uint64_t n) { return TWHashUtility::md5OfData(&n, sizeof n); };
     constexpr uint64_t kQueued = TWScanCache::kBatch + 1000;
     {
         auto cache = TWScanCache::open(cachePath);
@@ -358,9 +366,6 @@ TEST(ScanCache, WhatWasQueuedWhenRememberingEndsIsWrittenAndNothingLater) {
 TEST(ScanCache, WhatIsQueuedIsWrittenWhenAskedAndTheSessionGoesOn) {
     TempDir dir;
     const std::string cachePath = dir / "cache.sqlite3";
-    const auto stampOf = [](uint64_t n) { return TWFileStamp{1, n + 1, 4096, 1'000'000'000, 1'000'000'000, S_IFREG}; };
-    const auto pathOf = [](uint64_t n) { return "/home/user/f" + std::to_string(n % 7) + "/" + std::to_string(n); };
-    const auto hashOf = [](uint64_t n) { return TWHashUtility::md5OfData(&n, sizeof n); };
     auto cache = TWScanCache::open(cachePath);
     ASSERT_NE(cache, nullptr);
     for (uint64_t n = 0; n < 100; ++n) cache->rememberHash(stampOf(n), hashOf(n), pathOf(n));
