@@ -35,10 +35,25 @@ bool isValidUtf8(const std::string& text) {
 }
 
 std::string printablePath(const std::string& path) {
+    // Bytes that stand for themselves: printable ASCII but the backslash, which starts an
+    // escape. Most paths are made of nothing else and are copied whole; the others are
+    // copied run by run, each run in one piece.
+    auto plain = [&path](size_t i) {
+        unsigned char c = static_cast<unsigned char>(path[i]);
+        return c >= 0x20 && c < 0x7F && c != '\\';
+    };
+    size_t i = 0;
+    while (i < path.size() && plain(i)) ++i;
+    if (i == path.size()) return path;
     std::string out;
-    out.reserve(path.size());
+    out.reserve(path.size() + 16);
+    out.append(path, 0, i);
     char hex[8];
-    for (size_t i = 0; i < path.size();) {
+    while (i < path.size()) {
+        const size_t run = i;
+        while (i < path.size() && plain(i)) ++i;
+        out.append(path, run, i - run);
+        if (i == path.size()) break;
         unsigned char c = static_cast<unsigned char>(path[i]);
         size_t n = utf8Length(path, i);
         if (n == 0 || c < 0x20 || c == 0x7F) {

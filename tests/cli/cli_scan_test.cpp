@@ -197,6 +197,27 @@ TEST_F(CliScan, JsonPathsReadBackExactlyWhetherEscapedOrNot) {
     EXPECT_EQ(seen, expected);
 }
 
+// The text form: one line a file, control bytes, backslashes and bytes that are not
+// UTF-8 escaped, everything else as it stands, whatever comes before or after them.
+TEST_F(CliScan, TextPathsEscapeOnlyWhatCannotBePrinted) {
+    twtest::TempDir dir;
+    const std::map<std::string, std::string> printed = {
+        {"plain.txt", "plain.txt"},
+        {"back\\slash.txt", "back\\\\slash.txt"},
+        {"tab\there.txt", "tab\\there.txt"},
+        {"new\nline.txt", "new\\nline.txt"},
+        {"del\x7F.txt", "del\\x7F.txt"},
+        {"caf\xC3\xA9.txt", "caf\xC3\xA9.txt"},
+        {"\xF0\x9F\x93\x84.txt", "\xF0\x9F\x93\x84.txt"},
+        {"\xC3\xA9t\xE9\\\x01z\r.txt", "\xC3\xA9t\\xE9\\\\\\x01z\\r.txt"},
+    };
+    for (const auto& [name, line] : printed) dir.write(name, "the same words");
+    auto r = runCli({"scan", dir.path()}, env());
+    ASSERT_EQ(r.exitStatus, 0) << r.err;
+    for (const auto& [name, line] : printed)
+        EXPECT_NE(r.out.find("  " + dir.path() + "/" + line + "\n"), std::string::npos) << line << "\n" << r.out;
+}
+
 TEST_F(CliScan, RemoveMovesCopiesIntoTheFolderAndKeepsOneOfEachGroup) {
     GeneratedTree tree(99);
     twtest::TempDir dest;
