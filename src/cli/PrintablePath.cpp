@@ -42,16 +42,15 @@ std::string printablePath(const std::string& path) {
         unsigned char c = static_cast<unsigned char>(path[i]);
         return c >= 0x20 && c < 0x7F && c != '\\';
     };
-    size_t i = 0;
-    while (i < path.size() && plain(i)) ++i;
-    if (i == path.size()) return path;
     std::string out;
-    out.reserve(path.size() + 16);
-    out.append(path, 0, i);
     char hex[8];
-    while (i < path.size()) {
+    for (size_t i = 0; i < path.size();) {
         const size_t run = i;
         while (i < path.size() && plain(i)) ++i;
+        if (run == 0) {
+            if (i == path.size()) return path;
+            out.reserve(path.size() + 16);
+        }
         out.append(path, run, i - run);
         if (i == path.size()) break;
         unsigned char c = static_cast<unsigned char>(path[i]);
