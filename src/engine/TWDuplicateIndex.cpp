@@ -265,9 +265,9 @@ uint32_t TWDuplicateIndex::foundLocked(Category& category, const FilePtr& record
 TWDuplicateIndex::CompactFounder* TWDuplicateIndex::compactLocked(const TWFileUtility& record) {
     // A record that refuses removal keeps its marks (and link path) only as a record.
     if (searchMode_ != TWSearchModeContent || !record.isPlainFileRecord() || record.refusesRemoval()) return nullptr;
-    const std::string& path = record.filePath();
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos || slash + 1 == path.size() || path.size() - slash - 1 > UINT16_MAX) return nullptr;
+    const std::string_view folderPart = record.recordPath().folder();
+    const std::string_view name = record.recordPath().name();
+    if (folderPart.empty() || name.empty() || name.size() > UINT16_MAX) return nullptr;
     const TWFileAttributes attributes = record.attributes();
     if (attributes.fileSizeOnDisk % kBlock != 0 || attributes.fileSizeOnDisk / kBlock > UINT32_MAX) return nullptr;
 
@@ -276,10 +276,10 @@ TWDuplicateIndex::CompactFounder* TWDuplicateIndex::compactLocked(const TWFileUt
         if (device > UINT16_MAX) return nullptr;
         devices_.push_back(attributes.device);
     }
-    const uint32_t folder = folderIdLocked(std::string_view(path).substr(0, slash));
+    const uint32_t folder = folderIdLocked(folderPart.substr(0, folderPart.size() - 1));
     if (folder == kNone) return nullptr;
 
-    const size_t nameLength = path.size() - slash - 1;
+    const size_t nameLength = name.size();
     static_assert(alignof(CompactFounder) >= 2, "a slot tells a compact founder by its even address");
     std::byte* at = arenaBytesLocked(sizeof(CompactFounder) + nameLength);
     auto* founder = new (at) CompactFounder{};
@@ -297,7 +297,7 @@ TWDuplicateIndex::CompactFounder* TWDuplicateIndex::compactLocked(const TWFileUt
     founder->category = attributes.category;
     founder->flags = (attributes.hasCreateTime ? kHasCreateTime : 0) | (attributes.hasIdentity ? kHasIdentity : 0) |
                      (attributes.isRegularFile ? kIsRegularFile : 0) | (attributes.hasHash ? kHasHash : 0);
-    std::memcpy(at + sizeof(CompactFounder), path.data() + slash + 1, nameLength);
+    std::memcpy(at + sizeof(CompactFounder), name.data(), nameLength);
     return founder;
 }
 
@@ -371,6 +371,17 @@ std::string TWDuplicateIndex::pathOfLocked(const CompactFounder& founder) const 
     return path;
 }
 
+TWRecordPath TWDuplicateIndex::recordPathOfLocked(const CompactFounder& founder) {
+    if (folderPaths_.size() <= founder.folder) folderPaths_.resize(folders_.size());
+    TWRecordPath& folder = folderPaths_[founder.folder];
+    if (folder.empty()) {
+        std::string text(folders_[founder.folder]);
+        text += '/';
+        folder = TWRecordPath::ofFolder(text);
+    }
+    return TWRecordPath(folder, std::string_view(founder.name(), founder.nameLength));
+}
+
 const TWDuplicateIndex::FilePtr& TWDuplicateIndex::founderLocked(Category& category, Slot& slot) {
     if (!slot.compact()) return category.records[slot.record()];
     CompactFounder& founder = *slot.compact();
@@ -390,7 +401,7 @@ const TWDuplicateIndex::FilePtr& TWDuplicateIndex::founderLocked(Category& categ
     attributes.isRegularFile = founder.flags & kIsRegularFile;
     attributes.hasHash = founder.flags & kHasHash;
     slot.founder = category.records.size() << 1 | 1;
-    category.records.push_back(TWFileUtility::initWithAttributes(pathOfLocked(founder), attributes));
+    category.records.push_back(TWFileUtility::initWithAttributes(recordPathOfLocked(founder), attributes));
     // A founder about to be compared in full takes its digest from the cache too.
     TWFileUtility& record = *category.records.back();
     if (founder.flags & (kHashFromCache | kDigestKept)) {

@@ -199,6 +199,9 @@ private:
     // of record, a name that cannot be split, too many devices).
     CompactFounder* compactLocked(const TWFileUtility& record);
     std::string pathOfLocked(const CompactFounder& founder) const;
+    // The same in parts, the folder's part shared by every founder of that folder made a
+    // record (a group's first files outnumber its folders several times over).
+    TWRecordPath recordPathOfLocked(const CompactFounder& founder);
     // `bytes` of the arena, aligned for a compact founder: room left by a founder made a
     // record where there is room of that size, else new room.
     std::byte* arenaBytesLocked(size_t bytes);
@@ -258,6 +261,7 @@ private:
     // its text (open addressing, kNone marks a free slot). A home folder's tree has a
     // folder for about every ten files: a node-based map took twice the memory.
     std::vector<std::string_view> folders_;
+    std::vector<TWRecordPath> folderPaths_;  // by number, each made on first need
     std::vector<uint32_t> folderIds_;
     std::vector<dev_t> devices_;
     // The digests the cache held for compact founders whose hash it served, or that were

@@ -576,10 +576,11 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
 
 void TWSearchDuplicateFiles::boundRecord(TWFileUtility& record, const std::string& walkedPath,
                                          const std::string& expectedPath, TWScanBounds::Place folder) {
-    if (record.filePath() != expectedPath) {
+    if (!(record.recordPath() == expectedPath)) {
         // Reached through a link (or from a folder that could not be resolved).
-        if (!bounds_->isInsideChosenFolders(record.filePath())) record.markOutsideChosenFolders(walkedPath);
-        folder = bounds_->placeOf(record.filePath());
+        const std::string path = record.filePath();
+        if (!bounds_->isInsideChosenFolders(path)) record.markOutsideChosenFolders(walkedPath);
+        folder = bounds_->placeOf(path);
     }
     placeRecord(record, folder);
 }
@@ -611,7 +612,7 @@ void TWSearchDuplicateFiles::collectFileUtility(const std::shared_ptr<TWFileUtil
     passPauseGate();
     // Images of the common formats are compared by their look in both modes, never by
     // hash or name.
-    if (ZPSimilarContext::isSupportedImagePath(record->filePath())) {
+    if (ZPSimilarContext::isSupportedImagePath(record->recordPath().name())) {
         collectSimilarFile(record);
     } else {
         collectionFile(record);
@@ -632,7 +633,7 @@ void TWSearchDuplicateFiles::flushBatch(std::vector<std::shared_ptr<TWFileUtilit
     if (batch.empty()) return;
     std::vector<std::shared_ptr<TWFileUtility>> ordered;
     for (const auto& record : batch)
-        if (!ZPSimilarContext::isSupportedImagePath(record->filePath())) ordered.push_back(record);
+        if (!ZPSimilarContext::isSupportedImagePath(record->recordPath().name())) ordered.push_back(record);
     TWDeviceReaders::sortInPhysicalOrder(ordered);
     // The prefetch only reads ahead what the decisions will ask for: they are still
     // taken in the listed order, and read whatever the prefetch left.

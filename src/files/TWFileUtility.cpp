@@ -164,9 +164,11 @@ TWFileType typeOfMode(const std::string& path, mode_t mode) {
 
 }  // namespace
 
-TWFileUtility::TWFileUtility(const std::string& path) : filePath_(resolvePath(path)) {
+TWFileUtility::TWFileUtility(const std::string& path) {
+    const std::string resolved = resolvePath(path);
+    filePath_ = TWRecordPath(resolved);
     struct stat st {};
-    if (lstat(filePath_.c_str(), &st) == 0) {
+    if (lstat(resolved.c_str(), &st) == 0) {
         fileSize_ = static_cast<uint64_t>(st.st_size);
         fileSizeOnDisk_ = static_cast<uint64_t>(st.st_blocks) * 512;
         hasIdentity_ = true;
@@ -175,15 +177,15 @@ TWFileUtility::TWFileUtility(const std::string& path) : filePath_(resolvePath(pa
         modifyTimeNs_ = nanosecondsOf(st.st_mtim);
         changeTimeNs_ = nanosecondsOf(st.st_ctim);
         isRegularFile_ = S_ISREG(st.st_mode);
-        fileType_ = typeOfMode(filePath_, st.st_mode);
+        fileType_ = typeOfMode(resolved, st.st_mode);
     }
-    category_ = TWCategoryManager::categoryOfFileExtension(pathExtension(filePath_));
+    category_ = TWCategoryManager::categoryOfFileExtension(pathExtension(resolved));
     // The date belongs to the item as it was named (a link keeps its own), but a
     // leading "~" still has to be expanded to name anything at all.
     if (auto time = creationTimeOf(expandTilde(path))) setCreateTime(*time);
 }
 
-TWFileUtility::TWFileUtility(std::string resolvedPath, const struct statx& sx) : filePath_(std::move(resolvedPath)) {
+TWFileUtility::TWFileUtility(const std::string& resolvedPath, const struct statx& sx) : filePath_(resolvedPath) {
     fileSize_ = sx.stx_size;
     fileSizeOnDisk_ = sx.stx_blocks * 512;
     hasIdentity_ = true;
@@ -192,8 +194,8 @@ TWFileUtility::TWFileUtility(std::string resolvedPath, const struct statx& sx) :
     modifyTimeNs_ = nanosecondsOf(sx.stx_mtime);
     changeTimeNs_ = nanosecondsOf(sx.stx_ctime);
     isRegularFile_ = S_ISREG(sx.stx_mode);
-    fileType_ = typeOfMode(filePath_, sx.stx_mode);
-    category_ = TWCategoryManager::categoryOfFileExtension(pathExtension(filePath_));
+    fileType_ = typeOfMode(resolvedPath, sx.stx_mode);
+    category_ = TWCategoryManager::categoryOfFileExtension(pathExtension(resolvedPath));
     setCreateTime(timeOf((sx.stx_mask & STATX_BTIME) ? sx.stx_btime : sx.stx_mtime));
 }
 
@@ -234,11 +236,15 @@ std::shared_ptr<TWFileUtility> TWFileUtility::initWithEntryOfResolvedFolder(cons
 }
 
 std::shared_ptr<TWFileUtility> TWFileUtility::initWithAttributes(std::string path, const TWFileAttributes& attributes) {
-    auto record = std::make_shared<Made<TWFileUtility>>(std::move(path), attributes);
-    return record;
+    return initWithAttributes(TWRecordPath(path), attributes);
 }
 
-TWFileUtility::TWFileUtility(std::string path, const TWFileAttributes& a)
+std::shared_ptr<TWFileUtility> TWFileUtility::initWithAttributes(TWRecordPath path,
+                                                                 const TWFileAttributes& attributes) {
+    return std::make_shared<Made<TWFileUtility>>(std::move(path), attributes);
+}
+
+TWFileUtility::TWFileUtility(TWRecordPath path, const TWFileAttributes& a)
     : filePath_(std::move(path)),
       fileSize_(a.fileSize),
       fileSizeOnDisk_(a.fileSizeOnDisk),
@@ -344,8 +350,8 @@ std::optional<std::string> TWFileUtility::hashString() {
         // A file that was empty when the record was made hashes by its path, as an empty
         // file read now would: there is nothing to open it for.
         const bool empty = fileSize_ == 0 && hasIdentity_ && isRegularFile_ && isPlainFileRecord();
-        hash =
-            empty ? TWHashUtility::md5OfData(filePath_.data(), filePath_.size()) : contentHashOfPath(filePath_, &whole);
+        const std::string path = filePath_.str();
+        hash = empty ? TWHashUtility::md5OfData(path.data(), path.size()) : contentHashOfPath(path, &whole);
         std::lock_guard lock(lazyMutex_);
         storeHashLocked(hash);
     }
@@ -459,7 +465,8 @@ std::optional<TWContentDigest> TWFileUtility::contentDigest(TWReadControl* contr
     };
     if (digestDone_) return stored();
     digestDone_ = true;
-    auto file = tw::SafeFile::open(filePath_);
+    const std::string path = filePath_.str();
+    auto file = tw::SafeFile::open(path);
     if (!file) return stored();
     std::unique_ptr<XXH3_state_t, XXH_errorcode (*)(XXH3_state_t*)> state(XXH3_createState(), XXH3_freeState);
     if (!state || XXH3_128bits_reset(state.get()) != XXH_OK) return stored();
@@ -472,7 +479,7 @@ std::optional<TWContentDigest> TWFileUtility::contentDigest(TWReadControl* contr
         }
         long n = file->readOnce(offset, chunk, sizeof chunk);
         if (n < 0) {
-            tw::log("Cannot read(%s): %s.", filePath_.c_str(), std::strerror(errno));
+            tw::log("Cannot read(%s): %s.", path.c_str(), std::strerror(errno));
             return stored();
         }
         if (n == 0) break;
@@ -528,8 +535,9 @@ void TWFileUtility::takeValuesToRemember(std::optional<TWMD5>& hash, std::option
 // --- texts ---
 
 std::string TWFileUtility::fileName() const {
-    std::string name = lastPathComponent(filePath_);
-    std::string extension = pathExtension(filePath_);
+    const std::string path = filePath_.str();
+    std::string name = lastPathComponent(path);
+    std::string extension = pathExtension(path);
     // A name that is all extension (".profile") keeps it: two such files must not share
     // the empty name, which the name match would take for equal.
     if (extension.empty() && (name.empty() || name.back() != '.')) return name;
@@ -591,7 +599,7 @@ TWSize TWFileUtility::resolution() {
 }
 
 void TWFileUtility::readResolutionLocked() {
-    TWSize size = TWImageHeader::pixelSizeOfFile(filePath_);
+    TWSize size = TWImageHeader::pixelSizeOfFile(filePath_.str());
     std::lock_guard lock(lazyMutex_);
     if (!imageValues_) imageValues_ = std::make_unique<ImageValues>();
     imageValues_->resolution = size;
@@ -625,10 +633,11 @@ void TWFileUtility::getImageSizeAndThumbnailLocked() {
     auto provider = TWThumbnailProvider::installed();
     std::shared_ptr<TWImage> icon;
     TWSize size;
+    const std::string path = filePath_.str();
     if (category_ == TWCategory_images) {
-        size = TWImageHeader::pixelSizeOfFile(filePath_);
+        size = TWImageHeader::pixelSizeOfFile(path);
         std::optional<TWThumbnailProvider::ImageSource> source;
-        if (provider) source = provider->imageSource(filePath_);
+        if (provider) source = provider->imageSource(path);
         if (source) {
             std::shared_ptr<TWImage> chosen = source->thumbnail;
             int orientation = 1;
@@ -642,7 +651,7 @@ void TWFileUtility::getImageSizeAndThumbnailLocked() {
             icon = chosen;
         }
     }
-    if (!icon && provider) icon = provider->iconForFile(filePath_);
+    if (!icon && provider) icon = provider->iconForFile(path);
     std::lock_guard lock(lazyMutex_);
     if (!imageValues_) imageValues_ = std::make_unique<ImageValues>();
     imageValues_->resolution = size;
@@ -656,7 +665,7 @@ std::shared_ptr<TWImage> TWFileUtility::createThumbnailForImage(const TWImage& i
 
 int64_t TWFileUtility::privilege() const {
     const TWPrivilegeSource* source = TWPrivilegeSource::installed();
-    return source ? source->privilegeAtPath(filePath_) : -1;
+    return source ? source->privilegeAtPath(filePath_.str()) : -1;
 }
 
 // --- probes of a path ---

@@ -23,6 +23,7 @@
 #include "files/TWCategoryManager.h"
 #include "files/TWHashUtility.h"
 #include "files/TWImage.h"
+#include "files/TWRecordPath.h"
 #include "platform/AdaptiveMutex.h"
 
 class TWReadControl;
@@ -94,14 +95,19 @@ public:
     // A plain file record (not a package's or a library item's) made again from what
     // attributes() gave; only the check mark starts unset.
     static std::shared_ptr<TWFileUtility> initWithAttributes(std::string path, const TWFileAttributes& attributes);
+    // The same, of a path already in parts (sharing its folder's part).
+    static std::shared_ptr<TWFileUtility> initWithAttributes(TWRecordPath path, const TWFileAttributes& attributes);
     virtual ~TWFileUtility();
 
     // Whether this is a plain file record, which initWithAttributes can make again.
     bool isPlainFileRecord() const;
     TWFileAttributes attributes() const;
 
-    // The given path with its symbolic links resolved and a leading "~" expanded.
-    const std::string& filePath() const { return filePath_; }
+    // The given path with its symbolic links resolved and a leading "~" expanded. Made
+    // from its parts on every call: read it once where it is needed several times.
+    std::string filePath() const { return filePath_.str(); }
+    // The same path in its two parts, read without making it whole.
+    const TWRecordPath& recordPath() const { return filePath_; }
     uint64_t fileSize() const { return fileSize_; }
     uint64_t fileSizeOnDisk() const { return fileSizeOnDisk_; }
     TWFileType fileType() const { return static_cast<TWFileType>(fileType_); }
@@ -231,8 +237,8 @@ public:
 
 protected:
     explicit TWFileUtility(const std::string& path);
-    TWFileUtility(std::string resolvedPath, const struct statx& attributes);
-    TWFileUtility(std::string path, const TWFileAttributes& attributes);
+    TWFileUtility(const std::string& resolvedPath, const struct statx& attributes);
+    TWFileUtility(TWRecordPath path, const TWFileAttributes& attributes);
 
     // A package shows the size of its contents, not that of its folder entry.
     void setContentSizes(uint64_t size, uint64_t sizeOnDisk) {
@@ -259,7 +265,7 @@ private:
     void getImageSizeAndThumbnailLocked();
     void setCreateTime(const TWTime& time);
 
-    std::string filePath_;
+    TWRecordPath filePath_;
     uint64_t fileSize_ = 0;
     uint64_t fileSizeOnDisk_ = 0;
     dev_t device_ = 0;

@@ -321,12 +321,24 @@ bool TWScanCache::settled(const Stamp& stamp) const {
     return stamp.isSettledAt(settleClockNs_);
 }
 
-TWScanCache::Key TWScanCache::Key::of(const std::string& path) {
+namespace {
+
+int64_t keyOfParts(std::string_view folder, std::string_view name) {
+    const uint64_t folderHash = XXH3_64bits(folder.data(), folder.size());
+    const uint64_t nameHash = XXH3_64bits(name.data(), name.size());
+    return static_cast<int64_t>((folderHash & ~uint64_t{0xFFFFFF}) | (nameHash & 0xFFFFFF));
+}
+
+}  // namespace
+
+TWScanCache::Key TWScanCache::Key::of(std::string_view path) {
     const size_t slash = path.rfind('/');
-    const size_t name = slash == std::string::npos ? 0 : slash + 1;
-    const uint64_t folder = XXH3_64bits(path.data(), name);
-    const uint64_t file = XXH3_64bits(path.data() + name, path.size() - name);
-    return Key{static_cast<int64_t>((folder & ~uint64_t{0xFFFFFF}) | (file & 0xFFFFFF))};
+    const size_t name = slash == std::string_view::npos ? 0 : slash + 1;
+    return Key{keyOfParts(path.substr(0, name), path.substr(name))};
+}
+
+TWScanCache::Key TWScanCache::Key::of(const TWRecordPath& path) {
+    return Key{keyOfParts(path.folder(), path.name())};
 }
 
 bool TWScanCache::served(Reader& reader, tw::SqliteStatement& statement, const Stamp& stamp, const Key& key) {
@@ -377,7 +389,7 @@ bool TWScanCache::recall(TWFileUtility& record) {
     const std::optional<Stamp> stamp = stampOf(record);
     if (!stamp || beganEmpty_) return false;
     Reader* reader = readerOfThisThread();
-    if (!reader || !served(*reader, reader->recallFile, *stamp, Key::of(record.filePath()))) return false;
+    if (!reader || !served(*reader, reader->recallFile, *stamp, Key::of(record.recordPath()))) return false;
     const std::optional<TWMD5> hash = blobAs<TWMD5>(reader->recallFile, kFirstValue);
     const std::optional<TWContentDigest> digest = blobAs<TWContentDigest>(reader->recallFile, kFirstValue + 1);
     reader->recallFile.reset();
@@ -423,10 +435,13 @@ void TWScanCache::remember(TWFileUtility& record) {
     std::optional<TWMD5> hash;
     std::optional<TWContentDigest> digest;
     record.takeValuesToRemember(hash, digest);
-    const std::string& path = record.filePath();
-    if (hash && *hash == TWHashUtility::md5OfData(path.data(), path.size())) hash.reset();
+    if (hash) {
+        const std::string path = record.filePath();
+        if (*hash == TWHashUtility::md5OfData(path.data(), path.size())) hash.reset();
+    }
     if (!hash && !digest) return;
-    Entry entry{Key::of(path), *stamp, hash.value_or(TWMD5{}), digest.value_or(TWContentDigest{}), 0, nullptr};
+    Entry entry{Key::of(record.recordPath()),       *stamp, hash.value_or(TWMD5{}),
+                digest.value_or(TWContentDigest{}), 0,      nullptr};
     entry.holds = (hash ? Entry::kHash : 0) | (digest ? Entry::kDigest : 0);
     queue(std::move(entry));
 }

@@ -130,7 +130,9 @@ private:
     struct Key {
         int64_t value = 0;
         bool operator==(const Key&) const = default;
-        static Key of(const std::string& path);
+        static Key of(std::string_view path);
+        // The same key, of a path in its two parts.
+        static Key of(const TWRecordPath& path);
     };
     // What a file brings to be kept: 104 bytes for a hash and a digest, the rare picture
     // signature behind a pointer.

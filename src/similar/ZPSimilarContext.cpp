@@ -57,12 +57,12 @@ const std::vector<std::string>& ZPSimilarContext::supportImageFormats() {
     return formats;
 }
 
-bool ZPSimilarContext::isSupportedImagePath(const std::string& path) {
+bool ZPSimilarContext::isSupportedImagePath(std::string_view path) {
     const size_t slash = path.rfind('/');
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
     const size_t dot = name.rfind('.');
-    if (dot == std::string::npos || dot == 0) return false;  // ".jpg" alone is a hidden name, not an extension
-    std::string extension = name.substr(dot + 1);
+    if (dot == std::string_view::npos || dot == 0) return false;  // ".jpg" alone is a hidden name, not an extension
+    std::string extension(name.substr(dot + 1));
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     const auto& formats = supportImageFormats();

@@ -51,7 +51,7 @@ public:
     // The extensions (lower case) of image candidates: jpg, jpeg, png, gif, tif, tiff, bmp.
     static const std::vector<std::string>& supportImageFormats();
     // Whether the extension of `path`'s last component, lower-cased, is in that list.
-    static bool isSupportedImagePath(const std::string& path);
+    static bool isSupportedImagePath(std::string_view path);
 
     // 0 = loosest, 1 = strictest; 0.7f at creation.
     double similarLevel() const { return similarLevel_.load(); }

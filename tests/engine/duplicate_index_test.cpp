@@ -300,6 +300,36 @@ TEST_F(DuplicateIndex, CompactFoundersInManyFoldersComeBackUnderTheirOwnPaths) {
     EXPECT_EQ(firsts, founders);
 }
 
+TEST_F(DuplicateIndex, FoundersOfOneFolderMadeRecordsShareItsPath) {
+    TWPlacedItems placed;
+    TWDuplicateIndex index(TWSearchModeContent, true, placed);
+    std::atomic<bool> stop{false};
+    // Founders of two folders placed in turns, then their copies: each founder is made a
+    // record from its compact form when its copy arrives.
+    for (int i = 0; i < 6; ++i)
+        index.place(TWFileUtility::initWithPath(dir.write("f" + std::to_string(i % 2) + "/" + std::to_string(i),
+                                                          "content " + std::to_string(i))),
+                    stop, {});
+    for (int i = 0; i < 6; ++i) {
+        auto copy =
+            TWFileUtility::initWithPath(dir.write("copies/" + std::to_string(i), "content " + std::to_string(i)));
+        ASSERT_EQ(index.place(copy, stop, {}), TWPlacement::Joined) << i;
+    }
+    index.addGroupsToContainers();
+    std::vector<FilePtr> firsts;
+    for (const auto& container : index.categoryFiles())
+        for (const auto& group : container->duplicateFilesIncludingSimilar()) firsts.push_back(group->firstFile());
+    ASSERT_EQ(firsts.size(), 6u);
+    const auto folderOf = [](const FilePtr& record) {
+        const std::string path = record->filePath();
+        return path.substr(0, path.rfind('/'));
+    };
+    for (const auto& first : firsts)
+        for (const auto& other : firsts)
+            EXPECT_EQ(first->recordPath().sharesFolderWith(other->recordPath()), folderOf(first) == folderOf(other))
+                << first->filePath() << " " << other->filePath();
+}
+
 // Founders made records while others arrive: the room each one leaves is taken by
 // later founders, which still come back as themselves, with the hash and the digest
 // read from their own file (files this small are read whole with the hash, and the
