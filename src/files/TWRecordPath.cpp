@@ -54,8 +54,7 @@ TWRecordPath::Part* TWRecordPath::sharedFolder(std::string_view text) {
 }
 
 TWRecordPath::TWRecordPath(std::string_view path) {
-    const size_t slash = path.rfind('/');
-    const size_t nameAt = slash == std::string_view::npos ? 0 : slash + 1;
+    const size_t nameAt = nameStart(path);
     if (nameAt > 0) folder_ = sharedFolder(path.substr(0, nameAt));
     try {
         if (nameAt < path.size()) name_ = makePart(path.substr(nameAt));

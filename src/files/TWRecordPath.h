@@ -27,6 +27,12 @@ public:
     TWRecordPath(const TWRecordPath& folder, std::string_view name);
     // A path of a folder alone ("/a/b/"), its part its own.
     static TWRecordPath ofFolder(std::string_view folderWithSlash);
+    // Where a path's name begins: after its last "/", 0 without one. The parts of every
+    // path are cut here, and whoever keys by the parts of a whole path cuts it the same.
+    static size_t nameStart(std::string_view path) {
+        const size_t slash = path.rfind('/');
+        return slash == std::string_view::npos ? 0 : slash + 1;
+    }
     TWRecordPath(const TWRecordPath& other);
     TWRecordPath(TWRecordPath&& other) noexcept;
     TWRecordPath& operator=(TWRecordPath other) noexcept;

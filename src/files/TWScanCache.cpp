@@ -332,8 +332,7 @@ int64_t keyOfParts(std::string_view folder, std::string_view name) {
 }  // namespace
 
 TWScanCache::Key TWScanCache::Key::of(std::string_view path) {
-    const size_t slash = path.rfind('/');
-    const size_t name = slash == std::string_view::npos ? 0 : slash + 1;
+    const size_t name = TWRecordPath::nameStart(path);
     return Key{keyOfParts(path.substr(0, name), path.substr(name))};
 }
 
