@@ -576,7 +576,7 @@ void TWSearchDuplicateFiles::startSearchAtPath(const std::string& path, const st
 
 void TWSearchDuplicateFiles::boundRecord(TWFileUtility& record, const std::string& walkedPath,
                                          const std::string& expectedPath, TWScanBounds::Place folder) {
-    if (!(record.recordPath() == expectedPath)) {
+    if (record.recordPath() != expectedPath) {
         // Reached through a link (or from a folder that could not be resolved).
         const std::string path = record.filePath();
         if (!bounds_->isInsideChosenFolders(path)) record.markOutsideChosenFolders(walkedPath);

@@ -537,8 +537,7 @@ void TWFileUtility::takeValuesToRemember(std::optional<TWMD5>& hash, std::option
 std::string TWFileUtility::fileName() const {
     // The name part is the last component, but for a path given with a trailing "/".
     std::string name = filePath_.name().empty() ? lastPathComponent(filePath_.str()) : std::string(filePath_.name());
-    const size_t dot = name.rfind('.');
-    const std::string extension = dot == std::string::npos ? std::string() : name.substr(dot + 1);
+    const std::string extension = pathExtension(name);
     // A name that is all extension (".profile") keeps it: two such files must not share
     // the empty name, which the name match would take for equal.
     if (extension.empty() && (name.empty() || name.back() != '.')) return name;
